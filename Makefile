@@ -1,0 +1,41 @@
+# Drives CMake. `make test` and `make demo` do all the set-up on a fresh Debian machine.
+BUILD      ?= build
+ASAN_BUILD ?= build-asan
+FUZZ_BUILD ?= build-fuzz
+PREFIX     ?= /usr/local
+JOBS       ?= $(shell nproc 2>/dev/null || echo 2)
+
+.PHONY: all deps release test bench demo install fuzz clean
+
+all: release
+
+deps:
+	@scripts/deps.sh
+
+release: deps
+	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX=$(PREFIX) >/dev/null
+	cmake --build $(BUILD) -j $(JOBS)
+
+# Sanitizer build (AddressSanitizer + UndefinedBehaviorSanitizer) in its own folder, then every test.
+test: deps
+	cmake -S . -B $(ASAN_BUILD) -DCMAKE_BUILD_TYPE=Debug -DTELVAR_SANITIZE=ON >/dev/null
+	cmake --build $(ASAN_BUILD) -j $(JOBS)
+	cd $(ASAN_BUILD) && ctest --output-on-failure -j $(JOBS)
+
+bench: release
+	$(BUILD)/bin/telvar_bench
+
+demo: release
+	scripts/demo.sh $(BUILD)/bin
+
+install: release
+	cmake --install $(BUILD) --prefix $(PREFIX)
+
+# Coverage-guided fuzzing with libFuzzer (clang); `make test` replays the corpora without it.
+fuzz: deps
+	CC=clang CXX=clang++ cmake -S . -B $(FUZZ_BUILD) -DCMAKE_BUILD_TYPE=Debug -DTELVAR_LIBFUZZER=ON -DTELVAR_TESTS=OFF -DTELVAR_BENCH=OFF >/dev/null
+	cmake --build $(FUZZ_BUILD) -j $(JOBS)
+	@echo "fuzzers are in $(FUZZ_BUILD)/bin (run e.g. $(FUZZ_BUILD)/bin/fuzz_message_file fuzz/corpus/message_file)"
+
+clean:
+	rm -rf $(BUILD) $(ASAN_BUILD) $(FUZZ_BUILD)

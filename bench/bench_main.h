@@ -1,0 +1,29 @@
+// The benchmark program: each part measures against the floor taken in the same run and prints
+// figures and ratios.
+#pragma once
+
+#include <cstdio>
+
+namespace bench {
+
+namespace addresses {
+inline constexpr const char* exchange_echo = "127.0.9.1";
+}
+
+struct report {
+    double floor_us = 0;  // one UDP round trip on loopback, measured in this run
+
+    void line(const char* what, double value, const char* unit) const {
+        std::printf("%-48s %10.2f %s\n", what, value, unit);
+    }
+    // Prints a time per operation and its ratio to the floor, against the goal.
+    void ratio(const char* what, double us, double goal) const {
+        const double r = floor_us > 0 ? us / floor_us : 0;
+        std::printf("%-48s %10.2f us   ratio %.2f (goal <= %.1f)%s\n", what, us, r, goal,
+                    r <= goal ? "" : "  ABOVE GOAL");
+    }
+};
+
+void run_exchange_bench(report& out);
+
+}  // namespace bench

@@ -1,0 +1,32 @@
+# Installation: the two libraries, the public headers, telvar.pc, a CMake package, the
+# programs and the man page.
+
+set(TELVAR_PUBLIC_HEADERS
+  tv_api/tv_export.h tv_api/tv_errs.h tv_api/utilmsg.h tv_api/version.h tv_api/tv_api.h)
+foreach(h IN LISTS TELVAR_EXTRA_PUBLIC_HEADERS)
+  list(APPEND TELVAR_PUBLIC_HEADERS ${h})
+endforeach()
+
+install(TARGETS telvar telvar_static EXPORT telvarTargets
+  LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR}
+  ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR})
+install(FILES ${TELVAR_PUBLIC_HEADERS} DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/telvar)
+install(EXPORT telvarTargets NAMESPACE telvar:: DESTINATION ${CMAKE_INSTALL_LIBDIR}/cmake/telvar)
+
+include(CMakePackageConfigHelpers)
+file(WRITE ${CMAKE_BINARY_DIR}/telvarConfig.cmake
+  "include(\${CMAKE_CURRENT_LIST_DIR}/telvarTargets.cmake)\n")
+write_basic_package_version_file(${CMAKE_BINARY_DIR}/telvarConfigVersion.cmake
+  VERSION ${PROJECT_VERSION} COMPATIBILITY SameMajorVersion)
+install(FILES ${CMAKE_BINARY_DIR}/telvarConfig.cmake ${CMAKE_BINARY_DIR}/telvarConfigVersion.cmake
+  DESTINATION ${CMAKE_INSTALL_LIBDIR}/cmake/telvar)
+
+configure_file(${CMAKE_SOURCE_DIR}/cmake/telvar.pc.in ${CMAKE_BINARY_DIR}/telvar.pc @ONLY)
+install(FILES ${CMAKE_BINARY_DIR}/telvar.pc DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig)
+
+foreach(prog IN LISTS TELVAR_PROGRAMS)
+  install(TARGETS ${prog} RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+endforeach()
+if(EXISTS ${CMAKE_SOURCE_DIR}/docs/telvar.1)
+  install(FILES ${CMAKE_SOURCE_DIR}/docs/telvar.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+endif()

@@ -1,0 +1,25 @@
+/* Compiled as C11: every public header is usable from C, and the library links from C. */
+#include <stddef.h>
+#include <string.h>
+
+#include "tv_api.h"
+#include "tv_errs.h"
+#include "utilmsg.h"
+#include "version.h"
+
+_Static_assert(sizeof(tv_msg_header) == 16, "message header is 16 bytes");
+_Static_assert(offsetof(tv_version_info, wwn) == 24, "version record layout");
+_Static_assert(offsetof(tv_version_info, spare) == 44, "version record layout");
+_Static_assert(sizeof(tv_sysconfig) == 196, "system information record is 196 bytes");
+_Static_assert(offsetof(tv_chassis_status, gbic_type) == 12, "chassis status layout");
+_Static_assert(offsetof(tv_context, sock) == 8, "context layout");
+
+int main(void) {
+    unsigned char msg[20];
+    memset(msg, 0, sizeof msg);
+    if (tv_calc_chksum("abc", 3) != 294u) return 1;
+    if (strcmp(tv_api_version(), "1.0.8.REV.2001.06.21.16.33") != 0) return 2;
+    tv_msg_hdr(NULL, msg, TV_CMD_VERSION, 20);
+    if (msg[0] != 0x11 || msg[9] != TV_CMD_VERSION) return 3;
+    return tv_api_errno == TV_OK ? 0 : 4;
+}

@@ -1,0 +1,278 @@
+// The exchange, listening and raw messages against a scripted switch on loopback. Cycles are
+// checked by counting the datagrams that reached the switch, never by timing.
+#include <gtest/gtest.h>
+
+#include <array>
+#include <cerrno>
+#include <cstdio>
+#include <fstream>
+#include <string>
+
+#include "support/scripted_responder.h"
+#include "support/test_addresses.h"
+#include "raw_message.h"
+#include "tv_inter.h"
+
+namespace {
+
+using tvtest::bytes;
+using tvtest::step;
+
+class exchange : public ::testing::Test {
+protected:
+    tvtest::scripted_responder sw{tvtest::addr::exchange_switch};
+    tv_context* ctx = nullptr;
+    std::array<std::uint8_t, 24> req{};
+    std::array<std::uint8_t, 64> resp{};
+
+    void SetUp() override {
+        Discover = 0;
+        Long_Poll = 0;
+        g_ip_timeout = 70;
+        g_timeout = 500;
+        tv_api_open(nullptr);  // keep "Time out in select" out of the test output
+        ctx = tv_open(tvtest::addr::exchange_switch);
+        ASSERT_NE(nullptr, ctx);
+    }
+    void TearDown() override {
+        tv_close(ctx);
+        Discover = 1;
+        g_ip_timeout = 70;
+        g_timeout = 500;
+    }
+    int32_t run() {
+        tv::build_config_request(ctx, req, 0x200);
+        return tv::exchange(ctx, req, resp);
+    }
+    // Every datagram the switch received is the request, byte for byte.
+    void expect_all_identical(std::size_t n) {
+        const auto got = sw.received();
+        ASSERT_EQ(n, got.size());
+        for (const auto& d : got) EXPECT_EQ(bytes(req.begin(), req.end()), d);
+    }
+};
+
+TEST_F(exchange, silent_switch_gets_six_identical_datagrams_in_normal_mode) {
+    EXPECT_EQ(0, run());
+    EXPECT_EQ(TV_ERR_NO_RESPONSE, tv_api_errno);
+    expect_all_identical(6);
+    EXPECT_EQ(tv_calc_chksum(req.data(), 20), tv::wire::get_be32(req, 20));
+}
+
+TEST_F(exchange, silent_switch_gets_three_in_discovery_mode) {
+    Discover = 1;
+    g_timeout = 100000;  // no effect in discovery mode
+    EXPECT_EQ(0, run());
+    EXPECT_EQ(TV_ERR_NO_RESPONSE, tv_api_errno);
+    expect_all_identical(3);
+}
+
+TEST_F(exchange, zero_budget_sends_nothing) {
+    tv_set_timeout(0);
+    EXPECT_EQ(0, run());
+    EXPECT_EQ(TV_ERR_NO_RESPONSE, tv_api_errno);
+    EXPECT_EQ(0u, sw.count());
+}
+
+TEST_F(exchange, answer_is_returned_with_its_length) {
+    sw.script({tvtest::answer({0, 0, 2, 0, 7, 7, 7, 7})});
+    ctx->last_activity = 0;
+    EXPECT_EQ(28, run());
+    EXPECT_EQ(0, tv_api_errno);
+    EXPECT_EQ(7, resp[20]);
+    EXPECT_NE(0u, ctx->last_activity);
+    EXPECT_EQ(1u, sw.count());
+}
+
+TEST_F(exchange, stale_answer_is_discarded_and_the_matching_one_returned) {
+    step s = tvtest::answer({1, 2, 3, 4});
+    s.stale_first = true;
+    sw.script({s});
+    EXPECT_EQ(24, run());
+    EXPECT_EQ(0, tv_api_errno);
+    EXPECT_EQ(tv_get_seq_num(req.data()), tv_get_seq_num(resp.data()));
+    EXPECT_EQ(1u, sw.count());  // within the same cycle
+}
+
+TEST_F(exchange, short_datagram_is_discarded_like_a_stale_one) {
+    step s = tvtest::answer({9, 9, 9, 9});
+    s.short_first = true;
+    sw.script({s});
+    EXPECT_EQ(24, run());
+    EXPECT_EQ(9, resp[16]);
+    EXPECT_EQ(1u, sw.count());
+}
+
+TEST_F(exchange, newer_sequence_number_ends_the_cycle_and_the_request_is_resent) {
+    step newer = tvtest::answer();
+    newer.seq_delta = 1;
+    sw.script({newer, tvtest::answer({5, 5, 5, 5})});
+    EXPECT_EQ(24, run());
+    EXPECT_EQ(0, tv_api_errno);
+    expect_all_identical(2);
+}
+
+TEST_F(exchange, late_answer_to_an_earlier_cycle_is_a_match) {
+    g_ip_timeout = 200;
+    g_timeout = 2000;
+    step late = tvtest::answer({1, 1, 1, 1});
+    late.delay_ms = 300;  // after the first 200 ms wait, inside the second
+    sw.script({late});
+    EXPECT_EQ(24, run());
+    expect_all_identical(2);
+}
+
+TEST_F(exchange, status_bytes_give_status_codes) {
+    const std::array<std::pair<std::uint8_t, int32_t>, 4> cases{
+        {{0x01, 201}, {0x03, 107}, {0x0E, 202}, {0x42, 200}}};
+    for (auto [byte, code] : cases) {
+        step s = tvtest::answer({1, 2, 3, 4});
+        s.status = byte;
+        sw.script({s});
+        ctx->last_activity = 1234;
+        EXPECT_EQ(0, run()) << int(byte);
+        EXPECT_EQ(code, tv_api_errno) << int(byte);
+        EXPECT_EQ(1234u, ctx->last_activity);
+    }
+    EXPECT_EQ(4u, sw.count());  // a refusal is an answer: no resend
+}
+
+TEST_F(exchange, answer_longer_than_capacity_is_cut) {
+    sw.script({tvtest::answer(bytes(200, 0xAB))});
+    EXPECT_EQ(64, run());
+    EXPECT_EQ(0xAB, resp[63]);
+}
+
+TEST_F(exchange, failing_sends_end_with_105_within_the_budget) {
+    // Sending to the broadcast address without permission fails at once, every time.
+    ctx->remote_addr.sin_addr.s_addr = 0xFFFFFFFF;
+    EXPECT_EQ(-1, run());
+    EXPECT_EQ(TV_ERR_SEND, tv_api_errno);
+    EXPECT_EQ(0u, sw.count());
+}
+
+TEST_F(exchange, bad_arguments_are_refused_without_sending) {
+    EXPECT_EQ(0, tv_exchange(ctx, req.data(), 8, resp.data(), 64, 0));
+    EXPECT_EQ(0, tv_exchange(ctx, req.data(), 24, nullptr, 64, 0));
+    EXPECT_EQ(0, tv_exchange(nullptr, req.data(), 24, resp.data(), 64, 0));
+    EXPECT_EQ(TV_ERR_PARAM, tv_api_errno);
+    EXPECT_EQ(0u, sw.count());
+}
+
+// ---- tv_listen ----
+
+class listen : public exchange {
+protected:
+    bytes datagram(step s) {
+        bytes hdr(TV_HDR_LEN, 0);
+        hdr[0] = 0x11;
+        return tvtest::scripted_responder::make_answer(hdr, s);
+    }
+    int32_t listen_for(const bytes& d, std::array<std::uint8_t, 64>& buf) {
+        buf.fill(0xCC);
+        sw.send_to(ctx->local_addr, d);
+        return tv_listen(ctx, buf.data(), static_cast<int32_t>(buf.size()), 1000);
+    }
+    static bool all_zero(const std::array<std::uint8_t, 64>& b) {
+        for (auto c : b)
+            if (c) return false;
+        return true;
+    }
+};
+
+TEST_F(listen, takes_a_good_datagram_and_rejects_short_or_badly_checksummed_ones) {
+    std::array<std::uint8_t, 64> buf;
+    step good = tvtest::answer({1, 2, 3, 4});
+    EXPECT_EQ(0, listen_for(datagram(good), buf));
+    EXPECT_EQ(0x11, buf[0]);
+    EXPECT_EQ(4, buf[19]);
+    EXPECT_EQ(0, buf[30]);  // beyond the datagram: zero
+
+    step shorter = good;
+    shorter.what = step::kind::short_datagram;
+    EXPECT_EQ(106, listen_for(datagram(shorter), buf));
+    EXPECT_TRUE(all_zero(buf));
+
+    step bad = good;
+    bad.what = step::kind::bad_checksum;
+    EXPECT_EQ(110, listen_for(datagram(bad), buf));
+    EXPECT_EQ(110, tv_api_errno);
+    EXPECT_TRUE(all_zero(buf));
+
+    step refused = good;
+    refused.status = 0x0E;
+    EXPECT_EQ(202, listen_for(datagram(refused), buf));
+    EXPECT_TRUE(all_zero(buf));
+}
+
+TEST_F(listen, nothing_within_the_limit_is_106) {
+    std::array<std::uint8_t, 64> buf;
+    buf.fill(1);
+    EXPECT_EQ(106, tv_listen(ctx, buf.data(), 64, 30));
+    EXPECT_TRUE(all_zero(buf));
+}
+
+// ---- tv_message ----
+
+class raw_message : public exchange {
+protected:
+    std::string path = ::testing::TempDir() + "raw_message.txt";
+    std::array<std::uint8_t, 512> answer_buf{};
+    void write_file(const std::string& text) { std::ofstream(path) << text; }
+};
+
+TEST_F(raw_message, sends_the_words_of_the_file_with_their_checksum) {
+    write_file("# a comment\n11000000\n00fffffd\n");
+    sw.script({tvtest::answer({0xAA, 0xBB, 0xCC, 0xDD})});
+    EXPECT_EQ(0, tv_message(ctx, nullptr, nullptr, path.c_str(), answer_buf.data()));
+    ASSERT_TRUE(sw.wait_for(1));
+    const bytes sent = sw.received().at(0);
+    const bytes expect{0x11, 0, 0, 0, 0, 0xFF, 0xFF, 0xFD, 0, 0, 0x03, 0x0C};
+    EXPECT_EQ(expect, sent);
+    EXPECT_EQ(0xAA, answer_buf[16]);
+
+    EXPECT_EQ(106, tv_message(ctx, "+L", "+C", path.c_str(), answer_buf.data()));  // no answer
+    ASSERT_TRUE(sw.wait_for(2));
+    const bytes spoiled = sw.received().at(1);
+    EXPECT_EQ(0x0C + 2, spoiled[11]);  // checksum + 1, then bytes 10-11 + 1 on top
+}
+
+TEST_F(raw_message, reads_leading_hex_of_each_line) {
+    write_file("abort\n0x12345678\nfffffffff\n\n   1\nz9\n");
+    std::array<std::uint8_t, 512> msg{};
+    std::FILE* f = std::fopen(path.c_str(), "r");
+    ASSERT_NE(nullptr, f);
+    EXPECT_EQ(3, tv::read_message_words(f, msg));
+    std::fclose(f);
+    EXPECT_EQ(0xABu, tv::wire::get_be32(msg, 0));
+    EXPECT_EQ(0x12345678u, tv::wire::get_be32(msg, 4));
+    EXPECT_EQ(0x7FFFFFFFu, tv::wire::get_be32(msg, 8));  // above 0x7FFFFFFF
+}
+
+TEST_F(raw_message, overlong_lines_count_once_and_too_many_words_are_refused) {
+    write_file(std::string(200, '1') + "\n22\n");
+    std::array<std::uint8_t, 512> msg{};
+    std::FILE* f = std::fopen(path.c_str(), "r");
+    EXPECT_EQ(2, tv::read_message_words(f, msg));
+    std::fclose(f);
+
+    std::string many;
+    for (int i = 0; i < 128; ++i) many += "1\n";
+    write_file(many);
+    EXPECT_EQ(EFBIG, tv_message(ctx, nullptr, nullptr, path.c_str(), answer_buf.data()));
+    EXPECT_EQ(0u, sw.count());
+
+    many.resize(127 * 2);  // 127 words fit exactly
+    write_file(many);
+    sw.script({tvtest::answer()});
+    EXPECT_EQ(0, tv_message(ctx, nullptr, nullptr, path.c_str(), answer_buf.data()));
+    ASSERT_TRUE(sw.wait_for(1));
+    EXPECT_EQ(512u, sw.received().at(0).size());
+}
+
+TEST_F(raw_message, missing_file_gives_the_system_error_number) {
+    EXPECT_EQ(ENOENT, tv_message(ctx, nullptr, nullptr, "/nonexistent/msg", answer_buf.data()));
+    EXPECT_EQ(ENOENT, tv_api_errno);
+}
+
+}  // namespace

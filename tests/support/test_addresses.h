@@ -1,0 +1,10 @@
+// Loopback addresses of the tests. Every test executable has addresses of its own so that
+// `ctest -j` can run them side by side; 127.0.0.1-127.0.0.9 belong to the demo's default fabric.
+#pragma once
+
+namespace tvtest::addr {
+inline constexpr const char* exchange_switch = "127.0.1.1";
+inline constexpr const char* listen_switch = "127.0.1.2";
+inline constexpr const char* context_switch = "127.0.2.1";
+inline constexpr const char* bench_echo = "127.0.9.1";
+}  // namespace tvtest::addr

@@ -1,0 +1,16 @@
+// The reader of raw message files, apart from the I/O so that it can be tested and fuzzed.
+#pragma once
+
+#include <cstdio>
+
+#include "wire.h"
+
+namespace tv {
+
+// Reads one hexadecimal word per line into `msg` (zero-filled first), leaving room for the
+// checksum in its last 4 bytes. Lines that do not begin with a hexadecimal digit are skipped;
+// lines are read up to 79 characters. Returns the number of words, or -1 when the file holds
+// more words than fit.
+int read_message_words(std::FILE* in, wire::bytes msg);
+
+}  // namespace tv

@@ -1,0 +1,85 @@
+// The transport primitives under the exchange: send with retry, receive, a bounded wait for a
+// datagram and a short sleep. Every wait here has a limit.
+#include <poll.h>
+#include <sys/socket.h>
+
+#include <cerrno>
+#include <chrono>
+#include <ctime>
+
+#include "tv_inter.h"
+
+namespace {
+
+constexpr int send_attempts = 3;
+constexpr int32_t enobufs_pause_us = 5000;
+constexpr int long_poll_ms = 2000;
+constexpr int discover_wait_ms = 60;
+// tv_recv is only called once a datagram is waiting; should the kernel drop it meanwhile, the
+// read still gives up after the longest wait of the library.
+constexpr int recv_guard_ms = long_poll_ms;
+
+// Waits until `sock` is readable, for at most `timeout_ms`, across interrupted system calls.
+// Returns 1 readable, 0 timed out, -1 failed.
+int wait_readable(int sock, int timeout_ms) {
+    using clock = std::chrono::steady_clock;
+    const auto deadline = clock::now() + std::chrono::milliseconds(timeout_ms);
+    for (;;) {
+        pollfd p{sock, POLLIN, 0};
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+            deadline - clock::now());
+        const int r = ::poll(&p, 1, left.count() > 0 ? static_cast<int>(left.count()) : 0);
+        if (r > 0) return (p.revents & POLLNVAL) ? -1 : 1;
+        if (r == 0) return 0;
+        if (errno != EINTR) return -1;
+    }
+}
+
+}  // namespace
+
+extern "C" {
+
+int32_t tv_send(tv_context* ctx, const void* msg, int32_t len) {
+    if (ctx == nullptr || msg == nullptr || len < 0) return -1;
+    ssize_t sent = -1;
+    for (int attempt = 0; attempt < send_attempts; ++attempt) {
+        sent = ::sendto(ctx->sock, msg, static_cast<size_t>(len), 0,
+                        reinterpret_cast<const sockaddr*>(&ctx->remote_addr),
+                        sizeof ctx->remote_addr);
+        if (sent >= 0 || errno != ENOBUFS) break;
+        tv_delay(enobufs_pause_us);
+    }
+    return sent < 0 ? -1 : static_cast<int32_t>(sent);
+}
+
+int32_t tv_recv(tv_context* ctx, void* buf, int32_t capacity) {
+    if (ctx == nullptr || (buf == nullptr && capacity > 0)) return -1;
+    const size_t cap = capacity > 0 ? static_cast<size_t>(capacity) : 0;
+    for (int round = 0; round < 2; ++round) {
+        const ssize_t n = ::recvfrom(ctx->sock, buf, cap, MSG_DONTWAIT, nullptr, nullptr);
+        if (n >= 0) return static_cast<int32_t>(n);
+        if (errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR) return -1;
+        if (round == 0 && wait_readable(ctx->sock, recv_guard_ms) != 1) return -1;
+    }
+    return -1;
+}
+
+int32_t poll_sock(int32_t sock) {
+    int timeout_ms = g_ip_timeout > 0 ? g_ip_timeout : 0;
+    if (Long_Poll)
+        timeout_ms = long_poll_ms;
+    else if (Discover)
+        timeout_ms = discover_wait_ms;
+    const int r = wait_readable(sock, timeout_ms);
+    if (r == 0 && !Discover) log_error("Time out in select\n");
+    return r;
+}
+
+void tv_delay(int32_t microseconds) {
+    if (microseconds <= 0) return;
+    timespec ts{microseconds / 1000000, static_cast<long>(microseconds % 1000000) * 1000};
+    while (::nanosleep(&ts, &ts) != 0 && errno == EINTR) {
+    }
+}
+
+}  // extern "C"

@@ -1,0 +1,107 @@
+/* libtelvar: the exported operations of the protocol module.
+ *
+ * Conventions of the whole interface:
+ *  - plain C functions over plain records; nothing throws, nothing exits the process;
+ *  - an operation returns a status code (tv_errs.h) or a pointer/count, and leaves the status
+ *    code in tv_api_errno; 0 means success;
+ *  - records are supplied by the caller; arrays that an operation allocates inside a record are
+ *    released by the matching tv_free_... operation;
+ *  - the library is single-threaded and keeps its state in process-wide variables: callers must
+ *    not call into it from two threads at once;
+ *  - ports are counted from 0 in every record and on the wire.
+ */
+#ifndef TV_API_H
+#define TV_API_H
+
+#include <stdint.h>
+#include <stdio.h>
+#include <netinet/in.h>
+
+#include "tv_export.h"
+#include "tv_errs.h"
+#include "utilmsg.h"
+#include "version.h"
+
+/* The handle on one switch. Allocated by tv_opencontext, released by tv_close. */
+typedef struct tv_context {
+    const char *host_text;           /* switch address, dotted decimal */
+    int32_t sock;                    /* the UDP socket */
+    uint32_t dest_fc_addr;           /* destination FC address of every request (0xFFFFFD) */
+    struct sockaddr_in local_addr;   /* local address and the port actually bound */
+    struct sockaddr_in remote_addr;  /* the switch: its address, UDP port 5000 */
+    int32_t login_required;          /* nonzero: the switch expects a login exchange */
+    char user_id[8];                 /* not terminated when 8 characters long */
+    char password[8];
+    uint32_t last_activity;          /* time (s) of the last good exchange or login; 0 after open */
+} tv_context;
+
+TV_BEGIN_DECLS
+
+/* ---- Process-wide state ---- */
+TV_EXPORT extern int32_t tv_api_errno;        /* status code of the most recent operation */
+TV_EXPORT extern uint32_t msg_seq_num;        /* last sequence number handed out */
+TV_EXPORT extern uint32_t previous_dest_addr; /* saved by tv_set_dest_addr */
+TV_EXPORT extern int32_t g_ip_timeout;        /* ms of one wait for a response (70) */
+TV_EXPORT extern int32_t g_timeout;           /* exchange budget in normal mode (500) */
+TV_EXPORT extern int32_t Discover;            /* discovery mode: short waits, small budget (1) */
+TV_EXPORT extern int32_t Long_Poll;           /* every wait lasts up to 2 s (0) */
+TV_EXPORT extern char gVersion[40];           /* filled by tv_api_version */
+
+/* ---- Message framing and status codes ---- */
+/* Writes the 16-byte header at the start of buf: version 1, format 4, the context's destination,
+ * the command, total_len - 16 and the next sequence number. */
+TV_EXPORT void tv_msg_hdr(tv_context *ctx, void *buf, int32_t command, int32_t total_len);
+TV_EXPORT uint32_t tv_set_dest_addr(tv_context *ctx, uint32_t fc_addr);
+TV_EXPORT uint32_t tv_get_dest_addr(tv_context *ctx);
+TV_EXPORT uint32_t tv_restore_dest_addr(tv_context *ctx);
+TV_EXPORT uint32_t tv_get_seq_num(const void *msg);
+TV_EXPORT uint32_t tv_calc_chksum(const void *bytes, int32_t count);
+TV_EXPORT uint32_t tv_set_chksum(void *msg, int32_t total_len);
+TV_EXPORT int32_t tv_verify_chksum(const void *msg, int32_t total_len);
+/* Maps the status byte of a response header to a status code and stores it in tv_api_errno. */
+TV_EXPORT int32_t check_flags(void *resp);
+/* Byte-order hook on the 16 header bytes; fields are always serialised big-endian explicitly,
+ * so it has nothing to do. */
+TV_EXPORT void ConvertByteOrder(void *buf, int32_t len);
+TV_EXPORT void log_error(const char *format, ...) TV_PRINTF(1, 2);
+TV_EXPORT void log_info(const char *format, ...) TV_PRINTF(1, 2);
+/* perror-like: "text: system error text" on standard error, then "errno=%d\n" to log_error. */
+TV_EXPORT void err(const char *text);
+TV_EXPORT void showbytes(const void *bytes, int32_t count);
+
+/* ---- Context and UDP transport ---- */
+TV_EXPORT int32_t tv_api_open(FILE *log_stream);
+TV_EXPORT int32_t tv_api_close(void);
+TV_EXPORT const char *tv_api_version(void);
+/* Opens a context on a dotted IPv4 address or host name, bound to local_port (0: any). */
+TV_EXPORT tv_context *tv_opencontext(const char *host, int32_t local_port);
+TV_EXPORT tv_context *tv_open(const char *host);
+TV_EXPORT int32_t tv_close(tv_context *ctx);
+TV_EXPORT uint32_t tv_get_local_ipaddr(const uint32_t *remote_addr);
+TV_EXPORT int32_t tv_get_ip_timeout(void);
+TV_EXPORT int32_t tv_get_timeout(void);
+TV_EXPORT int32_t tv_set_ip_timeout(int32_t value);
+TV_EXPORT int32_t tv_set_timeout(int32_t value);
+TV_EXPORT int32_t tv_send(tv_context *ctx, const void *msg, int32_t len);
+TV_EXPORT int32_t tv_recv(tv_context *ctx, void *buf, int32_t capacity);
+TV_EXPORT int32_t poll_sock(int32_t sock);
+TV_EXPORT void tv_delay(int32_t microseconds);
+TV_EXPORT void CreateRunFile(void);
+
+/* ---- Exchange, listening and raw messages ---- */
+/* Sends req (a message built by tv_msg_hdr, req_len bytes), waits for the response with the
+ * same sequence number and resends within the time budget. Returns the response length, or 0
+ * (-1 when the last send, wait or read failed) with tv_api_errno saying why. */
+TV_EXPORT int32_t tv_exchange(tv_context *ctx, void *req, int32_t req_len, void *resp,
+                              int32_t resp_capacity, int32_t unused);
+/* Waits up to timeout_ms for one checksummed datagram; capacity at most 512. */
+TV_EXPORT int32_t tv_listen(tv_context *ctx, void *buf, int32_t capacity, int32_t timeout_ms);
+/* Sends the message written in a text file (one hexadecimal word per line, at most 127 words)
+ * and listens 500 ms for the answer into resp (512 bytes). length_flag "+L" and checksum_flag
+ * "+C" deliberately spoil the length field and the checksum. */
+TV_EXPORT int32_t tv_message(tv_context *ctx, const char *length_flag, const char *checksum_flag,
+                             const char *file_name, void *resp);
+
+TV_END_DECLS
+
+#endif
