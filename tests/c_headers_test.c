@@ -6,6 +6,7 @@
 #include "tv_errs.h"
 #include "utilmsg.h"
 #include "version.h"
+#include "utconfig.h"
 
 _Static_assert(sizeof(tv_msg_header) == 16, "message header is 16 bytes");
 _Static_assert(offsetof(tv_version_info, wwn) == 24, "version record layout");

@@ -31,8 +31,16 @@ struct free_deleter {
 };
 using context_ptr = std::unique_ptr<tv_context, free_deleter>;
 
+// Keeps errno as it was across calls whose failures are handled here: print_error gives the
+// C library's error number precedence over the status code, so a stale one would mislead.
+struct errno_guard {
+    int saved = errno;
+    ~errno_guard() { errno = saved; }
+};
+
 // First IPv4 address of a host name, or false when it does not resolve.
 bool resolve_ipv4(const char* name, in_addr* out) {
+    errno_guard keep;
     addrinfo hints{};
     hints.ai_family = AF_INET;
     hints.ai_socktype = SOCK_DGRAM;
@@ -132,6 +140,7 @@ int32_t tv_close(tv_context* ctx) {
 }
 
 uint32_t tv_get_local_ipaddr(const uint32_t* remote_addr) {
+    errno_guard keep;
     uint32_t local = 0;
     if (remote_addr != nullptr) {
         // Connecting a UDP socket sends nothing; it only makes the kernel pick the route.

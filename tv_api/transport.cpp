@@ -55,9 +55,13 @@ int32_t tv_send(tv_context* ctx, const void* msg, int32_t len) {
 int32_t tv_recv(tv_context* ctx, void* buf, int32_t capacity) {
     if (ctx == nullptr || (buf == nullptr && capacity > 0)) return -1;
     const size_t cap = capacity > 0 ? static_cast<size_t>(capacity) : 0;
+    const int saved_errno = errno;
     for (int round = 0; round < 2; ++round) {
         const ssize_t n = ::recvfrom(ctx->sock, buf, cap, MSG_DONTWAIT, nullptr, nullptr);
-        if (n >= 0) return static_cast<int32_t>(n);
+        if (n >= 0) {
+            errno = saved_errno;  // an EAGAIN on the way is no error of the caller's
+            return static_cast<int32_t>(n);
+        }
         if (errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR) return -1;
         if (round == 0 && wait_readable(ctx->sock, recv_guard_ms) != 1) return -1;
     }

@@ -21,6 +21,7 @@
 #include "tv_errs.h"
 #include "utilmsg.h"
 #include "version.h"
+#include "utconfig.h"
 
 /* The handle on one switch. Allocated by tv_opencontext, released by tv_close. */
 typedef struct tv_context {
@@ -101,6 +102,60 @@ TV_EXPORT int32_t tv_listen(tv_context *ctx, void *buf, int32_t capacity, int32_
  * "+C" deliberately spoil the length field and the checksum. */
 TV_EXPORT int32_t tv_message(tv_context *ctx, const char *length_flag, const char *checksum_flag,
                              const char *file_name, void *resp);
+
+/* ---- Switch identity and chassis status ---- */
+TV_EXPORT int32_t tv_get_version(tv_context *ctx, tv_version_info *version);
+/* Model code 0 to 3, or 255 for any larger value. */
+TV_EXPORT int32_t tv_get_switch_model(tv_context *ctx, uint32_t *model);
+TV_EXPORT int32_t tv_get_chassis_status(tv_context *ctx, tv_chassis_status *status);
+TV_EXPORT int32_t tv_get_snmp_sysconfig(tv_context *ctx, tv_sysconfig *cfg);
+/* Firmware revision normalised for comparison. */
+TV_EXPORT int32_t calc_revision(int32_t revision);
+
+/* ---- Switch discovery ---- */
+/* Probes count addresses from base (or, with a list, the list) and returns the addresses that
+ * answered as a null-terminated array of texts, or null with tv_api_errno set. */
+TV_EXPORT char **tv_discover(const uint32_t *list, const char *base, int32_t count);
+TV_EXPORT void tv_free_discovery(char **result, uint32_t *list);
+/* The addresses of the range that base and mask give (network order), ended by 0; null when
+ * the mask has no zero bit or the list cannot be allocated. */
+TV_EXPORT uint32_t *tv_ip_values_from_mask(const char *base, const char *mask);
+
+/* ---- Login and user accounts ---- */
+TV_EXPORT int32_t tv_login(tv_context *ctx, const char *user_id, const char *password);
+TV_EXPORT int32_t tv_logout(tv_context *ctx);
+/* 1 when more than 9 hours passed since the last good exchange or login, else 0. */
+TV_EXPORT int32_t tv_logintimedout(tv_context *ctx);
+TV_EXPORT int32_t tv_set_curr_user_pw(tv_context *ctx, const char *old_password,
+                                      const char *new_password);
+TV_EXPORT int32_t tv_user_add(tv_context *ctx, const char *user_id, const char *password,
+                              uint8_t admin_level);
+TV_EXPORT int32_t tv_user_delete(tv_context *ctx, const char *user_id);
+
+/* ---- Port types and port configuration ---- */
+/* Sets the port's loop mode, then its type (TV_PORT_TYPE_...); follow_up sends the follow-up
+ * message after the type. */
+TV_EXPORT int32_t tv_set_port_type(tv_context *ctx, uint32_t port, int32_t type,
+                                   int32_t follow_up);
+TV_EXPORT int32_t tv_get_port_types(tv_context *ctx, tv_port_types *types);
+/* Number of ports of the switch, or -1 when it cannot be read. */
+TV_EXPORT int32_t tv_get_num_of_ports(tv_context *ctx);
+TV_EXPORT void tv_free_port_types(tv_port_types *types);
+TV_EXPORT int32_t tv_set_port_al_disabled(tv_context *ctx, uint32_t port, int32_t disabled);
+TV_EXPORT int32_t tv_get_port_al_disabled(tv_context *ctx, tv_port_al_disabled *rec);
+TV_EXPORT void tv_free_port_al_disabled(tv_port_al_disabled *rec);
+TV_EXPORT int32_t tv_set_port_mfs_mode(tv_context *ctx, uint32_t port, uint32_t mode);
+TV_EXPORT int32_t tv_get_port_mfs_mode(tv_context *ctx, tv_port_mfs_modes *rec);
+TV_EXPORT void tv_free_port_mfs_mode(tv_port_mfs_modes *rec);
+/* rec may be null: then the call only refreshes the shared port-state response. */
+TV_EXPORT int32_t tv_get_port_state(tv_context *ctx, tv_port_state *rec);
+TV_EXPORT void tv_free_port_state(tv_port_state *rec);
+/* port from 0, or TV_ALL_PORTS; state is a TV_PORT_STATE_... code. */
+TV_EXPORT int32_t tv_set_port_state(tv_context *ctx, int32_t port, uint32_t state);
+
+/* ---- Chassis ---- */
+/* Sends the reset message once; no answer is awaited. 0, or 105 when the send failed. */
+TV_EXPORT int32_t tv_switch_reset(tv_context *ctx);
 
 TV_END_DECLS
 

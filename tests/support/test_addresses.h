@@ -6,5 +6,13 @@ namespace tvtest::addr {
 inline constexpr const char* exchange_switch = "127.0.1.1";
 inline constexpr const char* listen_switch = "127.0.1.2";
 inline constexpr const char* context_switch = "127.0.2.1";
+// Library families against a scripted switch.
+inline constexpr const char* identity_switch = "127.0.3.1";
+inline constexpr const char* ports_switch = "127.0.3.2";
+inline constexpr const char* login_switch = "127.0.3.3";
+inline constexpr const char* discovery_base = "127.0.4.1";  // 127.0.4.1 - 127.0.4.30
+// Command layer.
+inline constexpr const char* framework_switch = "127.0.5.1";
+// Simulator tests and integration tests: 127.0.6.x - 127.0.8.x (see switchsim tests).
 inline constexpr const char* bench_echo = "127.0.9.1";
 }  // namespace tvtest::addr

@@ -1,0 +1,60 @@
+/* Configuration records: per-port types, loop modes, MFS modes and states.
+ *
+ * Ports are counted from 0; entry i of every array is port i. The operations that fill these
+ * records allocate the array; the matching tv_free_... operation releases it and sets the
+ * pointer to null, so freeing twice is harmless. */
+#ifndef TV_UTCONFIG_H
+#define TV_UTCONFIG_H
+
+#include <stdint.h>
+
+/* Most ports a switch can report: the room of the port-types and port-state messages. Counts
+ * above it are refused (status 200) rather than read past the message. */
+#define TV_MAX_PORTS 24
+
+/* Port type codes. */
+#define TV_PORT_TYPE_INVALID 0
+#define TV_PORT_TYPE_F 1
+#define TV_PORT_TYPE_FL 2
+#define TV_PORT_TYPE_T 3
+#define TV_PORT_TYPE_SL 4
+#define TV_PORT_TYPE_TL 5
+
+/* Port state codes (administrative and operational). */
+#define TV_PORT_STATE_SL 0
+#define TV_PORT_STATE_ON 1
+#define TV_PORT_STATE_OFF 2
+#define TV_PORT_STATE_TEST 3
+#define TV_PORT_STATE_FAIL 4
+#define TV_PORT_STATE_INVALID 5
+
+/* All ports, where an operation allows it. */
+#define TV_ALL_PORTS (-1)
+
+typedef struct tv_port_types {
+    uint32_t count;   /* number of ports N */
+    uint8_t *types;   /* N port type codes */
+} tv_port_types;
+
+typedef struct tv_port_al_disabled {
+    int32_t reserved; /* not written */
+    uint32_t count;
+    uint8_t *flags;   /* nonzero: arbitrated loop disabled */
+} tv_port_al_disabled;
+
+typedef struct tv_port_mfs_modes {
+    uint32_t count;
+    uint8_t *modes;   /* MFS mode code of each port */
+} tv_port_mfs_modes;
+
+typedef struct tv_port_state_entry {
+    uint32_t operational;
+    uint32_t admin;
+} tv_port_state_entry;
+
+typedef struct tv_port_state {
+    uint32_t count;
+    tv_port_state_entry *entries;
+} tv_port_state;
+
+#endif
