@@ -7,5 +7,6 @@ int main() {
     bench::report out;
     std::printf("telvar benchmarks (ratios against the floor measured in this run)\n");
     bench::run_exchange_bench(out);
+    bench::run_simulator_bench(out);
     return 0;
 }

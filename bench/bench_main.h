@@ -8,6 +8,8 @@ namespace bench {
 
 namespace addresses {
 inline constexpr const char* exchange_echo = "127.0.9.1";
+inline constexpr const char* throughput_echo = "127.0.9.2";
+inline constexpr const char* simulator = "127.0.9.3";  // and the next two
 }
 
 struct report {
@@ -25,5 +27,6 @@ struct report {
 };
 
 void run_exchange_bench(report& out);
+void run_simulator_bench(report& out);
 
 }  // namespace bench

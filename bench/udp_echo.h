@@ -4,6 +4,7 @@
 #include <netinet/in.h>
 
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <string>
 #include <thread>
@@ -28,6 +29,11 @@ private:
 // Runs `rounds` plain sendto/recvfrom round trips of `size` bytes against `to`;
 // returns the mean microseconds of one.
 double plain_round_trip_us(const sockaddr_in& to, int rounds, std::size_t size);
+
+// Requests per second that `clients` threads get answered, each sending `requests_each`
+// copies of `request` and waiting for the answer before the next.
+double throughput_rps(const sockaddr_in& to, int clients, int requests_each,
+                      const std::vector<std::uint8_t>& request);
 
 // Median of the values.
 double median(std::vector<double> v);

@@ -67,6 +67,13 @@ TEST_F(exchange, silent_switch_gets_three_in_discovery_mode) {
     expect_all_identical(3);
 }
 
+TEST_F(exchange, zero_wait_looks_without_blocking_and_the_pauses_bound_the_cycles) {
+    g_ip_timeout = 0;  // each cycle then costs only its 15 ms pause: 34 cycles reach 500
+    EXPECT_EQ(0, run());
+    EXPECT_EQ(TV_ERR_NO_RESPONSE, tv_api_errno);
+    expect_all_identical(34);
+}
+
 TEST_F(exchange, zero_budget_sends_nothing) {
     tv_set_timeout(0);
     EXPECT_EQ(0, run());

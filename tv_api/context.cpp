@@ -124,6 +124,7 @@ tv_context* tv_opencontext(const char* host, int32_t local_port) {
     if (::getsockname(sock.get(), reinterpret_cast<sockaddr*>(&bound), &len) == 0)
         ctx->local_addr.sin_port = bound.sin_port;
 
+    tv::forget_socket(sock.get());
     ctx->sock = sock.release();
     ctx->dest_fc_addr = TV_DEFAULT_DEST;
     return ctx.release();
@@ -134,6 +135,7 @@ tv_context* tv_open(const char* host) { return tv_opencontext(host, 0); }
 int32_t tv_close(tv_context* ctx) {
     tv_api_errno = 0;
     if (ctx == nullptr) return -1;
+    tv::forget_socket(ctx->sock);
     const int rc = ::close(ctx->sock);
     std::free(ctx);
     return rc == 0 ? 0 : -1;

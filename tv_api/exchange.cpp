@@ -32,16 +32,14 @@ struct exchange_state {
     int64_t elapsed = 0;
     int32_t received = 0;   // length of the last datagram read
 
-    // One wait and, when a datagram is there, one read; classifies what arrived.
+    // One wait and, when a datagram is there, its read; classifies what arrived.
     arrival read_one() {
-        const int w = poll_sock(ctx->sock);
+        const int w = tv::wait_and_recv(ctx, resp, capacity, received);
         if (w <= 0) {
             elapsed += wait_cost;
             return w < 0 ? arrival::failed : arrival::nothing;
         }
         elapsed += datagram_cost;
-        received = tv_recv(ctx, resp, capacity);
-        if (received < 0) return arrival::failed;
         if (received == 0) return arrival::nothing;
         // A datagram too short to carry a sequence number is discarded like a stale one.
         if (received < TV_HDR_LEN) return arrival::stale;

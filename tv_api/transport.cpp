@@ -1,6 +1,7 @@
 // The transport primitives under the exchange: send with retry, receive, a bounded wait for a
 // datagram and a short sleep. Every wait here has a limit.
 #include <poll.h>
+#include <sys/time.h>
 #include <sys/socket.h>
 
 #include <cerrno>
@@ -35,7 +36,56 @@ int wait_readable(int sock, int timeout_ms) {
     }
 }
 
+// The wait of poll_sock, in milliseconds.
+int wait_ms() {
+    if (Long_Poll) return long_poll_ms;
+    if (Discover) return discover_wait_ms;
+    return g_ip_timeout > 0 ? g_ip_timeout : 0;
+}
+
+// The receive timeout last set, for one socket: setting it costs a system call, and the
+// exchanges of a run nearly always use one socket with one wait length.
+int timeout_sock = -1;
+int timeout_ms = -1;
+
+bool set_receive_timeout(int sock, int ms) {
+    if (sock == timeout_sock && ms == timeout_ms) return true;
+    timeval tv{ms / 1000, (ms % 1000) * 1000};
+    if (::setsockopt(sock, SOL_SOCKET, SO_RCVTIMEO, &tv, sizeof tv) != 0) return false;
+    timeout_sock = sock;
+    timeout_ms = ms;
+    return true;
+}
+
 }  // namespace
+
+namespace tv {
+
+void forget_socket(int sock) {
+    if (sock == timeout_sock) timeout_sock = timeout_ms = -1;
+}
+
+int wait_and_recv(tv_context* ctx, void* buf, int32_t capacity, int32_t& received) {
+    const int ms = wait_ms();
+    const size_t cap = capacity > 0 ? static_cast<size_t>(capacity) : 0;
+    const int saved_errno = errno;
+    // A zero timeout would mean "forever" to the socket: look without waiting instead.
+    const bool wait = ms > 0 && set_receive_timeout(ctx->sock, ms);
+    const ssize_t n = ::recvfrom(ctx->sock, buf, cap, wait ? 0 : MSG_DONTWAIT, nullptr, nullptr);
+    if (n >= 0) {
+        received = static_cast<int32_t>(n);
+        errno = saved_errno;
+        return 1;
+    }
+    if (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR) {
+        errno = saved_errno;
+        if (!Discover) log_error("Time out in select\n");
+        return 0;
+    }
+    return -1;
+}
+
+}  // namespace tv
 
 extern "C" {
 
@@ -69,12 +119,7 @@ int32_t tv_recv(tv_context* ctx, void* buf, int32_t capacity) {
 }
 
 int32_t poll_sock(int32_t sock) {
-    int timeout_ms = g_ip_timeout > 0 ? g_ip_timeout : 0;
-    if (Long_Poll)
-        timeout_ms = long_poll_ms;
-    else if (Discover)
-        timeout_ms = discover_wait_ms;
-    const int r = wait_readable(sock, timeout_ms);
+    const int r = wait_readable(sock, wait_ms());
     if (r == 0 && !Discover) log_error("Time out in select\n");
     return r;
 }

@@ -49,6 +49,13 @@ inline int32_t fail(int32_t code) {
     return code;
 }
 
+// One wait for a datagram and, when one comes, its read, in a single blocking receive: the
+// exchange's hot path. Waits as long as poll_sock would. Returns 1 with the datagram's length
+// in `received`, 0 when the wait timed out, -1 when it failed.
+int wait_and_recv(tv_context* ctx, void* buf, int32_t capacity, int32_t& received);
+// Forgets what wait_and_recv knows of a socket that is being opened or closed.
+void forget_socket(int sock);
+
 // Clears `msg` and writes the header of a request of msg.size() bytes.
 void build_request(tv_context* ctx, wire::bytes msg, std::uint16_t command);
 // Clears `msg` and writes the header of a configuration request (command 0x30) and its

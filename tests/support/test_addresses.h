@@ -13,6 +13,9 @@ inline constexpr const char* login_switch = "127.0.3.3";
 inline constexpr const char* discovery_base = "127.0.4.1";  // 127.0.4.1 - 127.0.4.30
 // Command layer.
 inline constexpr const char* framework_switch = "127.0.5.1";
-// Simulator tests and integration tests: 127.0.6.x - 127.0.8.x (see switchsim tests).
+// Fabrics of the simulator run in-process; switch k of a fabric is at base + k - 1.
+inline constexpr const char* simulator_base = "127.0.6.2";
+inline constexpr const char* integration_base = "127.0.7.2";
+inline constexpr const char* telvar_base = "127.0.8.2";
 inline constexpr const char* bench_echo = "127.0.9.1";
 }  // namespace tvtest::addr

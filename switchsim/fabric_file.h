@@ -1,0 +1,15 @@
+// Fabric description files (JSON). The format is documented in docs/fabric-file.md.
+#pragma once
+
+#include <optional>
+#include <string>
+
+#include "fabric.h"
+
+namespace sim {
+
+// Reads a fabric from JSON text; on failure returns nullopt and says where and why.
+std::optional<fabric> parse_fabric(const std::string& json_text, std::string& error);
+std::optional<fabric> load_fabric_file(const std::string& path, std::string& error);
+
+}  // namespace sim

@@ -1,0 +1,161 @@
+// switchsim: serves the management protocol of a simulated Fibre Channel fabric on loopback.
+#include <arpa/inet.h>
+
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <string_view>
+
+#include "default_fabric.h"
+#include "fabric_file.h"
+#include "server.h"
+
+namespace {
+
+constexpr const char* help_text =
+    "Usage: switchsim [options]\n"
+    "Serves the switch management protocol (UDP port 5000) for a simulated fabric.\n"
+    "Without --fabric it serves three switches linked in a line on 127.0.0.2, 127.0.0.3 and\n"
+    "127.0.0.4 (chassis 1, 2, 3; FC addresses 0x104000, 0x108000, 0x10c000).\n"
+    "\n"
+    "Options:\n"
+    "  --fabric FILE      load the fabric from a JSON file (format: docs/fabric-file.md)\n"
+    "  --base ADDR        address of the first switch; the others follow it\n"
+    "                     (default 127.0.0.2; with --fabric, moves the file's addresses so\n"
+    "                     that its first switch gets ADDR)\n"
+    "  --login-required   every switch refuses configuration commands (status 0x0E) until\n"
+    "                     the manager logs in (default account admin / password)\n"
+    "  --fault SPEC       inject a fault into answers; may be repeated. SPEC is\n"
+    "                     KIND[=VALUE][,cmd=C][,sub=S][,p=P][,count=N] with KIND one of\n"
+    "                     drop, silence, delay=MS, duplicate, reorder, stale, corrupt,\n"
+    "                     status=BYTE; cmd and sub select a command and configuration\n"
+    "                     sub-command (all requests when absent), p a probability,\n"
+    "                     count the number of times. Example: --fault drop,cmd=0x7,p=0.5\n"
+    "  --seed N           seed of the fault injection (default 1)\n"
+    "  --capture FILE     write every datagram received and sent to a pcap file\n"
+    "  -v, --verbose      log one line per request on standard error\n"
+    "  -h, --help         print this text\n"
+    "\n"
+    "It prints one line when it serves and stops cleanly on SIGINT or SIGTERM.\n";
+
+sim::server* running = nullptr;
+
+void on_signal(int) {
+    if (running != nullptr) running->stop();
+}
+
+int usage_error(const std::string& why) {
+    std::fprintf(stderr, "switchsim: %s\nTry 'switchsim --help'.\n", why.c_str());
+    return 2;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    sim::server_options opts;
+    std::string fabric_path;
+    std::string base_text;
+    bool login_required = false;
+    for (int i = 1; i < argc; ++i) {
+        const std::string_view a = argv[i];
+        const auto value = [&](const char* what) -> const char* {
+            if (i + 1 >= argc) return nullptr;
+            (void)what;
+            return argv[++i];
+        };
+        if (a == "-h" || a == "--help") {
+            std::fputs(help_text, stdout);
+            return 0;
+        } else if (a == "-v" || a == "--verbose") {
+            opts.verbose = true;
+        } else if (a == "--login-required") {
+            login_required = true;
+        } else if (a == "--fabric" || a == "--base" || a == "--fault" || a == "--seed" ||
+                   a == "--capture") {
+            const char* v = value(argv[i]);
+            if (v == nullptr) return usage_error(std::string(a) + " needs a value");
+            if (a == "--fabric") {
+                fabric_path = v;
+            } else if (a == "--base") {
+                base_text = v;
+            } else if (a == "--capture") {
+                opts.capture_path = v;
+            } else if (a == "--seed") {
+                char* end = nullptr;
+                const unsigned long seed = std::strtoul(v, &end, 0);
+                if (*v == '\0' || *end != '\0' || seed > 0xFFFFFFFFul)
+                    return usage_error(std::string("bad seed '") + v + "'");
+                opts.seed = static_cast<std::uint32_t>(seed);
+            } else {
+                std::string why;
+                const auto rule = sim::parse_fault(v, why);
+                if (!rule) return usage_error("--fault " + std::string(v) + ": " + why);
+                opts.faults.push_back(*rule);
+            }
+        } else {
+            return usage_error("unknown option '" + std::string(a) + "'");
+        }
+    }
+
+    in_addr base{};
+    if (!base_text.empty() && inet_pton(AF_INET, base_text.c_str(), &base) != 1)
+        return usage_error("--base " + base_text + ": not a dotted IPv4 address");
+
+    sim::fabric f;
+    if (fabric_path.empty()) {
+        f = sim::default_fabric(base_text.empty() ? inet_addr("127.0.0.2") : base.s_addr);
+    } else {
+        std::string why;
+        auto loaded = sim::load_fabric_file(fabric_path, why);
+        if (!loaded) {
+            std::fprintf(stderr, "switchsim: %s\n", why.c_str());
+            return 1;
+        }
+        f = std::move(*loaded);
+        if (!base_text.empty()) {
+            // Shift every address by the same amount, keeping their distances.
+            std::uint32_t first = 0;
+            for (const auto& s : f.switches)
+                if (s.ip != 0 && first == 0) first = ntohl(s.ip);
+            for (auto& s : f.switches)
+                if (s.ip != 0) s.ip = htonl(ntohl(s.ip) - first + ntohl(base.s_addr));
+        }
+    }
+    if (login_required)
+        for (auto& s : f.switches) s.login_required = true;
+
+    sim::server srv(std::move(f), opts);
+    std::string why;
+    if (!srv.bind(why)) {
+        std::fprintf(stderr, "switchsim: %s\n", why.c_str());
+        return 1;
+    }
+    running = &srv;
+    struct sigaction sa{};
+    sa.sa_handler = on_signal;
+    sigemptyset(&sa.sa_mask);
+    sigaction(SIGINT, &sa, nullptr);
+    sigaction(SIGTERM, &sa, nullptr);
+
+    std::string served;
+    for (const auto& a : srv.addresses()) {
+        char ip[INET_ADDRSTRLEN];
+        inet_ntop(AF_INET, &a.sin_addr, ip, sizeof ip);
+        served += std::string(served.empty() ? "" : " ") + ip;
+    }
+    std::printf("switchsim: serving %zu switch(es) on UDP port %u: %s\n",
+                srv.addresses().size(), opts.port, served.c_str());
+    std::fflush(stdout);
+    srv.run();
+    running = nullptr;
+    const auto st = srv.stats();
+    std::fprintf(stderr,
+                 "switchsim: stopped after %llu requests (%llu answered, %llu bad checksums, "
+                 "%llu malformed, %llu unroutable, %llu dropped by faults)\n",
+                 static_cast<unsigned long long>(st.received), static_cast<unsigned long long>(st.answered),
+                 static_cast<unsigned long long>(st.bad_checksum), static_cast<unsigned long long>(st.malformed),
+                 static_cast<unsigned long long>(st.unroutable), static_cast<unsigned long long>(st.dropped));
+    return 0;
+}

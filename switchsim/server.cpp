@@ -1,0 +1,294 @@
+#include "server.h"
+
+#include <arpa/inet.h>
+#include <sys/epoll.h>
+#include <sys/eventfd.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <array>
+#include <cerrno>
+#include <cstring>
+
+#include "dispatch.h"
+#include "tv_inter.h"
+
+namespace sim {
+
+namespace {
+
+constexpr std::size_t max_datagram = 2048;
+constexpr int drain_per_wakeup = 64;        // datagrams read from one socket per wake-up
+constexpr auto hold_limit = std::chrono::milliseconds(1000);  // a reordered answer's latest time
+constexpr std::size_t last_answer_limit = 4096;
+
+std::string text_of(const sockaddr_in& a) {
+    char ip[INET_ADDRSTRLEN] = {};
+    inet_ntop(AF_INET, &a.sin_addr, ip, sizeof ip);
+    return std::string(ip) + ":" + std::to_string(ntohs(a.sin_port));
+}
+
+}  // namespace
+
+server::server(fabric f, server_options o)
+    : fabric_(std::move(f)), opts_(std::move(o)), faults_(opts_.seed) {
+    for (const auto& r : opts_.faults) faults_.add(r);
+}
+
+server::~server() {
+    stop();
+    if (thread_.joinable()) thread_.join();
+    for (auto& e : endpoints_) ::close(e.fd);
+    if (epoll_fd_ >= 0) ::close(epoll_fd_);
+    if (wake_fd_ >= 0) ::close(wake_fd_);
+}
+
+bool server::bind(std::string& error) {
+    epoll_fd_ = ::epoll_create1(EPOLL_CLOEXEC);
+    wake_fd_ = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+    if (epoll_fd_ < 0 || wake_fd_ < 0) {
+        error = std::string("cannot create the event loop: ") + std::strerror(errno);
+        return false;
+    }
+    epoll_event wake{};
+    wake.events = EPOLLIN;
+    wake.data.u64 = UINT64_MAX;
+    ::epoll_ctl(epoll_fd_, EPOLL_CTL_ADD, wake_fd_, &wake);
+
+    for (std::size_t i = 0; i < fabric_.switches.size(); ++i) {
+        const auto& s = fabric_.switches[i];
+        if (s.ip == 0) continue;
+        endpoint e;
+        e.sw = i;
+        e.addr.sin_family = AF_INET;
+        e.addr.sin_port = htons(opts_.port);
+        e.addr.sin_addr.s_addr = s.ip;
+        e.fd = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
+        if (e.fd < 0 || ::bind(e.fd, reinterpret_cast<sockaddr*>(&e.addr), sizeof e.addr) != 0) {
+            error = "cannot bind " + text_of(e.addr) + " for switch " + s.name + ": " +
+                    std::strerror(errno);
+            if (e.fd >= 0) ::close(e.fd);
+            return false;
+        }
+        epoll_event ev{};
+        ev.events = EPOLLIN;
+        ev.data.u64 = endpoints_.size();
+        ::epoll_ctl(epoll_fd_, EPOLL_CTL_ADD, e.fd, &ev);
+        endpoints_.push_back(e);
+    }
+    if (!opts_.capture_path.empty() && !capture_.open(opts_.capture_path)) {
+        error = "cannot write the capture file " + opts_.capture_path + ": " + std::strerror(errno);
+        return false;
+    }
+    return true;
+}
+
+void server::run() {
+    std::array<epoll_event, 16> events;
+    while (!stopping_.load()) {
+        const int n = ::epoll_wait(epoll_fd_, events.data(), static_cast<int>(events.size()),
+                                   next_timeout_ms());
+        if (n < 0 && errno != EINTR) break;
+        for (int i = 0; i < n; ++i) {
+            if (events[i].data.u64 == UINT64_MAX) continue;  // woken to stop
+            serve_socket(events[i].data.u64);
+        }
+        std::lock_guard lock(mu_);
+        release_due();
+    }
+    std::lock_guard lock(mu_);
+    capture_.flush();
+}
+
+void server::start() {
+    stopping_ = false;
+    thread_ = std::thread([this] { run(); });
+}
+
+void server::stop() {
+    stopping_ = true;
+    if (wake_fd_ >= 0) {
+        const std::uint64_t one = 1;
+        (void)!::write(wake_fd_, &one, sizeof one);
+    }
+}
+
+void server::serve_socket(std::size_t ep) {
+    std::array<std::uint8_t, max_datagram> buf;
+    for (int i = 0; i < drain_per_wakeup; ++i) {
+        sockaddr_in from{};
+        socklen_t len = sizeof from;
+        const ssize_t n = ::recvfrom(endpoints_[ep].fd, buf.data(), buf.size(), 0,
+                                     reinterpret_cast<sockaddr*>(&from), &len);
+        if (n < 0) return;  // drained (EAGAIN) or a transient error
+        std::lock_guard lock(mu_);
+        handle(ep, {buf.data(), static_cast<std::size_t>(n)}, from);
+    }
+}
+
+void server::handle(std::size_t ep, std::span<const std::uint8_t> d, const sockaddr_in& from) {
+    ++stats_.received;
+    keep(record::direction::in, ep, from, d);
+    if (capture_.is_open()) capture_.write(from, endpoints_[ep].addr, d);
+
+    dispatch_result r =
+        dispatch(fabric_, endpoints_[ep].sw, d, from.sin_addr.s_addr, ntohs(from.sin_port));
+    using outcome = dispatch_result::outcome;
+    std::string verdict;
+    switch (r.what) {
+        case outcome::answered: break;
+        case outcome::silent: verdict = "handled, no answer"; break;
+        case outcome::bad_checksum: ++stats_.bad_checksum; verdict = "bad checksum, ignored"; break;
+        case outcome::malformed: ++stats_.malformed; verdict = "malformed, ignored"; break;
+        case outcome::unroutable:
+            ++stats_.unroutable;
+            verdict = "no switch has chassis " + std::to_string(chassis_of(r.dest)) + ", ignored";
+            break;
+    }
+    if (opts_.verbose && opts_.log_out != nullptr) {
+        const std::string who = fabric_.switches[r.sw.value_or(endpoints_[ep].sw)].name;
+        std::fprintf(opts_.log_out, "%s <- %s %s (cmd 0x%02x", who.c_str(), text_of(from).c_str(),
+                     r.name, r.command);
+        if (r.command == TV_CMD_CONFIG) std::fprintf(opts_.log_out, " sub 0x%x", r.subcommand);
+        if (r.what == outcome::answered)
+            std::fprintf(opts_.log_out, ") seq %u: status 0x%02x, %zu bytes\n", r.seq,
+                         r.answer[2], r.answer.size());
+        else
+            std::fprintf(opts_.log_out, ") seq %u: %s\n", r.seq, verdict.c_str());
+    }
+    if (r.what == outcome::answered)
+        send_answer(ep, from, std::move(r.answer), r.command, r.subcommand);
+}
+
+void server::send_answer(std::size_t ep, const sockaddr_in& to, std::vector<std::uint8_t> answer,
+                         std::uint16_t command, std::uint32_t subcommand) {
+    ++stats_.answered;
+    const fault_effects fx = faults_.empty() ? fault_effects{} : faults_.decide(command, subcommand);
+    if (!fx.any()) {
+        send_now(ep, to, answer);
+        return;
+    }
+    const std::uint64_t peer = peer_key(to.sin_addr.s_addr, ntohs(to.sin_port));
+    if (fx.status) {
+        answer[2] = *fx.status;
+        tv_set_chksum(answer.data(), static_cast<int32_t>(answer.size()));
+    }
+    if (fx.corrupt) answer.back() ^= 0xA5;
+    if (fx.drop) {
+        ++stats_.dropped;
+        if (opts_.verbose && opts_.log_out) std::fprintf(opts_.log_out, "   answer dropped (fault)\n");
+        return;
+    }
+    std::vector<std::vector<std::uint8_t>> out;
+    if (fx.stale_first) {
+        auto it = last_answer_.find(peer);
+        if (it != last_answer_.end()) {
+            out.push_back(it->second);
+        } else {  // nothing earlier: the same answer with an older sequence number
+            auto older = answer;
+            tv::wire::put_be32(older, 12, tv::wire::get_be32(older, 12) - 1);
+            tv_set_chksum(older.data(), static_cast<int32_t>(older.size()));
+            out.push_back(std::move(older));
+        }
+    }
+    out.push_back(answer);
+    if (fx.duplicate) out.push_back(answer);
+    if (last_answer_.size() >= last_answer_limit) last_answer_.clear();
+    last_answer_[peer] = answer;
+
+    const auto now = std::chrono::steady_clock::now();
+    for (auto& bytes : out) {
+        if (fx.reorder)
+            scheduled_.push_back({now + hold_limit, ep, to, std::move(bytes), true});
+        else if (fx.delay_ms > 0)
+            scheduled_.push_back({now + std::chrono::milliseconds(fx.delay_ms), ep, to,
+                                  std::move(bytes), false});
+        else
+            send_now(ep, to, bytes);
+    }
+}
+
+void server::send_now(std::size_t ep, const sockaddr_in& to, std::span<const std::uint8_t> bytes) {
+    ::sendto(endpoints_[ep].fd, bytes.data(), bytes.size(), 0,
+             reinterpret_cast<const sockaddr*>(&to), sizeof to);
+    keep(record::direction::out, ep, to, bytes);
+    if (capture_.is_open()) capture_.write(endpoints_[ep].addr, to, bytes);
+    // Answers held back for this manager follow the one just sent.
+    for (auto it = scheduled_.begin(); it != scheduled_.end();) {
+        if (it->held && it->to.sin_addr.s_addr == to.sin_addr.s_addr &&
+            it->to.sin_port == to.sin_port && it->bytes.data() != bytes.data()) {
+            scheduled held = std::move(*it);
+            it = scheduled_.erase(it);
+            held.held = false;
+            held.due = std::chrono::steady_clock::time_point::min();
+            scheduled_.push_back(std::move(held));
+            break;
+        }
+        ++it;
+    }
+}
+
+void server::release_due() {
+    const auto now = std::chrono::steady_clock::now();
+    // Sending may release a held answer into scheduled_, so pick one at a time.
+    for (;;) {
+        auto it = std::min_element(scheduled_.begin(), scheduled_.end(),
+                                   [](const scheduled& a, const scheduled& b) { return a.due < b.due; });
+        if (it == scheduled_.end() || it->due > now) return;
+        scheduled s = std::move(*it);
+        scheduled_.erase(it);
+        send_now(s.endpoint, s.to, s.bytes);
+    }
+}
+
+int server::next_timeout_ms() const {
+    std::lock_guard lock(mu_);
+    if (scheduled_.empty()) return -1;
+    const auto now = std::chrono::steady_clock::now();
+    auto due = scheduled_.front().due;
+    for (const auto& s : scheduled_) due = std::min(due, s.due);
+    if (due <= now) return 0;
+    return static_cast<int>(std::chrono::ceil<std::chrono::milliseconds>(due - now).count());
+}
+
+void server::keep(record::direction dir, std::size_t ep, const sockaddr_in& peer,
+                  std::span<const std::uint8_t> bytes) {
+    if (opts_.record_limit == 0) return;
+    if (records_.size() >= opts_.record_limit) records_.pop_front();
+    records_.push_back({dir, endpoints_[ep].sw, peer, {bytes.begin(), bytes.end()}});
+}
+
+std::vector<record> server::records() const {
+    std::lock_guard lock(mu_);
+    return {records_.begin(), records_.end()};
+}
+
+void server::clear_records() {
+    std::lock_guard lock(mu_);
+    records_.clear();
+}
+
+server_stats server::stats() const {
+    std::lock_guard lock(mu_);
+    return stats_;
+}
+
+void server::add_fault(const fault_rule& r) {
+    std::lock_guard lock(mu_);
+    faults_.add(r);
+}
+
+void server::clear_faults() {
+    std::lock_guard lock(mu_);
+    faults_.clear();
+    scheduled_.clear();
+}
+
+std::vector<sockaddr_in> server::addresses() const {
+    std::vector<sockaddr_in> out;
+    for (const auto& e : endpoints_) out.push_back(e.addr);
+    return out;
+}
+
+}  // namespace sim

@@ -1,0 +1,50 @@
+// Runs the simulator's default fabric in-process, on a thread, at loopback addresses of the
+// test's own, with every datagram recorded; and helpers to read the record.
+#pragma once
+
+#include <arpa/inet.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "default_fabric.h"
+#include "server.h"
+#include "tv_inter.h"
+
+namespace tvtest {
+
+class running_fabric {
+public:
+    // Switch k of the default fabric (1 to 3) gets the address base + k - 1.
+    explicit running_fabric(const std::string& base, sim::server_options o = {}) {
+        o.record_limit = o.record_limit ? o.record_limit : 100000;
+        srv_ = std::make_unique<sim::server>(sim::default_fabric(inet_addr(base.c_str())), o);
+        std::string why;
+        if (!srv_->bind(why)) throw std::runtime_error(why);
+        srv_->start();
+    }
+    sim::server& server() { return *srv_; }
+
+    // The requests that reached the fabric, in order (every one, whatever its fate).
+    std::vector<std::vector<std::uint8_t>> requests() const {
+        std::vector<std::vector<std::uint8_t>> out;
+        for (const auto& r : srv_->records())
+            if (r.dir == sim::record::direction::in) out.push_back(r.bytes);
+        return out;
+    }
+    // The configuration sub-commands of the requests, in order (0 for other commands).
+    std::vector<std::uint32_t> subcommands() const {
+        std::vector<std::uint32_t> out;
+        for (const auto& r : requests())
+            out.push_back(tv::wire::get_be16(r, tv::off::command) == TV_CMD_CONFIG
+                              ? tv::wire::get_be32(r, tv::off::subcmd)
+                              : 0);
+        return out;
+    }
+
+private:
+    std::unique_ptr<sim::server> srv_;
+};
+
+}  // namespace tvtest

@@ -1,0 +1,298 @@
+// The simulator as a server: routing, framing, refusals, login, faults, fabric files and
+// captures. Requests are built and exchanged with the library's own framing.
+#include <gtest/gtest.h>
+
+#include <array>
+#include <cstdio>
+#include <fstream>
+
+#include "capture.h"
+#include "dispatch.h"
+#include "fabric_file.h"
+#include "faults.h"
+#include "support/sim_fixture.h"
+#include "support/test_addresses.h"
+
+namespace {
+
+namespace w = tv::wire;
+using bytes = std::vector<std::uint8_t>;
+
+class simulator : public ::testing::Test {
+protected:
+    tvtest::running_fabric fab{tvtest::addr::simulator_base};
+    tv_context* ctx = nullptr;
+    std::array<std::uint8_t, 512> resp{};
+
+    void SetUp() override {
+        Discover = 0;
+        tv_api_open(nullptr);
+        ctx = tv_open(tvtest::addr::simulator_base);
+        ASSERT_NE(nullptr, ctx);
+    }
+    void TearDown() override {
+        tv_close(ctx);
+        Discover = 1;
+    }
+    // Exchanges a configuration request of `len` bytes; returns the answer's length.
+    int32_t config(std::uint32_t sub, std::size_t len = 24, bytes payload = {}) {
+        bytes req(len, 0);
+        tv::build_config_request(ctx, req, sub);
+        for (std::size_t i = 0; i < payload.size(); ++i) req[20 + i] = payload[i];
+        return tv::exchange(ctx, req, resp);
+    }
+    int32_t version() {
+        std::array<std::uint8_t, 20> req{};
+        tv::build_request(ctx, req, TV_CMD_VERSION);
+        return tv::exchange(ctx, req, resp);
+    }
+    // Sends raw bytes and says whether any answer came within 200 ms.
+    bool answered(bytes raw) {
+        tv_send(ctx, raw.data(), static_cast<int32_t>(raw.size()));
+        std::array<std::uint8_t, 512> buf{};
+        return tv_listen(ctx, buf.data(), 512, 200) != TV_ERR_NO_RESPONSE;
+    }
+};
+
+TEST_F(simulator, answers_are_framed_and_routed_by_destination) {
+    ASSERT_EQ(88, version());
+    EXPECT_EQ(0x104000u, w::get_be32(resp, 56));  // chassis 1 owns the address
+    EXPECT_EQ(72u, w::get_be16(resp, 10));
+    EXPECT_EQ(1, tv_verify_chksum(resp.data(), 88));
+
+    tv_set_dest_addr(ctx, 0x108000);  // chassis 2, through chassis 1's address
+    ASSERT_EQ(88, version());
+    EXPECT_EQ(0x108000u, w::get_be32(resp, 56));
+    EXPECT_EQ(0x40118u, w::get_be32(resp, 20));
+
+    tv_set_dest_addr(ctx, 0x3FC000);  // chassis 63: nobody
+    EXPECT_EQ(0, version());
+    EXPECT_EQ(TV_ERR_NO_RESPONSE, tv_api_errno);
+    EXPECT_EQ(6u, fab.server().stats().unroutable);
+}
+
+TEST_F(simulator, unknown_commands_bad_checksums_and_malformed_requests) {
+    EXPECT_EQ(0, config(0x999));
+    EXPECT_EQ(TV_ERR_NOT_RECOGNIZED, tv_api_errno);
+
+    bytes req(24, 0);
+    tv::build_config_request(ctx, req, 0x64);
+    tv_set_chksum(req.data(), 24);
+    req[23] ^= 1;
+    EXPECT_FALSE(answered(req));
+    EXPECT_EQ(1u, fab.server().stats().bad_checksum);
+
+    req.resize(19);  // shorter than header and checksum
+    EXPECT_FALSE(answered(req));
+    bytes wrong_length(24, 0);
+    tv::build_config_request(ctx, wrong_length, 0x64);
+    w::put_be16(wrong_length, 10, 9);
+    tv_set_chksum(wrong_length.data(), 24);
+    EXPECT_FALSE(answered(wrong_length));
+    EXPECT_EQ(2u, fab.server().stats().malformed);
+}
+
+TEST_F(simulator, port_state_changes_persist_and_a_reset_reloads_the_saved_set) {
+    bytes admin(16, 1);
+    admin[3] = 2;
+    bytes payload{16, 0, 0, 0};
+    payload.insert(payload.end(), admin.begin(), admin.end());
+    ASSERT_EQ(44, config(0x52, 52, payload));
+    ASSERT_EQ(196, config(0x50, 140));
+    EXPECT_EQ(16, resp[20]);
+    EXPECT_EQ(2, resp[24 + 3]);           // admin off
+    EXPECT_EQ(2, resp[24 + 32 + 3]);      // operational off
+    EXPECT_EQ(1, resp[24 + 64 + 0]);      // port 1 has a device logged in
+    EXPECT_EQ(2, resp[24 + 48 + 2]);      // port 3 is an FL_Port
+
+    bytes reset(16, 0);
+    tv_msg_hdr(ctx, reset.data(), TV_CMD_SWITCH_RESET, 16);
+    w::put_be32(reset, 12, tv_calc_chksum(reset.data(), 12));
+    EXPECT_FALSE(answered(reset));  // a reset is not answered
+    ASSERT_EQ(196, config(0x50, 140));
+    EXPECT_EQ(1, resp[24 + 3]);
+}
+
+TEST_F(simulator, login_required_refuses_configuration_until_login) {
+    fab.server().with_fabric([](sim::fabric& f) { f.switches[0].login_required = true; });
+    EXPECT_EQ(88, version());  // identity is always answered
+    EXPECT_EQ(0, config(0x64));
+    EXPECT_EQ(TV_ERR_LOGIN_REQUIRED, tv_api_errno);
+
+    bytes creds(24, 0);
+    std::memcpy(creds.data() + 8, "admin", 5);
+    std::memcpy(creds.data() + 16, "wrong", 5);
+    ASSERT_EQ(28, config(0x502, 48, creds));
+    EXPECT_EQ(6, resp[21]);
+    std::memcpy(creds.data() + 16, "password", 8);
+    ASSERT_EQ(28, config(0x502, 48, creds));
+    EXPECT_EQ(0, resp[21]);
+    EXPECT_EQ(52, config(0x64));
+
+    EXPECT_EQ(48, config(0x503, 48));  // logout ends the session
+    EXPECT_EQ(0, config(0x64));
+    EXPECT_EQ(TV_ERR_LOGIN_REQUIRED, tv_api_errno);
+}
+
+TEST_F(simulator, faults_spoil_answers_as_asked) {
+    std::string why;
+    fab.server().add_fault(*sim::parse_fault("status=0x0e,cmd=7,count=1", why));
+    EXPECT_EQ(0, version());
+    EXPECT_EQ(TV_ERR_LOGIN_REQUIRED, tv_api_errno);
+    EXPECT_EQ(88, version());  // count=1: only once
+
+    // A dropped answer is retried within the budget: two requests, one success.
+    fab.server().clear_records();
+    fab.server().add_fault(*sim::parse_fault("drop,cmd=0x30,sub=0x64,count=1", why));
+    EXPECT_EQ(52, config(0x64));
+    EXPECT_EQ(2u, fab.requests().size());
+
+    // A stale answer first, and a duplicate after: the exchange still takes the right one.
+    fab.server().add_fault(*sim::parse_fault("stale,cmd=7,count=2", why));
+    fab.server().add_fault(*sim::parse_fault("duplicate,cmd=7,count=1", why));
+    EXPECT_EQ(88, version());
+    EXPECT_EQ(88, version());
+
+    fab.server().clear_records();
+    fab.server().add_fault(*sim::parse_fault("corrupt,cmd=0x30,sub=0x202", why));
+    bytes req(24, 0);
+    tv::build_config_request(ctx, req, 0x202);
+    tv_set_chksum(req.data(), 24);
+    tv_send(ctx, req.data(), 24);
+    EXPECT_EQ(TV_ERR_CHECKSUM, tv_listen(ctx, resp.data(), 512, 1000));
+    fab.server().clear_faults();
+
+    // Delay past one wait: the late answer matches the resent request.
+    g_ip_timeout = 200;
+    g_timeout = 2000;
+    fab.server().clear_records();
+    fab.server().add_fault(*sim::parse_fault("delay=300,cmd=7,count=1", why));
+    EXPECT_EQ(88, version());
+    EXPECT_EQ(2u, fab.requests().size());
+    g_ip_timeout = 70;
+    g_timeout = 500;
+}
+
+TEST(fault_rules, parse_and_refuse) {
+    std::string why;
+    auto r = sim::parse_fault("delay=250,cmd=0x30,sub=0x64,p=0.5,count=3", why);
+    ASSERT_TRUE(r);
+    EXPECT_EQ(sim::fault_kind::delay, r->kind);
+    EXPECT_EQ(250u, r->value);
+    EXPECT_EQ(0x30, *r->command);
+    EXPECT_EQ(0x64u, *r->subcommand);
+    EXPECT_DOUBLE_EQ(0.5, r->probability);
+    EXPECT_EQ(3, r->count);
+    EXPECT_EQ(0x30, *sim::parse_fault("drop,sub=0x50", why)->command);
+
+    const std::array<std::pair<const char*, const char*>, 6> bad{{
+        {"explode", "unknown fault 'explode'"},
+        {"delay", "delay needs a value: delay=MS"},
+        {"drop=3", "drop takes no value"},
+        {"status=0x100", "status needs a value: status=BYTE"},
+        {"drop,p=2", "p must be a probability from 0 to 1: '2'"},
+        {"drop,cmd=zz", "bad fault option 'cmd=zz' (cmd=C, sub=S, p=P, count=N)"},
+    }};
+    for (auto [text, message] : bad) {
+        EXPECT_FALSE(sim::parse_fault(text, why)) << text;
+        EXPECT_EQ(0u, why.find(message)) << text << ": " << why;
+    }
+
+    // Same seed, same decisions.
+    sim::fault_plan a(7), b(7);
+    a.add(*sim::parse_fault("drop,p=0.5", why));
+    b.add(*sim::parse_fault("drop,p=0.5", why));
+    int drops = 0;
+    for (int i = 0; i < 200; ++i) {
+        const bool da = a.decide(7, 0).drop;
+        EXPECT_EQ(da, b.decide(7, 0).drop);
+        drops += da;
+    }
+    EXPECT_GT(drops, 50);
+    EXPECT_LT(drops, 150);
+}
+
+TEST(fabric_file, reads_a_small_fabric_and_names_the_field_of_an_error) {
+    std::string why;
+    const auto f = sim::parse_fabric(R"({
+      "switches": [
+        {"name": "edge", "ip": "127.0.6.20", "chassis": 5, "flash_rev": "0x40119a",
+         "wwn": "10:00:00:00:5e:00:53:05", "port_count": 8,
+         "ports": [{"type": "FL", "devices": [{"alpa": "0x01", "port_wwn": "2100005e00530501",
+                                               "node_wwn": "2000005e00530501"}]},
+                   {"type": "T"}]},
+        {"name": "core", "chassis": 6, "login_required": true,
+         "users": [{"id": "root", "password": "secret", "level": 3}]}
+      ],
+      "links": [{"from": "edge:2", "to": "core:1"}]
+    })", why);
+    ASSERT_TRUE(f) << why;
+    ASSERT_EQ(2u, f->switches.size());
+    const auto& edge = f->switches[0];
+    EXPECT_EQ(0x114000u, edge.fc_addr);
+    EXPECT_EQ(8u, edge.ports.size());
+    EXPECT_EQ(2, edge.ports[0].cfg.type);
+    EXPECT_EQ(0, edge.ports[0].cfg.al_disabled);
+    EXPECT_EQ(1u, edge.ports[0].devices.size());
+    EXPECT_EQ(0x05, edge.wwn[7]);
+    EXPECT_EQ(0u, f->switches[1].ip);  // reachable only through the fabric
+    EXPECT_EQ(16u, f->switches[1].ports.size());
+    ASSERT_EQ(1u, f->links.size());
+    EXPECT_EQ(1, f->links[0].port_a);
+
+    const std::array<std::pair<const char*, const char*>, 7> bad{{
+        {R"({"switches": [{"ports": [{"type": "X"}]}]})",
+         "switches[0].ports[0].type: expected one of F, FL, T, SL, TL"},
+        {R"({"switches": [{"chassis": 64}]})", "switches[0].chassis: 64 is above 63"},
+        {R"({"switches": [{"wwn": "1234"}]})", "switches[0].wwn: expected 16 hexadecimal digits"},
+        {R"({"switches": [{"colour": "red"}]})", "switches[0]: unknown field 'colour'"},
+        {R"({"switches": [{"chassis": 1}, {"chassis": 1}]})", "fabric: switch sw2: chassis 1 is used twice"},
+        {R"({"switches": [{}], "links": [{"from": "sw1:1", "to": "sw9:1"}]})",
+         "links[0].to: no switch named 'sw9'"},
+        {R"({"switches": [)", "not valid JSON"},
+    }};
+    for (auto [text, message] : bad) {
+        EXPECT_FALSE(sim::parse_fabric(text, why)) << text;
+        EXPECT_EQ(0u, why.find(message)) << why;
+    }
+    EXPECT_FALSE(sim::load_fabric_file("/nonexistent.json", why));
+    EXPECT_EQ("/nonexistent.json: cannot be read", why);
+}
+
+TEST(capture, pcap_file_holds_each_datagram_with_ip_and_udp_headers) {
+    const std::string path = ::testing::TempDir() + "capture_test.pcap";
+    {
+        sim::pcap_writer pcap;
+        ASSERT_TRUE(pcap.open(path));
+        sockaddr_in a{}, b{};
+        a.sin_addr.s_addr = inet_addr("127.0.0.1");
+        a.sin_port = htons(5001);
+        b.sin_addr.s_addr = inet_addr("127.0.6.2");
+        b.sin_port = htons(5000);
+        pcap.write(a, b, bytes(20, 0x11));
+        pcap.write(b, a, bytes(88, 0x22));
+    }
+    std::ifstream in(path, std::ios::binary);
+    const bytes file((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    ASSERT_EQ(24u + (16 + 28 + 20) + (16 + 28 + 88), file.size());
+    std::uint32_t magic, linktype, incl;
+    std::memcpy(&magic, file.data(), 4);
+    std::memcpy(&linktype, file.data() + 20, 4);
+    std::memcpy(&incl, file.data() + 24 + 8, 4);
+    EXPECT_EQ(0xA1B2C3D4u, magic);
+    EXPECT_EQ(228u, linktype);
+    EXPECT_EQ(48u, incl);
+    const std::size_t ip = 24 + 16;
+    EXPECT_EQ(0x45, file[ip]);
+    EXPECT_EQ(17, file[ip + 9]);
+    EXPECT_EQ(48u, w::get_be16(file, ip + 2));
+    EXPECT_EQ(5001u, w::get_be16(file, ip + 20));
+    EXPECT_EQ(5000u, w::get_be16(file, ip + 22));
+    // The IPv4 header checksum verifies: the ones' complement sum of its words is 0xFFFF.
+    std::uint32_t sum = 0;
+    for (std::size_t i = 0; i < 20; i += 2) sum += w::get_be16(file, ip + i);
+    while (sum >> 16) sum = (sum & 0xFFFF) + (sum >> 16);
+    EXPECT_EQ(0xFFFFu, sum);
+}
+
+}  // namespace
