@@ -6,8 +6,8 @@
 
 #include <stdint.h>
 
-/* Room of the transceiver array: the chassis status response names at most 84 ports
- * (bytes 32 to 111 of the 116-byte message). */
+/* Room of the transceiver array. The 116-byte chassis status response has room for 80
+ * transceiver bytes (32 to 111) before its checksum; num_ports never exceeds what was read. */
 #define TV_MAX_GBIC 84
 
 typedef struct tv_version_info {

@@ -1,0 +1,89 @@
+// A fixture for the tests of a command family: a scripted switch on the family's loopback
+// address, a context on it in normal mode, and helpers to write answers and read requests at
+// message offsets.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <string_view>
+#include <vector>
+
+#include "support/scripted_responder.h"
+#include "tv_inter.h"
+
+namespace tvtest {
+
+// An answer of `total_len` bytes (checksum included) whose fields are set at message offsets.
+class reply {
+public:
+    explicit reply(std::size_t total_len) : payload_(total_len - TV_HDR_LEN - TV_CHKSUM_LEN) {}
+    reply& u8(std::size_t off, std::uint8_t v) {
+        tv::wire::put_u8(payload_, off - TV_HDR_LEN, v);
+        return *this;
+    }
+    reply& be32(std::size_t off, std::uint32_t v) {
+        tv::wire::put_be32(payload_, off - TV_HDR_LEN, v);
+        return *this;
+    }
+    reply& raw(std::size_t off, const bytes& b) {
+        tv::wire::put_bytes(payload_, off - TV_HDR_LEN, b.data(), b.size());
+        return *this;
+    }
+    step with_status(std::uint8_t status) const {
+        step s = answer(payload_);
+        s.status = status;
+        return s;
+    }
+    operator step() const { return answer(payload_); }
+
+private:
+    bytes payload_;
+};
+
+// A refusal: the status byte set, nothing else.
+inline step refused(std::uint8_t status = 0x42) {
+    return reply(TV_MIN_MSG_LEN).with_status(status);
+}
+
+class switch_test : public ::testing::Test {
+protected:
+    explicit switch_test(const char* ip) : sw{ip}, ip_{ip} {}
+
+    void SetUp() override {
+        Discover = 0;
+        Long_Poll = 0;
+        g_ip_timeout = 70;
+        g_timeout = 500;
+        tv_api_open(nullptr);  // keep "Time out in select" out of the test output
+        ctx = tv_open(ip_);
+        ASSERT_NE(nullptr, ctx);
+    }
+    void TearDown() override {
+        tv_close(ctx);
+        Discover = 1;
+        g_ip_timeout = 70;
+        g_timeout = 500;
+    }
+
+    bytes request(std::size_t i) const { return sw.received().at(i); }
+    // The sub-command word of every request that reached the switch, in order.
+    std::vector<std::uint32_t> subcommands() const {
+        std::vector<std::uint32_t> out;
+        for (const auto& r : sw.received()) out.push_back(tv::wire::get_be32(r, tv::off::subcmd));
+        return out;
+    }
+    static std::uint8_t at(const bytes& msg, std::size_t off) { return tv::wire::get_u8(msg, off); }
+    static std::string_view text_at(const bytes& msg, std::size_t off, std::size_t width) {
+        if (!tv::wire::fits(msg, off, width)) return {};
+        return {reinterpret_cast<const char*>(msg.data()) + off, width};
+    }
+
+    scripted_responder sw;
+    tv_context* ctx = nullptr;
+
+private:
+    const char* ip_;
+};
+
+}  // namespace tvtest
