@@ -130,14 +130,5 @@ TEST(logging, log_error_goes_to_the_chosen_stream_and_log_info_nowhere) {
     tv_api_open(stderr);
 }
 
-TEST(convert, to_int_reads_like_atoi_without_overflow) {
-    EXPECT_EQ(10, tv::to_int("10.1.2.3"));
-    EXPECT_EQ(0, tv::to_int("switch1"));
-    EXPECT_EQ(0, tv::to_int("0.1.2.3"));
-    EXPECT_EQ(-4, tv::to_int("  -4x"));
-    EXPECT_EQ(INT32_MAX, tv::to_int("99999999999999999999"));
-    EXPECT_EQ(INT32_MIN, tv::to_int("-99999999999999999999"));
-    EXPECT_EQ(0, tv::to_int(nullptr));
-}
 
 }  // namespace

@@ -107,7 +107,7 @@ void scripted_responder::handle(const bytes& request, const sockaddr_in& from) {
         junk.what = step::kind::short_datagram;
         out.push_back(make_answer(request, junk));
     }
-    for (std::size_t i = 0; i <= s.extra_copies; ++i) out.push_back(make_answer(request, s));
+    out.push_back(make_answer(request, s));
     std::lock_guard lock(mu_);
     for (auto& d : out) pending_.push_back({due, from, std::move(d)});
 }

@@ -28,7 +28,6 @@ struct step {
     bool stale_first = false;         // send an answer with an older sequence number first
     bool short_first = false;         // send a 10-byte datagram first
     bytes payload;                    // bytes from offset 16 of the answer (before the checksum)
-    std::size_t extra_copies = 0;     // send the answer this many more times
 };
 
 inline step answer(bytes payload = {}) {
