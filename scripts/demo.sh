@@ -1,7 +1,56 @@
 #!/usr/bin/env bash
-# The demo. Until the command-line tool and the simulator exist it shows the protocol spine:
-# exchanges with an echo responder on loopback, against the plain UDP round trip.
+# The demo: starts the simulator on its default fabric (three switches on 127.0.0.2-4, linked
+# in a line), waits until it answers, runs a short tour of telvar commands against it, and
+# stops the simulator on every path, Ctrl-C included.
 set -euo pipefail
+
 bin=${1:-build/bin}
-echo "+ $bin/telvar_bench"
-"$bin/telvar_bench"
+sim_out=$(mktemp)
+sim_pid=""
+
+stop_simulator() {
+    if [ -n "$sim_pid" ] && kill -0 "$sim_pid" 2>/dev/null; then
+        kill -INT "$sim_pid" 2>/dev/null || true
+        wait "$sim_pid" 2>/dev/null || true
+    fi
+    rm -f "$sim_out"
+}
+trap stop_simulator EXIT
+trap 'exit 130' INT TERM
+
+run() {
+    echo
+    echo "\$ telvar $*"
+    "$bin/telvar" "$@"
+}
+
+echo "\$ switchsim &"
+"$bin/switchsim" >"$sim_out" 2>&1 &
+sim_pid=$!
+
+# Wait until the first switch answers (at most about 10 s).
+for _ in $(seq 40); do
+    if ! kill -0 "$sim_pid" 2>/dev/null; then
+        echo "switchsim did not start:" >&2
+        cat "$sim_out" >&2
+        exit 1
+    fi
+    "$bin/telvar" version -port 0 127.0.0.2 >/dev/null 2>&1 && break
+    sleep 0.25
+done
+head -n 1 "$sim_out"
+
+run discover 127.0.0.1 9
+for ip in 127.0.0.2 127.0.0.3 127.0.0.4; do
+    run version "$ip"
+done
+run chassis_status 127.0.0.3
+run port_state 127.0.0.2 all
+run port_state -s off 127.0.0.2 6
+run port_state -s on 127.0.0.2 6
+run port_type 127.0.0.2 all
+# The third switch, reached through the first one by its Fibre Channel address.
+run version -f 10c000 127.0.0.2
+run port_state -f 10c000 127.0.0.2 3
+echo
+echo "Demo complete."

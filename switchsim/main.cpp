@@ -27,7 +27,7 @@ constexpr const char* help_text =
     "                     that its first switch gets ADDR)\n"
     "  --login-required   every switch refuses configuration commands (status 0x0E) until\n"
     "                     the manager logs in (default account admin / password)\n"
-    "  --fault SPEC       inject a fault into answers; may be repeated. SPEC is\n"
+    "  --fault RULE       inject a fault into answers; may be repeated. RULE is\n"
     "                     KIND[=VALUE][,cmd=C][,sub=S][,p=P][,count=N] with KIND one of\n"
     "                     drop, silence, delay=MS, duplicate, reorder, stale, corrupt,\n"
     "                     status=BYTE; cmd and sub select a command and configuration\n"

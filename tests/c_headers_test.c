@@ -7,6 +7,7 @@
 #include "utilmsg.h"
 #include "version.h"
 #include "utconfig.h"
+#include "telvar.h"
 
 _Static_assert(sizeof(tv_msg_header) == 16, "message header is 16 bytes");
 _Static_assert(offsetof(tv_version_info, wwn) == 24, "version record layout");
@@ -22,5 +23,8 @@ int main(void) {
     if (strcmp(tv_api_version(), "1.0.8.REV.2001.06.21.16.33") != 0) return 2;
     tv_msg_hdr(NULL, msg, TV_CMD_VERSION, 20);
     if (msg[0] != 0x11 || msg[9] != TV_CMD_VERSION) return 3;
+    if (strcmp(Usage[0], "telvar\n") != 0 || strcmp(Port_State[1], "  on") != 0) return 5;
+    fp = NULL; /* the command layer prints nothing then */
+    show_wwn(msg, "\n");
     return tv_api_errno == TV_OK ? 0 : 4;
 }

@@ -1,0 +1,89 @@
+// Opening and closing the context of a command: the local UDP port from -port or the
+// environment, the target switch from -f, the login with -u and -p, the port count that bounds
+// the port numbers typed on the command line, and the check of the port text itself.
+#include <cctype>
+#include <cstdlib>
+#include <string_view>
+
+#include "output.h"
+#include "telvar.h"
+#include "tv_inter.h"
+
+namespace {
+
+constexpr int32_t default_local_port = 5001;
+// Port numbers stay usable, if unchecked against the real switch, when its count is unknown.
+constexpr int32_t ports_when_unknown = 8;
+
+// -port, else TELVARPORT, else telvarport, else the default; truncated to 16 bits as a UDP
+// port is, so "-port 0" lets the system choose.
+int32_t local_udp_port() {
+    const char* text = g_udpport;
+    if (text == nullptr) text = std::getenv("TELVARPORT");
+    if (text == nullptr) text = std::getenv("telvarport");
+    if (text == nullptr) return default_local_port;
+    return static_cast<uint16_t>(tv::to_int(text));
+}
+
+[[noreturn]] void close_and_usage(tv_context* ctx) {
+    close_ip_context(ctx);
+    usage();
+}
+
+}  // namespace
+
+extern "C" {
+
+tv_context* open_ip_context(int32_t argc, char** argv, int32_t min, char** ip_out) {
+    // Without an address element there is nothing to open, whatever minimum the caller gave.
+    if (argc < min || argc < 1) usage();
+    char* address = argv[0];
+    tv_context* ctx = tv_opencontext(address, local_udp_port());
+    if (ctx == nullptr) return nullptr;
+    if (g_remotefcaddr != 0) tv_set_dest_addr(ctx, g_remotefcaddr);
+    // A user id on the command line means the switch wants a login before anything else,
+    // the port-count query included.
+    if (g_userid != nullptr) {
+        ctx->login_required = 1;
+        if (tv_login(ctx, g_userid, g_pw) != 0) {
+            const int32_t code = tv_api_errno;
+            close_ip_context(ctx);
+            tv_api_errno = code;
+            return nullptr;
+        }
+    }
+    if (g_logincmd == 0) {
+        Max_Ports = tv_get_num_of_ports(ctx);
+        if (Max_Ports < 0) Max_Ports = ports_when_unknown;
+    }
+    if (ip_out != nullptr) *ip_out = address;
+    return ctx;
+}
+
+tv_context* open_ip_port_context(int32_t argc, char** argv, int32_t min, int32_t allow_all,
+                                 char** ip_out, int32_t* port_out) {
+    tv_context* ctx = open_ip_context(argc, argv, min, ip_out);
+    if (ctx == nullptr) return nullptr;
+    if (argc < 2 || argv[1] == nullptr) close_and_usage(ctx);  // a missing port text, too
+    const std::string_view text = argv[1];
+    int32_t port = TV_ALL_PORTS;
+    if (!text.empty() && std::isdigit(static_cast<unsigned char>(text[0]))) {
+        const int32_t n = tv::to_int(argv[1]);
+        if (n < 1 || n > Max_Ports) {
+            telvar::print("bad port number: %d\n", n);
+            close_ip_context(ctx);
+            return nullptr;
+        }
+        port = n - 1;
+    } else if (text != "all" || allow_all == 0) {
+        close_and_usage(ctx);
+    }
+    if (port_out != nullptr) *port_out = port;
+    return ctx;
+}
+
+void close_ip_context(tv_context* ctx) {
+    if (ctx != nullptr) tv_close(ctx);
+}
+
+}  // extern "C"

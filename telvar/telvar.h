@@ -1,0 +1,103 @@
+/* libtelvar: the command layer of the telvar tool.
+ *
+ * Conventions of this layer, on top of those of tv_api.h:
+ *  - everything it prints goes to the stream fp (standard error until the host changes it; a
+ *    null fp prints nothing);
+ *  - a command function takes the tool's argument vector: argv[0] is the command's own name,
+ *    then options and global flags (-port, -f, -u, -p, -h), then the switch's address, then the
+ *    command's arguments;
+ *  - a command returns the status code of a failed open, else what tv_api_errno holds after
+ *    closing the context (0);
+ *  - a command-line error prints the usage text and ends the process with exit status 1; that
+ *    and a WWN text of the wrong length (exit status 0) are the only places where the library
+ *    ends the process;
+ *  - the displays print records filled by the protocol operations; port numbers passed to them
+ *    are counted from 0 (or TV_ALL_PORTS) and printed counted from 1.
+ */
+#ifndef TELVAR_H
+#define TELVAR_H
+
+#include <stdint.h>
+#include <stdio.h>
+
+#include "tv_api.h"
+
+/* A function that never returns, in C and in C++. */
+#if defined(__cplusplus)
+#define TV_NORETURN [[noreturn]]
+#elif defined(__STDC_VERSION__) && __STDC_VERSION__ >= 201112L
+#define TV_NORETURN _Noreturn
+#elif defined(__GNUC__)
+#define TV_NORETURN __attribute__((noreturn))
+#else
+#define TV_NORETURN
+#endif
+
+/* Entries of the Usage table: entry 0 names the tool and is not printed. */
+#define TELVAR_USAGE_LINES 58
+
+TV_BEGIN_DECLS
+
+/* ---- Globals of the command layer ---- */
+TV_EXPORT extern FILE *fp;                 /* output stream of every report (stderr) */
+TV_EXPORT extern uint32_t g_remotefcaddr;  /* target FC address from -f; 0: none */
+TV_EXPORT extern const char *g_udpport;    /* value of -port (points into argv); null: none */
+TV_EXPORT extern const char *g_userid;     /* value of -u: log in as this user */
+TV_EXPORT extern const char *g_pw;         /* value of -p other than -port: its password */
+TV_EXPORT extern int32_t g_logincmd;       /* nonzero: opening skips the port-count query */
+TV_EXPORT extern int32_t adminlevel;       /* for the dispatcher; the library ignores it */
+TV_EXPORT extern int32_t Max_Ports;        /* ports of the switch opened last (8 if unknown) */
+TV_EXPORT extern const char *const Usage[TELVAR_USAGE_LINES];
+
+/* ---- Command framework ---- */
+/* Handles the global flag at (*argv)[0]. Returns 1 when it was one (its value consumed: *argv
+ * then points at the value, *argc counts it as gone), 0 when it is none. -h, and a flag whose
+ * value is missing, print the usage text and end the process. */
+TV_EXPORT int32_t check_global_switches(int32_t *argc, char ***argv);
+/* Prints the version line and the usage text on fp, then exits with status 1. */
+TV_NORETURN TV_EXPORT void usage(void);
+/* Opens a context on argv[0], the switch's address, after checking that at least min elements
+ * remain (usage otherwise). Applies -port/TELVARPORT, -f, logs in with -u and -p when a user
+ * id was given, and reads Max_Ports. Stores the address text in *ip_out when ip_out is not
+ * null. Null with tv_api_errno set on failure; nothing is printed then. */
+TV_EXPORT tv_context *open_ip_context(int32_t argc, char **argv, int32_t min, char **ip_out);
+/* As open_ip_context, then reads the port text argv[1]: 1 to Max_Ports gives wire port n - 1,
+ * "all" gives TV_ALL_PORTS where allow_all is nonzero. A number out of range prints
+ * "bad port number: %d\n" and returns null; any other text prints the usage text and exits. */
+TV_EXPORT tv_context *open_ip_port_context(int32_t argc, char **argv, int32_t min,
+                                           int32_t allow_all, char **ip_out, int32_t *port_out);
+/* Closes a context (null is ignored); tv_api_errno is 0 afterwards. */
+TV_EXPORT void close_ip_context(tv_context *ctx);
+/* "Error: " and the system's text for errno when errno names a system error, else the status
+ * code's message. */
+TV_EXPORT void print_error(int32_t code);
+/* Parses 16 hexadecimal digits into 8 bytes and returns 8. A text of any other length prints
+ * "Invalid WWN string length: %d, for %s\n" and ends the process with exit status 0. */
+TV_EXPORT int32_t ascii_to_wwn(uint8_t *wwn, const char *text);
+
+/* ---- Displays: switch and chassis ---- */
+/* 16 lower-case hex digits, or "<missing>" padded to that width for an all-zero WWN, then the
+ * suffix (when not null). */
+TV_EXPORT void show_wwn(const uint8_t *wwn, const char *suffix);
+TV_EXPORT int32_t show_version(const tv_version_info *version);
+TV_EXPORT int32_t show_chassis_status(const tv_chassis_status *status);
+TV_EXPORT void show_sysconfig(const tv_sysconfig *cfg);
+
+/* ---- Displays: ports ---- */
+/* Name tables, indexed by code. */
+TV_EXPORT extern const char *const Port_Types[6];
+TV_EXPORT extern const char *const Port_State[6];
+TV_EXPORT extern const char *const MFS_Modes[7];
+/* Admin and operational state of one port, or of every entry for TV_ALL_PORTS. */
+TV_EXPORT int32_t show_port_state(const tv_port_state *state, int32_t port);
+/* MFS mode of one port, or of ports 0 to Max_Ports - 1 for TV_ALL_PORTS. */
+TV_EXPORT int32_t show_port_mfs_modes(int32_t port, const tv_port_mfs_modes *modes);
+
+/* ---- Maintenance commands ---- */
+/* switch_reset [global flags] ip-address: sends the reset message; "SUCCESS\n" means only
+ * that it was sent. */
+TV_EXPORT int32_t switch_reset(int32_t argc, char **argv);
+
+TV_END_DECLS
+
+#endif

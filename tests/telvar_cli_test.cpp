@@ -1,0 +1,201 @@
+// The telvar tool end to end: the real binary, run as a child process against a fabric of
+// the simulator running in this process, whole outputs and exit statuses compared.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "support/run_tool.h"
+#include "support/sim_fixture.h"
+#include "support/test_addresses.h"
+#include "telvar.h"
+
+namespace {
+
+using args = std::vector<std::string>;
+
+const std::string sw1 = tvtest::addr::telvar_base;  // 127.0.8.2; sw2 .3, sw3 .4
+const std::string sw2 = "127.0.8.3";
+const std::string nobody = "127.0.8.9";
+
+std::string usage_text() {
+    std::string t = std::string("telvar  version ") + tv_api_version() + "\n";
+    for (int i = 1; i < TELVAR_USAGE_LINES; ++i) t += Usage[i];
+    return t;
+}
+
+const std::string sw1_version =
+    "HW: \t301\nPROM: \t105\nFLASH: \t40119a\nWWN:\t100000005e010000\nMAC:\t02005e005301\n";
+const std::string sw2_version =
+    "HW: \t302\nPROM: \t105\nFLASH: \t40118\nWWN:\t100000005e020000\nMAC:\t02005e005302\n";
+
+class telvar_tool : public ::testing::Test {
+protected:
+    tvtest::running_fabric fab{tvtest::addr::telvar_base};
+
+    tvtest::tool_result telvar(const args& a, const std::vector<std::string>& env = {}) {
+        return tvtest::run_tool(TELVAR_BIN, a, env);
+    }
+    sim::port_config port_cfg(std::size_t sw, std::size_t port) {
+        return fab.server().with_fabric([&](sim::fabric& f) { return f.switches[sw].ports[port].cfg; });
+    }
+};
+
+TEST_F(telvar_tool, usage_text_and_help) {
+    const std::string text = usage_text();
+    EXPECT_EQ(0u, text.find("telvar  version 1.0.8.REV.2001.06.21.16.33\nUsage:\n"));
+    for (const args& a : {args{"help"}, args{"-h"}, args{"--help"}}) {
+        const auto r = telvar(a);
+        EXPECT_EQ(0, r.status) << a[0];
+        EXPECT_EQ(text, r.out) << a[0];
+    }
+    auto r = telvar({});
+    EXPECT_EQ(1, r.status);
+    EXPECT_EQ(text, r.out);
+    r = telvar({"frobnicate", sw1});
+    EXPECT_EQ(1, r.status);
+    EXPECT_EQ(text, r.out);
+    EXPECT_EQ("telvar: unknown command 'frobnicate'\n", r.err);
+    // Command-line errors of a command: a flag without its value, -h, an unknown option,
+    // a missing address, a bad -s value.
+    for (const args& a : {args{"version", "-port"}, args{"version", "-h", sw1},
+                          args{"version", "-x", sw1}, args{"version", "-port", "0"},
+                          args{"port_state", "-port", "0", "-s", "maybe", sw1, "1"}}) {
+        r = telvar(a);
+        EXPECT_EQ(1, r.status) << a[1];
+        EXPECT_NE(std::string::npos, r.out.find(text)) << a[1];
+    }
+    EXPECT_EQ("Unknown option -x\n" + text, telvar({"version", "-x", sw1}).out);
+}
+
+TEST_F(telvar_tool, version_through_the_address_and_through_the_fabric) {
+    auto r = telvar({"version", "-port", "0", sw1});
+    EXPECT_EQ(0, r.status);
+    EXPECT_EQ(sw1_version, r.out);
+    r = telvar({"version", "-port", "0", "-f", "108000", sw1});
+    EXPECT_EQ(sw2_version, r.out);
+    // -f without hex digits: a warning, then the default destination.
+    r = telvar({"version", "-f", "zz", "-port", "0", sw1});
+    EXPECT_EQ("Invalid switch address" + sw1_version, r.out);
+    // The local port from the environment.
+    r = telvar({"version", sw2}, {"TELVARPORT=0"});
+    EXPECT_EQ(sw2_version, r.out);
+}
+
+TEST_F(telvar_tool, chassis_status_with_system_information) {
+    fab.server().with_fabric([](sim::fabric& f) {
+        f.switches[1].booted = std::chrono::steady_clock::now() - std::chrono::milliseconds(123500);
+        f.switches[1].ports[2].gbic = 6;
+        f.switches[1].ports[3].gbic = 9;
+        f.switches[1].ports[4].gbic = 5;
+    });
+    const auto r = telvar({"chassis_status", "-port", "0", sw2});
+    EXPECT_EQ(0, r.status);
+    std::string gbics;
+    const char* types[16] = {"Optical longwave\n", "Optical shortwave\n", "Unrecognized type (6)\n",
+                             "Unrecognized type (9)\n", "Copper\n", "Optical longwave\n",
+                             "Optical shortwave\n", "Optical shortwave\n", "Optical longwave\n",
+                             "Optical shortwave\n", "Optical shortwave\n", "Optical longwave\n",
+                             "None installed\n", "None installed\n", "None installed\n",
+                             "Optical longwave\n"};
+    for (int i = 0; i < 16; ++i) gbics += "GBIC " + std::to_string(i + 1) + ":\t" + types[i];
+    EXPECT_EQ("Power:\tOK\nTemp:\tOK\nTemp =\t25.5c\nFan 1:\tnone installed\tFan 2:\tOK\n"
+              "Ports:\t16\n" + gbics +
+              "Uptime:\t123s\nDesc:\tSimulated 16-port Fibre Channel switch sw2\n",
+              r.out);
+}
+
+TEST_F(telvar_tool, port_state_lists_and_changes_ports) {
+    auto r = telvar({"port_state", "-port", "0", sw1, "14"});
+    EXPECT_EQ("Port: 14\tAdmin:  off, Operational:  off\n", r.out);
+
+    r = telvar({"port_state", "-port", "0", "-s", "off", sw1, "3"});
+    EXPECT_EQ(0, r.status);
+    EXPECT_EQ("SUCCESS\nPort: 3\tAdmin:  off, Operational:  off\n", r.out);
+    EXPECT_EQ(2, port_cfg(0, 2).admin);
+    EXPECT_EQ(1, port_cfg(0, 3).admin);  // the others are sent back unchanged
+    EXPECT_EQ(2, port_cfg(0, 13).admin);
+
+    r = telvar({"port_state", "-port", "0", "-s", "on", sw1, "all"});
+    EXPECT_EQ(0, r.status);
+    std::string all = "SUCCESS\n";
+    for (int p = 1; p <= 16; ++p)
+        all += "Port: " + std::string(p < 10 ? std::to_string(p) + " " : std::to_string(p)) +
+               "\tAdmin:   on, Operational:   on\n";
+    EXPECT_EQ(all, r.out);
+}
+
+TEST_F(telvar_tool, port_numbers_are_checked_against_the_switch) {
+    auto r = telvar({"port_state", "-port", "0", sw1, "17"});
+    EXPECT_EQ(0, r.status);
+    EXPECT_EQ("bad port number: 17\nError: OK\n", r.out);
+    r = telvar({"port_state", "-port", "0", sw1, "0"});
+    EXPECT_EQ("bad port number: 0\nError: OK\n", r.out);
+    r = telvar({"port_state", "-port", "0", sw1, "16"});
+    EXPECT_EQ("Port: 16\tAdmin:   on, Operational:   on\n", r.out);
+    r = telvar({"port_state", "-port", "0", sw1, "x1"});
+    EXPECT_EQ(1, r.status);
+    EXPECT_EQ(usage_text(), r.out);
+}
+
+TEST_F(telvar_tool, port_type_sets_loop_mode_and_type) {
+    auto r = telvar({"port_type", "-port", "0", "-s", "fl", sw1, "6"});
+    EXPECT_EQ(0, r.status);
+    EXPECT_EQ("SUCCESS\nPort: 6\tType: FL_Port\n", r.out);
+    EXPECT_EQ(2, port_cfg(0, 5).type);
+    EXPECT_EQ(0, port_cfg(0, 5).al_disabled);
+
+    r = telvar({"port_type", "-port", "0", "-s", "f", sw1, "6"});
+    EXPECT_EQ("SUCCESS\nPort: 6\tType: F_Port \n", r.out);
+    EXPECT_EQ(1, port_cfg(0, 5).al_disabled);
+}
+
+TEST_F(telvar_tool, login_with_user_and_password) {
+    fab.server().with_fabric([](sim::fabric& f) { f.switches[0].login_required = true; });
+    auto r = telvar({"port_state", "-port", "0", sw1, "1"});
+    EXPECT_EQ("Error: Command requires user login\n", r.out);
+    r = telvar({"port_state", "-port", "0", "-u", "admin", "-pw", "password", sw1, "16"});
+    EXPECT_EQ("Port: 16\tAdmin:   on, Operational:   on\n", r.out);
+    r = telvar({"port_state", "-port", "0", "-u", "admin", "-pw", "wrong", sw1, "1"});
+    EXPECT_EQ("Error: Invalid UserID or Password\n", r.out);
+    EXPECT_EQ(144, r.status);  // 400, as far as an exit status can carry it
+}
+
+TEST_F(telvar_tool, failures_to_open_and_silent_switches) {
+    auto r = telvar({"version", "-port", "0", "no-such-switch.invalid"});
+    EXPECT_EQ(102, r.status);
+    EXPECT_EQ("Error: Bad hostname/IP address\n", r.out);
+    r = telvar({"version", "-port", "0", nobody});
+    EXPECT_EQ(0, r.status);
+    EXPECT_EQ("Error: No response received\n", r.out);
+    // Without a port count, port numbers run to 8.
+    EXPECT_EQ("bad port number: 9\nError: OK\n", telvar({"port_state", "-port", "0", nobody, "9"}).out);
+    EXPECT_EQ("Error: No response received\n", telvar({"port_state", "-port", "0", nobody, "8"}).out);
+}
+
+TEST_F(telvar_tool, discover_both_forms) {
+    auto r = telvar({"discover", "127.0.8.1", "5"});
+    EXPECT_EQ(0, r.status);
+    EXPECT_EQ("127.0.8.2\n127.0.8.3\n127.0.8.4\n", r.out);
+    // The mask gives 127.0.8.0 - 127.0.8.3; the last address of a list is never probed.
+    r = telvar({"discover", "-m", "255.255.255.252", "127.0.8.2"});
+    EXPECT_EQ("127.0.8.2\n", r.out);
+    r = telvar({"discover", "127.0.8.5", "2"});
+    EXPECT_EQ("No switch answered\n", r.out);
+    r = telvar({"discover", "-m", "255.255.255.255", "127.0.8.2"});
+    EXPECT_EQ("Invalid mask 255.255.255.255 for 127.0.8.2\nError: Invalid Parameter\n", r.out);
+    EXPECT_EQ(1, telvar({"discover", "127.0.8.1"}).status);
+}
+
+TEST_F(telvar_tool, switch_reset_reloads_the_saved_configuration) {
+    fab.server().with_fabric([](sim::fabric& f) { f.switches[0].ports[4].cfg.admin = 2; });
+    const auto r = telvar({"switch_reset", "-port", "0", sw1});
+    EXPECT_EQ(0, r.status);
+    EXPECT_EQ("SUCCESS\n", r.out);
+    // Nothing answers a reset: wait until the simulator has seen it.
+    for (int i = 0; i < 100 && port_cfg(0, 4).admin != 1; ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    EXPECT_EQ(1, port_cfg(0, 4).admin);
+}
+
+}  // namespace
