@@ -111,7 +111,10 @@ std::string describe(const fault_rule& r) {
         std::snprintf(buf, sizeof buf, " sub=0x%x", *r.subcommand);
         s += buf;
     }
-    if (r.probability < 1.0) s += " p=" + std::to_string(r.probability);
+    if (r.probability < 1.0) {
+        std::snprintf(buf, sizeof buf, " p=%g", r.probability);
+        s += buf;
+    }
     if (r.count >= 0) s += " count=" + std::to_string(r.count);
     return s;
 }

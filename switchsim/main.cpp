@@ -147,6 +147,8 @@ int main(int argc, char** argv) {
     }
     std::printf("switchsim: serving %zu switch(es) on UDP port %u: %s\n",
                 srv.addresses().size(), opts.port, served.c_str());
+    for (const auto& rule : opts.faults)
+        std::printf("switchsim: fault %s (seed %u)\n", sim::describe(rule).c_str(), opts.seed);
     std::fflush(stdout);
     srv.run();
     running = nullptr;

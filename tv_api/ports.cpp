@@ -87,10 +87,6 @@ int32_t read_port_array(tv_context* ctx, std::uint32_t query, tv::wire::bytes re
 
 }  // namespace
 
-namespace tv {
-wire::cbytes last_port_state_response() { return m_port_state_ret; }
-}  // namespace tv
-
 extern "C" {
 
 int32_t tv_get_port_types(tv_context* ctx, tv_port_types* types) {

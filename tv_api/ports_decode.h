@@ -57,8 +57,4 @@ void decode_port_state(wire::cbytes resp, std::uint32_t n, std::span<tv_port_sta
 std::uint32_t encode_admin_vector(wire::cbytes current, std::int32_t port, std::uint8_t state,
                                   wire::bytes req);
 
-// The response that the last port-state query left behind; the port-status readers take the
-// type and logged-in arrays from it after a tv_get_port_state.
-wire::cbytes last_port_state_response();
-
 }  // namespace tv
