@@ -8,7 +8,7 @@
 #include <fstream>
 #include <string>
 
-#include "support/scripted_responder.h"
+#include "support/switch_test.h"
 #include "support/test_addresses.h"
 #include "raw_message.h"
 #include "tv_inter.h"
@@ -18,28 +18,12 @@ namespace {
 using tvtest::bytes;
 using tvtest::step;
 
-class exchange : public ::testing::Test {
+class exchange : public tvtest::switch_test {
 protected:
-    tvtest::scripted_responder sw{tvtest::addr::exchange_switch};
-    tv_context* ctx = nullptr;
+    exchange() : switch_test(tvtest::addr::exchange_switch) {}
     std::array<std::uint8_t, 24> req{};
     std::array<std::uint8_t, 64> resp{};
 
-    void SetUp() override {
-        Discover = 0;
-        Long_Poll = 0;
-        g_ip_timeout = 70;
-        g_timeout = 500;
-        tv_api_open(nullptr);  // keep "Time out in select" out of the test output
-        ctx = tv_open(tvtest::addr::exchange_switch);
-        ASSERT_NE(nullptr, ctx);
-    }
-    void TearDown() override {
-        tv_close(ctx);
-        Discover = 1;
-        g_ip_timeout = 70;
-        g_timeout = 500;
-    }
     int32_t run() {
         tv::build_config_request(ctx, req, 0x200);
         return tv::exchange(ctx, req, resp);

@@ -40,11 +40,8 @@ int32_t tv_get_version(tv_context* ctx, tv_version_info* version) {
 
 int32_t tv_get_switch_model(tv_context* ctx, uint32_t* model) {
     if (model == nullptr) return tv::fail(TV_ERR_PARAM);
-    std::array<std::uint8_t, msg::model_req_len> req;
-    std::array<std::uint8_t, msg::model_ret_len> resp;
-    tv::build_config_request(ctx, req, subcmd::model);
-    if (tv::exchange(ctx, req, resp) > 0) *model = tv::decode_model(resp);
-    return tv_api_errno;
+    return tv::config_query<msg::model_req_len, msg::model_ret_len>(
+        ctx, subcmd::model, [&](tv::wire::cbytes resp) { *model = tv::decode_model(resp); });
 }
 
 int32_t tv_get_chassis_status(tv_context* ctx, tv_chassis_status* status) {
@@ -70,11 +67,8 @@ int32_t tv_get_chassis_status(tv_context* ctx, tv_chassis_status* status) {
 
 int32_t tv_get_snmp_sysconfig(tv_context* ctx, tv_sysconfig* cfg) {
     if (cfg == nullptr) return tv::fail(TV_ERR_PARAM);
-    std::array<std::uint8_t, msg::sysconfig_req_len> req;
-    std::array<std::uint8_t, msg::sysconfig_ret_len> resp;
-    tv::build_config_request(ctx, req, subcmd::sysconfig);
-    if (tv::exchange(ctx, req, resp) > 0) tv::decode_sysconfig(resp, *cfg);
-    return tv_api_errno;
+    return tv::config_query<msg::sysconfig_req_len, msg::sysconfig_ret_len>(
+        ctx, subcmd::sysconfig, [&](tv::wire::cbytes resp) { tv::decode_sysconfig(resp, *cfg); });
 }
 
 int32_t calc_revision(int32_t revision) { return tv::normalised_revision(revision); }

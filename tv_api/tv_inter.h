@@ -2,6 +2,7 @@
 // the simulator and the tests. Not installed.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <cstdio>
 #include <span>
@@ -63,6 +64,18 @@ void build_request(tv_context* ctx, wire::bytes msg, std::uint16_t command);
 void build_config_request(tv_context* ctx, wire::bytes msg, std::uint32_t subcmd);
 // Clears `resp` and exchanges `req` for it. Returns what tv_exchange returns.
 int32_t exchange(tv_context* ctx, wire::bytes req, wire::bytes resp);
+
+// The common shape of a configuration read: a request of ReqLen bytes with `subcmd`, an answer
+// of RetLen bytes, and `decode` run on the answer when the exchange succeeded. Returns
+// tv_api_errno.
+template <std::size_t ReqLen, std::size_t RetLen, class Decode>
+int32_t config_query(tv_context* ctx, std::uint32_t subcmd, Decode&& decode) {
+    std::array<std::uint8_t, ReqLen> req;
+    std::array<std::uint8_t, RetLen> resp;
+    build_config_request(ctx, req, subcmd);
+    if (exchange(ctx, req, resp) > 0) decode(wire::cbytes{resp});
+    return tv_api_errno;
+}
 
 // The leading decimal integer of a text as the C library's atoi reads it, saturated to the
 // 32-bit range instead of overflowing; 0 for a null pointer or no digits.
