@@ -74,10 +74,6 @@ TEST(settings, timeouts_refuse_negative_values) {
     tv_set_ip_timeout(70);
 }
 
-TEST(settings, version_text) {
-    EXPECT_STREQ("1.0.8.REV.2001.06.21.16.33", tv_api_version());
-    EXPECT_EQ(gVersion, tv_api_version());
-}
 
 TEST(transport, local_address_towards_loopback) {
     const uint32_t remote = inet_addr("127.0.3.3");

@@ -99,16 +99,6 @@ TEST_F(framing, status_byte_maps_to_status_code) {
     }
 }
 
-TEST(status_text, messages_of_the_table) {
-    EXPECT_STREQ("OK\n", tv_status_text(0));
-    EXPECT_STREQ("Bad hostname/IP address\n", tv_status_text(102));
-    EXPECT_STREQ("No response received\n", tv_status_text(106));
-    EXPECT_STREQ("WWN not found in any Zone\n", tv_status_text(108));
-    EXPECT_STREQ("Command requires user login\n", tv_status_text(202));
-    EXPECT_STREQ("Invalid Parameter\n", tv_status_text(301));
-    EXPECT_STREQ("Login failure\n", tv_status_text(401));
-    for (int code : {12, 22, 107, 110, 500, -1}) EXPECT_EQ(nullptr, tv_status_text(code)) << code;
-}
 
 TEST(logging, log_error_goes_to_the_chosen_stream_and_log_info_nowhere) {
     std::FILE* f = std::tmpfile();
