@@ -115,6 +115,14 @@ TEST_F(simulator, faults_spoil_answers_as_asked) {
     EXPECT_EQ(TV_ERR_CHECKSUM, tv_listen(ctx, resp.data(), 512, 1000));
     fab.server().clear_faults();
 
+    // A held-back answer follows the next one: the resent request's answer comes first.
+    fab.server().clear_records();
+    fab.server().add_fault(*sim::parse_fault("reorder,cmd=7,count=1", why));
+    EXPECT_EQ(88, version());
+    EXPECT_EQ(2u, fab.requests().size());
+    EXPECT_EQ(0, tv_listen(ctx, resp.data(), 512, 500));  // the held one, right after
+    fab.server().clear_faults();
+
     // Delay past one wait: the late answer matches the resent request.
     g_ip_timeout = 200;
     g_timeout = 2000;
