@@ -83,20 +83,6 @@ TEST_F(discovery, count_from_a_base_probes_consecutive_addresses) {
     tv_free_discovery(found, nullptr);
 }
 
-TEST_F(discovery, a_list_is_probed_up_to_but_not_including_its_last_entry) {
-    add_switch(5, true);
-    add_switch(6, false);
-    add_switch(7, true);
-    auto* list = static_cast<uint32_t*>(std::calloc(4, sizeof(uint32_t)));
-    list[0] = addr(loopback(5));
-    list[1] = addr(loopback(6));
-    list[2] = addr(loopback(7));
-    char** found = tv_discover(list, tvtest::addr::discovery_base, 99);  // the count is ignored
-    ASSERT_NE(nullptr, found);
-    EXPECT_EQ(std::vector<std::string>{loopback(5)}, texts(found));
-    EXPECT_EQ((std::map<int, std::size_t>{{5, 1}, {6, 3}, {7, 0}}), probes());
-    tv_free_discovery(found, list);
-}
 
 TEST_F(discovery, empty_ranges_and_refused_arguments) {
     add_switch(1, true);
