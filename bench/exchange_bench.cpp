@@ -18,7 +18,7 @@ double exchange_round_trip_us(tv_context* ctx, int rounds) {
     const auto start = std::chrono::steady_clock::now();
     for (int i = 0; i < rounds; ++i) {
         tv::build_config_request(ctx, req, 0x200);
-        if (tv::exchange(ctx, req, resp) <= 0) std::fprintf(stderr, "exchange failed\n");
+        if (!tv::exchange(ctx, req, resp).ok()) std::fprintf(stderr, "exchange failed\n");
     }
     const std::chrono::duration<double, std::micro> took = std::chrono::steady_clock::now() - start;
     return took.count() / rounds;

@@ -12,10 +12,10 @@
 namespace {
 
 using tv::port_array;
-namespace port_msg = tv::port_msg;
+namespace L = tv::layout::ports;
 
-constexpr std::size_t set_state_req_len = 52;
-constexpr std::size_t payload_end = port_msg::state_ret_len - TV_CHKSUM_LEN;
+constexpr std::size_t set_state_req_len = L::set_state_req_len;
+constexpr std::size_t payload_end = L::state_ret_len - TV_CHKSUM_LEN;
 
 void check_state(tv::wire::cbytes resp, std::int32_t port, std::uint8_t state) {
     const auto n = tv::decode_port_count(resp);
@@ -39,9 +39,9 @@ void check_state(tv::wire::cbytes resp, std::int32_t port, std::uint8_t state) {
         tv::encode_admin_vector(resp, port, state, {req.data(), set_state_req_len});
     if (written != *n) std::abort();
     for (std::size_t i = 0; i < req.size(); ++i) {
-        const bool in_vector = i >= port_msg::arrays_at && i < port_msg::arrays_at + written;
+        const bool in_vector = i >= L::arrays_at && i < L::arrays_at + written;
         if (!in_vector && req[i] != 0xA5) std::abort();
-        const std::size_t p = i - port_msg::arrays_at;
+        const std::size_t p = i - L::arrays_at;
         if (in_vector && (port == TV_ALL_PORTS || port == static_cast<std::int32_t>(p)) &&
             req[i] != state)
             std::abort();
@@ -51,17 +51,17 @@ void check_state(tv::wire::cbytes resp, std::int32_t port, std::uint8_t state) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    std::array<std::uint8_t, port_msg::state_ret_len> work{};
+    std::array<std::uint8_t, L::state_ret_len> work{};
     std::copy_n(data, std::min(size, work.size()), work.begin());
     // The first two bytes, not read by any reader, choose the port (-1 included) and state.
     const std::int32_t port = size > 0 ? static_cast<std::int8_t>(data[0]) : TV_ALL_PORTS;
     const std::uint8_t state = size > 1 ? data[1] : 1;
 
-    const tv::wire::cbytes types{work.data(), port_msg::types_ret_len};
+    const tv::wire::cbytes types{work.data(), L::types_ret_len};
     if (const auto n = tv::decode_port_count(types)) {
         std::array<std::uint8_t, TV_MAX_PORTS> out{};
-        if (port_msg::arrays_at + *n > port_msg::types_ret_len - TV_CHKSUM_LEN) std::abort();
-        tv::decode_port_bytes(types, port_msg::arrays_at, {out.data(), *n});
+        if (L::arrays_at + *n > L::types_ret_len - TV_CHKSUM_LEN) std::abort();
+        tv::decode_port_bytes(types, L::arrays_at, {out.data(), *n});
     }
     check_state(work, port, state);
     check_state({data, size}, port, state);

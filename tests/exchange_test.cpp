@@ -26,7 +26,8 @@ protected:
 
     int32_t run() {
         tv::build_config_request(ctx, req, 0x200);
-        return tv::exchange(ctx, req, resp);
+        return tv_exchange(ctx, req.data(), static_cast<int32_t>(req.size()), resp.data(),
+                           static_cast<int32_t>(resp.size()), 0);
     }
     // Every datagram the switch received is the request, byte for byte.
     void expect_all_identical(std::size_t n) {

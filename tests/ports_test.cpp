@@ -14,14 +14,14 @@ using tvtest::reply;
 
 // A port-types answer: n ports, port i of type types[i].
 reply types_reply(std::uint8_t n, const bytes& types = {}) {
-    reply r(tv::port_msg::types_ret_len);
+    reply r(52);
     r.u8(20, n).raw(24, types);
     return r;
 }
 
 // A port-state answer for n ports whose array a holds, for port i, the value 16 * a + i.
 reply state_reply(std::uint8_t n) {
-    reply r(tv::port_msg::state_ret_len);
+    reply r(196);
     r.u8(20, n);
     for (std::size_t a = 0; a < 7; ++a)
         for (std::size_t i = 0; i < n; ++i)

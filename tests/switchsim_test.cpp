@@ -39,12 +39,17 @@ protected:
         bytes req(len, 0);
         tv::build_config_request(ctx, req, sub);
         for (std::size_t i = 0; i < payload.size(); ++i) req[20 + i] = payload[i];
-        return tv::exchange(ctx, req, resp);
+        return finish(tv::exchange(ctx, req, resp));
     }
     int32_t version() {
         std::array<std::uint8_t, 20> req{};
         tv::build_request(ctx, req, TV_CMD_VERSION);
-        return tv::exchange(ctx, req, resp);
+        return finish(tv::exchange(ctx, req, resp));
+    }
+    // The answer's length, with the status left in tv_api_errno as the C interface leaves it.
+    static int32_t finish(tv::exchanged x) {
+        tv::publish(x.status);
+        return x.length;
     }
     // Sends raw bytes and says whether any answer came within 200 ms.
     bool answered(bytes raw) {

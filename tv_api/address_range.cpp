@@ -42,16 +42,16 @@ extern "C" uint32_t* tv_ip_values_from_mask(const char* base, const char* mask) 
     const auto m = parse_address(mask);
     const auto range = b && m ? tv::range_from_mask(*b, *m) : std::nullopt;
     if (!range) {
-        tv_api_errno = TV_ERR_PARAM;
+        tv::publish(TV_ERR_PARAM);
         return nullptr;
     }
     const std::uint64_t n = range->size();
     auto* list = static_cast<uint32_t*>(std::calloc(n + 1, sizeof(uint32_t)));
     if (list == nullptr) {
-        tv_api_errno = TV_ERR_NOMEM;
+        tv::publish(TV_ERR_NOMEM);
         return nullptr;
     }
     for (std::uint64_t j = 0; j < n; ++j) list[j] = range->at(static_cast<std::uint32_t>(j));
-    tv_api_errno = TV_OK;
+    tv::publish(TV_OK);
     return list;  // the calloc left the terminating 0
 }

@@ -72,25 +72,29 @@ const char* tv_api_version(void) {
     return gVersion;
 }
 
-tv_context* tv_opencontext(const char* host, int32_t local_port) {
+}  // extern "C"
+
+namespace tv {
+
+tv_context* open_context(const char* host, int32_t local_port, int32_t& status) {
     context_ptr ctx{static_cast<tv_context*>(std::calloc(1, sizeof(tv_context)))};
     if (!ctx) {
-        tv_api_errno = TV_ERR_NOMEM;
+        status = TV_ERR_NOMEM;
         return nullptr;
     }
     if (host == nullptr) {
-        tv_api_errno = TV_ERR_BAD_HOST;
+        status = TV_ERR_BAD_HOST;
         return nullptr;
     }
     ctx->remote_addr.sin_family = AF_INET;
-    if (tv::to_int(host) > 0) {
+    if (to_int(host) > 0) {
         // A text whose leading number is positive is an address: no name lookup.
         ctx->host_text = host;
         ctx->remote_addr.sin_addr.s_addr = inet_addr(host);
     } else {
         in_addr addr{};
         if (!resolve_ipv4(host, &addr)) {
-            tv_api_errno = TV_ERR_BAD_HOST;
+            status = TV_ERR_BAD_HOST;
             return nullptr;
         }
         ctx->host_text = inet_ntoa(addr);
@@ -102,9 +106,9 @@ tv_context* tv_opencontext(const char* host, int32_t local_port) {
     ctx->local_addr.sin_addr.s_addr = tv_get_local_ipaddr(&ctx->remote_addr.sin_addr.s_addr);
     ctx->local_addr.sin_port = htons(static_cast<uint16_t>(local_port));
 
-    tv::unique_fd sock{::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0)};
+    unique_fd sock{::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0)};
     if (!sock) {
-        tv_api_errno = TV_ERR_SOCKET;
+        status = TV_ERR_SOCKET;
         return nullptr;
     }
     for (int attempt = 1;; ++attempt) {
@@ -113,7 +117,7 @@ tv_context* tv_opencontext(const char* host, int32_t local_port) {
             break;
         if (attempt == bind_attempts) {
             log_error("Error while bind - last error code %d\n", errno);
-            tv_api_errno = TV_ERR_BIND;
+            status = TV_ERR_BIND;
             return nullptr;
         }
         log_error("\"retrying bind operation %d\"\n", errno);
@@ -124,21 +128,38 @@ tv_context* tv_opencontext(const char* host, int32_t local_port) {
     if (::getsockname(sock.get(), reinterpret_cast<sockaddr*>(&bound), &len) == 0)
         ctx->local_addr.sin_port = bound.sin_port;
 
-    tv::forget_socket(sock.get());
+    forget_socket(sock.get());
     ctx->sock = sock.release();
     ctx->dest_fc_addr = TV_DEFAULT_DEST;
+    status = TV_OK;
     return ctx.release();
+}
+
+int32_t close_context(tv_context* ctx) {
+    if (ctx == nullptr) return -1;
+    forget_socket(ctx->sock);
+    const int rc = ::close(ctx->sock);
+    std::free(ctx);
+    return rc == 0 ? 0 : -1;
+}
+
+}  // namespace tv
+
+extern "C" {
+
+tv_context* tv_opencontext(const char* host, int32_t local_port) {
+    int32_t status = TV_OK;
+    tv_context* ctx = tv::open_context(host, local_port, status);
+    // Success leaves the status code as it was.
+    if (ctx == nullptr) tv::publish(status);
+    return ctx;
 }
 
 tv_context* tv_open(const char* host) { return tv_opencontext(host, 0); }
 
 int32_t tv_close(tv_context* ctx) {
     tv_api_errno = 0;
-    if (ctx == nullptr) return -1;
-    tv::forget_socket(ctx->sock);
-    const int rc = ::close(ctx->sock);
-    std::free(ctx);
-    return rc == 0 ? 0 : -1;
+    return tv::close_context(ctx);
 }
 
 uint32_t tv_get_local_ipaddr(const uint32_t* remote_addr) {

@@ -21,12 +21,7 @@
 namespace {
 
 struct context_closer {
-    void operator()(tv_context* ctx) const {
-        // tv_close clears the status code; the caller is owed the operation's own.
-        const int32_t status = tv_api_errno;
-        tv_close(ctx);
-        tv_api_errno = status;
-    }
+    void operator()(tv_context* ctx) const { tv::close_context(ctx); }
 };
 using context_ptr = std::unique_ptr<tv_context, context_closer>;
 
@@ -44,8 +39,15 @@ void to_text(uint32_t addr, address_text& out) {
 }
 
 char** fail_null(int32_t code) {
-    tv_api_errno = code;
+    tv::publish(code);
     return nullptr;
+}
+
+context_ptr open_scan_context(const char* host) {
+    int32_t status = TV_OK;
+    context_ptr ctx{tv::open_context(host, 0, status)};
+    if (!ctx) tv::publish(status);
+    return ctx;
 }
 
 // The addresses that answered so far, in a null-terminated array with room for all probes.
@@ -75,7 +77,7 @@ bool probe(tv_context* ctx, address_text& text, found_list& found) {
     to_text(ctx->remote_addr.sin_addr.s_addr, text);
     ctx->host_text = text.data();
     tv_version_info version{};
-    return tv_get_version(ctx, &version) != TV_OK || found.add(text.data());
+    return tv::get_version(ctx, version) != TV_OK || found.add(text.data());
 }
 
 std::span<const uint32_t> entries_of(const uint32_t* list) {
@@ -93,7 +95,7 @@ char** tv_discover(const uint32_t* list, const char* base, int32_t count) {
     if (list == nullptr && count < 0) return fail_null(TV_ERR_PARAM);
 
     address_text text{};  // outlives the contexts whose host_text it is
-    context_ptr ctx{tv_open(base)};
+    context_ptr ctx = open_scan_context(base);
     if (!ctx) return nullptr;
 
     // The last entry of a list is where the scan context ends up, never probed: a list from
@@ -104,7 +106,7 @@ char** tv_discover(const uint32_t* list, const char* base, int32_t count) {
     if (!entries.empty()) {
         to_text(entries[0], text);
         ctx.reset();
-        ctx.reset(tv_open(text.data()));
+        ctx = open_scan_context(text.data());
         if (!ctx) return nullptr;
     }
 
@@ -118,7 +120,7 @@ char** tv_discover(const uint32_t* list, const char* base, int32_t count) {
 
     ctx.reset();
     Discover = 0;
-    tv_api_errno = TV_OK;
+    tv::publish(TV_OK);
     return found.release();
 }
 

@@ -19,22 +19,22 @@ namespace {
 
 constexpr int64_t datagram_cost = 5;
 constexpr int64_t pause_cost = 15;
-constexpr int32_t pause_us = 15000;
+constexpr int32_t cycle_pause_us = 15000;
 
 enum class arrival { nothing, failed, stale, newer, match };
 
 struct exchange_state {
     tv_context* ctx;
     int32_t seq;            // the request's sequence number, compared signed
-    std::uint8_t* resp;
-    int32_t capacity;
+    tv::wire::bytes resp;
     int64_t wait_cost;      // what a timed-out or failed wait adds
     int64_t elapsed = 0;
     int32_t received = 0;   // length of the last datagram read
 
     // One wait and, when a datagram is there, its read; classifies what arrived.
     arrival read_one() {
-        const int w = tv::wait_and_recv(ctx, resp, capacity, received);
+        const int w = tv::wait_and_recv(ctx, resp.data(), static_cast<int32_t>(resp.size()),
+                                        received);
         if (w <= 0) {
             elapsed += wait_cost;
             return w < 0 ? arrival::failed : arrival::nothing;
@@ -43,7 +43,8 @@ struct exchange_state {
         if (received == 0) return arrival::nothing;
         // A datagram too short to carry a sequence number is discarded like a stale one.
         if (received < TV_HDR_LEN) return arrival::stale;
-        const auto got = static_cast<int32_t>(tv_get_seq_num(resp));
+        // Signed difference: sequence numbers compare across the 32-bit wrap.
+        const auto got = static_cast<int32_t>(tv::wire::get_be32(resp, tv::off::seq));
         if (got == seq) return arrival::match;
         return got > seq ? arrival::newer : arrival::stale;
     }
@@ -51,27 +52,22 @@ struct exchange_state {
 
 }  // namespace
 
-extern "C" int32_t tv_exchange(tv_context* ctx, void* req, int32_t req_len, void* resp,
-                               int32_t resp_capacity, int32_t /*unused*/) {
-    if (ctx == nullptr || req == nullptr || req_len < TV_MIN_MSG_LEN || resp == nullptr ||
-        resp_capacity < TV_HDR_LEN)
-        return tv::fail(TV_ERR_PARAM), 0;
+namespace tv {
 
-    tv_set_chksum(req, req_len);
+exchanged exchange_message(tv_context* ctx, wire::bytes req, wire::bytes resp) {
+    set_checksum(req);
     const int64_t budget = Discover ? 3 * int64_t{g_ip_timeout} + 45 : int64_t{g_timeout};
-    tv_api_errno = TV_ERR_NO_RESPONSE;
-    exchange_state x{ctx, static_cast<int32_t>(tv_get_seq_num(req)),
-                     static_cast<std::uint8_t*>(resp), resp_capacity,
+    exchange_state x{ctx, static_cast<int32_t>(wire::get_be32(req, off::seq)), resp,
                      std::max<int64_t>(g_ip_timeout, 0)};
-    if (budget <= 0) return 0;
+    exchanged out;  // 106, length 0
+    if (budget <= 0) return out;
 
     const int extra_reads = Discover ? 2 : 10;
     bool send_failed = false;
-    int32_t result = 0;
     while (x.elapsed < budget) {
-        if (tv_send(ctx, req, req_len) < 0) {
+        if (send_datagram(ctx, req) < 0) {
             send_failed = true;
-            result = -1;
+            out.length = -1;
             x.elapsed += x.wait_cost;
         } else {
             arrival a = x.read_one();
@@ -81,15 +77,30 @@ extern "C" int32_t tv_exchange(tv_context* ctx, void* req, int32_t req_len, void
                 if (a == arrival::nothing) a = arrival::stale;  // a quiet wait does not end them
             }
             if (a == arrival::match) {
-                if (check_flags(resp) != TV_OK) return 0;
+                const int32_t status = status_from_byte(wire::get_u8(resp, off::status));
+                if (status != TV_OK) return {0, status};
                 ctx->last_activity = static_cast<uint32_t>(std::time(nullptr));
-                return x.received;
+                return {x.received, TV_OK};
             }
-            result = a == arrival::failed ? -1 : 0;
+            out.length = a == arrival::failed ? -1 : 0;
         }
-        tv_delay(pause_us);
+        pause_us(cycle_pause_us);
         x.elapsed += pause_cost;
     }
-    tv_api_errno = send_failed ? TV_ERR_SEND : TV_ERR_NO_RESPONSE;
-    return result;
+    out.status = send_failed ? TV_ERR_SEND : TV_ERR_NO_RESPONSE;
+    return out;
+}
+
+}  // namespace tv
+
+extern "C" int32_t tv_exchange(tv_context* ctx, void* req, int32_t req_len, void* resp,
+                               int32_t resp_capacity, int32_t /*unused*/) {
+    if (ctx == nullptr || req == nullptr || req_len < TV_MIN_MSG_LEN || resp == nullptr ||
+        resp_capacity < TV_HDR_LEN)
+        return tv::publish(TV_ERR_PARAM), 0;
+    const tv::exchanged x = tv::exchange_message(
+        ctx, {static_cast<std::uint8_t*>(req), static_cast<std::size_t>(req_len)},
+        {static_cast<std::uint8_t*>(resp), static_cast<std::size_t>(resp_capacity)});
+    tv::publish(x.status);
+    return x.length;
 }

@@ -51,9 +51,40 @@ void encode_header(wire::bytes msg, const tv_msg_header& h) {
     wire::put_be32(msg, off::seq, h.hdr_seq);
 }
 
+void write_header(tv_context* ctx, wire::bytes msg, std::uint16_t command, std::size_t total_len) {
+    tv_msg_header h{};
+    h.hdr_version = 1;
+    h.hdr_format = 4;
+    h.hdr_dest = (ctx ? ctx->dest_fc_addr : TV_DEFAULT_DEST) & 0x00FFFFFFu;
+    h.hdr_command = command;
+    h.hdr_length = static_cast<std::uint16_t>(total_len - TV_HDR_LEN);
+    h.hdr_seq = ++msg_seq_num;
+    encode_header(msg, h);
+}
+
+std::uint32_t byte_sum(wire::cbytes bytes) {
+    std::uint32_t sum = 0;
+    for (const std::uint8_t b : bytes) sum += b;
+    return sum;
+}
+
+std::uint32_t set_checksum(wire::bytes msg) {
+    if (msg.size() < TV_CHKSUM_LEN) return 0;
+    const std::size_t at = msg.size() - TV_CHKSUM_LEN;
+    const std::uint32_t sum = byte_sum(msg.first(at));
+    wire::put_be32(msg, at, sum);
+    return sum;
+}
+
+bool checksum_ok(wire::cbytes msg) {
+    if (msg.size() < TV_CHKSUM_LEN) return false;
+    const std::size_t at = msg.size() - TV_CHKSUM_LEN;
+    return wire::get_be32(msg, at) == byte_sum(msg.first(at));
+}
+
 void build_request(tv_context* ctx, wire::bytes msg, std::uint16_t command) {
     std::fill(msg.begin(), msg.end(), std::uint8_t{0});
-    tv_msg_hdr(ctx, msg.data(), command, static_cast<int32_t>(msg.size()));
+    write_header(ctx, msg, command, msg.size());
 }
 
 void build_config_request(tv_context* ctx, wire::bytes msg, std::uint32_t subcmd) {
@@ -61,10 +92,9 @@ void build_config_request(tv_context* ctx, wire::bytes msg, std::uint32_t subcmd
     wire::put_be32(msg, off::subcmd, subcmd);
 }
 
-int32_t exchange(tv_context* ctx, wire::bytes req, wire::bytes resp) {
+exchanged exchange(tv_context* ctx, wire::bytes req, wire::bytes resp) {
     std::fill(resp.begin(), resp.end(), std::uint8_t{0});
-    return tv_exchange(ctx, req.data(), static_cast<int32_t>(req.size()), resp.data(),
-                       static_cast<int32_t>(resp.size()), 0);
+    return exchange_message(ctx, req, resp);
 }
 
 }  // namespace tv
@@ -73,14 +103,9 @@ extern "C" {
 
 void tv_msg_hdr(tv_context* ctx, void* buf, int32_t command, int32_t total_len) {
     if (buf == nullptr) return;
-    tv_msg_header h{};
-    h.hdr_version = 1;
-    h.hdr_format = 4;
-    h.hdr_dest = (ctx ? ctx->dest_fc_addr : TV_DEFAULT_DEST) & 0x00FFFFFFu;
-    h.hdr_command = static_cast<std::uint16_t>(command);
-    h.hdr_length = static_cast<std::uint16_t>(total_len - 16);
-    h.hdr_seq = ++msg_seq_num;
-    tv::encode_header(tv::header_of(buf), h);
+    // The length field keeps the low 16 bits of total_len - 16, whatever total_len is.
+    tv::write_header(ctx, tv::header_of(buf), static_cast<std::uint16_t>(command),
+                     static_cast<std::uint32_t>(total_len));
     ConvertByteOrder(buf, TV_HDR_LEN);
 }
 
@@ -104,32 +129,25 @@ uint32_t tv_get_seq_num(const void* msg) {
 
 uint32_t tv_calc_chksum(const void* bytes, int32_t count) {
     if (bytes == nullptr || count <= 0) return 0;
-    const auto* p = static_cast<const std::uint8_t*>(bytes);
-    uint32_t sum = 0;
-    for (int32_t i = 0; i < count; ++i) sum += p[i];
-    return sum;
+    return tv::byte_sum({static_cast<const std::uint8_t*>(bytes), static_cast<std::size_t>(count)});
 }
 
 uint32_t tv_set_chksum(void* msg, int32_t total_len) {
     if (msg == nullptr || total_len < TV_CHKSUM_LEN) return 0;
-    const uint32_t sum = tv_calc_chksum(msg, total_len - TV_CHKSUM_LEN);
-    tv::wire::put_be32({static_cast<std::uint8_t*>(msg), static_cast<std::size_t>(total_len)},
-                       static_cast<std::size_t>(total_len - TV_CHKSUM_LEN), sum);
-    return sum;
+    return tv::set_checksum({static_cast<std::uint8_t*>(msg), static_cast<std::size_t>(total_len)});
 }
 
 int32_t tv_verify_chksum(const void* msg, int32_t total_len) {
     if (msg == nullptr || total_len < TV_CHKSUM_LEN) return 0;
-    const tv::wire::cbytes m{static_cast<const std::uint8_t*>(msg),
-                             static_cast<std::size_t>(total_len)};
-    return tv::wire::get_be32(m, m.size() - TV_CHKSUM_LEN) ==
-           tv_calc_chksum(msg, total_len - TV_CHKSUM_LEN);
+    return tv::checksum_ok(
+        {static_cast<const std::uint8_t*>(msg), static_cast<std::size_t>(total_len)});
 }
 
 int32_t check_flags(void* resp) {
-    if (resp == nullptr) return tv::fail(TV_ERR_NO_RESPONSE);
+    if (resp == nullptr) return tv::publish(TV_ERR_NO_RESPONSE);
     ConvertByteOrder(resp, TV_HDR_LEN);
-    return tv::fail(tv::status_from_byte(static_cast<const std::uint8_t*>(resp)[tv::off::status]));
+    return tv::publish(
+        tv::status_from_byte(static_cast<const std::uint8_t*>(resp)[tv::off::status]));
 }
 
 void ConvertByteOrder(void*, int32_t) {}

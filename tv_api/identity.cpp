@@ -11,64 +11,70 @@
 
 namespace {
 
-namespace msg = tv::identity_msg;
+namespace L = tv::layout::identity;
 
-namespace subcmd {
-constexpr std::uint32_t sensors = 0x200;
-constexpr std::uint32_t model = 0x202;
-constexpr std::uint32_t sysconfig = 0x204;
-}  // namespace subcmd
+std::array<std::uint8_t, L::version::req_len> m_get_ver_req;
+std::array<std::uint8_t, L::version::ret_len> m_get_ver_ret;
+std::array<std::uint8_t, L::status::req_len> m_get_stat_req;
+std::array<std::uint8_t, L::status::ret_len> m_get_stat_ret;
+std::array<std::uint8_t, L::sensors::req_len> m_get_sensors_req;
+std::array<std::uint8_t, L::sensors::ret_len> m_get_sensors_ret;
 
-std::array<std::uint8_t, msg::version_req_len> m_get_ver_req;
-std::array<std::uint8_t, msg::version_ret_len> m_get_ver_ret;
-std::array<std::uint8_t, msg::status_req_len> m_get_stat_req;
-std::array<std::uint8_t, msg::status_ret_len> m_get_stat_ret;
-std::array<std::uint8_t, msg::sensors_req_len> m_get_sensors_req;
-std::array<std::uint8_t, msg::sensors_ret_len> m_get_sensors_ret;
+int32_t get_chassis_status(tv_context* ctx, tv_chassis_status& status) {
+    tv::build_request(ctx, m_get_stat_req, TV_CMD_CHASSIS_STATUS);
+    // A failed status exchange leaves those fields alone; the sensor is still read.
+    if (tv::exchange(ctx, m_get_stat_req, m_get_stat_ret).ok())
+        tv::decode_chassis_status(m_get_stat_ret, status);
+
+    // The meaning of the sensor's state codes depends on the firmware revision.
+    tv_version_info version{};
+    if (const int32_t code = tv::get_version(ctx, version); code != TV_OK) {
+        status.sensor_status = -1;
+        return code;
+    }
+    tv::build_config_request(ctx, m_get_sensors_req, L::subcmd::sensors);
+    const tv::exchanged x = tv::exchange(ctx, m_get_sensors_req, m_get_sensors_ret);
+    status.sensor_status =
+        x.ok() ? tv::decode_sensor_status(m_get_sensors_ret, version.flash_rev) : -1;
+    return x.status;
+}
 
 }  // namespace
+
+namespace tv {
+
+int32_t get_version(tv_context* ctx, tv_version_info& version) {
+    build_request(ctx, m_get_ver_req, TV_CMD_VERSION);
+    const exchanged x = exchange(ctx, m_get_ver_req, m_get_ver_ret);
+    if (x.ok()) decode_version(m_get_ver_ret, version);
+    return x.status;
+}
+
+}  // namespace tv
 
 extern "C" {
 
 int32_t tv_get_version(tv_context* ctx, tv_version_info* version) {
-    if (version == nullptr) return tv::fail(TV_ERR_PARAM);
-    tv::build_request(ctx, m_get_ver_req, TV_CMD_VERSION);
-    if (tv::exchange(ctx, m_get_ver_req, m_get_ver_ret) > 0)
-        tv::decode_version(m_get_ver_ret, *version);
-    return tv_api_errno;
+    if (version == nullptr) return tv::publish(TV_ERR_PARAM);
+    return tv::publish(tv::get_version(ctx, *version));
 }
 
 int32_t tv_get_switch_model(tv_context* ctx, uint32_t* model) {
-    if (model == nullptr) return tv::fail(TV_ERR_PARAM);
-    return tv::config_query<msg::model_req_len, msg::model_ret_len>(
-        ctx, subcmd::model, [&](tv::wire::cbytes resp) { *model = tv::decode_model(resp); });
+    if (model == nullptr) return tv::publish(TV_ERR_PARAM);
+    return tv::publish(tv::config_query<L::model::req_len, L::model::ret_len>(
+        ctx, L::subcmd::model, [&](tv::wire::cbytes resp) { *model = tv::decode_model(resp); }));
 }
 
 int32_t tv_get_chassis_status(tv_context* ctx, tv_chassis_status* status) {
-    if (status == nullptr) return tv::fail(TV_ERR_PARAM);
-    tv::build_request(ctx, m_get_stat_req, TV_CMD_CHASSIS_STATUS);
-    // A failed status exchange leaves those fields alone; the sensor is still read.
-    if (tv::exchange(ctx, m_get_stat_req, m_get_stat_ret) > 0)
-        tv::decode_chassis_status(m_get_stat_ret, *status);
-
-    // The meaning of the sensor's state codes depends on the firmware revision.
-    tv_version_info version{};
-    if (tv_get_version(ctx, &version) != TV_OK) {
-        status->sensor_status = -1;
-        return tv_api_errno;
-    }
-    tv::build_config_request(ctx, m_get_sensors_req, subcmd::sensors);
-    tv::exchange(ctx, m_get_sensors_req, m_get_sensors_ret);
-    status->sensor_status = tv_api_errno == TV_OK
-                                ? tv::decode_sensor_status(m_get_sensors_ret, version.flash_rev)
-                                : -1;
-    return tv_api_errno;
+    if (status == nullptr) return tv::publish(TV_ERR_PARAM);
+    return tv::publish(get_chassis_status(ctx, *status));
 }
 
 int32_t tv_get_snmp_sysconfig(tv_context* ctx, tv_sysconfig* cfg) {
-    if (cfg == nullptr) return tv::fail(TV_ERR_PARAM);
-    return tv::config_query<msg::sysconfig_req_len, msg::sysconfig_ret_len>(
-        ctx, subcmd::sysconfig, [&](tv::wire::cbytes resp) { tv::decode_sysconfig(resp, *cfg); });
+    if (cfg == nullptr) return tv::publish(TV_ERR_PARAM);
+    return tv::publish(tv::config_query<L::sysconfig::req_len, L::sysconfig::ret_len>(
+        ctx, L::subcmd::sysconfig,
+        [&](tv::wire::cbytes resp) { tv::decode_sysconfig(resp, *cfg); }));
 }
 
 int32_t calc_revision(int32_t revision) { return tv::normalised_revision(revision); }

@@ -9,26 +9,12 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "identity_layout.h"
 #include "tv_api.h"
 #include "wire.h"
 
 namespace tv {
 
-namespace identity_msg {
-inline constexpr std::size_t version_req_len = 20;
-inline constexpr std::size_t version_ret_len = 88;
-inline constexpr std::size_t model_req_len = 24;
-inline constexpr std::size_t model_ret_len = 28;
-inline constexpr std::size_t status_req_len = 20;
-inline constexpr std::size_t status_ret_len = 116;
-inline constexpr std::size_t sensors_req_len = 24;
-inline constexpr std::size_t sensors_ret_len = 100;
-inline constexpr std::size_t sysconfig_req_len = 24;
-inline constexpr std::size_t sysconfig_ret_len = 220;
-
-inline constexpr std::size_t gbic_at = 32;      // transceiver types of the status response
-inline constexpr std::size_t sensor_entries = 12;
-}  // namespace identity_msg
 
 // A firmware revision made comparable: a trailing letter digit (A-F) is dropped, then only the
 // low 20 bits count.

@@ -11,36 +11,14 @@
 #include <ctime>
 #include <string_view>
 
+#include "login_layout.h"
 #include "tv_inter.h"
 
 namespace {
 
-namespace subcmd {
-constexpr std::uint32_t login = 0x502;
-constexpr std::uint32_t logout = 0x503;
-constexpr std::uint32_t change_password = 0x504;
-constexpr std::uint32_t add_user = 0x506;
-constexpr std::uint32_t delete_user = 0x507;
-}  // namespace subcmd
-
-constexpr std::size_t text_len = 8;
-constexpr std::size_t result_at = 21;
-constexpr std::size_t account_msg_len = 828;  // add and delete user, both ways
+namespace L = tv::layout::login;
+constexpr std::size_t text_len = L::text_len;
 constexpr double login_lifetime_s = 32400.0;  // 9 hours
-
-// Result bytes of the login and account answers.
-constexpr std::uint8_t result_ok = 0;
-constexpr std::uint8_t result_refused = 6;  // user id or password not accepted
-
-namespace login_at {
-constexpr std::size_t user = 28, password = 36;
-}
-namespace password_at {
-constexpr std::size_t old_password = 20, user = 28, new_password = 36;
-}
-namespace account_at {
-constexpr std::size_t flag = 20, user = 24, password = 32, level = 40;
-}
 
 // A credential as the context keeps it: at most 8 characters.
 std::string_view field_text(const char (&field)[text_len]) {
@@ -68,15 +46,98 @@ uint32_t now() { return static_cast<uint32_t>(std::time(nullptr)); }
 
 // The status for an account answer's result byte.
 int32_t account_status(std::uint8_t result) {
-    if (result == result_ok) return TV_OK;
-    return result == result_refused ? TV_ERR_USER_PW : TV_ERR_SWITCH;
+    if (result == L::result_ok) return TV_OK;
+    return result == L::result_refused ? TV_ERR_USER_PW : TV_ERR_SWITCH;
 }
 
 // Exchanges an add or delete request for the 828-byte answer and maps its result byte.
 int32_t account_exchange(tv_context* ctx, tv::wire::bytes req) {
-    std::array<std::uint8_t, account_msg_len> resp;
-    if (tv::exchange(ctx, req, resp) <= 0) return tv_api_errno;
-    return tv::fail(account_status(tv::wire::get_u8(resp, result_at)));
+    std::array<std::uint8_t, L::account_msg::len> resp;
+    if (const tv::exchanged x = tv::exchange(ctx, req, resp); !x.ok()) return x.status;
+    return account_status(tv::wire::get_u8(resp, L::result_at));
+}
+
+int32_t login(tv_context* ctx, const char* user_id, const char* password) {
+    if (user_id != nullptr || password != nullptr) {
+        if (user_id == nullptr) return TV_ERR_USER_PW;
+        store(ctx->user_id, check_text(user_id).text);
+        // The user id stays stored even when the password is missing.
+        if (password == nullptr) return TV_ERR_USER_PW;
+        store(ctx->password, check_text(password).text);
+    }
+    if (!ctx->login_required) {
+        ctx->last_activity = now();
+        return TV_OK;
+    }
+
+    std::array<std::uint8_t, L::login_msg::req_len> req;
+    std::array<std::uint8_t, L::login_msg::ret_len> resp;
+    tv::build_config_request(ctx, req, L::subcmd::login);
+    tv::wire::put_text(req, L::login_msg::user, text_len, field_text(ctx->user_id));
+    tv::wire::put_text(req, L::login_msg::password, text_len, field_text(ctx->password));
+    if (const tv::exchanged x = tv::exchange(ctx, req, resp); !x.ok()) return x.status;
+    switch (tv::wire::get_u8(resp, L::result_at)) {
+        case L::result_ok: ctx->last_activity = now(); return TV_OK;
+        case L::result_refused: return TV_ERR_USER_PW;
+        default: return TV_ERR_LOGIN;
+    }
+}
+
+int32_t logout(tv_context* ctx) {
+    if (!ctx->login_required) return TV_OK;
+    std::array<std::uint8_t, L::logout_msg::req_len> req;
+    std::array<std::uint8_t, L::logout_msg::ret_len> resp;
+    tv::build_config_request(ctx, req, L::subcmd::logout);
+    const tv::exchanged x = tv::exchange(ctx, req, resp);
+    ctx->last_activity = 0;  // logged out whatever the switch said
+    return x.status;
+}
+
+int32_t set_curr_user_pw(tv_context* ctx, const char* old_password, const char* new_password) {
+    const checked_text fresh = check_text(new_password);
+    if (old_password == nullptr || std::strncmp(old_password, ctx->password, text_len) != 0 ||
+        !fresh.fits)
+        return TV_ERR_USER_PW;
+
+    namespace M = L::password_msg;
+    std::array<std::uint8_t, M::req_len> req;
+    std::array<std::uint8_t, M::ret_len> resp;
+    tv::build_config_request(ctx, req, L::subcmd::change_password);
+    tv::wire::put_text(req, M::old_password, text_len, {old_password, strnlen(old_password, text_len)});
+    tv::wire::put_text(req, M::user, text_len, field_text(ctx->user_id));
+    tv::wire::put_text(req, M::new_password, text_len, fresh.text);
+    const tv::exchanged x = tv::exchange(ctx, req, resp);
+    if (x.ok()) store(ctx->password, fresh.text);
+    return x.status;
+}
+
+int32_t user_add(tv_context* ctx, const char* user_id, const char* password, uint8_t admin_level) {
+    const checked_text user = check_text(user_id);
+    const checked_text pw = check_text(password);
+    if (!user.fits || !pw.fits) return TV_ERR_USER_PW;
+
+    // Admin levels go to the switch unchanged; its result byte decides.
+    namespace M = L::account_msg;
+    std::array<std::uint8_t, M::len> req;
+    tv::build_config_request(ctx, req, L::subcmd::add_user);
+    tv::wire::put_u8(req, M::flag, 1);
+    tv::wire::put_text(req, M::user, text_len, user.text);
+    tv::wire::put_text(req, M::password, text_len, pw.text);
+    tv::wire::put_u8(req, M::level, admin_level);
+    return account_exchange(ctx, req);
+}
+
+int32_t user_delete(tv_context* ctx, const char* user_id) {
+    const checked_text user = check_text(user_id);
+    // The account this context is logged in with cannot be deleted through it.
+    if (!user.fits || std::strncmp(user_id, ctx->user_id, text_len) == 0) return TV_ERR_USER_PW;
+
+    namespace M = L::account_msg;
+    std::array<std::uint8_t, M::len> req;
+    tv::build_config_request(ctx, req, L::subcmd::delete_user);
+    tv::wire::put_u8(req, M::flag, 1);
+    tv::wire::put_text(req, M::user, text_len, user.text);
+    return account_exchange(ctx, req);
 }
 
 }  // namespace
@@ -84,41 +145,13 @@ int32_t account_exchange(tv_context* ctx, tv::wire::bytes req) {
 extern "C" {
 
 int32_t tv_login(tv_context* ctx, const char* user_id, const char* password) {
-    if (ctx == nullptr) return tv::fail(TV_ERR_PARAM);
-    if (user_id != nullptr || password != nullptr) {
-        if (user_id == nullptr) return tv::fail(TV_ERR_USER_PW);
-        store(ctx->user_id, check_text(user_id).text);
-        // The user id stays stored even when the password is missing.
-        if (password == nullptr) return tv::fail(TV_ERR_USER_PW);
-        store(ctx->password, check_text(password).text);
-    }
-    if (!ctx->login_required) {
-        ctx->last_activity = now();
-        return tv::fail(TV_OK);
-    }
-
-    std::array<std::uint8_t, 48> req;
-    std::array<std::uint8_t, 28> resp;
-    tv::build_config_request(ctx, req, subcmd::login);
-    tv::wire::put_text(req, login_at::user, text_len, field_text(ctx->user_id));
-    tv::wire::put_text(req, login_at::password, text_len, field_text(ctx->password));
-    if (tv::exchange(ctx, req, resp) <= 0) return tv_api_errno;
-    switch (tv::wire::get_u8(resp, result_at)) {
-        case result_ok: ctx->last_activity = now(); return tv::fail(TV_OK);
-        case result_refused: return tv::fail(TV_ERR_USER_PW);
-        default: return tv::fail(TV_ERR_LOGIN);
-    }
+    if (ctx == nullptr) return tv::publish(TV_ERR_PARAM);
+    return tv::publish(login(ctx, user_id, password));
 }
 
 int32_t tv_logout(tv_context* ctx) {
-    if (ctx == nullptr) return tv::fail(TV_ERR_PARAM);
-    if (!ctx->login_required) return tv::fail(TV_OK);
-    std::array<std::uint8_t, 48> req;
-    std::array<std::uint8_t, 48> resp;
-    tv::build_config_request(ctx, req, subcmd::logout);
-    tv::exchange(ctx, req, resp);
-    ctx->last_activity = 0;  // logged out whatever the switch said
-    return tv_api_errno;
+    if (ctx == nullptr) return tv::publish(TV_ERR_PARAM);
+    return tv::publish(logout(ctx));
 }
 
 int32_t tv_logintimedout(tv_context* ctx) {
@@ -129,52 +162,19 @@ int32_t tv_logintimedout(tv_context* ctx) {
 }
 
 int32_t tv_set_curr_user_pw(tv_context* ctx, const char* old_password, const char* new_password) {
-    if (ctx == nullptr) return tv::fail(TV_ERR_PARAM);
-    const checked_text fresh = check_text(new_password);
-    if (old_password == nullptr || std::strncmp(old_password, ctx->password, text_len) != 0 ||
-        !fresh.fits)
-        return tv::fail(TV_ERR_USER_PW);
-
-    std::array<std::uint8_t, 48> req;
-    std::array<std::uint8_t, 24> resp;
-    tv::build_config_request(ctx, req, subcmd::change_password);
-    tv::wire::put_text(req, password_at::old_password, text_len,
-                       {old_password, strnlen(old_password, text_len)});
-    tv::wire::put_text(req, password_at::user, text_len, field_text(ctx->user_id));
-    tv::wire::put_text(req, password_at::new_password, text_len, fresh.text);
-    tv::exchange(ctx, req, resp);
-    if (tv_api_errno == TV_OK) store(ctx->password, fresh.text);
-    return tv_api_errno;
+    if (ctx == nullptr) return tv::publish(TV_ERR_PARAM);
+    return tv::publish(set_curr_user_pw(ctx, old_password, new_password));
 }
 
 int32_t tv_user_add(tv_context* ctx, const char* user_id, const char* password,
                     uint8_t admin_level) {
-    const checked_text user = check_text(user_id);
-    const checked_text pw = check_text(password);
-    if (!user.fits || !pw.fits) return tv::fail(TV_ERR_USER_PW);
-
-    // Admin levels go to the switch unchanged; its result byte decides.
-    std::array<std::uint8_t, account_msg_len> req;
-    tv::build_config_request(ctx, req, subcmd::add_user);
-    tv::wire::put_u8(req, account_at::flag, 1);
-    tv::wire::put_text(req, account_at::user, text_len, user.text);
-    tv::wire::put_text(req, account_at::password, text_len, pw.text);
-    tv::wire::put_u8(req, account_at::level, admin_level);
-    return account_exchange(ctx, req);
+    if (ctx == nullptr) return tv::publish(TV_ERR_PARAM);
+    return tv::publish(user_add(ctx, user_id, password, admin_level));
 }
 
 int32_t tv_user_delete(tv_context* ctx, const char* user_id) {
-    if (ctx == nullptr) return tv::fail(TV_ERR_PARAM);
-    const checked_text user = check_text(user_id);
-    // The account this context is logged in with cannot be deleted through it.
-    if (!user.fits || std::strncmp(user_id, ctx->user_id, text_len) == 0)
-        return tv::fail(TV_ERR_USER_PW);
-
-    std::array<std::uint8_t, account_msg_len> req;
-    tv::build_config_request(ctx, req, subcmd::delete_user);
-    tv::wire::put_u8(req, account_at::flag, 1);
-    tv::wire::put_text(req, account_at::user, text_len, user.text);
-    return account_exchange(ctx, req);
+    if (ctx == nullptr) return tv::publish(TV_ERR_PARAM);
+    return tv::publish(user_delete(ctx, user_id));
 }
 
 }  // extern "C"

@@ -15,30 +15,16 @@
 
 namespace {
 
+namespace L = tv::layout::ports;
 using tv::port_array;
 using tv::port_array_at;
-namespace port_msg = tv::port_msg;
 
-namespace subcmd {
-constexpr std::uint32_t port_state = 0x50;
-constexpr std::uint32_t set_port_state = 0x52;
-constexpr std::uint32_t al_disable = 0x5C;
-constexpr std::uint32_t al_enable = 0x5D;
-constexpr std::uint32_t set_mfs_mode = 0x5E;
-constexpr std::uint32_t set_port_type = 0x63;
-constexpr std::uint32_t port_types = 0x64;
-constexpr std::uint32_t port_type_follow_up = 0x66;
-}  // namespace subcmd
-
-constexpr std::size_t port_at = 20;   // port byte of the set requests
-constexpr std::size_t value_at = 21;  // wire type code, MFS mode
-
-std::array<std::uint8_t, port_msg::state_req_len> m_port_state_req;
-std::array<std::uint8_t, port_msg::state_ret_len> m_port_state_ret;
-std::array<std::uint8_t, 52> m_set_port_state_req;
-std::array<std::uint8_t, 44> m_set_port_state_ret;
-std::array<std::uint8_t, 28> m_set_prt_mfs_mode_req;
-std::array<std::uint8_t, 28> m_set_prt_mfs_mode_ret;
+std::array<std::uint8_t, L::state_req_len> m_port_state_req;
+std::array<std::uint8_t, L::state_ret_len> m_port_state_ret;
+std::array<std::uint8_t, L::set_state_req_len> m_set_port_state_req;
+std::array<std::uint8_t, L::set_state_ret_len> m_set_port_state_ret;
+std::array<std::uint8_t, L::set_port_req_len> m_set_prt_mfs_mode_req;
+std::array<std::uint8_t, L::set_mfs_ret_len> m_set_prt_mfs_mode_ret;
 
 // How tv_set_port_type sets each port type: the loop mode first, then the code the switch
 // takes for the type (0: the type cannot be set).
@@ -73,35 +59,108 @@ void release(T*& p) {
 int32_t read_port_array(tv_context* ctx, std::uint32_t query, tv::wire::bytes resp,
                         std::size_t (*array_at)(std::uint32_t), std::uint32_t& count,
                         std::uint8_t*& out) {
-    std::array<std::uint8_t, 24> req;
+    std::array<std::uint8_t, L::query_len> req;
     tv::build_config_request(ctx, req, query);
-    if (tv::exchange(ctx, req, resp) <= 0) return tv_api_errno;
+    if (const tv::exchanged x = tv::exchange(ctx, req, resp); !x.ok()) return x.status;
     const auto n = tv::decode_port_count(resp);
-    if (!n) return tv::fail(TV_ERR_SWITCH);
+    if (!n) return TV_ERR_SWITCH;
     count = *n;
     out = alloc_ports<std::uint8_t>(*n);
-    if (out == nullptr) return tv::fail(TV_ERR_ALLOC);
+    if (out == nullptr) return TV_ERR_ALLOC;
     tv::decode_port_bytes(resp, array_at(*n), {out, *n});
-    return tv::fail(TV_OK);
+    return TV_OK;
+}
+
+int32_t set_port_al_disabled(tv_context* ctx, uint32_t port, int32_t disabled) {
+    std::array<std::uint8_t, L::set_port_req_len> req;
+    std::array<std::uint8_t, L::set_port_ret_len> resp;
+    tv::build_config_request(ctx, req, disabled ? L::subcmd::al_disable : L::subcmd::al_enable);
+    tv::wire::put_u8(req, L::port_at, static_cast<std::uint8_t>(port));
+    return tv::exchange(ctx, req, resp).status;
+}
+
+int32_t set_port_type(tv_context* ctx, uint32_t port, int32_t type, int32_t follow_up) {
+    const bool known = type >= 0 && static_cast<std::size_t>(type) < type_settings.size();
+    const type_setting t = type_settings[known ? static_cast<std::size_t>(type) : 0];
+    // The loop mode goes first, even for a type that is then refused.
+    if (const int32_t code = set_port_al_disabled(ctx, port, t.loop_enabled ? 0 : 1); code != TV_OK)
+        return code;
+    if (t.wire_code == 0) return TV_ERR_PARAM;
+
+    std::array<std::uint8_t, L::set_port_req_len> req;
+    std::array<std::uint8_t, L::set_port_ret_len> resp;
+    tv::build_config_request(ctx, req, L::subcmd::set_port_type);
+    tv::wire::put_u8(req, L::port_at, static_cast<std::uint8_t>(port));
+    tv::wire::put_u8(req, L::value_at, t.wire_code);
+    const tv::exchanged x = tv::exchange(ctx, req, resp);
+    if (!x.ok() || !follow_up) return x.status;
+
+    std::array<std::uint8_t, L::follow_up_len> follow;
+    tv::build_config_request(ctx, follow, L::subcmd::port_type_follow_up);
+    return tv::exchange(ctx, follow, resp).status;
+}
+
+int32_t get_port_state(tv_context* ctx, tv_port_state* rec) {
+    // The header, and so the sequence number, is written before the port-count query.
+    tv::build_config_request(ctx, m_port_state_req, L::subcmd::port_state);
+    int32_t ports = -1;
+    tv::get_num_of_ports(ctx, ports);
+    tv::wire::put_u8(m_port_state_req, L::count_at, static_cast<std::uint8_t>(ports));
+    if (const tv::exchanged x = tv::exchange(ctx, m_port_state_req, m_port_state_ret); !x.ok())
+        return x.status;
+    const auto n = tv::decode_port_count(m_port_state_ret);
+    if (!n) return TV_ERR_SWITCH;
+    if (rec == nullptr) return TV_OK;
+
+    rec->count = *n;
+    rec->entries = alloc_ports<tv_port_state_entry>(*n);
+    if (rec->entries == nullptr) return TV_ERR_ALLOC;
+    tv::decode_port_state(m_port_state_ret, *n, {rec->entries, *n});
+    return TV_OK;
+}
+
+int32_t set_port_state(tv_context* ctx, int32_t port, uint32_t state) {
+    tv::build_config_request(ctx, m_set_port_state_req, L::subcmd::set_port_state);
+    int32_t ports = -1;
+    tv::get_num_of_ports(ctx, ports);
+    tv::wire::put_u8(m_set_port_state_req, L::count_at, static_cast<std::uint8_t>(ports));
+    if (const int32_t code = get_port_state(ctx, nullptr); code != TV_OK) return code;
+    tv::encode_admin_vector(m_port_state_ret, port, static_cast<std::uint8_t>(state),
+                            m_set_port_state_req);
+    return tv::exchange(ctx, m_set_port_state_req, m_set_port_state_ret).status;
 }
 
 }  // namespace
 
+namespace tv {
+
+int32_t get_port_types(tv_context* ctx, tv_port_types& types) {
+    std::array<std::uint8_t, L::types_ret_len> resp;
+    return read_port_array(
+        ctx, L::subcmd::port_types, resp, [](std::uint32_t) { return L::arrays_at; }, types.count,
+        types.types);
+}
+
+int32_t get_num_of_ports(tv_context* ctx, int32_t& count) {
+    tv_port_types types{};
+    const int32_t code = get_port_types(ctx, types);
+    count = code == TV_OK ? static_cast<int32_t>(types.count) : -1;
+    release(types.types);
+    return code;
+}
+
+}  // namespace tv
+
 extern "C" {
 
 int32_t tv_get_port_types(tv_context* ctx, tv_port_types* types) {
-    if (types == nullptr) return tv::fail(TV_ERR_PARAM);
-    std::array<std::uint8_t, port_msg::types_ret_len> resp;
-    return read_port_array(
-        ctx, subcmd::port_types, resp, [](std::uint32_t) { return port_msg::arrays_at; },
-        types->count, types->types);
+    if (types == nullptr) return tv::publish(TV_ERR_PARAM);
+    return tv::publish(tv::get_port_types(ctx, *types));
 }
 
 int32_t tv_get_num_of_ports(tv_context* ctx) {
-    tv_port_types types{};
-    const int32_t n = tv_get_port_types(ctx, &types) == TV_OK ? static_cast<int32_t>(types.count)
-                                                              : -1;
-    tv_free_port_types(&types);
+    int32_t n = -1;
+    tv::publish(tv::get_num_of_ports(ctx, n));
     return n;
 }
 
@@ -110,20 +169,15 @@ void tv_free_port_types(tv_port_types* types) {
 }
 
 int32_t tv_set_port_al_disabled(tv_context* ctx, uint32_t port, int32_t disabled) {
-    std::array<std::uint8_t, 28> req;
-    std::array<std::uint8_t, 24> resp;
-    tv::build_config_request(ctx, req, disabled ? subcmd::al_disable : subcmd::al_enable);
-    tv::wire::put_u8(req, port_at, static_cast<std::uint8_t>(port));
-    tv::exchange(ctx, req, resp);
-    return tv_api_errno;
+    return tv::publish(set_port_al_disabled(ctx, port, disabled));
 }
 
 int32_t tv_get_port_al_disabled(tv_context* ctx, tv_port_al_disabled* rec) {
-    if (rec == nullptr) return tv::fail(TV_ERR_PARAM);
-    return read_port_array(
-        ctx, subcmd::port_state, m_port_state_ret,
+    if (rec == nullptr) return tv::publish(TV_ERR_PARAM);
+    return tv::publish(read_port_array(
+        ctx, L::subcmd::port_state, m_port_state_ret,
         [](std::uint32_t n) { return port_array_at(port_array::al_disabled, n); }, rec->count,
-        rec->flags);
+        rec->flags));
 }
 
 void tv_free_port_al_disabled(tv_port_al_disabled* rec) {
@@ -131,19 +185,18 @@ void tv_free_port_al_disabled(tv_port_al_disabled* rec) {
 }
 
 int32_t tv_set_port_mfs_mode(tv_context* ctx, uint32_t port, uint32_t mode) {
-    tv::build_config_request(ctx, m_set_prt_mfs_mode_req, subcmd::set_mfs_mode);
-    tv::wire::put_u8(m_set_prt_mfs_mode_req, port_at, static_cast<std::uint8_t>(port));
-    tv::wire::put_u8(m_set_prt_mfs_mode_req, value_at, static_cast<std::uint8_t>(mode));
-    tv::exchange(ctx, m_set_prt_mfs_mode_req, m_set_prt_mfs_mode_ret);
-    return tv_api_errno;
+    tv::build_config_request(ctx, m_set_prt_mfs_mode_req, L::subcmd::set_mfs_mode);
+    tv::wire::put_u8(m_set_prt_mfs_mode_req, L::port_at, static_cast<std::uint8_t>(port));
+    tv::wire::put_u8(m_set_prt_mfs_mode_req, L::value_at, static_cast<std::uint8_t>(mode));
+    return tv::publish(tv::exchange(ctx, m_set_prt_mfs_mode_req, m_set_prt_mfs_mode_ret).status);
 }
 
 int32_t tv_get_port_mfs_mode(tv_context* ctx, tv_port_mfs_modes* rec) {
-    if (rec == nullptr) return tv::fail(TV_ERR_PARAM);
-    return read_port_array(
-        ctx, subcmd::port_state, m_port_state_ret,
+    if (rec == nullptr) return tv::publish(TV_ERR_PARAM);
+    return tv::publish(read_port_array(
+        ctx, L::subcmd::port_state, m_port_state_ret,
         [](std::uint32_t n) { return port_array_at(port_array::mfs_mode, n); }, rec->count,
-        rec->modes);
+        rec->modes));
 }
 
 void tv_free_port_mfs_mode(tv_port_mfs_modes* rec) {
@@ -151,41 +204,11 @@ void tv_free_port_mfs_mode(tv_port_mfs_modes* rec) {
 }
 
 int32_t tv_set_port_type(tv_context* ctx, uint32_t port, int32_t type, int32_t follow_up) {
-    const bool known = type >= 0 && static_cast<std::size_t>(type) < type_settings.size();
-    const type_setting t = type_settings[known ? static_cast<std::size_t>(type) : 0];
-    // The loop mode goes first, even for a type that is then refused.
-    if (tv_set_port_al_disabled(ctx, port, t.loop_enabled ? 0 : 1) != TV_OK) return tv_api_errno;
-    if (t.wire_code == 0) return tv::fail(TV_ERR_PARAM);
-
-    std::array<std::uint8_t, 28> req;
-    std::array<std::uint8_t, 24> resp;
-    tv::build_config_request(ctx, req, subcmd::set_port_type);
-    tv::wire::put_u8(req, port_at, static_cast<std::uint8_t>(port));
-    tv::wire::put_u8(req, value_at, t.wire_code);
-    tv::exchange(ctx, req, resp);
-    if (tv_api_errno != TV_OK || !follow_up) return tv_api_errno;
-
-    std::array<std::uint8_t, 24> follow;
-    tv::build_config_request(ctx, follow, subcmd::port_type_follow_up);
-    tv::exchange(ctx, follow, resp);
-    return tv_api_errno;
+    return tv::publish(set_port_type(ctx, port, type, follow_up));
 }
 
 int32_t tv_get_port_state(tv_context* ctx, tv_port_state* rec) {
-    // The header, and so the sequence number, is written before the port-count query.
-    tv::build_config_request(ctx, m_port_state_req, subcmd::port_state);
-    tv::wire::put_u8(m_port_state_req, port_msg::count_at,
-                     static_cast<std::uint8_t>(tv_get_num_of_ports(ctx)));
-    if (tv::exchange(ctx, m_port_state_req, m_port_state_ret) <= 0) return tv_api_errno;
-    const auto n = tv::decode_port_count(m_port_state_ret);
-    if (!n) return tv::fail(TV_ERR_SWITCH);
-    if (rec == nullptr) return tv::fail(TV_OK);
-
-    rec->count = *n;
-    rec->entries = alloc_ports<tv_port_state_entry>(*n);
-    if (rec->entries == nullptr) return tv::fail(TV_ERR_ALLOC);
-    tv::decode_port_state(m_port_state_ret, *n, {rec->entries, *n});
-    return tv::fail(TV_OK);
+    return tv::publish(get_port_state(ctx, rec));
 }
 
 void tv_free_port_state(tv_port_state* rec) {
@@ -193,14 +216,7 @@ void tv_free_port_state(tv_port_state* rec) {
 }
 
 int32_t tv_set_port_state(tv_context* ctx, int32_t port, uint32_t state) {
-    tv::build_config_request(ctx, m_set_port_state_req, subcmd::set_port_state);
-    tv::wire::put_u8(m_set_port_state_req, port_msg::count_at,
-                     static_cast<std::uint8_t>(tv_get_num_of_ports(ctx)));
-    if (tv_get_port_state(ctx, nullptr) != TV_OK) return tv_api_errno;
-    tv::encode_admin_vector(m_port_state_ret, port, static_cast<std::uint8_t>(state),
-                            m_set_port_state_req);
-    tv::exchange(ctx, m_set_port_state_req, m_set_port_state_ret);
-    return tv_api_errno;
+    return tv::publish(set_port_state(ctx, port, state));
 }
 
 }  // extern "C"

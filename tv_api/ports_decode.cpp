@@ -5,7 +5,7 @@
 namespace tv {
 
 std::optional<std::uint32_t> decode_port_count(wire::cbytes resp) {
-    const std::uint32_t n = wire::get_u8(resp, port_msg::count_at);
+    const std::uint32_t n = wire::get_u8(resp, layout::ports::count_at);
     if (n > TV_MAX_PORTS) return std::nullopt;
     return n;
 }
@@ -29,7 +29,7 @@ std::uint32_t encode_admin_vector(wire::cbytes current, std::int32_t port, std::
     const std::size_t admin_at = port_array_at(port_array::admin, n);
     for (std::uint32_t i = 0; i < n; ++i) {
         const bool changed = port == TV_ALL_PORTS || static_cast<std::int64_t>(port) == i;
-        wire::put_u8(req, port_msg::arrays_at + i,
+        wire::put_u8(req, layout::ports::arrays_at + i,
                      changed ? state : wire::get_u8(current, admin_at + i));
     }
     return n;

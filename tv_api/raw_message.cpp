@@ -55,9 +55,9 @@ int read_message_words(std::FILE* in, wire::bytes msg) {
 
 extern "C" int32_t tv_message(tv_context* ctx, const char* length_flag, const char* checksum_flag,
                               const char* file_name, void* resp) {
-    if (ctx == nullptr || resp == nullptr || file_name == nullptr) return tv::fail(TV_ERR_PARAM);
+    if (ctx == nullptr || resp == nullptr || file_name == nullptr) return tv::publish(TV_ERR_PARAM);
     std::FILE* in = std::fopen(file_name, "r");
-    if (in == nullptr) return tv::fail(errno);
+    if (in == nullptr) return tv::publish(errno);
 
     std::array<std::uint8_t, TV_MAX_MSG_LEN> msg{};
     const int words = tv::read_message_words(in, msg);
@@ -66,16 +66,18 @@ extern "C" int32_t tv_message(tv_context* ctx, const char* length_flag, const ch
         log_error("%s: more than %d words do not fit in one message\n", file_name,
                   TV_MAX_MSG_LEN / 4 - 1);
         errno = EFBIG;
-        return tv::fail(EFBIG);
+        return tv::publish(EFBIG);
     }
     const int32_t len = 4 * words + TV_CHKSUM_LEN;
-    const uint32_t sum = tv_set_chksum(msg.data(), len);
+    const uint32_t sum = tv::set_checksum(std::span(msg).first(static_cast<std::size_t>(len)));
     if (checksum_flag != nullptr && std::strcmp(checksum_flag, "+C") == 0)
         tv::wire::put_be32(msg, static_cast<size_t>(len - TV_CHKSUM_LEN), sum + 1);
     if (length_flag != nullptr && std::strcmp(length_flag, "+L") == 0)
         tv::wire::put_be16(msg, tv::off::length,
                            static_cast<std::uint16_t>(tv::wire::get_be16(msg, tv::off::length) + 1));
 
-    if (tv_send(ctx, msg.data(), len) == -1) return tv::fail(TV_ERR_SEND);
-    return tv_listen(ctx, resp, TV_MAX_MSG_LEN, listen_ms);
+    if (tv::send_datagram(ctx, std::span(msg).first(static_cast<std::size_t>(len))) == -1)
+        return tv::publish(TV_ERR_SEND);
+    return tv::publish(
+        tv::listen_message(ctx, {static_cast<std::uint8_t*>(resp), TV_MAX_MSG_LEN}, listen_ms));
 }

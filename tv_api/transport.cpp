@@ -85,29 +85,22 @@ int wait_and_recv(tv_context* ctx, void* buf, int32_t capacity, int32_t& receive
     return -1;
 }
 
-}  // namespace tv
-
-extern "C" {
-
-int32_t tv_send(tv_context* ctx, const void* msg, int32_t len) {
-    if (ctx == nullptr || msg == nullptr || len < 0) return -1;
+int32_t send_datagram(tv_context* ctx, wire::cbytes msg) {
     ssize_t sent = -1;
     for (int attempt = 0; attempt < send_attempts; ++attempt) {
-        sent = ::sendto(ctx->sock, msg, static_cast<size_t>(len), 0,
+        sent = ::sendto(ctx->sock, msg.data(), msg.size(), 0,
                         reinterpret_cast<const sockaddr*>(&ctx->remote_addr),
                         sizeof ctx->remote_addr);
         if (sent >= 0 || errno != ENOBUFS) break;
-        tv_delay(enobufs_pause_us);
+        pause_us(enobufs_pause_us);
     }
     return sent < 0 ? -1 : static_cast<int32_t>(sent);
 }
 
-int32_t tv_recv(tv_context* ctx, void* buf, int32_t capacity) {
-    if (ctx == nullptr || (buf == nullptr && capacity > 0)) return -1;
-    const size_t cap = capacity > 0 ? static_cast<size_t>(capacity) : 0;
+int32_t recv_datagram(tv_context* ctx, wire::bytes buf) {
     const int saved_errno = errno;
     for (int round = 0; round < 2; ++round) {
-        const ssize_t n = ::recvfrom(ctx->sock, buf, cap, MSG_DONTWAIT, nullptr, nullptr);
+        const ssize_t n = ::recvfrom(ctx->sock, buf.data(), buf.size(), MSG_DONTWAIT, nullptr, nullptr);
         if (n >= 0) {
             errno = saved_errno;  // an EAGAIN on the way is no error of the caller's
             return static_cast<int32_t>(n);
@@ -118,17 +111,34 @@ int32_t tv_recv(tv_context* ctx, void* buf, int32_t capacity) {
     return -1;
 }
 
+void pause_us(int32_t microseconds) {
+    if (microseconds <= 0) return;
+    timespec ts{microseconds / 1000000, static_cast<long>(microseconds % 1000000) * 1000};
+    while (::nanosleep(&ts, &ts) != 0 && errno == EINTR) {
+    }
+}
+
+}  // namespace tv
+
+extern "C" {
+
+int32_t tv_send(tv_context* ctx, const void* msg, int32_t len) {
+    if (ctx == nullptr || msg == nullptr || len < 0) return -1;
+    return tv::send_datagram(ctx, {static_cast<const std::uint8_t*>(msg), static_cast<size_t>(len)});
+}
+
+int32_t tv_recv(tv_context* ctx, void* buf, int32_t capacity) {
+    if (ctx == nullptr || (buf == nullptr && capacity > 0)) return -1;
+    return tv::recv_datagram(ctx, {static_cast<std::uint8_t*>(buf),
+                                   capacity > 0 ? static_cast<size_t>(capacity) : 0});
+}
+
 int32_t poll_sock(int32_t sock) {
     const int r = wait_readable(sock, wait_ms());
     if (r == 0 && !Discover) log_error("Time out in select\n");
     return r;
 }
 
-void tv_delay(int32_t microseconds) {
-    if (microseconds <= 0) return;
-    timespec ts{microseconds / 1000000, static_cast<long>(microseconds % 1000000) * 1000};
-    while (::nanosleep(&ts, &ts) != 0 && errno == EINTR) {
-    }
-}
+void tv_delay(int32_t microseconds) { tv::pause_us(microseconds); }
 
 }  // extern "C"

@@ -1,5 +1,9 @@
 // Internal declarations of the protocol module, shared by its .cpp files, the command layer,
 // the simulator and the tests. Not installed.
+//
+// The C++ core below returns status codes; it never reads or writes tv_api_errno. Each C entry
+// point calls the core and publishes the outcome once, with publish(), so the core never calls
+// back into the C interface to get work done.
 #pragma once
 
 #include <array>
@@ -24,9 +28,17 @@ inline constexpr std::size_t seq = 12;
 inline constexpr std::size_t subcmd = 16;
 }  // namespace off
 
+// Stores a status code in tv_api_errno and returns it: the last step of every C entry point.
+inline int32_t publish(int32_t code) {
+    tv_api_errno = code;
+    return code;
+}
+
 // The protocol module's log stream (null: silent). Distinct from the command layer's `fp`.
 std::FILE* log_stream();
 void set_log_stream(std::FILE* stream);
+
+// ---- Framing ----
 
 // Decodes the 16 header bytes of a message (zeros for a message shorter than 16 bytes).
 tv_msg_header decode_header(wire::cbytes msg);
@@ -44,38 +56,86 @@ constexpr int32_t status_from_byte(std::uint8_t b) {
     }
 }
 
-// Sets tv_api_errno and returns the code, the last line of most operations.
-inline int32_t fail(int32_t code) {
-    tv_api_errno = code;
-    return code;
-}
+// Writes the header of a message of `total_len` bytes at the start of `msg` (the core of
+// tv_msg_hdr): the context's destination, the command and the next sequence number.
+void write_header(tv_context* ctx, wire::bytes msg, std::uint16_t command, std::size_t total_len);
+// Unsigned byte sum of `bytes`.
+std::uint32_t byte_sum(wire::cbytes bytes);
+// Stores the checksum of `msg` in its last 4 bytes and returns it.
+std::uint32_t set_checksum(wire::bytes msg);
+// Whether the last 4 bytes of `msg` hold the byte sum of the bytes before them.
+bool checksum_ok(wire::cbytes msg);
 
+// ---- Transport ----
+
+// Sends one datagram to the context's switch, retrying on ENOBUFS (the core of tv_send).
+// Returns the bytes sent or -1.
+int32_t send_datagram(tv_context* ctx, wire::cbytes msg);
+// Receives one datagram that is waiting, cut to buf.size() (the core of tv_recv); the byte
+// count or -1.
+int32_t recv_datagram(tv_context* ctx, wire::bytes buf);
 // One wait for a datagram and, when one comes, its read, in a single blocking receive: the
 // exchange's hot path. Waits as long as poll_sock would. Returns 1 with the datagram's length
 // in `received`, 0 when the wait timed out, -1 when it failed.
 int wait_and_recv(tv_context* ctx, void* buf, int32_t capacity, int32_t& received);
 // Forgets what wait_and_recv knows of a socket that is being opened or closed.
 void forget_socket(int sock);
+// Sleeps for `microseconds` (below one second).
+void pause_us(int32_t microseconds);
+
+// ---- Contexts ----
+
+// The core of tv_opencontext: a new context, or null with the reason in `status`.
+tv_context* open_context(const char* host, int32_t local_port, int32_t& status);
+// Closes the socket and releases the record; -1 when closing the socket failed.
+int32_t close_context(tv_context* ctx);
+
+// ---- Exchange ----
+
+// What an exchange ended with: the length of the matching response (0, or -1 when the last
+// send, wait or read failed) and the status code.
+struct exchanged {
+    int32_t length = 0;
+    int32_t status = TV_ERR_NO_RESPONSE;
+    bool ok() const { return status == TV_OK; }
+};
+
+// The core of tv_exchange on a request of req.size() bytes whose header is written; fills its
+// checksum. The response buffer is not cleared first.
+exchanged exchange_message(tv_context* ctx, wire::bytes req, wire::bytes resp);
+// Clears `resp` and exchanges `req` for it.
+exchanged exchange(tv_context* ctx, wire::bytes req, wire::bytes resp);
 
 // Clears `msg` and writes the header of a request of msg.size() bytes.
 void build_request(tv_context* ctx, wire::bytes msg, std::uint16_t command);
 // Clears `msg` and writes the header of a configuration request (command 0x30) and its
 // sub-command word at offset 16.
 void build_config_request(tv_context* ctx, wire::bytes msg, std::uint32_t subcmd);
-// Clears `resp` and exchanges `req` for it. Returns what tv_exchange returns.
-int32_t exchange(tv_context* ctx, wire::bytes req, wire::bytes resp);
 
 // The common shape of a configuration read: a request of ReqLen bytes with `subcmd`, an answer
-// of RetLen bytes, and `decode` run on the answer when the exchange succeeded. Returns
-// tv_api_errno.
+// of RetLen bytes, and `decode` run on the answer when the exchange succeeded. Returns the
+// exchange's status.
 template <std::size_t ReqLen, std::size_t RetLen, class Decode>
 int32_t config_query(tv_context* ctx, std::uint32_t subcmd, Decode&& decode) {
     std::array<std::uint8_t, ReqLen> req;
     std::array<std::uint8_t, RetLen> resp;
     build_config_request(ctx, req, subcmd);
-    if (exchange(ctx, req, resp) > 0) decode(wire::cbytes{resp});
-    return tv_api_errno;
+    const exchanged x = exchange(ctx, req, resp);
+    if (x.ok()) decode(wire::cbytes{resp});
+    return x.status;
 }
+
+// The core of tv_listen.
+int32_t listen_message(tv_context* ctx, wire::bytes buf, int32_t timeout_ms);
+
+// ---- Operations that other operations build on ----
+
+int32_t get_version(tv_context* ctx, tv_version_info& version);
+int32_t get_port_types(tv_context* ctx, tv_port_types& types);
+// The port count of the switch in `count` (-1 when it cannot be read); returns the status.
+int32_t get_num_of_ports(tv_context* ctx, int32_t& count);
+
+// ---- Small helpers ----
 
 // The leading decimal integer of a text as the C library's atoi reads it, saturated to the
 // 32-bit range instead of overflowing; 0 for a null pointer or no digits.
