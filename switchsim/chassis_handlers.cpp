@@ -1,6 +1,6 @@
-// Chassis-wide commands. A reset restarts the switch: it sends no answer, reloads the saved
-// configuration, ends every login session and starts its uptime again. Where logins are
-// required only a logged-in manager may reset (others get 0x0E, which nobody waits for).
+// Chassis-wide commands. A reset restarts the switch: it sends no answer, and every family
+// reloads its saved set, ends its sessions and runs (reset_switch). Where logins are required
+// only a logged-in manager may reset (others get 0x0E, which nobody waits for).
 #include <array>
 
 #include "handlers.h"
@@ -11,11 +11,8 @@ namespace sim {
 namespace {
 
 void reset(request_ctx& c) {
-    auto& s = c.self();
     c.silent = true;
-    reload_config(s);
-    s.sessions.clear();
-    s.booted = std::chrono::steady_clock::now();
+    reset_switch(c.self());
 }
 
 constexpr std::array<handler_entry, 1> table{{
@@ -24,6 +21,9 @@ constexpr std::array<handler_entry, 1> table{{
 
 }  // namespace
 
-std::span<const handler_entry> chassis_handlers() { return table; }
+const family_info& chassis_family::info() {
+    static const family_info f{.name = "chassis", .handlers = table};
+    return f;
+}
 
 }  // namespace sim

@@ -1,5 +1,6 @@
 // From one received datagram to the answer a switch sends: validation, routing to a switch of
-// the fabric, login check, the command's handler, and the answer's framing.
+// the fabric, login check and the command's handler; and the framing of an answer, done once
+// for every datagram sent.
 #pragma once
 
 #include <cstdint>
@@ -7,13 +8,14 @@
 #include <vector>
 
 #include "fabric.h"
+#include "handler_index.h"
 #include "wire.h"
 
 namespace sim {
 
 struct dispatch_result {
     enum class outcome {
-        answered,      // `answer` holds the framed answer
+        answered,      // `answer` and `status` make the answer
         silent,        // handled; the switch sends nothing (a reset)
         bad_checksum,  // ignored
         malformed,     // too short, or its length field disagrees: ignored
@@ -26,17 +28,19 @@ struct dispatch_result {
     std::uint32_t seq = 0;
     std::uint32_t dest = 0;         // the header's destination FC address
     const char* name = "";          // the handler's name, "unknown" when there is none
-    std::vector<std::uint8_t> answer;
+    std::uint8_t status = 0;        // the answer's status byte
+    std::vector<std::uint8_t> answer;  // the answer's bytes, its header not yet framed
 };
 
 // `owner` is the switch whose address the datagram reached; the header's destination picks
 // the switch that handles it (0xFFFFFD: the owner; otherwise the chassis in bits 14-19).
-dispatch_result dispatch(fabric& f, std::size_t owner, tv::wire::cbytes datagram,
-                         in_addr_t from_ip, std::uint16_t from_port);
+dispatch_result dispatch(const handler_index& index, fabric& f, std::size_t owner,
+                         tv::wire::cbytes datagram, in_addr_t from_ip, std::uint16_t from_port);
 
-// Frames an answer in place: the request's header with the status byte, the length field
-// and the checksum.
-void frame_answer(std::vector<std::uint8_t>& answer, tv::wire::cbytes request,
-                  std::uint8_t status);
+// Frames an answer: the request's header with the status byte and sequence number given, the
+// length field and the checksum (spoiled on purpose when `corrupt`).
+std::vector<std::uint8_t> frame_answer(std::vector<std::uint8_t> answer, tv::wire::cbytes request,
+                                       std::uint8_t status, std::uint32_t seq,
+                                       bool corrupt = false);
 
 }  // namespace sim

@@ -1,9 +1,7 @@
-// Lookups and the rules that derive what a switch reports from its state.
+// Lookups in the fabric, the reset of a switch and the fabric's consistency rules.
 #include "fabric.h"
 
 #include <set>
-
-#include "utconfig.h"
 
 namespace sim {
 
@@ -27,68 +25,29 @@ std::optional<fabric::link_end> fabric::remote_of(std::size_t sw, std::uint8_t p
     return std::nullopt;
 }
 
-const user* switch_state::find_user(const std::string& id) const {
-    for (const auto& u : users)
-        if (u.id == id) return &u;
-    return nullptr;
-}
-
-std::uint8_t operational_state(const fabric& f, std::size_t sw, std::uint8_t port) {
-    const auto& p = f.switches.at(sw).ports.at(port);
-    if (p.failed) return TV_PORT_STATE_FAIL;
-    if (p.cfg.admin == TV_PORT_STATE_ON || p.cfg.admin == TV_PORT_STATE_OFF ||
-        p.cfg.admin == TV_PORT_STATE_TEST)
-        return p.cfg.admin;
-    return TV_PORT_STATE_INVALID;
-}
-
-bool logged_in(const fabric& f, std::size_t sw, std::uint8_t port) {
-    if (operational_state(f, sw, port) != TV_PORT_STATE_ON) return false;
-    if (!f.switches.at(sw).ports.at(port).devices.empty()) return true;
-    // A link counts only when the port at the other end is up too.
-    const auto remote = f.remote_of(sw, port);
-    return remote && operational_state(f, remote->sw, remote->port) == TV_PORT_STATE_ON;
-}
-
-std::optional<std::uint8_t> type_for_wire_code(const fabric& f, std::size_t sw, std::uint8_t port,
-                                               std::uint8_t wire_code) {
-    switch (wire_code) {
-        case 1:
-            // A fabric port: the switch decides between F, FL and T from what it sees.
-            if (f.remote_of(sw, port)) return TV_PORT_TYPE_T;
-            return f.switches.at(sw).ports.at(port).cfg.al_disabled ? TV_PORT_TYPE_F
-                                                                     : TV_PORT_TYPE_FL;
-        case TV_PORT_TYPE_SL:
-        case TV_PORT_TYPE_TL:
-            return wire_code;
-        default:
-            return std::nullopt;
-    }
-}
-
-void save_config(switch_state& s) {
-    s.saved_ports.clear();
-    for (const auto& p : s.ports) s.saved_ports.push_back(p.cfg);
-}
-
-void reload_config(switch_state& s) {
-    for (std::size_t i = 0; i < s.ports.size() && i < s.saved_ports.size(); ++i)
-        s.ports[i].cfg = s.saved_ports[i];
+void reset_switch(switch_state& s) {
+    families::each([&](const family_info& f) {
+        if (f.on_reset) f.on_reset(s);
+    });
+    s.booted = std::chrono::steady_clock::now();
 }
 
 std::string check_fabric(const fabric& f) {
     if (f.switches.empty()) return "the fabric has no switch";
     std::set<in_addr_t> ips;
     std::set<int> chassis;
+    std::set<std::string> names;
     for (const auto& s : f.switches) {
         const std::string who = "switch " + s.name;
         if (s.ports.empty() || s.ports.size() > max_ports)
             return who + ": a switch has 1 to " + std::to_string(max_ports) + " ports";
         if (s.chassis > 63) return who + ": chassis numbers run from 0 to 63";
+        if (!names.insert(s.name).second) return who + ": the name is used twice";
         if (!chassis.insert(s.chassis).second)
             return who + ": chassis " + std::to_string(s.chassis) + " is used twice";
         if (s.ip != 0 && !ips.insert(s.ip).second) return who + ": its IP address is used twice";
     }
+    if (ips.empty()) return "no switch has an IP address, so nothing can be reached";
     std::set<std::pair<std::size_t, int>> used;
     for (const auto& l : f.links) {
         if (l.switch_a >= f.switches.size() || l.switch_b >= f.switches.size())

@@ -12,4 +12,8 @@ namespace sim {
 std::optional<fabric> parse_fabric(const std::string& json_text, std::string& error);
 std::optional<fabric> load_fabric_file(const std::string& path, std::string& error);
 
+// Moves every switch's IP address by the same amount, keeping their distances, so that the
+// first switch with an address gets `base` (network order).
+void move_addresses(fabric& f, in_addr_t base);
+
 }  // namespace sim

@@ -1,9 +1,9 @@
-// What every command handler of the simulator sees and fills, and the handler tables.
+// What every command handler of the simulator sees and fills.
 //
 // The dispatcher routes a request to a switch, finds the handler of its command (and, for the
 // configuration command 0x30, of its sub-command), lets it read the request and the fabric and
 // build the answer's bytes; framing (header, sequence number, length, checksum) is done once,
-// by the dispatcher. Each command family keeps its handlers in a file of its own.
+// afterwards. Each command family keeps its handlers in a file of its own (family.h).
 #pragma once
 
 #include <cstdint>
@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "fabric.h"
+#include "family.h"
 #include "wire.h"
 
 namespace sim {
@@ -29,6 +30,11 @@ struct request_ctx {
     bool silent = false;       // the switch sends no answer
 
     switch_state& self() { return fab.switches[sw]; }
+    // This switch's sub-record of family state S.
+    template <class S>
+    S& state() {
+        return self().get<S>();
+    }
     // Sizes the answer (total length, header and checksum included) and returns it zeroed.
     tv::wire::bytes reply(std::size_t total_len) {
         answer.assign(total_len, 0);
@@ -38,20 +44,5 @@ struct request_ctx {
     bool valid_port(std::size_t port) const { return port < fab.switches[sw].ports.size(); }
     std::uint64_t session() const { return peer_key(from_ip, from_port); }
 };
-
-using handler_fn = void (*)(request_ctx&);
-
-struct handler_entry {
-    std::uint16_t command;
-    std::uint32_t subcommand;  // only for the configuration command 0x30
-    handler_fn fn;
-    bool needs_login;          // refused with 0x0E on a switch that requires a login
-    const char* name;          // for the request log
-};
-
-std::span<const handler_entry> identity_handlers();
-std::span<const handler_entry> port_handlers();
-std::span<const handler_entry> login_handlers();
-std::span<const handler_entry> chassis_handlers();
 
 }  // namespace sim

@@ -4,7 +4,9 @@
 #include <algorithm>
 #include <array>
 
+#include "fabric_fields.h"
 #include "handlers.h"
+#include "login_layout.h"
 #include "utilmsg.h"
 
 namespace sim {
@@ -12,20 +14,21 @@ namespace sim {
 namespace {
 
 namespace w = tv::wire;
+namespace L = tv::layout::login;
 
-constexpr std::uint8_t result_ok = 0;
+constexpr std::uint8_t result_ok = L::result_ok;
 constexpr std::uint8_t result_not_permitted = 1;
 constexpr std::uint8_t result_bad_level = 2;
 constexpr std::uint8_t result_table_full = 3;
 constexpr std::uint8_t result_last_admin = 4;
-constexpr std::uint8_t result_refused = 6;
+constexpr std::uint8_t result_refused = L::result_refused;
 constexpr std::size_t max_users = 16;
 constexpr std::uint8_t admin_level = 3;
 
 // An 8-byte text field, terminated or not.
 std::string text8(const request_ctx& c, std::size_t off) {
     std::string t;
-    for (std::size_t i = 0; i < 8; ++i) {
+    for (std::size_t i = 0; i < L::text_len; ++i) {
         const char ch = static_cast<char>(w::get_u8(c.req, off + i));
         if (ch == '\0') break;
         t.push_back(ch);
@@ -33,11 +36,11 @@ std::string text8(const request_ctx& c, std::size_t off) {
     return t;
 }
 
-void result(tv::wire::bytes m, std::uint8_t r) { w::put_u8(m, 21, r); }
+void result(tv::wire::bytes m, std::uint8_t r) { w::put_u8(m, L::result_at, r); }
 
 // Managing accounts needs an administrator's session where logins are required.
 bool may_manage_accounts(request_ctx& c) {
-    const auto& s = c.self();
+    const auto& s = c.state<login_state>();
     if (!s.login_required) return true;
     const auto it = s.sessions.find(c.session());
     if (it == s.sessions.end()) return false;
@@ -46,10 +49,10 @@ bool may_manage_accounts(request_ctx& c) {
 }
 
 void login(request_ctx& c) {
-    auto m = c.reply(28);
-    auto& s = c.self();
-    const user* u = s.find_user(text8(c, 28));
-    if (u == nullptr || u->password != text8(c, 36)) {
+    auto m = c.reply(L::login_msg::ret_len);
+    auto& s = c.state<login_state>();
+    const user* u = s.find_user(text8(c, L::login_msg::user));
+    if (u == nullptr || u->password != text8(c, L::login_msg::password)) {
         result(m, result_refused);
         return;
     }
@@ -58,35 +61,37 @@ void login(request_ctx& c) {
 }
 
 void logout(request_ctx& c) {
-    c.reply(48);
-    c.self().sessions.erase(c.session());
+    c.reply(L::logout_msg::ret_len);
+    c.state<login_state>().sessions.erase(c.session());
 }
 
 void change_password(request_ctx& c) {
-    c.reply(24);  // no room for a result byte: the manager does not read one
-    auto& s = c.self();
-    const std::string id = text8(c, 28);
-    for (auto& u : s.users)
-        if (u.id == id && u.password == text8(c, 20)) u.password = text8(c, 36);
+    namespace M = L::password_msg;
+    c.reply(M::ret_len);  // no room for a result byte: the manager does not read one
+    const std::string id = text8(c, M::user);
+    for (auto& u : c.state<login_state>().users)
+        if (u.id == id && u.password == text8(c, M::old_password)) u.password = text8(c, M::new_password);
 }
 
 void add_user(request_ctx& c) {
-    auto m = c.reply(828);
-    auto& s = c.self();
-    const std::string id = text8(c, 24);
-    const std::uint8_t level = w::get_u8(c.req, 40);
+    namespace M = L::account_msg;
+    auto m = c.reply(M::len);
+    auto& s = c.state<login_state>();
+    const std::string id = text8(c, M::user);
+    const std::uint8_t level = w::get_u8(c.req, M::level);
     if (!may_manage_accounts(c)) return result(m, result_not_permitted);
     if (id.empty() || s.find_user(id) != nullptr) return result(m, result_refused);
     if (level < 1 || level > admin_level) return result(m, result_bad_level);
     if (s.users.size() >= max_users) return result(m, result_table_full);
-    s.users.push_back({id, text8(c, 32), level});
+    s.users.push_back({id, text8(c, M::password), level});
     result(m, result_ok);
 }
 
 void delete_user(request_ctx& c) {
-    auto m = c.reply(828);
-    auto& s = c.self();
-    const std::string id = text8(c, 24);
+    namespace M = L::account_msg;
+    auto m = c.reply(M::len);
+    auto& s = c.state<login_state>();
+    const std::string id = text8(c, M::user);
     if (!may_manage_accounts(c)) return result(m, result_not_permitted);
     const auto it = std::find_if(s.users.begin(), s.users.end(),
                                  [&](const user& u) { return u.id == id; });
@@ -100,15 +105,57 @@ void delete_user(request_ctx& c) {
 }
 
 constexpr std::array<handler_entry, 5> table{{
-    {TV_CMD_CONFIG, 0x502, login, false, "login"},
-    {TV_CMD_CONFIG, 0x503, logout, false, "logout"},
-    {TV_CMD_CONFIG, 0x504, change_password, true, "change password"},
-    {TV_CMD_CONFIG, 0x506, add_user, true, "add user"},
-    {TV_CMD_CONFIG, 0x507, delete_user, true, "delete user"},
+    {TV_CMD_CONFIG, L::subcmd::login, login, false, "login"},
+    {TV_CMD_CONFIG, L::subcmd::logout, logout, false, "logout"},
+    {TV_CMD_CONFIG, L::subcmd::change_password, change_password, true, "change password"},
+    {TV_CMD_CONFIG, L::subcmd::add_user, add_user, true, "add user"},
+    {TV_CMD_CONFIG, L::subcmd::delete_user, delete_user, true, "delete user"},
 }};
+
+constexpr std::array<std::string_view, 2> keys{"login_required", "users"};
+
+void seed(switch_state& s) { s.get<login_state>().users = {{"admin", "password", admin_level}}; }
+
+void read(const fields& j, switch_state& s) {
+    auto& st = s.get<login_state>();
+    j.boolean("login_required", st.login_required);
+    if (!j.has("users")) return;
+    st.users.clear();
+    j.at("users").each([&](const fields& u, std::size_t) {
+        static constexpr std::array<std::string_view, 3> user_keys{"id", "password", "level"};
+        u.expect_object(user_keys);
+        user next;
+        next.id = u.at("id").as_text(L::text_len);
+        if (next.id.empty()) u.at("id").fail("a user id has 1 to 8 characters");
+        u.text("password", next.password, L::text_len);
+        u.number("level", next.level, admin_level);
+        if (next.level == 0) u.at("level").fail("levels run from 1 to 3");
+        if (st.find_user(next.id) != nullptr) u.at("id").fail("'" + next.id + "' is used twice");
+        if (st.users.size() == max_users)
+            u.fail("a switch has at most " + std::to_string(max_users) + " users");
+        st.users.push_back(next);
+    });
+}
+
+// A reset ends every session.
+void end_sessions(switch_state& s) { s.get<login_state>().sessions.clear(); }
 
 }  // namespace
 
-std::span<const handler_entry> login_handlers() { return table; }
+const user* login_state::find_user(const std::string& id) const {
+    for (const auto& u : users)
+        if (u.id == id) return &u;
+    return nullptr;
+}
+
+const family_info& login_family::info() {
+    static const family_info f{.name = "login",
+                               .handlers = table,
+                               .switch_keys = keys,
+                               .read_switch = read,
+                               .seed = seed,
+                               .on_reset = end_sessions};
+    return f;
+}
 
 }  // namespace sim

@@ -114,17 +114,10 @@ int main(int argc, char** argv) {
             return 1;
         }
         f = std::move(*loaded);
-        if (!base_text.empty()) {
-            // Shift every address by the same amount, keeping their distances.
-            std::uint32_t first = 0;
-            for (const auto& s : f.switches)
-                if (s.ip != 0 && first == 0) first = ntohl(s.ip);
-            for (auto& s : f.switches)
-                if (s.ip != 0) s.ip = htonl(ntohl(s.ip) - first + ntohl(base.s_addr));
-        }
+        if (!base_text.empty()) sim::move_addresses(f, base.s_addr);
     }
     if (login_required)
-        for (auto& s : f.switches) s.login_required = true;
+        for (auto& s : f.switches) s.get<sim::login_state>().login_required = true;
 
     sim::server srv(std::move(f), opts);
     std::string why;

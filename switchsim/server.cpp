@@ -45,6 +45,8 @@ server::~server() {
 }
 
 bool server::bind(std::string& error) {
+    index_ = handler_index::build(all_families(), error);
+    if (!index_) return false;
     epoll_fd_ = ::epoll_create1(EPOLL_CLOEXEC);
     wake_fd_ = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
     if (epoll_fd_ < 0 || wake_fd_ < 0) {
@@ -132,8 +134,8 @@ void server::handle(std::size_t ep, std::span<const std::uint8_t> d, const socka
     keep(record::direction::in, ep, from, d);
     if (capture_.is_open()) capture_.write(from, endpoints_[ep].addr, d);
 
-    dispatch_result r =
-        dispatch(fabric_, endpoints_[ep].sw, d, from.sin_addr.s_addr, ntohs(from.sin_port));
+    const dispatch_result r = dispatch(*index_, fabric_, endpoints_[ep].sw, d, from.sin_addr.s_addr,
+                                       ntohs(from.sin_port));
     using outcome = dispatch_result::outcome;
     std::string verdict;
     switch (r.what) {
@@ -152,50 +154,43 @@ void server::handle(std::size_t ep, std::span<const std::uint8_t> d, const socka
                      r.name, r.command);
         if (r.command == TV_CMD_CONFIG) std::fprintf(opts_.log_out, " sub 0x%x", r.subcommand);
         if (r.what == outcome::answered)
-            std::fprintf(opts_.log_out, ") seq %u: status 0x%02x, %zu bytes\n", r.seq,
-                         r.answer[2], r.answer.size());
+            std::fprintf(opts_.log_out, ") seq %u: status 0x%02x, %zu bytes\n", r.seq, r.status,
+                         std::max<std::size_t>(r.answer.size(), TV_MIN_MSG_LEN));
         else
             std::fprintf(opts_.log_out, ") seq %u: %s\n", r.seq, verdict.c_str());
     }
-    if (r.what == outcome::answered)
-        send_answer(ep, from, std::move(r.answer), r.command, r.subcommand);
+    if (r.what == outcome::answered) send_answer(ep, from, r, d);
 }
 
-void server::send_answer(std::size_t ep, const sockaddr_in& to, std::vector<std::uint8_t> answer,
-                         std::uint16_t command, std::uint32_t subcommand) {
+// Fault effects are drawn first; every datagram sent is then framed once, by frame_answer.
+void server::send_answer(std::size_t ep, const sockaddr_in& to, const dispatch_result& r,
+                         std::span<const std::uint8_t> request) {
     ++stats_.answered;
-    const fault_effects fx = faults_.empty() ? fault_effects{} : faults_.decide(command, subcommand);
+    const fault_effects fx = faults_.empty() ? fault_effects{} : faults_.decide(r.command, r.subcommand);
+    const std::uint8_t status = fx.status.value_or(r.status);
+    std::vector<std::uint8_t> answer = frame_answer(r.answer, request, status, r.seq, fx.corrupt);
     if (!fx.any()) {
         send_now(ep, to, answer);
         return;
     }
-    const std::uint64_t peer = peer_key(to.sin_addr.s_addr, ntohs(to.sin_port));
-    if (fx.status) {
-        answer[2] = *fx.status;
-        tv_set_chksum(answer.data(), static_cast<int32_t>(answer.size()));
-    }
-    if (fx.corrupt) answer.back() ^= 0xA5;
     if (fx.drop) {
         ++stats_.dropped;
         if (opts_.verbose && opts_.log_out) std::fprintf(opts_.log_out, "   answer dropped (fault)\n");
         return;
     }
+    const std::uint64_t peer = peer_key(to.sin_addr.s_addr, ntohs(to.sin_port));
     std::vector<std::vector<std::uint8_t>> out;
     if (fx.stale_first) {
-        auto it = last_answer_.find(peer);
-        if (it != last_answer_.end()) {
-            out.push_back(it->second);
-        } else {  // nothing earlier: the same answer with an older sequence number
-            auto older = answer;
-            tv::wire::put_be32(older, 12, tv::wire::get_be32(older, 12) - 1);
-            tv_set_chksum(older.data(), static_cast<int32_t>(older.size()));
-            out.push_back(std::move(older));
-        }
+        // The previous answer to that manager, or else this one with an older sequence number.
+        const auto it = last_answer_.find(peer);
+        out.push_back(it != last_answer_.end()
+                          ? it->second
+                          : frame_answer(r.answer, request, status, r.seq - 1, fx.corrupt));
     }
     out.push_back(answer);
     if (fx.duplicate) out.push_back(answer);
     if (last_answer_.size() >= last_answer_limit) last_answer_.clear();
-    last_answer_[peer] = answer;
+    last_answer_[peer] = std::move(answer);
 
     const auto now = std::chrono::steady_clock::now();
     for (auto& bytes : out) {

@@ -20,8 +20,10 @@
 #include <vector>
 
 #include "capture.h"
+#include "dispatch.h"
 #include "fabric.h"
 #include "faults.h"
+#include "handler_index.h"
 
 namespace sim {
 
@@ -60,7 +62,8 @@ public:
     server(const server&) = delete;
     server& operator=(const server&) = delete;
 
-    // Binds the sockets; false with a message when an address cannot be bound.
+    // Builds the request lookup and binds the sockets; false with a message when two families
+    // claim one command or an address cannot be bound.
     bool bind(std::string& error);
     // Serves until stop(). bind() must have succeeded.
     void run();
@@ -98,8 +101,8 @@ private:
     void serve_socket(std::size_t ep);
     void handle(std::size_t ep, std::span<const std::uint8_t> d, const sockaddr_in& from);
     void send_now(std::size_t ep, const sockaddr_in& to, std::span<const std::uint8_t> bytes);
-    void send_answer(std::size_t ep, const sockaddr_in& to, std::vector<std::uint8_t> answer,
-                     std::uint16_t command, std::uint32_t subcommand);
+    void send_answer(std::size_t ep, const sockaddr_in& to, const dispatch_result& r,
+                     std::span<const std::uint8_t> request);
     void release_due();
     int next_timeout_ms() const;
     void keep(record::direction dir, std::size_t ep, const sockaddr_in& peer,
@@ -107,6 +110,7 @@ private:
 
     fabric fabric_;
     server_options opts_;
+    std::optional<handler_index> index_;
     std::vector<endpoint> endpoints_;
     int epoll_fd_ = -1;
     int wake_fd_ = -1;

@@ -45,7 +45,7 @@ TEST_F(integration, identity_of_each_switch_of_the_fabric) {
     uint32_t model = 0;
     ASSERT_EQ(0, tv_get_switch_model(ctx, &model));
     EXPECT_EQ(1u, model);
-    sw(0, [](sim::switch_state& s) { s.model = 7; });
+    sw(0, [](sim::switch_state& s) { s.get<sim::identity_state>().model = 7; });
     ASSERT_EQ(0, tv_get_switch_model(ctx, &model));
     EXPECT_EQ(255u, model);
 
@@ -81,12 +81,12 @@ TEST_F(integration, port_type_sends_loop_mode_first_and_changes_the_port) {
     fab.server().clear_records();
     ASSERT_EQ(0, tv_set_port_type(ctx, 5, TV_PORT_TYPE_FL, 1));
     EXPECT_EQ((subs{0x5D, 0x63, 0x66}), fab.subcommands());
-    EXPECT_EQ(TV_PORT_TYPE_FL, sw(0, [](sim::switch_state& s) { return s.ports[5].cfg.type; }));
+    EXPECT_EQ(TV_PORT_TYPE_FL, sw(0, [](sim::switch_state& s) { return s.get<sim::port_state>().active[5].type; }));
 
     fab.server().clear_records();
     EXPECT_EQ(TV_ERR_PARAM, tv_set_port_type(ctx, 5, 7, 0));
     EXPECT_EQ((subs{0x5C}), fab.subcommands());  // the loop message went, the type did not
-    EXPECT_EQ(1, sw(0, [](sim::switch_state& s) { return s.ports[5].cfg.al_disabled; }));
+    EXPECT_EQ(1, sw(0, [](sim::switch_state& s) { return s.get<sim::port_state>().active[5].al_disabled; }));
 
     // The ISL port stays a T_Port whatever fabric-port type is asked for.
     ASSERT_EQ(0, tv_set_port_type(ctx, 15, TV_PORT_TYPE_F, 0));
@@ -145,7 +145,7 @@ TEST_F(integration, loop_and_mfs_modes_read_back) {
 }
 
 TEST_F(integration, login_and_user_accounts) {
-    sw(0, [](sim::switch_state& s) { s.login_required = true; });
+    sw(0, [](sim::switch_state& s) { s.get<sim::login_state>().login_required = true; });
     EXPECT_EQ(-1, tv_get_num_of_ports(ctx));
     EXPECT_EQ(TV_ERR_LOGIN_REQUIRED, tv_api_errno);
 
@@ -163,13 +163,13 @@ TEST_F(integration, login_and_user_accounts) {
     other->login_required = 1;
     ASSERT_EQ(0, tv_login(other, "tester", "pw12"));
     ASSERT_EQ(0, tv_set_curr_user_pw(other, "pw12", "newpw"));
-    EXPECT_EQ("newpw", sw(0, [](sim::switch_state& s) { return s.find_user("tester")->password; }));
+    EXPECT_EQ("newpw", sw(0, [](sim::switch_state& s) { return s.get<sim::login_state>().find_user("tester")->password; }));
     EXPECT_EQ(TV_ERR_SWITCH, tv_user_delete(other, "oper"));  // not an administrator
     tv_close(other);
 
     EXPECT_EQ(TV_ERR_USER_PW, tv_user_delete(ctx, "admin"));  // refused before sending
     ASSERT_EQ(0, tv_user_delete(ctx, "tester"));
-    EXPECT_EQ(nullptr, sw(0, [](sim::switch_state& s) { return s.find_user("tester"); }));
+    EXPECT_EQ(nullptr, sw(0, [](sim::switch_state& s) { return s.get<sim::login_state>().find_user("tester"); }));
 
     ASSERT_EQ(0, tv_logout(ctx));
     EXPECT_EQ(-1, tv_get_num_of_ports(ctx));
@@ -207,9 +207,9 @@ TEST_F(integration, discovery_and_reset) {
 
     ASSERT_EQ(0, tv_set_port_state(ctx, 0, TV_PORT_STATE_OFF));
     ASSERT_EQ(0, tv_switch_reset(ctx));
-    for (int i = 0; i < 100 && sw(0, [](sim::switch_state& s) { return s.ports[0].cfg.admin; }) != 1; ++i)
+    for (int i = 0; i < 100 && sw(0, [](sim::switch_state& s) { return s.get<sim::port_state>().active[0].admin; }) != 1; ++i)
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    EXPECT_EQ(1, sw(0, [](sim::switch_state& s) { return s.ports[0].cfg.admin; }));
+    EXPECT_EQ(1, sw(0, [](sim::switch_state& s) { return s.get<sim::port_state>().active[0].admin; }));
     EXPECT_EQ(0u, ctx->last_activity);
 }
 

@@ -195,10 +195,10 @@ TEST(fabric_file, reads_a_small_fabric_and_names_the_field_of_an_error) {
     const auto& edge = f->switches[0];
     EXPECT_EQ(0x114000u, edge.fc_addr);
     EXPECT_EQ(8u, edge.ports.size());
-    EXPECT_EQ(2, edge.ports[0].cfg.type);
-    EXPECT_EQ(0, edge.ports[0].cfg.al_disabled);
+    EXPECT_EQ(2, edge.get<sim::port_state>().active[0].type);
+    EXPECT_EQ(0, edge.get<sim::port_state>().active[0].al_disabled);
     EXPECT_EQ(1u, edge.ports[0].devices.size());
-    EXPECT_EQ(0x05, edge.wwn[7]);
+    EXPECT_EQ(0x05, edge.get<sim::identity_state>().wwn[7]);
     EXPECT_EQ(0u, f->switches[1].ip);  // reachable only through the fabric
     EXPECT_EQ(16u, f->switches[1].ports.size());
     ASSERT_EQ(1u, f->links.size());

@@ -37,7 +37,7 @@ protected:
         return tvtest::run_tool(TELVAR_BIN, a, env);
     }
     sim::port_config port_cfg(std::size_t sw, std::size_t port) {
-        return fab.server().with_fabric([&](sim::fabric& f) { return f.switches[sw].ports[port].cfg; });
+        return fab.server().with_fabric([&](sim::fabric& f) { return f.switches[sw].get<sim::port_state>().active[port]; });
     }
 };
 
@@ -151,7 +151,7 @@ TEST_F(telvar_tool, port_type_sets_loop_mode_and_type) {
 }
 
 TEST_F(telvar_tool, login_with_user_and_password) {
-    fab.server().with_fabric([](sim::fabric& f) { f.switches[0].login_required = true; });
+    fab.server().with_fabric([](sim::fabric& f) { f.switches[0].get<sim::login_state>().login_required = true; });
     auto r = telvar({"port_state", "-port", "0", sw1, "1"});
     EXPECT_EQ("Error: Command requires user login\n", r.out);
     r = telvar({"port_state", "-port", "0", "-u", "admin", "-pw", "password", sw1, "16"});
@@ -188,7 +188,7 @@ TEST_F(telvar_tool, discover_both_forms) {
 }
 
 TEST_F(telvar_tool, switch_reset_reloads_the_saved_configuration) {
-    fab.server().with_fabric([](sim::fabric& f) { f.switches[0].ports[4].cfg.admin = 2; });
+    fab.server().with_fabric([](sim::fabric& f) { f.switches[0].get<sim::port_state>().active[4].admin = 2; });
     const auto r = telvar({"switch_reset", "-port", "0", sw1});
     EXPECT_EQ(0, r.status);
     EXPECT_EQ("SUCCESS\n", r.out);

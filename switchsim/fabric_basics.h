@@ -1,0 +1,33 @@
+// The plain pieces a simulated switch is built from, shared by the fabric model and by the
+// state records of the command families.
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+namespace sim {
+
+using wwn_t = std::array<std::uint8_t, 8>;
+using mac_t = std::array<std::uint8_t, 6>;
+
+// Most ports a switch may have: the room of the port-state and port-types messages.
+inline constexpr std::size_t max_ports = 24;
+
+// An N_Port or NL_Port logged in on a switch port.
+struct device {
+    std::uint8_t alpa = 0;  // 0 for the device of a point-to-point port
+    wwn_t port_wwn{};
+    wwn_t node_wwn{};
+    bool initiator = false;
+};
+
+// A port's hardware and what is plugged into it; its configuration belongs to the port family.
+struct port {
+    std::uint8_t gbic = 0;  // transceiver type code
+    bool failed = false;    // hardware fault: operational state "fail"
+    std::vector<device> devices;
+};
+
+}  // namespace sim

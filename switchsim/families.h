@@ -1,0 +1,18 @@
+// The command families of the simulator, a line each. A family's state becomes a sub-record of
+// every switch, its handlers join the request lookup and its fields the fabric-file reader.
+#pragma once
+
+#include "chassis_family.h"
+#include "identity_family.h"
+#include "login_family.h"
+#include "port_family.h"
+
+namespace sim {
+
+using families = family_list<
+    identity_family,
+    port_family,
+    login_family,
+    chassis_family>;
+
+}  // namespace sim
