@@ -1,35 +1,30 @@
-// The telvar tool: `telvar <command> [flags] <ip-address> ...`. The dispatcher maps the
-// command word to its function, runs it and exits with the status it returns.
+// The telvar tool: `telvar <command> [flags] <ip-address> ...`. The dispatcher looks the
+// command word up in its table (command_table.cpp), runs the command and exits with the status
+// it returns.
 //
 // Reports go to standard output (the library's default stream is standard error), so that
-// they can be piped; adding a command is one line of the table.
-#include <array>
+// they can be piped.
 #include <cerrno>
 #include <cstdio>
-#include <cstring>
 #include <string_view>
 
+#include "command_table.h"
 #include "output.h"
 #include "telvar.h"
-#include "tool_commands.h"
 
 namespace {
 
-using command_fn = int32_t (*)(int32_t, char**);
-
-struct command {
-    std::string_view word;
-    command_fn fn;
-};
-
-constexpr std::array commands{
-    command{"discover", telvar::tool::discover},
-    command{"version", telvar::tool::version},
-    command{"chassis_status", telvar::tool::chassis_status},
-    command{"port_state", telvar::tool::port_state},
-    command{"port_type", telvar::tool::port_type},
-    command{"switch_reset", switch_reset},
-};
+// `telvar help WORD`: the command's lines of the usage text.
+int help_for(std::string_view word) {
+    const telvar::command* c = telvar::find_command(word);
+    if (c == nullptr) {
+        std::fprintf(stderr, "telvar: unknown command '%.*s'\n", static_cast<int>(word.size()),
+                     word.data());
+        return 1;
+    }
+    for (int i = 0; i < c->usage_count; ++i) telvar::print("%s", Usage[c->usage_first + i]);
+    return 0;
+}
 
 }  // namespace
 
@@ -39,13 +34,13 @@ int main(int argc, char** argv) {
     if (argc < 2) usage();
     const std::string_view word = argv[1];
     if (word == "help" || word == "-h" || word == "--help") {
+        if (argc > 2) return help_for(argv[2]);
         telvar::print_usage();
         return 0;
     }
-    for (const auto& c : commands) {
-        if (c.word != word) continue;
+    if (const telvar::command* c = telvar::find_command(word)) {
         errno = 0;  // what print_error shows must come from the command, not from start-up
-        const int32_t status = c.fn(argc - 1, argv + 1);
+        const int32_t status = c->fn(argc - 1, argv + 1);
         std::fflush(fp);
         return status;
     }

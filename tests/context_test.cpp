@@ -60,21 +60,6 @@ TEST(context, busy_local_port_fails_after_five_binds) {
     tv_close(first);
 }
 
-TEST(settings, timeouts_refuse_negative_values) {
-    EXPECT_EQ(70, tv_get_ip_timeout());
-    EXPECT_EQ(500, tv_get_timeout());
-    EXPECT_EQ(0, tv_set_timeout(-1));
-    EXPECT_EQ(500, tv_get_timeout());
-    EXPECT_EQ(1, tv_set_timeout(0));
-    EXPECT_EQ(0, tv_get_timeout());
-    EXPECT_EQ(0, tv_set_ip_timeout(-5));
-    EXPECT_EQ(1, tv_set_ip_timeout(90));
-    EXPECT_EQ(90, tv_get_ip_timeout());
-    tv_set_timeout(500);
-    tv_set_ip_timeout(70);
-}
-
-
 TEST(transport, local_address_towards_loopback) {
     const uint32_t remote = inet_addr("127.0.3.3");
     EXPECT_EQ(inet_addr("127.0.0.1"), tv_get_local_ipaddr(&remote));

@@ -18,6 +18,7 @@
 namespace {
 
 using tvtest::scripted_responder;
+using tvtest::step;
 
 std::string loopback(int host) { return "127.0.4." + std::to_string(host); }
 
@@ -83,6 +84,21 @@ TEST_F(discovery, count_from_a_base_probes_consecutive_addresses) {
     tv_free_discovery(found, nullptr);
 }
 
+TEST_F(discovery, late_answers_from_the_previous_address_are_not_taken_for_the_next) {
+    // 127.0.4.5 answers each probe only after its own three cycles are over, so its answers
+    // reach the scan socket while 127.0.4.6, which is silent, is being probed.
+    auto slow = std::make_unique<scripted_responder>(loopback(5));
+    step late = tvtest::reply(88).be32(20, 0x40119);
+    late.delay_ms = 300;
+    slow->set_fallback(late);
+    switches[5] = std::move(slow);
+    add_switch(6, false);
+    char** found = tv_discover(nullptr, loopback(5).c_str(), 2);
+    ASSERT_NE(nullptr, found);
+    EXPECT_EQ(std::vector<std::string>{}, texts(found));
+    EXPECT_EQ((std::map<int, std::size_t>{{5, 3}, {6, 3}}), probes());
+    tv_free_discovery(found, nullptr);
+}
 
 TEST_F(discovery, empty_ranges_and_refused_arguments) {
     add_switch(1, true);

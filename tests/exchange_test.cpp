@@ -104,6 +104,27 @@ TEST_F(exchange, newer_sequence_number_ends_the_cycle_and_the_request_is_resent)
     expect_all_identical(2);
 }
 
+TEST_F(exchange, sequence_numbers_compare_signed_across_the_wrap) {
+    // Request 0 after the 32-bit wrap: 0xFFFFFFFF is an older answer, read past in the cycle.
+    msg_seq_num = 0xFFFFFFFF;
+    step stale = tvtest::answer({1, 2, 3, 4});
+    stale.stale_first = true;
+    sw.script({stale});
+    EXPECT_EQ(24, run());
+    EXPECT_EQ(0u, tv_get_seq_num(req.data()));
+    expect_all_identical(1);
+
+    // Request 0x80000000 is the smallest signed number: 0x7FFFFFFF counts as newer and ends
+    // the cycle, so the request goes out again.
+    msg_seq_num = 0x7FFFFFFF;
+    step wrapped = tvtest::answer();
+    wrapped.seq_delta = -1;
+    sw.script({wrapped, tvtest::answer({5, 5, 5, 5})});
+    EXPECT_EQ(24, run());
+    EXPECT_EQ(0x80000000u, tv_get_seq_num(resp.data()));
+    EXPECT_EQ(3u, sw.count());
+}
+
 TEST_F(exchange, late_answer_to_an_earlier_cycle_is_a_match) {
     g_ip_timeout = 200;
     g_timeout = 2000;
@@ -115,8 +136,8 @@ TEST_F(exchange, late_answer_to_an_earlier_cycle_is_a_match) {
 }
 
 TEST_F(exchange, status_bytes_give_status_codes) {
-    const std::array<std::pair<std::uint8_t, int32_t>, 4> cases{
-        {{0x01, 201}, {0x03, 107}, {0x0E, 202}, {0x42, 200}}};
+    const std::array<std::pair<std::uint8_t, int32_t>, 5> cases{
+        {{0x01, 201}, {0x03, 107}, {0x0E, 202}, {0x02, 200}, {0xFF, 200}}};
     for (auto [byte, code] : cases) {
         step s = tvtest::answer({1, 2, 3, 4});
         s.status = byte;
@@ -126,7 +147,11 @@ TEST_F(exchange, status_bytes_give_status_codes) {
         EXPECT_EQ(code, tv_api_errno) << int(byte);
         EXPECT_EQ(1234u, ctx->last_activity);
     }
-    EXPECT_EQ(4u, sw.count());  // a refusal is an answer: no resend
+    EXPECT_EQ(5u, sw.count());  // a refusal is an answer: no resend
+    // check_flags is the same table; byte 3 of a header never counts.
+    bytes hdr(16, 0);
+    hdr[3] = 0x0E;
+    EXPECT_EQ(0, check_flags(hdr.data()));
 }
 
 TEST_F(exchange, answer_longer_than_capacity_is_cut) {

@@ -176,25 +176,6 @@ TEST_F(integration, login_and_user_accounts) {
     EXPECT_EQ(TV_ERR_LOGIN_REQUIRED, tv_api_errno);
 }
 
-TEST_F(integration, faults_reach_the_operations_as_status_codes) {
-    std::string why;
-    fab.server().add_fault(*sim::parse_fault("drop,cmd=7,count=1", why));
-    tv_version_info v{};
-    EXPECT_EQ(0, tv_get_version(ctx, &v));
-    EXPECT_EQ(2u, fab.requests().size());  // retried within the budget
-
-    fab.server().add_fault(*sim::parse_fault("status=0x0e,cmd=0x30,sub=0x64", why));
-    tv_port_types types{};
-    EXPECT_EQ(TV_ERR_LOGIN_REQUIRED, tv_get_port_types(ctx, &types));
-    EXPECT_EQ(nullptr, types.types);
-
-    fab.server().clear_faults();
-    fab.server().add_fault(*sim::parse_fault("silence", why));
-    fab.server().clear_records();
-    EXPECT_EQ(TV_ERR_NO_RESPONSE, tv_get_version(ctx, &v));
-    EXPECT_EQ(6u, fab.requests().size());
-}
-
 TEST_F(integration, discovery_and_reset) {
     char** found = tv_discover(nullptr, "127.0.7.1", 5);
     ASSERT_NE(nullptr, found);
@@ -205,12 +186,36 @@ TEST_F(integration, discovery_and_reset) {
     EXPECT_EQ(0, Discover);
     tv_free_discovery(found, nullptr);
 
+    const auto admin_of_port_1 = [&] {
+        return sw(0, [](sim::switch_state& s) { return s.get<sim::port_state>().active[0].admin; });
+    };
+    // Waits until the switch has seen one more reset message.
+    const auto reset_seen = [&](std::size_t before) {
+        const auto resets = [&] {
+            std::size_t n = 0;
+            for (const auto& r : fab.requests()) n += r.size() == 16;
+            return n;
+        };
+        for (int i = 0; i < 200 && resets() == before; ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        return resets() == before + 1;
+    };
     ASSERT_EQ(0, tv_set_port_state(ctx, 0, TV_PORT_STATE_OFF));
+
+    // Where a login is required, a reset from a manager that has not logged in is refused.
+    sw(0, [](sim::switch_state& s) { s.get<sim::login_state>().login_required = true; });
     ASSERT_EQ(0, tv_switch_reset(ctx));
-    for (int i = 0; i < 100 && sw(0, [](sim::switch_state& s) { return s.get<sim::port_state>().active[0].admin; }) != 1; ++i)
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    EXPECT_EQ(1, sw(0, [](sim::switch_state& s) { return s.get<sim::port_state>().active[0].admin; }));
+    ASSERT_TRUE(reset_seen(0));
+    EXPECT_EQ(TV_PORT_STATE_OFF, admin_of_port_1());
+
+    ctx->login_required = 1;
+    ASSERT_EQ(0, tv_login(ctx, "admin", "password"));
+    ASSERT_EQ(0, tv_switch_reset(ctx));
+    ASSERT_TRUE(reset_seen(1));
+    EXPECT_EQ(TV_PORT_STATE_ON, admin_of_port_1());  // the saved set is active again
     EXPECT_EQ(0u, ctx->last_activity);
+    // ... and the reset ended the session.
+    EXPECT_TRUE(sw(0, [](sim::switch_state& s) { return s.get<sim::login_state>().sessions.empty(); }));
 }
 
 }  // namespace

@@ -105,11 +105,25 @@ TEST_F(simulator, faults_spoil_answers_as_asked) {
     EXPECT_EQ(0, version());
     EXPECT_EQ(88, version());  // count=1: only once
 
-    // A stale answer first, and a duplicate after: the exchange still takes the right one.
-    fab.server().add_fault(*sim::parse_fault("stale,cmd=7,count=2", why));
+    fab.server().add_fault(*sim::parse_fault("drop,cmd=7,count=1", why));
+    fab.server().clear_records();
+    EXPECT_EQ(88, version());
+    EXPECT_EQ(2u, fab.requests().size());  // the first answer was lost
+
+    // A stale answer first (the previous one to this manager), then the answer and a
+    // duplicate of it: each framed with a right checksum.
+    fab.server().add_fault(*sim::parse_fault("stale,cmd=7,count=1", why));
     fab.server().add_fault(*sim::parse_fault("duplicate,cmd=7,count=1", why));
+    fab.server().clear_records();
     EXPECT_EQ(88, version());
-    EXPECT_EQ(88, version());
+    std::vector<bytes> sent;
+    for (const auto& r : fab.server().records())
+        if (r.dir == sim::record::direction::out) sent.push_back(r.bytes);
+    ASSERT_EQ(3u, sent.size());
+    EXPECT_LT(w::get_be32(sent[0], 12), w::get_be32(sent[1], 12));
+    EXPECT_EQ(sent[1], sent[2]);
+    for (const auto& d : sent) EXPECT_EQ(1, tv_verify_chksum(d.data(), static_cast<int32_t>(d.size())));
+    EXPECT_EQ(0, tv_listen(ctx, resp.data(), 512, 500));  // the duplicate, still queued
 
     fab.server().clear_records();
     fab.server().add_fault(*sim::parse_fault("corrupt,cmd=0x30,sub=0x202", why));
@@ -137,6 +151,24 @@ TEST_F(simulator, faults_spoil_answers_as_asked) {
     EXPECT_EQ(2u, fab.requests().size());
     g_ip_timeout = 70;
     g_timeout = 500;
+}
+
+TEST(handler_index, refuses_two_families_that_claim_one_command) {
+    static constexpr std::array<sim::handler_entry, 1> mine{{{TV_CMD_CONFIG, 0x64, nullptr, true, "a"}}};
+    static constexpr std::array<sim::handler_entry, 2> theirs{
+        {{TV_CMD_VERSION, 0, nullptr, false, "b"}, {TV_CMD_CONFIG, 0x64, nullptr, true, "c"}}};
+    const sim::family_info first{.name = "first", .handlers = mine};
+    const sim::family_info second{.name = "second", .handlers = theirs};
+    const std::array<const sim::family_info*, 2> planted{&first, &second};
+    std::string why;
+    EXPECT_FALSE(sim::handler_index::build(planted, why));
+    EXPECT_EQ("families 'first' and 'second' both handle command 0x30 sub-command 0x64", why);
+
+    const auto index = sim::handler_index::build(sim::all_families(), why);
+    ASSERT_TRUE(index) << why;
+    EXPECT_STREQ("port types", index->find(TV_CMD_CONFIG, 0x64)->name);
+    EXPECT_STREQ("version", index->find(TV_CMD_VERSION, 0x64)->name);  // no sub-command there
+    EXPECT_EQ(nullptr, index->find(TV_CMD_CONFIG, 0x65));
 }
 
 TEST(fault_rules, parse_and_refuse) {
@@ -204,7 +236,8 @@ TEST(fabric_file, reads_a_small_fabric_and_names_the_field_of_an_error) {
     ASSERT_EQ(1u, f->links.size());
     EXPECT_EQ(1, f->links[0].port_a);
 
-    const std::array<std::pair<const char*, const char*>, 7> bad{{
+    const std::string deep = std::string(200000, '[') + std::string(200000, ']');
+    const std::array<std::pair<std::string, const char*>, 16> bad{{
         {R"({"switches": [{"ports": [{"type": "X"}]}]})",
          "switches[0].ports[0].type: expected one of F, FL, T, SL, TL"},
         {R"({"switches": [{"chassis": 64}]})", "switches[0].chassis: 64 is above 63"},
@@ -214,9 +247,18 @@ TEST(fabric_file, reads_a_small_fabric_and_names_the_field_of_an_error) {
         {R"({"switches": [{}], "links": [{"from": "sw1:1", "to": "sw9:1"}]})",
          "links[0].to: no switch named 'sw9'"},
         {R"({"switches": [)", "not valid JSON"},
+        {deep, "fabric: nested deeper than 32 levels"},
+        {R"({"switches": [{"chassis": 1, "chassis": 2}]})", "fabric: the key 'chassis' appears twice"},
+        {R"({"switches": [{"fc_addr": "0x1104000"}]})", "switches[0].fc_addr: 17842176 is above 16777215"},
+        {R"({"switches": [{"temperature": 4294967297}]})", "switches[0].temperature: 4294967297 is above"},
+        {R"({"switches": [{"temperature": "hot"}]})", "switches[0].temperature: expected a whole number"},
+        {R"({"switches": [{"users": [{"id": "a", "level": 0}]}]})", "switches[0].users[0].level: levels run"},
+        {R"({"switches": [{"users": [{"id": "a"}, {"id": "a"}]}]})", "switches[0].users[1].id: 'a' is used twice"},
+        {R"({"switches": [{"ip": "127.0.0.2"}, {"name": "sw1"}]})", "fabric: switch sw1: the name is used twice"},
+        {R"({"switches": [{}]})", "fabric: no switch has an IP address"},
     }};
-    for (auto [text, message] : bad) {
-        EXPECT_FALSE(sim::parse_fabric(text, why)) << text;
+    for (const auto& [text, message] : bad) {
+        EXPECT_FALSE(sim::parse_fabric(text, why)) << text.substr(0, 80);
         EXPECT_EQ(0u, why.find(message)) << why;
     }
     EXPECT_FALSE(sim::load_fabric_file("/nonexistent.json", why));

@@ -2,9 +2,13 @@
 // the simulator running in this process, whole outputs and exit statuses compared.
 #include <gtest/gtest.h>
 
+#include <cstring>
+#include <regex>
+#include <set>
 #include <string>
 #include <vector>
 
+#include "command_table.h"
 #include "support/run_tool.h"
 #include "support/sim_fixture.h"
 #include "support/test_addresses.h"
@@ -41,6 +45,36 @@ protected:
     }
 };
 
+// Every command word of the usage text has an entry in the dispatcher's table whose usage lines
+// name that word; the words not built yet are listed here, and the list shrinks as they land.
+TEST(dispatch_table, every_command_word_of_the_usage_text_is_dispatched) {
+    const std::set<std::string> not_built_yet{
+        "chassis_mode", "chassis_tovs", "initiators", "defaults", "links", "nameserver",
+        "port_status", "port_counts", "port_mfs_mode", "port_steering", "reset_log",
+        "start_test", "stop_test", "test_status", "get_zone", "set_zone", "disable_zone_type",
+        "ns_zone_type", "wwn_zone", "get_wwn_zone", "set_wwn_zone", "rem_wwn_zone", "message",
+        "get_trap_config", "set_trap_config", "set_trapping", "trap_listen"};
+    const std::regex word_re("telvar ([a-z_]+)");
+    std::set<std::string> words;
+    for (int i = 1; i < TELVAR_USAGE_LINES; ++i) {
+        std::cmatch m;
+        if (std::regex_search(Usage[i], m, word_re)) words.insert(m[1]);
+    }
+    EXPECT_EQ(33u, words.size());
+    for (const auto& w : words) {
+        const telvar::command* c = telvar::find_command(w);
+        if (not_built_yet.contains(w)) {
+            EXPECT_EQ(nullptr, c) << w << " is dispatched now: take it off the list";
+            continue;
+        }
+        ASSERT_NE(nullptr, c) << w;
+        ASSERT_GE(c->usage_first, 1);
+        ASSERT_LE(c->usage_first + c->usage_count, TELVAR_USAGE_LINES);
+        EXPECT_NE(nullptr, std::strstr(Usage[c->usage_first], ("telvar " + w).c_str())) << w;
+    }
+    for (const auto& c : telvar::commands()) EXPECT_TRUE(words.contains(std::string(c.word))) << c.word;
+}
+
 TEST_F(telvar_tool, usage_text_and_help) {
     const std::string text = usage_text();
     EXPECT_EQ(0u, text.find("telvar  version 1.0.8.REV.2001.06.21.16.33\nUsage:\n"));
@@ -56,16 +90,24 @@ TEST_F(telvar_tool, usage_text_and_help) {
     EXPECT_EQ(1, r.status);
     EXPECT_EQ(text, r.out);
     EXPECT_EQ("telvar: unknown command 'frobnicate'\n", r.err);
-    // Command-line errors of a command: a flag without its value, -h, an unknown option,
-    // a missing address, a bad -s value.
-    for (const args& a : {args{"version", "-port"}, args{"version", "-h", sw1},
-                          args{"version", "-x", sw1}, args{"version", "-port", "0"},
+    // The option loop's own errors are the framework's tests; here, that the tool's commands
+    // reach them: an unknown option, a missing address, a bad -s value.
+    for (const args& a : {args{"version", "-port", "0"},
                           args{"port_state", "-port", "0", "-s", "maybe", sw1, "1"}}) {
         r = telvar(a);
         EXPECT_EQ(1, r.status) << a[1];
-        EXPECT_NE(std::string::npos, r.out.find(text)) << a[1];
+        EXPECT_EQ(text, r.out) << a[1];
     }
-    EXPECT_EQ("Unknown option -x\n" + text, telvar({"version", "-x", sw1}).out);
+    r = telvar({"version", "-x", sw1});
+    EXPECT_EQ(1, r.status);
+    EXPECT_EQ("Unknown option -x\n" + text, r.out);
+
+    r = telvar({"help", "discover"});
+    EXPECT_EQ(0, r.status);
+    EXPECT_EQ(std::string(Usage[2]) + Usage[3], r.out);
+    r = telvar({"help", "frobnicate"});
+    EXPECT_EQ(1, r.status);
+    EXPECT_EQ("telvar: unknown command 'frobnicate'\n", r.err);
 }
 
 TEST_F(telvar_tool, version_through_the_address_and_through_the_fabric) {
@@ -133,9 +175,6 @@ TEST_F(telvar_tool, port_numbers_are_checked_against_the_switch) {
     EXPECT_EQ("bad port number: 0\nError: OK\n", r.out);
     r = telvar({"port_state", "-port", "0", sw1, "16"});
     EXPECT_EQ("Port: 16\tAdmin:   on, Operational:   on\n", r.out);
-    r = telvar({"port_state", "-port", "0", sw1, "x1"});
-    EXPECT_EQ(1, r.status);
-    EXPECT_EQ(usage_text(), r.out);
 }
 
 TEST_F(telvar_tool, port_type_sets_loop_mode_and_type) {

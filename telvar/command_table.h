@@ -1,0 +1,24 @@
+// The dispatcher's table: every command word of the tool with its function and its lines of
+// the usage text. Adding a command is one entry in command_table.cpp.
+#pragma once
+
+#include <cstdint>
+#include <span>
+#include <string_view>
+
+namespace telvar {
+
+using command_fn = int32_t (*)(int32_t argc, char** argv);
+
+struct command {
+    std::string_view word;
+    command_fn fn;
+    int usage_first;  // index of its first line in the Usage table
+    int usage_count;  // and how many lines it has there
+};
+
+std::span<const command> commands();
+// The command of a word, or null.
+const command* find_command(std::string_view word);
+
+}  // namespace telvar
