@@ -153,9 +153,31 @@ TV_EXPORT void tv_free_port_state(tv_port_state *rec);
 /* port from 0, or TV_ALL_PORTS; state is a TV_PORT_STATE_... code. */
 TV_EXPORT int32_t tv_set_port_state(tv_context *ctx, int32_t port, uint32_t state);
 
-/* ---- Chassis ---- */
+/* ---- Port zoning ---- */
+/* Sends a bare configuration sub-command (24 bytes) and returns the exchange's status. */
+TV_EXPORT int32_t tv_simple_config_cmd(tv_context *ctx, uint32_t subcmd);
+
+/* ---- WWN zoning ---- */
+
+/* ---- Topology, links and routing ---- */
+
+/* ---- Name server and initiators ---- */
+
+/* ---- Port status aggregation ---- */
+
+/* ---- Port diagnostics ---- */
+
+/* ---- Chassis configuration ---- */
 /* Sends the reset message once; no answer is awaited. 0, or 105 when the send failed. */
 TV_EXPORT int32_t tv_switch_reset(tv_context *ctx);
+
+/* ---- Network and parameter configuration, defaults file ---- */
+
+/* ---- Firmware and file transfer ---- */
+
+/* ---- Trap configuration and trap events ---- */
+
+/* ---- Management-variable get/set ---- */
 
 TV_END_DECLS
 

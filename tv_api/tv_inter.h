@@ -130,6 +130,12 @@ int32_t listen_message(tv_context* ctx, wire::bytes buf, int32_t timeout_ms);
 
 // ---- Operations that other operations build on ----
 
+// A bare 24-byte request of `command` with `subcmd` at offset 16, answered into the same
+// module-static buffer (m_simple_subcmd); returns the exchange's status.
+int32_t simple_subcmd(tv_context* ctx, std::uint16_t command, std::uint32_t subcmd);
+// simple_subcmd for the configuration command (the core of tv_simple_config_cmd).
+int32_t simple_config_cmd(tv_context* ctx, std::uint32_t subcmd);
+
 int32_t get_version(tv_context* ctx, tv_version_info& version);
 int32_t get_port_types(tv_context* ctx, tv_port_types& types);
 // The port count of the switch in `count` (-1 when it cannot be read); returns the status.
