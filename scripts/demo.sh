@@ -1,10 +1,13 @@
 #!/usr/bin/env bash
 # The demo: starts the simulator on its default fabric (three switches on 127.0.0.2-4, linked
 # in a line), waits until it answers, runs a short tour of telvar commands against it, and
-# stops the simulator on every path, Ctrl-C included.
+# stops the simulator on every path, Ctrl-C included. TELVAR_DEMO_NET moves the fabric to
+# another /24 of loopback (default 127.0.0: the switches are .2, .3 and .4).
 set -euo pipefail
 
 bin=${1:-build/bin}
+net=${TELVAR_DEMO_NET:-127.0.0}
+sw1=$net.2 sw2=$net.3 sw3=$net.4
 sim_out=$(mktemp)
 sim_pid=""
 
@@ -25,7 +28,7 @@ run() {
 }
 
 echo "\$ switchsim &"
-"$bin/switchsim" >"$sim_out" 2>&1 &
+"$bin/switchsim" --base "$sw1" >"$sim_out" 2>&1 &
 sim_pid=$!
 
 # Wait until the first switch answers (at most about 10 s).
@@ -35,22 +38,22 @@ for _ in $(seq 40); do
         cat "$sim_out" >&2
         exit 1
     fi
-    "$bin/telvar" version -port 0 127.0.0.2 >/dev/null 2>&1 && break
+    "$bin/telvar" version -port 0 "$sw1" >/dev/null 2>&1 && break
     sleep 0.25
 done
 head -n 1 "$sim_out"
 
-run discover 127.0.0.1 9
-for ip in 127.0.0.2 127.0.0.3 127.0.0.4; do
+run discover "$net.1" 9
+for ip in "$sw1" "$sw2" "$sw3"; do
     run version "$ip"
 done
-run chassis_status 127.0.0.3
-run port_state 127.0.0.2 all
-run port_state -s off 127.0.0.2 6
-run port_state -s on 127.0.0.2 6
-run port_type 127.0.0.2 all
+run chassis_status "$sw2"
+run port_state "$sw1" all
+run port_state -s off "$sw1" 6
+run port_state -s on "$sw1" 6
+run port_type "$sw1" all
 # The third switch, reached through the first one by its Fibre Channel address.
-run version -f 10c000 127.0.0.2
-run port_state -f 10c000 127.0.0.2 3
+run version -f 10c000 "$sw1"
+run port_state -f 10c000 "$sw1" 3
 echo
 echo "Demo complete."
