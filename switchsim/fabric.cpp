@@ -1,7 +1,10 @@
 // Lookups in the fabric, the reset of a switch and the fabric's consistency rules.
 #include "fabric.h"
 
+#include <algorithm>
 #include <set>
+
+#include "utconfig.h"
 
 namespace sim {
 
@@ -23,6 +26,37 @@ std::optional<fabric::link_end> fabric::remote_of(std::size_t sw, std::uint8_t p
         if (l.switch_b == sw && l.port_b == port) return link_end{l.switch_a, l.port_a};
     }
     return std::nullopt;
+}
+
+bool fabric::link_up(const link& l) const {
+    return operational_state(*this, l.switch_a, l.port_a) == TV_PORT_STATE_ON &&
+           operational_state(*this, l.switch_b, l.port_b) == TV_PORT_STATE_ON;
+}
+
+// Breadth first from `from`, each switch's links in the order of its local ports, so that the
+// first hop found is the lowest-numbered port of a shortest route.
+std::vector<fabric::route> fabric::routes_from(std::size_t from) const {
+    std::vector<route> r(switches.size());
+    if (from >= switches.size()) return r;
+    r[from].reachable = true;
+    std::vector<std::size_t> frontier{from};
+    std::vector<std::pair<std::uint8_t, std::size_t>> out;  // local port, switch at the far end
+    for (std::size_t head = 0; head < frontier.size(); ++head) {
+        const std::size_t sw = frontier[head];
+        out.clear();
+        for (const auto& l : links) {
+            if (!link_up(l)) continue;
+            if (l.switch_a == sw) out.emplace_back(l.port_a, l.switch_b);
+            if (l.switch_b == sw) out.emplace_back(l.port_b, l.switch_a);
+        }
+        std::ranges::sort(out);
+        for (const auto& [port, next] : out) {
+            if (r[next].reachable) continue;
+            r[next] = {true, static_cast<std::uint8_t>(r[sw].hops + 1), sw == from ? port : r[sw].port};
+            frontier.push_back(next);
+        }
+    }
+    return r;
 }
 
 void reset_switch(switch_state& s) {

@@ -5,7 +5,9 @@
 #include "chassis_family.h"
 #include "identity_family.h"
 #include "login_family.h"
+#include "name_server_family.h"
 #include "port_family.h"
+#include "topology_family.h"
 
 namespace sim {
 
@@ -13,6 +15,8 @@ using families = family_list<
     identity_family,
     port_family,
     login_family,
-    chassis_family>;
+    chassis_family,
+    topology_family,
+    name_server_family>;
 
 }  // namespace sim

@@ -10,6 +10,7 @@
 
 #include "default_fabric.h"
 #include "fabric_file.h"
+#include "generated_fabric.h"
 #include "server.h"
 
 namespace {
@@ -22,6 +23,9 @@ constexpr const char* help_text =
     "\n"
     "Options:\n"
     "  --fabric FILE      load the fabric from a JSON file (format: docs/fabric-file.md)\n"
+    "  --generate S,D     serve a generated fabric: S switches (1 to 63) of 16 ports in a\n"
+    "                     ring, D devices spread over them on F and FL ports; only the\n"
+    "                     first switch has an IP address, the others are reached through it\n"
     "  --base ADDR        address of the first switch; the others follow it\n"
     "                     (default 127.0.0.2; with --fabric, moves the file's addresses so\n"
     "                     that its first switch gets ADDR)\n"
@@ -51,11 +55,55 @@ int usage_error(const std::string& why) {
     return 2;
 }
 
+// Binds the fabric's addresses and serves until a signal stops it.
+int serve(sim::fabric f, const sim::server_options& opts) {
+    const std::size_t switches = f.switches.size();
+    sim::server srv(std::move(f), opts);
+    std::string why;
+    if (!srv.bind(why)) {
+        std::fprintf(stderr, "switchsim: %s\n", why.c_str());
+        return 1;
+    }
+    running = &srv;
+    struct sigaction sa{};
+    sa.sa_handler = on_signal;
+    sigemptyset(&sa.sa_mask);
+    sigaction(SIGINT, &sa, nullptr);
+    sigaction(SIGTERM, &sa, nullptr);
+
+    std::string served;
+    for (const auto& a : srv.addresses()) {
+        char ip[INET_ADDRSTRLEN];
+        inet_ntop(AF_INET, &a.sin_addr, ip, sizeof ip);
+        served += std::string(served.empty() ? "" : " ") + ip;
+    }
+    // Every switch counts, also those reached only through the fabric.
+    const std::size_t hidden = switches - srv.addresses().size();
+    std::printf("switchsim: serving %zu switch(es) on UDP port %u: %s", switches, opts.port,
+                served.c_str());
+    if (hidden > 0) std::printf(" (and %zu reached through the fabric)", hidden);
+    std::printf("\n");
+    for (const auto& rule : opts.faults)
+        std::printf("switchsim: fault %s (seed %u)\n", sim::describe(rule).c_str(), opts.seed);
+    std::fflush(stdout);
+    srv.run();
+    running = nullptr;
+    const auto st = srv.stats();
+    std::fprintf(stderr,
+                 "switchsim: stopped after %llu requests (%llu answered, %llu bad checksums, "
+                 "%llu malformed, %llu unroutable, %llu dropped by faults)\n",
+                 static_cast<unsigned long long>(st.received), static_cast<unsigned long long>(st.answered),
+                 static_cast<unsigned long long>(st.bad_checksum), static_cast<unsigned long long>(st.malformed),
+                 static_cast<unsigned long long>(st.unroutable), static_cast<unsigned long long>(st.dropped));
+    return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
     sim::server_options opts;
     std::string fabric_path;
+    std::string generate_text;
     std::string base_text;
     bool login_required = false;
     for (int i = 1; i < argc; ++i) {
@@ -72,12 +120,14 @@ int main(int argc, char** argv) {
             opts.verbose = true;
         } else if (a == "--login-required") {
             login_required = true;
-        } else if (a == "--fabric" || a == "--base" || a == "--fault" || a == "--seed" ||
-                   a == "--capture") {
+        } else if (a == "--fabric" || a == "--generate" || a == "--base" || a == "--fault" ||
+                   a == "--seed" || a == "--capture") {
             const char* v = value(argv[i]);
             if (v == nullptr) return usage_error(std::string(a) + " needs a value");
             if (a == "--fabric") {
                 fabric_path = v;
+            } else if (a == "--generate") {
+                generate_text = v;
             } else if (a == "--base") {
                 base_text = v;
             } else if (a == "--capture") {
@@ -103,8 +153,21 @@ int main(int argc, char** argv) {
     if (!base_text.empty() && inet_pton(AF_INET, base_text.c_str(), &base) != 1)
         return usage_error("--base " + base_text + ": not a dotted IPv4 address");
 
+    if (!fabric_path.empty() && !generate_text.empty())
+        return usage_error("--fabric and --generate exclude each other");
     sim::fabric f;
-    if (fabric_path.empty()) {
+    if (!generate_text.empty()) {
+        std::string why;
+        const auto g = sim::parse_generate_spec(generate_text, why);
+        if (!g) return usage_error("--generate " + generate_text + ": " + why);
+        auto generated = sim::parse_fabric(sim::generated_fabric_json(*g), why);
+        if (!generated) {
+            std::fprintf(stderr, "switchsim: generated fabric: %s\n", why.c_str());
+            return 1;
+        }
+        f = std::move(*generated);
+        if (!base_text.empty()) sim::move_addresses(f, base.s_addr);
+    } else if (fabric_path.empty()) {
         f = sim::default_fabric(base_text.empty() ? inet_addr("127.0.0.2") : base.s_addr);
     } else {
         std::string why;
@@ -118,39 +181,5 @@ int main(int argc, char** argv) {
     }
     if (login_required)
         for (auto& s : f.switches) s.get<sim::login_state>().login_required = true;
-
-    sim::server srv(std::move(f), opts);
-    std::string why;
-    if (!srv.bind(why)) {
-        std::fprintf(stderr, "switchsim: %s\n", why.c_str());
-        return 1;
-    }
-    running = &srv;
-    struct sigaction sa{};
-    sa.sa_handler = on_signal;
-    sigemptyset(&sa.sa_mask);
-    sigaction(SIGINT, &sa, nullptr);
-    sigaction(SIGTERM, &sa, nullptr);
-
-    std::string served;
-    for (const auto& a : srv.addresses()) {
-        char ip[INET_ADDRSTRLEN];
-        inet_ntop(AF_INET, &a.sin_addr, ip, sizeof ip);
-        served += std::string(served.empty() ? "" : " ") + ip;
-    }
-    std::printf("switchsim: serving %zu switch(es) on UDP port %u: %s\n",
-                srv.addresses().size(), opts.port, served.c_str());
-    for (const auto& rule : opts.faults)
-        std::printf("switchsim: fault %s (seed %u)\n", sim::describe(rule).c_str(), opts.seed);
-    std::fflush(stdout);
-    srv.run();
-    running = nullptr;
-    const auto st = srv.stats();
-    std::fprintf(stderr,
-                 "switchsim: stopped after %llu requests (%llu answered, %llu bad checksums, "
-                 "%llu malformed, %llu unroutable, %llu dropped by faults)\n",
-                 static_cast<unsigned long long>(st.received), static_cast<unsigned long long>(st.answered),
-                 static_cast<unsigned long long>(st.bad_checksum), static_cast<unsigned long long>(st.malformed),
-                 static_cast<unsigned long long>(st.unroutable), static_cast<unsigned long long>(st.dropped));
-    return 0;
+    return serve(std::move(f), opts);
 }

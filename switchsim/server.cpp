@@ -145,7 +145,7 @@ void server::handle(std::size_t ep, std::span<const std::uint8_t> d, const socka
         case outcome::malformed: ++stats_.malformed; verdict = "malformed, ignored"; break;
         case outcome::unroutable:
             ++stats_.unroutable;
-            verdict = "no switch has chassis " + std::to_string(chassis_of(r.dest)) + ", ignored";
+            verdict = "no route to chassis " + std::to_string(chassis_of(r.dest)) + ", ignored";
             break;
     }
     if (opts_.verbose && opts_.log_out != nullptr) {
