@@ -10,6 +10,9 @@ namespace telvar::tool {
 int32_t discover(int32_t argc, char** argv);
 int32_t version(int32_t argc, char** argv);
 int32_t chassis_status(int32_t argc, char** argv);
+int32_t initiators(int32_t argc, char** argv);
+int32_t links(int32_t argc, char** argv);
+int32_t nameserver(int32_t argc, char** argv);
 int32_t port_state(int32_t argc, char** argv);
 int32_t port_type(int32_t argc, char** argv);
 
