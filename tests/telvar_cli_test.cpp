@@ -226,6 +226,48 @@ TEST_F(telvar_tool, discover_both_forms) {
     EXPECT_EQ(1, telvar({"discover", "127.0.8.1"}).status);
 }
 
+TEST_F(telvar_tool, the_fabric_from_its_links_name_server_and_initiators) {
+    const std::string sw1_table = "\nChassis: 01      Remote: Chassis      Port    FCAddr     WWN\n"
+                                  "   Port:    10           02           01      108000     100000005e020000\n";
+    const std::string sw2_table = "\nChassis: 02      Remote: Chassis      Port    FCAddr     WWN\n"
+                                  "   Port:    01           01           10      104f00     100000005e010000\n"
+                                  "   Port:    10           03           01      10c000     100000005e030000\n";
+    const std::string sw3_table = "\nChassis: 03      Remote: Chassis      Port    FCAddr     WWN\n"
+                                  "   Port:    01           02           10      108f00     100000005e020000\n";
+    auto r = telvar({"links", "-port", "0", sw1});
+    EXPECT_EQ(0, r.status);
+    EXPECT_EQ(sw1_table + sw2_table + sw3_table, r.out);
+    r = telvar({"links", "-port", "0", "-f", "10c000", sw1});
+    EXPECT_EQ(sw3_table + sw2_table + sw1_table, r.out);
+
+    r = telvar({"nameserver", "-port", "0", sw1});
+    EXPECT_EQ(0, r.status);
+    EXPECT_EQ(
+        "Port  Address  Type  Port and Node WWN                   FC-4 Types\n"
+        "----  -------  ----  ----------------------------------  ----------------------\n"
+        "00    104000   N     210000005e010101  200000005e010101  SCSI_FCP\n"
+        "01    104100   N     210000005e010201  200000005e010201  SCSI_FCP\n"
+        "02    104201   NL    210000005e010301  200000005e010301  SCSI_FCP\n"
+        "02    104202   NL    210000005e010302  200000005e010302  SCSI_FCP\n"
+        "02    104204   NL    210000005e010303  200000005e010303  SCSI_FCP\n"
+        "03    104301   NL    210000005e010401  200000005e010401  SCSI_FCP\n"
+        "03    1043EF   NL    210000005e010402  200000005e010402  SCSI_FCP\n"
+        "04    1044E8   NL    210000005e010501  200000005e010501  SCSI_FCP\n"
+        "01    108100   N     210000005e020201  200000005e020201  SCSI_FCP\n"
+        "02    108201   NL    210000005e020301  200000005e020301  SCSI_FCP\n"
+        "02    108202   NL    210000005e020302  200000005e020302  SCSI_FCP\n"
+        "01    10C100   N     210000005e030201  200000005e030201  \n"
+        "02    10C201   NL    210000005e030301  200000005e030301  SCSI_FCP\n"
+        "02    10C202   NL    210000005e030302  200000005e030302  SCSI_FCP\n",
+        r.out);
+
+    r = telvar({"initiators", "-port", "0", sw2});
+    EXPECT_EQ(0, r.status);
+    EXPECT_EQ("WWN:\t100000005e020000   210000005e020201   200000005e020201   2  0x00  \n", r.out);
+    EXPECT_EQ("No initiators found\n", telvar({"initiators", "-port", "0", "127.0.8.4"}).out);
+    EXPECT_EQ("Error: No response received\n", telvar({"links", "-port", "0", nobody}).out);
+}
+
 TEST_F(telvar_tool, switch_reset_reloads_the_saved_configuration) {
     fab.server().with_fabric([](sim::fabric& f) { f.switches[0].get<sim::port_state>().active[4].admin = 2; });
     const auto r = telvar({"switch_reset", "-port", "0", sw1});

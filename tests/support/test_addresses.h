@@ -18,4 +18,10 @@ inline constexpr const char* simulator_base = "127.0.6.2";
 inline constexpr const char* integration_base = "127.0.7.2";
 inline constexpr const char* telvar_base = "127.0.8.2";
 inline constexpr const char* bench_echo = "127.0.9.1";
+// The fabric view: scripted switches, then fabrics of the simulator.
+inline constexpr const char* topology_switch = "127.0.21.1";
+inline constexpr const char* name_server_switch = "127.0.21.2";
+inline constexpr const char* fabric_base = "127.0.22.2";
+inline constexpr const char* ring_base = "127.0.23.2";
+inline constexpr const char* two_path_base = "127.0.24.2";
 }  // namespace tvtest::addr
