@@ -10,6 +10,8 @@ namespace addresses {
 inline constexpr const char* exchange_echo = "127.0.9.1";
 inline constexpr const char* throughput_echo = "127.0.9.2";
 inline constexpr const char* simulator = "127.0.9.3";  // and the next two
+inline constexpr const char* fabric = "127.0.25.2";     // a generated fabric's first switch
+inline constexpr const char* fabric_echo = "127.0.25.1";
 }
 
 struct report {
@@ -28,5 +30,8 @@ struct report {
 
 void run_exchange_bench(report& out);
 void run_simulator_bench(report& out);
+void run_fabric_bench(report& out, const char* self);
+// `telvar_bench --peak-of PROGRAM ARGS...`: runs the program and prints its peak memory (KiB).
+int peak_of_child(char** argv);
 
 }  // namespace bench

@@ -33,27 +33,33 @@ bool fabric::link_up(const link& l) const {
            operational_state(*this, l.switch_b, l.port_b) == TV_PORT_STATE_ON;
 }
 
-// Breadth first from `from`, each switch's links in the order of its local ports, so that the
-// first hop found is the lowest-numbered port of a shortest route.
+// Breadth first from `from` over the links that are up, each switch's links in the order of
+// its local ports, so that the first hop found is the lowest-numbered port of a shortest route.
 std::vector<fabric::route> fabric::routes_from(std::size_t from) const {
     std::vector<route> r(switches.size());
     if (from >= switches.size()) return r;
+    struct hop {
+        std::size_t sw;
+        std::uint8_t port;
+        std::size_t far;
+        auto operator<=>(const hop&) const = default;
+    };
+    std::vector<hop> hops;  // both directions of every link that is up, by switch and port
+    hops.reserve(2 * links.size());
+    for (const auto& l : links)
+        if (link_up(l)) {
+            hops.push_back({l.switch_a, l.port_a, l.switch_b});
+            hops.push_back({l.switch_b, l.port_b, l.switch_a});
+        }
+    std::ranges::sort(hops);
     r[from].reachable = true;
     std::vector<std::size_t> frontier{from};
-    std::vector<std::pair<std::uint8_t, std::size_t>> out;  // local port, switch at the far end
     for (std::size_t head = 0; head < frontier.size(); ++head) {
         const std::size_t sw = frontier[head];
-        out.clear();
-        for (const auto& l : links) {
-            if (!link_up(l)) continue;
-            if (l.switch_a == sw) out.emplace_back(l.port_a, l.switch_b);
-            if (l.switch_b == sw) out.emplace_back(l.port_b, l.switch_a);
-        }
-        std::ranges::sort(out);
-        for (const auto& [port, next] : out) {
-            if (r[next].reachable) continue;
-            r[next] = {true, static_cast<std::uint8_t>(r[sw].hops + 1), sw == from ? port : r[sw].port};
-            frontier.push_back(next);
+        for (const hop& h : std::ranges::equal_range(hops, sw, {}, &hop::sw)) {
+            if (r[h.far].reachable) continue;
+            r[h.far] = {true, static_cast<std::uint8_t>(r[sw].hops + 1), sw == from ? h.port : r[sw].port};
+            frontier.push_back(h.far);
         }
     }
     return r;

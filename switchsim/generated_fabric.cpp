@@ -31,9 +31,12 @@ constexpr std::array<std::uint8_t, max_loop_devices> valid_alpas{
 
 constexpr std::size_t max_devices_per_switch = device_ports * valid_alpas.size();
 
+// A WWN whose last three bytes say where the device is (chassis, port, slot: each below 256).
 std::string wwn_text(unsigned head, std::size_t a, std::size_t b, std::size_t c) {
-    char t[24];
-    std::snprintf(t, sizeof t, "%02x:00:00:00:5e:%02zx:%02zx:%02zx", head, a, b, c);
+    char t[32];
+    std::snprintf(t, sizeof t, "%02x:00:00:00:5e:%02x:%02x:%02x", head & 0xFF,
+                  static_cast<unsigned>(a & 0xFF), static_cast<unsigned>(b & 0xFF),
+                  static_cast<unsigned>(c & 0xFF));
     return t;
 }
 

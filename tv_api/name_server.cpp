@@ -2,16 +2,17 @@
 // name server, the switch's initiator table and the port WWN derived from a node WWN.
 //
 // The walk asks for the object after the last one it got until the switch reports no more or
-// comes back to an object already listed. It remembers the addresses it has seen in a set of
-// its own, so that telling whether it has come round costs the same for the ten-thousandth
-// object as for the first, and grows its array geometrically; what the caller gets is the
-// defined list, count objects in address order.
+// comes back to an object already listed. It decodes each object straight into its list, grows
+// the list geometrically and keeps the addresses it has seen sorted beside it, so that telling
+// whether it has come round costs a comparison for the ten-thousandth object as for the first;
+// what the caller gets is the defined list, count objects in the order the switch gave them.
+#include <algorithm>
 #include <array>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <new>
-#include <unordered_set>
+#include <vector>
 
 #include "name_server_decode.h"
 #include "tv_inter.h"
@@ -43,9 +44,11 @@ int32_t query_half(tv_context* ctx, std::uint32_t query, std::uint16_t half, uin
     return tv::exchange(ctx, m_sns_req, resp).status;
 }
 
-// The object at port_id, or after it; a null result with status 0 when there is none.
-int32_t snsgetall(tv_context* ctx, uint32_t port_id, entry_ptr& result, bool next) {
-    result.reset();
+// The object at port_id, or after it, decoded into a zeroed `out`; `found` is false (status 0)
+// when there is none.
+int32_t fetch_object(tv_context* ctx, uint32_t port_id, bool next, tv_nameserver_entry& out,
+                     bool& found) {
+    found = false;
     const std::uint32_t query = next ? L::query::next : L::query::object;
     if (const int32_t code = query_half(ctx, query, L::half::port, port_id, m_sns_port_ret))
         return code;
@@ -53,11 +56,19 @@ int32_t snsgetall(tv_context* ctx, uint32_t port_id, entry_ptr& result, bool nex
         return r.end_of_list() ? TV_OK : TV_ERR_SWITCH;
     if (const int32_t code = query_half(ctx, query, L::half::node, port_id, m_sns_node_ret))
         return code;
-    entry_ptr e{static_cast<tv_nameserver_entry*>(std::calloc(1, sizeof(tv_nameserver_entry)))};
-    if (!e) return TV_ERR_ALLOC;
-    tv::decode_ns_entry(m_sns_port_ret, m_sns_node_ret, *e);
-    result = std::move(e);
+    tv::decode_ns_entry(m_sns_port_ret, m_sns_node_ret, out);
+    found = true;
     return TV_OK;
+}
+
+// The object in a record of its own for the caller to free; null (status 0) when there is none.
+int32_t snsgetall(tv_context* ctx, uint32_t port_id, entry_ptr& result, bool next) {
+    result.reset();
+    entry_ptr e{static_cast<tv_nameserver_entry*>(std::calloc(1, sizeof(tv_nameserver_entry)))};
+    bool found = false;
+    const int32_t code = e ? fetch_object(ctx, port_id, next, *e, found) : TV_ERR_ALLOC;
+    if (code == TV_OK && found) result = std::move(e);
+    return code;
 }
 
 void release(tv_nameserver_list& list) {
@@ -66,22 +77,47 @@ void release(tv_nameserver_list& list) {
     list.count = 0;
 }
 
-int32_t walk(tv_context* ctx, tv_nameserver_list& list, std::unordered_set<uint32_t>& seen) {
+// The addresses a walk has listed. A switch answers in address order, so a new address is
+// nearly always the largest yet and is appended; any other is found or placed by search.
+class seen_addresses {
+public:
+    // Adds the address; false when it was there already.
+    bool insert(uint32_t id) {
+        if (sorted_.empty() || id > sorted_.back()) {
+            sorted_.push_back(id);
+            return true;
+        }
+        const auto it = std::lower_bound(sorted_.begin(), sorted_.end(), id);
+        if (it != sorted_.end() && *it == id) return false;
+        sorted_.insert(it, id);
+        return true;
+    }
+
+private:
+    std::vector<uint32_t> sorted_;
+};
+
+// Each object is decoded straight into the next slot of the list, which counts it only when
+// it is new; the list grows geometrically.
+int32_t walk(tv_context* ctx, tv_nameserver_list& list, seen_addresses& seen) {
     std::size_t capacity = 0;
     uint32_t address = 0;
     for (;;) {
-        entry_ptr e;
-        if (const int32_t code = snsgetall(ctx, address, e, true); code != TV_OK) return code;
-        // No more objects, or the walk has come round to one it already holds.
-        if (!e || !seen.insert(e->port_id).second) return TV_OK;
         if (static_cast<std::size_t>(list.count) == capacity) {
             capacity = capacity ? 2 * capacity : 64;
             void* grown = std::realloc(list.entries, capacity * sizeof(tv_nameserver_entry));
             if (grown == nullptr) return TV_ERR_ALLOC;
             list.entries = static_cast<tv_nameserver_entry*>(grown);
         }
-        list.entries[list.count++] = *e;
-        address = e->port_id;
+        tv_nameserver_entry& slot = list.entries[list.count];
+        std::memset(&slot, 0, sizeof slot);
+        bool found = false;
+        if (const int32_t code = fetch_object(ctx, address, true, slot, found); code != TV_OK)
+            return code;
+        // No more objects, or the walk has come round to one it already holds.
+        if (!found || !seen.insert(slot.port_id)) return TV_OK;
+        address = slot.port_id;
+        ++list.count;
     }
 }
 
@@ -90,7 +126,7 @@ int32_t get_nameserverdata(tv_context* ctx, tv_nameserver_list& list) {
     list.entries = nullptr;
     int32_t code = TV_ERR_ALLOC;
     try {
-        std::unordered_set<uint32_t> seen;
+        seen_addresses seen;
         code = walk(ctx, list, seen);
     } catch (const std::bad_alloc&) {
     }
@@ -124,11 +160,10 @@ namespace tv {
 
 int32_t get_nameserverentry(tv_context* ctx, std::uint32_t port_id, tv_nameserver_entry& entry) {
     std::memset(&entry, 0, sizeof entry);
-    entry_ptr e;
-    if (const int32_t code = snsgetall(ctx, port_id, e, false); code != TV_OK) return code;
-    if (!e) return TV_ERR_PARAM;
-    entry = *e;
-    return TV_OK;
+    bool found = false;
+    if (const int32_t code = fetch_object(ctx, port_id, false, entry, found); code != TV_OK)
+        return code;
+    return found ? TV_OK : TV_ERR_PARAM;
 }
 
 int32_t get_initiators(tv_context* ctx, tv_initiators& initiators) {
