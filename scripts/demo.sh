@@ -52,6 +52,14 @@ run port_state "$sw1" all
 run port_state -s off "$sw1" 6
 run port_state -s on "$sw1" 6
 run port_type "$sw1" all
+# The fabric: every switch's links, walked from the first; every device; the initiators.
+run links "$sw1"
+run nameserver "$sw1"
+run initiators "$sw2"
+# A port turned off takes its link down, and the third switch with it.
+run port_state -s off "$sw2" 16
+run links "$sw1"
+run port_state -s on "$sw2" 16
 # The third switch, reached through the first one by its Fibre Channel address.
 run version -f 10c000 "$sw1"
 run port_state -f 10c000 "$sw1" 3

@@ -18,8 +18,8 @@ namespace {
 constexpr const char* help_text =
     "Usage: switchsim [options]\n"
     "Serves the switch management protocol (UDP port 5000) for a simulated fabric.\n"
-    "Without --fabric it serves three switches linked in a line on 127.0.0.2, 127.0.0.3 and\n"
-    "127.0.0.4 (chassis 1, 2, 3; FC addresses 0x104000, 0x108000, 0x10c000).\n"
+    "Without --fabric or --generate it serves three switches linked in a line on 127.0.0.2,\n"
+    "127.0.0.3 and 127.0.0.4 (chassis 1, 2, 3; FC addresses 0x104000, 0x108000, 0x10c000).\n"
     "\n"
     "Options:\n"
     "  --fabric FILE      load the fabric from a JSON file (format: docs/fabric-file.md)\n"
