@@ -7,6 +7,7 @@
 #include "utilmsg.h"
 #include "version.h"
 #include "utconfig.h"
+#include "namesrvr.h"
 #include "telvar.h"
 
 _Static_assert(sizeof(tv_msg_header) == 16, "message header is 16 bytes");
@@ -15,6 +16,9 @@ _Static_assert(offsetof(tv_version_info, spare) == 44, "version record layout");
 _Static_assert(sizeof(tv_sysconfig) == 196, "system information record is 196 bytes");
 _Static_assert(offsetof(tv_chassis_status, gbic_type) == 12, "chassis status layout");
 _Static_assert(offsetof(tv_context, sock) == 8, "context layout");
+_Static_assert(sizeof(tv_switch_link) == 28, "a link record is 28 bytes");
+_Static_assert(sizeof(tv_nameserver_entry) == 584, "a name-server record is 584 bytes");
+_Static_assert(sizeof(tv_initiators) == 356, "the initiator record is 356 bytes");
 
 int main(void) {
     unsigned char msg[20];
@@ -24,6 +28,7 @@ int main(void) {
     tv_msg_hdr(NULL, msg, TV_CMD_VERSION, 20);
     if (msg[0] != 0x11 || msg[9] != TV_CMD_VERSION) return 3;
     if (strcmp(Usage[0], "telvar\n") != 0 || strcmp(Port_State[1], "  on") != 0) return 5;
+    if (all_chassis[11] != -1 || strcmp(Device_Port_Types[4].name, "FL  ") != 0) return 6;
     fp = NULL; /* the command layer prints nothing then */
     show_wwn(msg, "\n");
     return tv_api_errno == TV_OK ? 0 : 4;
