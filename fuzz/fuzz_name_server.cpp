@@ -9,31 +9,16 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "guarded.h"
 #include "name_server_decode.h"
 
 namespace {
 
 namespace L = tv::layout::name_server;
-constexpr std::uint8_t fill = 0xA5;
-
-// A zeroed record, padding included, followed by bytes that no reader may touch.
-template <class T>
-struct guarded {
-    T rec;
-    std::array<std::uint8_t, 16> guard;
-    guarded() {
-        std::memset(&rec, 0, sizeof rec);
-        guard.fill(fill);
-    }
-    void check() const {
-        for (auto b : guard)
-            if (b != fill) std::abort();
-    }
-};
 
 void check_entry(tv::wire::cbytes port_half, tv::wire::cbytes node_half) {
     (void)tv::decode_ns_refusal(port_half);
-    guarded<tv_nameserver_entry> e;
+    guarded<tv_nameserver_entry> e(0);  // the operations decode into zeroed records
     tv::decode_ns_entry(port_half, node_half, e.rec);
     e.check();
     if (e.rec.port_id > 0xFFFFFF) std::abort();
@@ -43,7 +28,7 @@ void check_entry(tv::wire::cbytes port_half, tv::wire::cbytes node_half) {
 }
 
 void check_initiators(tv::wire::cbytes resp) {
-    guarded<tv_initiators> t;
+    guarded<tv_initiators> t(0);
     const bool ok = tv::decode_initiators(resp, t.rec);
     t.check();
     if (ok && t.rec.count > L::initiators::max) std::abort();

@@ -11,6 +11,7 @@
 #include <cstring>
 #include <vector>
 
+#include "guarded.h"
 #include "topology_decode.h"
 
 namespace {
@@ -37,15 +38,10 @@ void check_links(tv::wire::cbytes page) {
 }
 
 void check_steering(tv::wire::cbytes resp) {
-    struct {
-        tv_port_steering rec;
-        std::array<std::uint8_t, 16> guard;
-    } g;
-    std::memset(&g, fill, sizeof g);
+    guarded<tv_port_steering> g;
     tv::decode_port_steering(resp, g.rec);
+    g.check();
     if (g.rec.fc_addr != 0xA5A5A5A5u) std::abort();  // not part of the routing answer
-    for (auto b : g.guard)
-        if (b != fill) std::abort();
 }
 
 void check_loop(tv::wire::cbytes resp, std::size_t room) {
