@@ -12,6 +12,7 @@ namespace telvar::tool {
 namespace {
 
 std::vector<tv_context*> open_contexts;
+bool any_opened = false;
 
 void log_out(tv_context* ctx) {
     if (ctx->login_required == 0 || ctx->last_activity == 0) return;
@@ -20,7 +21,10 @@ void log_out(tv_context* ctx) {
     tv_api_errno = status;
 }
 
-void opened(tv_context* ctx) { open_contexts.push_back(ctx); }
+void opened(tv_context* ctx) {
+    open_contexts.push_back(ctx);
+    any_opened = true;
+}
 
 void closing(tv_context* ctx) {
     const auto it = std::ranges::find(open_contexts, ctx);
@@ -35,6 +39,8 @@ void at_exit() {
 }
 
 }  // namespace
+
+bool context_was_opened() { return any_opened; }
 
 void guard_sessions() {
     set_context_observers(opened, closing);

@@ -7,4 +7,7 @@ namespace telvar::tool {
 
 void guard_sessions();
 
+// Whether any command of this process got as far as an open context.
+bool context_was_opened();
+
 }  // namespace telvar::tool

@@ -20,4 +20,5 @@ inline constexpr const char* telvar_base = "127.0.8.2";
 inline constexpr const char* bench_echo = "127.0.9.1";
 // Reliability: the fault schedule and the hostile switch.
 inline constexpr const char* fault_schedule_base = "127.0.70.2";
+inline constexpr const char* hostile_switch = "127.0.70.20";
 }  // namespace tvtest::addr
