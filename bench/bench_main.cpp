@@ -8,5 +8,6 @@ int main() {
     std::printf("telvar benchmarks (ratios against the floor measured in this run)\n");
     bench::run_exchange_bench(out);
     bench::run_simulator_bench(out);
+    bench::run_discovery_bench(out);
     return 0;
 }

@@ -10,6 +10,7 @@ namespace addresses {
 inline constexpr const char* exchange_echo = "127.0.9.1";
 inline constexpr const char* throughput_echo = "127.0.9.2";
 inline constexpr const char* simulator = "127.0.9.3";  // and the next two
+inline constexpr const char* silent_net = "127.1.0.0";  // a /16 where nothing listens
 }
 
 struct report {
@@ -28,5 +29,6 @@ struct report {
 
 void run_exchange_bench(report& out);
 void run_simulator_bench(report& out);
+void run_discovery_bench(report& out);
 
 }  // namespace bench

@@ -262,6 +262,22 @@ TEST_F(telvar_tool, discover_both_forms) {
     EXPECT_EQ("Invalid mask 255.255.255.255 for 127.0.8.2\nError: Invalid Parameter\n", r.out);
     EXPECT_EQ(1, r.status);
     EXPECT_EQ(1, telvar({"discover", "127.0.8.1"}).status);
+
+    // With probes in flight: the same addresses in the same order.
+    r = telvar({"discover", "-j", "4", "127.0.8.1", "5"});
+    EXPECT_EQ(0, r.status);
+    EXPECT_EQ("127.0.8.2\n127.0.8.3\n127.0.8.4\n", r.out);
+    // Ranges that are mistakes are refused before anything is sent, with a reason.
+    fab.server().clear_records();
+    for (const args& a : {args{"discover", "127.0.8.1", "99999999999"},
+                          args{"discover", "127.0.8.1", "3x"},
+                          args{"discover", "-j", "0", "127.0.8.1", "3"},
+                          args{"discover", "-m", "255.254.0.0", "127.0.8.1"}}) {
+        r = telvar(a);
+        EXPECT_EQ(1, r.status) << a[2];
+        EXPECT_EQ(0u, r.err.find("telvar: discover: ")) << r.err;
+    }
+    EXPECT_TRUE(fab.requests().empty());
 }
 
 TEST_F(telvar_tool, switch_reset_reloads_the_saved_configuration) {

@@ -129,6 +129,14 @@ TV_EXPORT int32_t calc_revision(int32_t revision);
  * answered as a null-terminated array of texts, or null with tv_api_errno set. */
 TV_EXPORT char **tv_discover(const uint32_t *list, const char *base, int32_t count);
 TV_EXPORT void tv_free_discovery(char **result, uint32_t *list);
+/* Called as a parallel discovery goes: probes finished so far, and all of them. */
+typedef void (*tv_discover_progress)(uint32_t done, uint32_t total, void *arg);
+/* The same addresses, in the same order, as tv_discover over the same arguments, found with up
+ * to in_flight probes outstanding at once (each tried 3 times, 60 ms apart). progress may be
+ * null. The result is released with tv_free_discovery; null with tv_api_errno set on failure
+ * (301 for in_flight below 1 or a negative count). Leaves Discover as it is. */
+TV_EXPORT char **tv_discover_parallel(const uint32_t *list, const char *base, int32_t count,
+                                      int32_t in_flight, tv_discover_progress progress, void *arg);
 /* The addresses of the range that base and mask give (network order), ended by 0; null when
  * the mask has no zero bit or the list cannot be allocated. */
 TV_EXPORT uint32_t *tv_ip_values_from_mask(const char *base, const char *mask);
