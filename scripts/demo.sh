@@ -55,5 +55,9 @@ run port_type "$sw1" all
 # The third switch, reached through the first one by its Fibre Channel address.
 run version -f 10c000 "$sw1"
 run port_state -f 10c000 "$sw1" 3
+# Management variables: the port's settings as text.
+run smlget "$sw1" show port 3
+run smlset "$sw1" set port 3 speed 2
+run smlget "$sw1" show port 3
 echo
 echo "Demo complete."

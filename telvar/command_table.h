@@ -15,6 +15,8 @@ struct command {
     command_fn fn;
     int usage_first;  // index of its first line in the Usage table
     int usage_count;  // and how many lines it has there
+    // The help lines of a command that has none in the Usage table (usage_count 0).
+    std::string_view help = {};
 };
 
 std::span<const command> commands();

@@ -35,6 +35,7 @@ int help_for(std::string_view word) {
         return 1;
     }
     for (int i = 0; i < c->usage_count; ++i) telvar::print("%s", Usage[c->usage_first + i]);
+    telvar::print("%.*s", static_cast<int>(c->help.size()), c->help.data());
     return 0;
 }
 
@@ -44,7 +45,12 @@ constexpr int done = 0, command_line = 1, failure = 2, no_context = 3;
 
 std::vector<int32_t> printed_codes;
 
-void remember_printed(int32_t code) { printed_codes.push_back(code); }
+void hint_login(int32_t code);
+
+void remember_printed(int32_t code) {
+    printed_codes.push_back(code);
+    hint_login(code);
+}
 
 // The exit status of a command from what it returned and what it printed.
 int exit_status_of(int32_t returned) {
@@ -68,6 +74,24 @@ void seed_sequence_numbers() {
     if (getrandom(&seed, sizeof seed, GRND_NONBLOCK) == sizeof seed) msg_seq_num = seed;
 }
 
+// `telvar help`: the usage text, then the login flags and the commands it does not list.
+void help_all() {
+    telvar::print_usage();
+    telvar::print("\t-u <user> -p <password>\tlog in first, on switches that require it\n"
+                  "\nmore commands:\n");
+    for (const telvar::command& c : telvar::commands())
+        telvar::print("%.*s", static_cast<int>(c.help.size()), c.help.data());
+}
+
+// A switch that answers "login required" gets the user told, once, how to give a login.
+void hint_login(int32_t code) {
+    static bool told = false;
+    if (code != TV_ERR_LOGIN_REQUIRED || told) return;
+    told = true;
+    std::fputs("telvar: the switch requires a login: give -u <user> -p <password> before the "
+               "ip-address\n", stderr);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -86,7 +110,7 @@ int main(int argc, char** argv) {
     const std::string_view word = argv[1];
     if (word == "help" || word == "-h" || word == "--help") {
         if (argc > 2) return help_for(argv[2]);
-        telvar::print_usage();
+        help_all();
         return 0;
     }
     if (const telvar::command* c = telvar::find_command(word)) {

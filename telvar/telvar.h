@@ -97,6 +97,15 @@ TV_EXPORT int32_t show_port_mfs_modes(int32_t port, const tv_port_mfs_modes *mod
 /* switch_reset [global flags] ip-address: sends the reset message; "SUCCESS\n" means only
  * that it was sent. */
 TV_EXPORT int32_t switch_reset(int32_t argc, char **argv);
+/* smlget [global flags] ip-address words...: sends the words, joined by blanks (at most 255
+ * characters), as a management-variable get; prints the value in double quotes and a result
+ * code above 0. */
+TV_EXPORT int32_t smlget(int32_t argc, char **argv);
+/* smlset [global flags] ip-address words...: as smlget for a set; "SUCCESS\n" on code 0. */
+TV_EXPORT int32_t smlset(int32_t argc, char **argv);
+/* message [global flags] ip-address input_file_name: sends the message written in the file
+ * (one hexadecimal word per line) and dumps the 512-byte answer buffer, a word a line. */
+TV_EXPORT int32_t message(int32_t argc, char **argv);
 
 TV_END_DECLS
 

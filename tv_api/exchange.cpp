@@ -45,6 +45,7 @@ struct exchange_state {
     tv::wire::bytes resp;
     int64_t wait_cost;      // what a timed-out or failed wait adds
     bool strict;
+    std::size_t min_answer;         // strict mode: the shortest acceptable answer
     steady::time_point deadline{};  // strict mode only
     int64_t elapsed = 0;
     int32_t received = 0;   // length of the last datagram read
@@ -110,7 +111,7 @@ struct exchange_state {
         if (w::get_be16(msg, tv::off::length) != length - TV_HDR_LEN) return false;
         if (w::get_be16(msg, tv::off::command) != command || !tv::checksum_ok(msg)) return false;
         // A refusal is a header; an answer carries what the operation reads.
-        return w::get_u8(msg, tv::off::status) != TV_HDR_STATUS_OK || length >= resp.size();
+        return w::get_u8(msg, tv::off::status) != TV_HDR_STATUS_OK || length >= min_answer;
     }
 };
 
@@ -118,12 +119,13 @@ struct exchange_state {
 
 namespace tv {
 
-exchanged exchange_message(tv_context* ctx, wire::bytes req, wire::bytes resp) {
+exchanged exchange_message(tv_context* ctx, wire::bytes req, wire::bytes resp,
+                           std::size_t min_answer) {
     set_checksum(req);
     const int64_t budget = Discover ? 3 * int64_t{g_ip_timeout} + 45 : int64_t{g_timeout};
     exchange_state x{ctx,  static_cast<int32_t>(wire::get_be32(req, off::seq)),
                      wire::get_be16(req, off::command), resp, std::max<int64_t>(g_ip_timeout, 0),
-                     g_strict_answers != 0};
+                     g_strict_answers != 0, min_answer != 0 ? min_answer : resp.size()};
     exchanged out;  // 106, length 0
     if (budget <= 0) return out;
     if (x.strict) x.deadline = steady::now() + std::chrono::milliseconds(budget * 3 / 2);

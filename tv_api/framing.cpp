@@ -92,9 +92,9 @@ void build_config_request(tv_context* ctx, wire::bytes msg, std::uint32_t subcmd
     wire::put_be32(msg, off::subcmd, subcmd);
 }
 
-exchanged exchange(tv_context* ctx, wire::bytes req, wire::bytes resp) {
+exchanged exchange(tv_context* ctx, wire::bytes req, wire::bytes resp, std::size_t min_answer) {
     std::fill(resp.begin(), resp.end(), std::uint8_t{0});
-    return exchange_message(ctx, req, resp);
+    return exchange_message(ctx, req, resp, min_answer);
 }
 
 }  // namespace tv

@@ -198,6 +198,14 @@ TV_EXPORT int32_t tv_switch_reset(tv_context *ctx);
 /* ---- Trap configuration and trap events ---- */
 
 /* ---- Management-variable get/set ---- */
+/* Sends a text request (a management variable, or a variable and its new value; at most 1471
+ * characters) and reads the switch's answer. The get fills *value with a text allocated by the
+ * library (release it with tv_smlfree) and *code with the switch's result code (0: carried
+ * out); the set fills *code only. A result code is not a failure: the call returns 0. */
+TV_EXPORT int32_t tv_smlget(tv_context *ctx, const char *request, char **value, int32_t *code);
+TV_EXPORT int32_t tv_smlset(tv_context *ctx, const char *request, int32_t *code);
+/* Frees the text of tv_smlget and sets the pointer to null. */
+TV_EXPORT void tv_smlfree(char **value);
 
 TV_END_DECLS
 

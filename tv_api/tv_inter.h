@@ -105,10 +105,12 @@ struct exchanged {
 };
 
 // The core of tv_exchange on a request of req.size() bytes whose header is written; fills its
-// checksum. The response buffer is not cleared first.
-exchanged exchange_message(tv_context* ctx, wire::bytes req, wire::bytes resp);
+// checksum. The response buffer is not cleared first. In strict mode an answer must be at least
+// `min_answer` bytes long; 0 asks for the whole response buffer (answers of a fixed length).
+exchanged exchange_message(tv_context* ctx, wire::bytes req, wire::bytes resp,
+                           std::size_t min_answer = 0);
 // Clears `resp` and exchanges `req` for it.
-exchanged exchange(tv_context* ctx, wire::bytes req, wire::bytes resp);
+exchanged exchange(tv_context* ctx, wire::bytes req, wire::bytes resp, std::size_t min_answer = 0);
 
 // Clears `msg` and writes the header of a request of msg.size() bytes.
 void build_request(tv_context* ctx, wire::bytes msg, std::uint16_t command);
