@@ -35,6 +35,7 @@ int help_for(std::string_view word) {
         return 1;
     }
     for (int i = 0; i < c->usage_count; ++i) telvar::print("%s", Usage[c->usage_first + i]);
+    telvar::print("%.*s", static_cast<int>(c->more_help.size()), c->more_help.data());
     return 0;
 }
 
