@@ -21,4 +21,10 @@ inline constexpr const char* bench_echo = "127.0.9.1";
 // Reliability: the fault schedule and the hostile switch.
 inline constexpr const char* fault_schedule_base = "127.0.70.2";
 inline constexpr const char* hostile_switch = "127.0.70.20";
+// Traps: a scripted switch and a socket standing for listeners; fabrics of the library's and
+// of the tool's trap tests.
+inline constexpr const char* traps_switch = "127.0.50.1";
+inline constexpr const char* traps_listener = "127.0.50.2";
+inline constexpr const char* traps_base = "127.0.51.2";
+inline constexpr const char* trap_tool_base = "127.0.52.2";
 }  // namespace tvtest::addr
