@@ -79,10 +79,6 @@ TEST_F(traps, changes_write_back_the_block_with_only_their_bytes_changed) {
     EXPECT_EQ(301, tv_get_trap_config(ctx, 0, 32, &c));
     // An answer too short to hold a block is not taken for one.
     EXPECT_EQ(200, tv_set_trap_config(ctx, 1, &five));
-    tv_trap_config_list list{7, nullptr};
-    EXPECT_EQ(106, tv_get_all_trap_configs(ctx, 0, &list));
-    EXPECT_EQ(0u, list.count);
-    tv_free_trap_configs(nullptr);
 
     // Nothing is written after a failed read, and nothing sent for a code outside the block.
     const std::size_t sent = sw.count();
@@ -101,7 +97,6 @@ TEST_F(traps, listener_takes_event_source_by_the_length_field_and_unregisters) {
     sw.script({reply(32)});
     tv_trap_listener* l = tv_trap_createlistener(ctx);
     ASSERT_NE(nullptr, l);
-    EXPECT_EQ(1, l->count);
     const sockaddr_in where = l->ctx->local_addr;
     const bytes reg = sw.received().back();
     EXPECT_EQ(ntohl(where.sin_addr.s_addr), tv::wire::get_be32(reg, 20));
@@ -148,9 +143,8 @@ TEST_F(traps, alert_reaches_at_most_twelve_listeners_and_its_status_is_the_resul
     const tv_trap_counter counter{11, 1, 0, -7};
     EXPECT_EQ(0, tv_set_trap_counter(ctx, &counter));
     EXPECT_EQ((subs{0x80, 10}), subcommands());
-    EXPECT_EQ(11, at(request(0), 20));
-    EXPECT_EQ(1, at(request(0), 21));
-    EXPECT_EQ(static_cast<std::uint32_t>(-7), tv::wire::get_be32(request(0), 24));
+    const bytes sent = request(0);
+    EXPECT_EQ((bytes{11, 1, 0, 0, 0xFF, 0xFF, 0xFF, 0xF9}), bytes(sent.begin() + 20, sent.begin() + 28));
     ASSERT_TRUE(sink.wait_for(12));
     EXPECT_FALSE(sink.wait_for(13, std::chrono::milliseconds(200)));
     const bytes alert = sink.received()[0];
