@@ -35,6 +35,22 @@ std::uint8_t byte_or_invalid(const char* text) {
     return v >= 0 && v <= 0xFF ? static_cast<std::uint8_t>(v) : 0xFF;
 }
 
+// The start of a trap command without options of its own: the usage text below two elements,
+// the global flags, and the context opened with at least `min` elements from the address.
+tv_context* open_trap_command(int32_t& argc, char**& argv, int32_t min) {
+    if (argc < 2) usage();
+    telvar::parse_options(argc, argv);
+    return open_ip_context(argc, argv, min, nullptr);
+}
+
+// `done` when the operation succeeded, else its error.
+void report(int32_t status, const char* done) {
+    if (status == 0)
+        print("%s", done);
+    else
+        print_error(tv_api_errno);
+}
+
 volatile std::sig_atomic_t interrupted = 0;
 
 void on_interrupt(int) { interrupted = 1; }
@@ -71,9 +87,7 @@ private:
 extern "C" {
 
 int32_t get_trap_config(int32_t argc, char** argv) {
-    if (argc < 2) usage();
-    telvar::parse_options(argc, argv);
-    telvar::command_context ctx{open_ip_context(argc, argv, 1, nullptr)};
+    telvar::command_context ctx{open_trap_command(argc, argv, 1)};
     if (!ctx) return tv_api_errno;
     tv_trapping_status status{};
     if (tv_get_trapping_status(ctx.get(), 0, &status) != 0) {
@@ -92,19 +106,14 @@ int32_t get_trap_config(int32_t argc, char** argv) {
 }
 
 int32_t set_trap_config(int32_t argc, char** argv) {
-    if (argc < 2) usage();
-    telvar::parse_options(argc, argv);
-    telvar::command_context ctx{open_ip_context(argc, argv, 5, nullptr)};
+    telvar::command_context ctx{open_trap_command(argc, argv, 5)};
     if (!ctx) return tv_api_errno;
     tv_trap_config config{};
     config.code = byte_or_invalid(argv[1]);
     config.status = std::strcmp(argv[2], "1") == 0 || std::strcmp(argv[2], "on") == 0 ? 1 : 0;
     config.rising = tv::to_int(argv[3]);
     config.falling = tv::to_int(argv[4]);
-    if (tv_set_trap_config(ctx.get(), 1, &config) == 0)
-        print("SUCCESS\n");
-    else
-        print_error(tv_api_errno);
+    report(tv_set_trap_config(ctx.get(), 1, &config), "SUCCESS\n");
     return ctx.close();
 }
 
@@ -134,10 +143,7 @@ int32_t set_trapping(int32_t argc, char** argv) {
             usage();
         }
     }
-    if (tv_set_trapping_status(ctx.get(), 1, &status) == 0)
-        print("SUCCESS\n");
-    else
-        print_error(tv_api_errno);
+    report(tv_set_trapping_status(ctx.get(), 1, &status), "SUCCESS\n");
     return ctx.close();
 }
 
@@ -205,19 +211,14 @@ int32_t trap_listen(int32_t argc, char** argv) {
 }
 
 int32_t trap_test(int32_t argc, char** argv) {
-    if (argc < 2) usage();
-    telvar::parse_options(argc, argv);
-    telvar::command_context ctx{open_ip_context(argc, argv, 3, nullptr)};
+    telvar::command_context ctx{open_trap_command(argc, argv, 3)};
     if (!ctx) return tv_api_errno;
     tv_trap_counter counter{};
     counter.index = byte_or_invalid(argv[1]);
     counter.value_b1 = 1;
     counter.mode = 0;
     counter.value = tv::to_int(argv[2]);
-    if (tv_set_trap_counter(ctx.get(), &counter) == 0)
-        print("message sent\n");
-    else
-        print_error(tv_api_errno);
+    report(tv_set_trap_counter(ctx.get(), &counter), "message sent\n");
     return ctx.close();
 }
 

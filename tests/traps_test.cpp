@@ -163,20 +163,9 @@ TEST_F(traps, alert_reaches_at_most_twelve_listeners_and_its_status_is_the_resul
 }
 
 // The simulator: counters that cross thresholds send traps to every listener.
-class traps_sim : public ::testing::Test {
+class traps_sim : public tvtest::fabric_test {
 protected:
-    tvtest::running_fabric fab{tvtest::addr::traps_base};
-    tv_context* ctx = nullptr;
-    void SetUp() override {
-        Discover = 0;
-        tv_api_open(nullptr);
-        ctx = tv_open(tvtest::addr::traps_base);
-        ASSERT_NE(nullptr, ctx);
-    }
-    void TearDown() override {
-        tv_close(ctx);
-        Discover = 1;
-    }
+    traps_sim() : fabric_test(tvtest::addr::traps_base) {}
     std::size_t listeners() {
         return fab.server().with_fabric([](sim::fabric& f) { return f.switches[0].get<sim::trap_state>().listeners.size(); });
     }
