@@ -18,22 +18,11 @@ namespace {
 namespace w = tv::wire;
 using bytes = std::vector<std::uint8_t>;
 
-class simulator : public ::testing::Test {
+class simulator : public tvtest::fabric_test {
 protected:
-    tvtest::running_fabric fab{tvtest::addr::simulator_base};
-    tv_context* ctx = nullptr;
+    simulator() : fabric_test(tvtest::addr::simulator_base) {}
     std::array<std::uint8_t, 512> resp{};
 
-    void SetUp() override {
-        Discover = 0;
-        tv_api_open(nullptr);
-        ctx = tv_open(tvtest::addr::simulator_base);
-        ASSERT_NE(nullptr, ctx);
-    }
-    void TearDown() override {
-        tv_close(ctx);
-        Discover = 1;
-    }
     // Exchanges a configuration request of `len` bytes; returns the answer's length.
     int32_t config(std::uint32_t sub, std::size_t len = 24, bytes payload = {}) {
         bytes req(len, 0);
