@@ -55,9 +55,9 @@ volatile std::sig_atomic_t interrupted = 0;
 
 void on_interrupt(int) { interrupted = 1; }
 
-// While it lives, SIGINT and SIGTERM only raise a flag, so that an interrupt ends listening
-// the way a key does: the listener is released and the process ends normally. A signal the
-// process was told to ignore stays ignored.
+// While it lives, SIGINT, SIGTERM and SIGHUP only raise a flag, so that an interrupt (or the
+// terminal going away) ends listening the way a key does: the listener is released and the
+// process ends normally. A signal the process was told to ignore stays ignored.
 class interrupt_catcher {
 public:
     interrupt_catcher() {
@@ -78,8 +78,8 @@ public:
     bool caught() const { return interrupted != 0; }
 
 private:
-    static constexpr std::array<int, 2> signals{SIGINT, SIGTERM};
-    std::array<struct sigaction, 2> old_{};
+    static constexpr std::array<int, 3> signals{SIGINT, SIGTERM, SIGHUP};
+    std::array<struct sigaction, signals.size()> old_{};
 };
 
 }  // namespace
