@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # The demo: starts the simulator on its default fabric (three switches on 127.0.0.2-4, linked
 # in a line) raising a trap every second, waits until it answers, runs a short tour of telvar
-# commands against it, and stops the simulator on every path, Ctrl-C included. TELVAR_DEMO_NET moves the fabric to
-# another /24 of loopback (default 127.0.0: the switches are .2, .3 and .4).
+# commands against it, and stops the simulator on every path, Ctrl-C included.
+# TELVAR_DEMO_NET moves the fabric to another /24 of loopback (default 127.0.0: the switches
+# are .2, .3 and .4).
 set -euo pipefail
 
 bin=${1:-build/bin}
