@@ -7,6 +7,7 @@
 #include "login_family.h"
 #include "port_family.h"
 #include "sml_family.h"
+#include "traps_family.h"
 
 namespace sim {
 
@@ -15,6 +16,7 @@ using families = family_list<
     port_family,
     login_family,
     chassis_family,
-    sml_family>;
+    sml_family,
+    trap_family>;
 
 }  // namespace sim

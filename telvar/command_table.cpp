@@ -37,6 +37,12 @@ constexpr std::array table{
     command{"passwd", t::passwd, 0, 0,
             "    telvar passwd [global flags] <ip-address> <new-password>\n"
             "\tchanges the password of the user of -u; needs -u and -p\n"},
+    command{"get_trap_config", get_trap_config, 49, 1},
+    command{"set_trap_config", set_trap_config, 50, 2},
+    command{"set_trapping", set_trapping, 52, 1},
+    command{"trap_listen", trap_listen, 53, 1,
+            "\twhere -t <seconds> stops listening after that time; a key stops it too\n"},
+    command{"trap_test", trap_test, 0, 0, "    telvar trap_test <ip-address> <counter> <value>\n"},
 };
 
 }  // namespace

@@ -80,7 +80,7 @@ void help_all() {
     telvar::print("\t-u <user> -p <password>\tlog in first, on switches that require it\n"
                   "\nmore commands:\n");
     for (const telvar::command& c : telvar::commands())
-        telvar::print("%.*s", static_cast<int>(c.help.size()), c.help.data());
+        if (c.usage_count == 0) telvar::print("%.*s", static_cast<int>(c.help.size()), c.help.data());
 }
 
 // A switch that answers "login required" gets the user told, once, how to give a login.

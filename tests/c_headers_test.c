@@ -7,6 +7,7 @@
 #include "utilmsg.h"
 #include "version.h"
 #include "utconfig.h"
+#include "traps.h"
 #include "telvar.h"
 
 _Static_assert(sizeof(tv_msg_header) == 16, "message header is 16 bytes");
@@ -15,6 +16,7 @@ _Static_assert(offsetof(tv_version_info, spare) == 44, "version record layout");
 _Static_assert(sizeof(tv_sysconfig) == 196, "system information record is 196 bytes");
 _Static_assert(offsetof(tv_chassis_status, gbic_type) == 12, "chassis status layout");
 _Static_assert(offsetof(tv_context, sock) == 8, "context layout");
+_Static_assert(offsetof(tv_trap_event, value) == 8 && sizeof(tv_trap_event) == 16, "trap event layout");
 
 int main(void) {
     unsigned char msg[20];

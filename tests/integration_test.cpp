@@ -12,21 +12,13 @@ namespace {
 using subs = std::vector<std::uint32_t>;
 using bytes = std::vector<std::uint8_t>;
 
-class integration : public ::testing::Test {
+class integration : public tvtest::fabric_test {
 protected:
-    tvtest::running_fabric fab{tvtest::addr::integration_base};  // sw1 .7.2, sw2 .7.3, sw3 .7.4
-    tv_context* ctx = nullptr;
+    integration() : fabric_test(tvtest::addr::integration_base) {}  // sw1 .7.2, sw2 .7.3, sw3 .7.4
 
     void SetUp() override {
-        Discover = 0;
-        tv_api_open(nullptr);
-        ctx = tv_open(tvtest::addr::integration_base);
-        ASSERT_NE(nullptr, ctx);
+        fabric_test::SetUp();
         fab.server().clear_records();
-    }
-    void TearDown() override {
-        tv_close(ctx);
-        Discover = 1;
     }
     template <class F>
     decltype(auto) sw(std::size_t i, F&& f) {

@@ -22,6 +22,7 @@
 #include "utilmsg.h"
 #include "version.h"
 #include "utconfig.h"
+#include "traps.h"
 
 /* The handle on one switch. Allocated by tv_opencontext, released by tv_close. */
 typedef struct tv_context {
@@ -196,6 +197,46 @@ TV_EXPORT int32_t tv_switch_reset(tv_context *ctx);
 /* ---- Firmware and file transfer ---- */
 
 /* ---- Trap configuration and trap events ---- */
+/* Reads the 300-byte trap configuration block into block: the current one (which 0) or the
+ * saved one. */
+TV_EXPORT int32_t tv_download_trap_config(tv_context *ctx, int32_t which, void *block);
+/* Writes a whole 300-byte block as the current configuration. */
+TV_EXPORT int32_t tv_upload_trap_config(tv_context *ctx, const void *block);
+/* Makes the current trap configuration the saved one. */
+TV_EXPORT int32_t tv_save_trap_config(tv_context *ctx);
+/* Fills list with the 32 trap codes' entries (allocated; release with tv_free_trap_configs). */
+TV_EXPORT int32_t tv_get_all_trap_configs(tv_context *ctx, int32_t which,
+                                          tv_trap_config_list *list);
+TV_EXPORT void tv_free_trap_configs(tv_trap_config_list *list);
+/* One trap code's entry; 301 for a code outside 0-31. */
+TV_EXPORT int32_t tv_get_trap_config(tv_context *ctx, int32_t which, int32_t code,
+                                     tv_trap_config *config);
+/* Read-modify-write of one code's entry (code 0-31, else 301 and nothing sent); save nonzero
+ * also saves. */
+TV_EXPORT int32_t tv_set_trap_config(tv_context *ctx, int32_t save, const tv_trap_config *config);
+/* Trapping on/off and the sample interval of the current configuration (which is not used). */
+TV_EXPORT int32_t tv_get_trapping_status(tv_context *ctx, int32_t which,
+                                         tv_trapping_status *status);
+TV_EXPORT int32_t tv_set_trapping_status(tv_context *ctx, int32_t save,
+                                         const tv_trapping_status *status);
+/* Adds (remove 0) or removes a listener: IPv4 address in network order, UDP port. 200 when the
+ * switch refuses. */
+TV_EXPORT int32_t tv_set_trap_listener(tv_context *ctx, uint32_t address, uint16_t port,
+                                       int32_t remove);
+/* Opens a listening context on a system-chosen port and registers it with the switch; null on
+ * failure with tv_api_errno set. */
+TV_EXPORT tv_trap_listener *tv_trap_createlistener(tv_context *ctx);
+/* Waits up to timeout_ms for one trap message (106 when none came; event untouched then). */
+TV_EXPORT int32_t tv_trap_listen(tv_trap_listener *listener, int32_t timeout_ms,
+                                 tv_trap_event *event);
+/* Unregisters the listener (a failure is not reported), closes its context and frees it. */
+TV_EXPORT int32_t tv_trap_release_listener(tv_context *ctx, tv_trap_listener *listener);
+/* Reads the listener table and sends a test alert (code 99) to each of its (at most 12)
+ * listeners; returns the status of the table's read. */
+TV_EXPORT int32_t tv_send_trap_alert(tv_context *ctx);
+/* Asks the switch to move a trap counter, then sends the test alert; returns the alert's
+ * status. */
+TV_EXPORT int32_t tv_set_trap_counter(tv_context *ctx, const tv_trap_counter *counter);
 
 /* ---- Management-variable get/set ---- */
 /* Sends a text request (a management variable, or a variable and its new value; at most 1471

@@ -24,4 +24,10 @@ inline constexpr const char* hostile_switch = "127.0.70.20";
 // Management variables, raw messages and accounts.
 inline constexpr const char* sml_switch = "127.0.60.1";
 inline constexpr const char* maintenance_base = "127.0.61.2";
+// Traps: a scripted switch and a socket standing for listeners; fabrics of the library's and
+// of the tool's trap tests.
+inline constexpr const char* traps_switch = "127.0.50.1";
+inline constexpr const char* traps_listener = "127.0.50.2";
+inline constexpr const char* traps_base = "127.0.51.2";
+inline constexpr const char* trap_tool_base = "127.0.52.2";
 }  // namespace tvtest::addr
