@@ -11,6 +11,7 @@ int main(int argc, char** argv) {
     std::printf("telvar benchmarks (ratios against the floor measured in this run)\n");
     bench::run_exchange_bench(out);
     bench::run_simulator_bench(out);
+    bench::run_discovery_bench(out);
     bench::run_fabric_bench(out, argv[0]);
     return 0;
 }

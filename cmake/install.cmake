@@ -3,7 +3,8 @@
 
 set(TELVAR_PUBLIC_HEADERS
   tv_api/tv_export.h tv_api/tv_errs.h tv_api/utilmsg.h tv_api/version.h tv_api/utconfig.h
-  tv_api/tv_api.h telvar/telvar.h)
+  tv_api/tv_api.h telvar/telvar.h
+  tv_api/traps.h)
 foreach(h IN LISTS TELVAR_EXTRA_PUBLIC_HEADERS)
   list(APPEND TELVAR_PUBLIC_HEADERS ${h})
 endforeach()

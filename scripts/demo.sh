@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # The demo: starts the simulator on its default fabric (three switches on 127.0.0.2-4, linked
-# in a line), waits until it answers, runs a short tour of telvar commands against it, and
-# stops the simulator on every path, Ctrl-C included. TELVAR_DEMO_NET moves the fabric to
-# another /24 of loopback (default 127.0.0: the switches are .2, .3 and .4).
+# in a line) raising a trap every second, waits until it answers, runs a short tour of telvar
+# commands against it, and stops the simulator on every path, Ctrl-C included.
+# TELVAR_DEMO_NET moves the fabric to another /24 of loopback (default 127.0.0: the switches
+# are .2, .3 and .4).
 set -euo pipefail
 
 bin=${1:-build/bin}
@@ -27,8 +28,8 @@ run() {
     "$bin/telvar" "$@"
 }
 
-echo "\$ switchsim &"
-"$bin/switchsim" --base "$sw1" >"$sim_out" 2>&1 &
+echo "\$ switchsim --trap-every 1 &"
+"$bin/switchsim" --base "$sw1" --trap-every 1 >"$sim_out" 2>&1 &
 sim_pid=$!
 
 # Wait until the first switch answers (at most about 10 s).
@@ -63,5 +64,19 @@ run port_state -s on "$sw2" 16
 # The third switch, reached through the first one by its Fibre Channel address.
 run version -f 10c000 "$sw1"
 run port_state -f 10c000 "$sw1" 3
+# Management variables: the port's settings as text.
+run smlget "$sw1" show port 3
+run smlset "$sw1" set port 3 speed 2
+run smlget "$sw1" show port 3
+
+# Traps: listen for a few seconds while the simulator raises them and a trap test runs beside.
+run set_trap_config "$sw1" 13 on 4 0
+echo
+echo "\$ telvar trap_listen -port 0 -t 4 $sw1 &"
+"$bin/telvar" trap_listen -port 0 -t 4 "$sw1" </dev/null &
+listen_pid=$!
+sleep 1.5
+run trap_test -port 0 "$sw1" 13 9
+wait "$listen_pid"
 echo
 echo "Demo complete."

@@ -52,7 +52,7 @@ dispatch_result dispatch(const handler_index& index, fabric& f, std::size_t owne
     }
     r.seq = w::get_be32(d, tv::off::seq);
     r.command = w::get_be16(d, tv::off::command);
-    if (r.command == TV_CMD_CONFIG) r.subcommand = w::get_be32(d, tv::off::subcmd);
+    if (has_subcommands(r.command)) r.subcommand = w::get_be32(d, tv::off::subcmd);
 
     const handler_entry* h = index.find(r.command, r.subcommand);
     r.name = h ? h->name : "unknown";
@@ -66,17 +66,18 @@ dispatch_result dispatch(const handler_index& index, fabric& f, std::size_t owne
         return r;
     }
 
-    request_ctx c{f, *r.sw, d, from_ip, from_port, {}, 0, false};
+    request_ctx c{f, *r.sw, d, from_ip, from_port, {}, 0, false, {}};
     families::each([&](const family_info& fi) {
         if (fi.on_request) fi.on_request(c);
     });
-    const auto& login = f.switches[*r.sw].get<login_state>();
+    auto& login = f.switches[*r.sw].get<login_state>();
     if (h == nullptr)
         c.status = TV_HDR_STATUS_UNKNOWN;
-    else if (h->needs_login && login.login_required && !login.sessions.contains(c.session()))
+    else if (h->needs_login && login.login_required && !login.session_active(c.session()))
         c.status = TV_HDR_STATUS_LOGIN;
     else
         h->fn(c);
+    r.sends = std::move(c.sends);
     if (c.silent) {
         r.what = dispatch_result::outcome::silent;
         return r;

@@ -31,6 +31,7 @@ struct dispatch_result {
     const char* name = "";          // the handler's name, "unknown" when there is none
     std::uint8_t status = 0;        // the answer's status byte
     std::vector<std::uint8_t> answer;  // the answer's bytes, its header not yet framed
+    std::vector<unsolicited> sends;    // datagrams to send besides the answer, framed
 };
 
 // `owner` is the switch whose address the datagram reached; the header's destination picks

@@ -7,7 +7,9 @@
 #include "login_family.h"
 #include "name_server_family.h"
 #include "port_family.h"
+#include "sml_family.h"
 #include "topology_family.h"
+#include "traps_family.h"
 
 namespace sim {
 
@@ -16,6 +18,8 @@ using families = family_list<
     port_family,
     login_family,
     chassis_family,
+    sml_family,
+    trap_family,
     topology_family,
     name_server_family>;
 

@@ -14,10 +14,16 @@
 // server) names it too, as `using fabric_state = ...;`, and finds it in the fabric.
 #pragma once
 
+#include <netinet/in.h>
+
+#include <chrono>
 #include <cstdint>
 #include <span>
 #include <string_view>
 #include <tuple>
+#include <vector>
+
+#include "utilmsg.h"
 
 namespace sim {
 
@@ -27,10 +33,33 @@ struct fabric;
 class fields;
 
 using handler_fn = void (*)(request_ctx&);
+using sim_clock = std::chrono::steady_clock;
+
+// The commands whose requests carry a 32-bit sub-command word at offset 16, which picks the
+// handler; every other command has one handler.
+constexpr bool has_subcommands(std::uint16_t command) {
+    return command == TV_CMD_CONFIG || command == TV_CMD_ONLINE_TEST || command == TV_CMD_TRAP;
+}
+
+// A datagram a switch sends on its own rather than as an answer (a trap to a listener). The
+// server sends it from the socket of the switch (or, for a switch without an address, of the
+// switch the request came in by) and records and captures it like an answer.
+struct unsolicited {
+    std::size_t sw = 0;  // the switch that sends it
+    sockaddr_in to{};
+    std::vector<std::uint8_t> bytes;  // the whole datagram, framed by the family
+};
+
+// A family's work between requests: called by the server's loop once the time it last returned
+// has come (and again whenever a test changes the fabric from outside). It may change the
+// fabric and queue datagrams in `out`; it returns when it wants to be called next
+// (sim_clock::time_point::max(): not on its own).
+using tick_fn = sim_clock::time_point (*)(fabric& f, sim_clock::time_point now,
+                                          std::vector<unsolicited>& out);
 
 struct handler_entry {
     std::uint16_t command;
-    std::uint32_t subcommand;  // only for the configuration command 0x30
+    std::uint32_t subcommand;  // for the commands that have sub-commands (has_subcommands)
     handler_fn fn;
     bool needs_login;          // refused with 0x0E on a switch that requires a login
     const char* name;          // for the request log
@@ -51,6 +80,8 @@ struct family_info {
     void (*loaded)(switch_state& s) = nullptr;
     // A switch reset: the saved set becomes active again; sessions and runs end.
     void (*on_reset)(switch_state& s) = nullptr;
+    // Work on a timer (tick_fn); null for a family that only answers requests.
+    tick_fn on_tick = nullptr;
     // Fields of the fabric object itself (beside "switches" and "links") and their reader,
     // which runs once the switches and links are read, so it may also settle what depends on
     // the whole fabric. It runs whether or not the file has any of the fields.

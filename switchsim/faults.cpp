@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "family.h"
 #include "utilmsg.h"
 
 namespace sim {
@@ -124,7 +125,7 @@ fault_effects fault_plan::decide(std::uint16_t command, std::uint32_t subcommand
     std::uniform_real_distribution<double> coin(0.0, 1.0);
     for (auto& r : rules_) {
         if (r.command && *r.command != command) continue;
-        if (r.subcommand && (command != TV_CMD_CONFIG || *r.subcommand != subcommand)) continue;
+        if (r.subcommand && (!has_subcommands(command) || *r.subcommand != subcommand)) continue;
         if (r.count == 0) continue;
         if (r.probability < 1.0 && coin(rng_) >= r.probability) continue;
         if (r.count > 0) --r.count;

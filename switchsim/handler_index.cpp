@@ -9,9 +9,9 @@ namespace sim {
 
 namespace {
 
-// Only the configuration command has sub-commands; every other command is one key.
+// Commands without sub-commands are one key each.
 std::uint64_t key_of(std::uint16_t command, std::uint32_t subcommand) {
-    return std::uint64_t{command} << 32 | (command == TV_CMD_CONFIG ? subcommand : 0);
+    return std::uint64_t{command} << 32 | (has_subcommands(command) ? subcommand : 0);
 }
 
 }  // namespace
@@ -27,7 +27,7 @@ std::optional<handler_index> handler_index::build(std::span<const family_info* c
             if (!fresh) {
                 char what[64];
                 std::snprintf(what, sizeof what, "command 0x%x sub-command 0x%x", h.command,
-                              h.command == TV_CMD_CONFIG ? h.subcommand : 0u);
+                              has_subcommands(h.command) ? h.subcommand : 0u);
                 error = "families '" + std::string(it->second->name) + "' and '" +
                         std::string(f->name) + "' both handle " + what;
                 return std::nullopt;

@@ -28,6 +28,7 @@ struct request_ctx {
     std::vector<std::uint8_t> answer;  // the whole answer; header and checksum filled later
     std::uint8_t status = 0;
     bool silent = false;       // the switch sends no answer
+    std::vector<unsolicited> sends;  // datagrams the switch sends after its answer (traps)
 
     switch_state& self() { return fab.switches[sw]; }
     // This switch's sub-record of family state S.

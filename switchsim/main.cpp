@@ -1,6 +1,7 @@
 // switchsim: serves the management protocol of a simulated Fibre Channel fabric on loopback.
 #include <arpa/inet.h>
 
+#include <chrono>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -31,13 +32,18 @@ constexpr const char* help_text =
     "                     that its first switch gets ADDR)\n"
     "  --login-required   every switch refuses configuration commands (status 0x0E) until\n"
     "                     the manager logs in (default account admin / password)\n"
+    "  --login-expiry S   a login ends after S seconds without a request (default 32400)\n"
     "  --fault RULE       inject a fault into answers; may be repeated. RULE is\n"
     "                     KIND[=VALUE][,cmd=C][,sub=S][,p=P][,count=N] with KIND one of\n"
     "                     drop, silence, delay=MS, duplicate, reorder, stale, corrupt,\n"
-    "                     status=BYTE; cmd and sub select a command and configuration\n"
-    "                     sub-command (all requests when absent), p a probability,\n"
+    "                     status=BYTE; cmd and sub select a command and its sub-command\n"
+    "                     (sub alone: of 0x30; all requests when absent), p a probability,\n"
     "                     count the number of times. Example: --fault drop,cmd=0x7,p=0.5\n"
     "  --seed N           seed of the fault injection (default 1)\n"
+    "  --trap-every SECONDS\n"
+    "                     every SECONDS (fractions allowed), each switch moves the counter of\n"
+    "                     its next enabled trap code across a threshold, which sends a trap to\n"
+    "                     its registered listeners while trapping is on (for demos)\n"
     "  --capture FILE     write every datagram received and sent to a pcap file\n"
     "  -v, --verbose      log one line per request on standard error\n"
     "  -h, --help         print this text\n"
@@ -106,6 +112,8 @@ int main(int argc, char** argv) {
     std::string generate_text;
     std::string base_text;
     bool login_required = false;
+    long login_expiry = -1;
+    double trap_every_s = 0;
     for (int i = 1; i < argc; ++i) {
         const std::string_view a = argv[i];
         const auto value = [&](const char* what) -> const char* {
@@ -121,7 +129,8 @@ int main(int argc, char** argv) {
         } else if (a == "--login-required") {
             login_required = true;
         } else if (a == "--fabric" || a == "--generate" || a == "--base" || a == "--fault" ||
-                   a == "--seed" || a == "--capture") {
+                   a == "--seed" || a == "--capture" || a == "--login-expiry" ||
+                   a == "--trap-every") {
             const char* v = value(argv[i]);
             if (v == nullptr) return usage_error(std::string(a) + " needs a value");
             if (a == "--fabric") {
@@ -132,6 +141,18 @@ int main(int argc, char** argv) {
                 base_text = v;
             } else if (a == "--capture") {
                 opts.capture_path = v;
+            } else if (a == "--login-expiry") {
+                char* end = nullptr;
+                login_expiry = std::strtol(v, &end, 10);
+                if (*v == '\0' || *end != '\0' || login_expiry < 0 || login_expiry > 31536000)
+                    return usage_error(std::string("bad --login-expiry '") + v + "'");
+            } else if (a == "--trap-every") {
+                char* end = nullptr;
+                trap_every_s = std::strtod(v, &end);
+                // At least a millisecond, at most a day.
+                if (*v == '\0' || *end != '\0' || !(trap_every_s >= 0.001 && trap_every_s <= 86400))
+                    return usage_error(std::string("--trap-every ") + v +
+                                       ": seconds from 0.001 to 86400");
             } else if (a == "--seed") {
                 char* end = nullptr;
                 const unsigned long seed = std::strtoul(v, &end, 0);
@@ -179,7 +200,15 @@ int main(int argc, char** argv) {
         f = std::move(*loaded);
         if (!base_text.empty()) sim::move_addresses(f, base.s_addr);
     }
-    if (login_required)
-        for (auto& s : f.switches) s.get<sim::login_state>().login_required = true;
+    for (auto& s : f.switches) {
+        auto& login = s.get<sim::login_state>();
+        if (login_required) login.login_required = true;
+        if (login_expiry >= 0) login.expiry = std::chrono::seconds(login_expiry);
+    }
+    if (trap_every_s > 0)
+        for (auto& s : f.switches)
+            s.get<sim::trap_state>().raise_every =
+                std::chrono::duration_cast<sim::sim_clock::duration>(
+                    std::chrono::duration<double>(trap_every_s));
     return serve(std::move(f), opts);
 }

@@ -93,11 +93,16 @@ void server::run() {
                                    next_timeout_ms());
         if (n < 0 && errno != EINTR) break;
         for (int i = 0; i < n; ++i) {
-            if (events[i].data.u64 == UINT64_MAX) continue;  // woken to stop
+            if (events[i].data.u64 == UINT64_MAX) {  // woken: to stop, or to replan the timers
+                std::uint64_t count = 0;
+                (void)!::read(wake_fd_, &count, sizeof count);
+                continue;
+            }
             serve_socket(events[i].data.u64);
         }
         std::lock_guard lock(mu_);
         release_due();
+        run_ticks();
     }
     std::lock_guard lock(mu_);
     capture_.flush();
@@ -152,7 +157,7 @@ void server::handle(std::size_t ep, std::span<const std::uint8_t> d, const socka
         const std::string who = fabric_.switches[r.sw.value_or(endpoints_[ep].sw)].name;
         std::fprintf(opts_.log_out, "%s <- %s %s (cmd 0x%02x", who.c_str(), text_of(from).c_str(),
                      r.name, r.command);
-        if (r.command == TV_CMD_CONFIG) std::fprintf(opts_.log_out, " sub 0x%x", r.subcommand);
+        if (has_subcommands(r.command)) std::fprintf(opts_.log_out, " sub 0x%x", r.subcommand);
         if (r.what == outcome::answered)
             std::fprintf(opts_.log_out, ") seq %u: status 0x%02x, %zu bytes\n", r.seq, r.status,
                          std::max<std::size_t>(r.answer.size(), TV_MIN_MSG_LEN));
@@ -160,6 +165,7 @@ void server::handle(std::size_t ep, std::span<const std::uint8_t> d, const socka
             std::fprintf(opts_.log_out, ") seq %u: %s\n", r.seq, verdict.c_str());
     }
     if (r.what == outcome::answered) send_answer(ep, from, r, d);
+    send_unsolicited(ep, r.sends);
 }
 
 // Fault effects are drawn first; every datagram sent is then framed once, by frame_answer.
@@ -176,6 +182,8 @@ void server::send_answer(std::size_t ep, const sockaddr_in& to, const dispatch_r
     if (fx.drop) {
         ++stats_.dropped;
         if (opts_.verbose && opts_.log_out) std::fprintf(opts_.log_out, "   answer dropped (fault)\n");
+        // A lost answer still takes its turn: what was held back for that manager goes now.
+        release_held(to, {});
         return;
     }
     const std::uint64_t peer = peer_key(to.sin_addr.s_addr, ntohs(to.sin_port));
@@ -205,22 +213,63 @@ void server::send_answer(std::size_t ep, const sockaddr_in& to, const dispatch_r
 }
 
 void server::send_now(std::size_t ep, const sockaddr_in& to, std::span<const std::uint8_t> bytes) {
+    transmit(ep, to, bytes);
+    release_held(to, bytes);
+}
+
+void server::transmit(std::size_t ep, const sockaddr_in& to, std::span<const std::uint8_t> bytes) {
     ::sendto(endpoints_[ep].fd, bytes.data(), bytes.size(), 0,
              reinterpret_cast<const sockaddr*>(&to), sizeof to);
     keep(record::direction::out, ep, to, bytes);
     if (capture_.is_open()) capture_.write(endpoints_[ep].addr, to, bytes);
-    // Answers held back for this manager follow the one just sent.
-    for (auto it = scheduled_.begin(); it != scheduled_.end();) {
+}
+
+// Datagrams of a switch leave from its own socket; a switch reached only through the fabric
+// uses the socket of `ep`. Faults apply to answers only.
+void server::send_unsolicited(std::size_t ep, const std::vector<unsolicited>& sends) {
+    for (const auto& u : sends) {
+        std::size_t from = ep;
+        for (std::size_t i = 0; i < endpoints_.size(); ++i)
+            if (endpoints_[i].sw == u.sw) from = i;
+        if (opts_.verbose && opts_.log_out != nullptr)
+            std::fprintf(opts_.log_out, "%s -> %s unsolicited, %zu bytes\n",
+                         fabric_.switches[u.sw].name.c_str(), text_of(u.to).c_str(), u.bytes.size());
+        transmit(from, u.to, u.bytes);
+    }
+}
+
+void server::run_ticks() {
+    const auto now = sim_clock::now();
+    if (now < next_tick_ || endpoints_.empty()) return;
+    std::vector<unsolicited> out;
+    next_tick_ = sim_clock::time_point::max();
+    families::each([&](const family_info& f) {
+        if (f.on_tick != nullptr) next_tick_ = std::min(next_tick_, f.on_tick(fabric_, now, out));
+    });
+    send_unsolicited(0, out);
+}
+
+void server::replan_ticks() {
+    next_tick_ = sim_clock::time_point::min();
+    if (wake_fd_ >= 0) {
+        const std::uint64_t one = 1;
+        (void)!::write(wake_fd_, &one, sizeof one);
+    }
+}
+
+// An answer held back for this manager follows the one just sent (or lost), `after` itself
+// excepted.
+void server::release_held(const sockaddr_in& to, std::span<const std::uint8_t> after) {
+    for (auto it = scheduled_.begin(); it != scheduled_.end(); ++it) {
         if (it->held && it->to.sin_addr.s_addr == to.sin_addr.s_addr &&
-            it->to.sin_port == to.sin_port && it->bytes.data() != bytes.data()) {
+            it->to.sin_port == to.sin_port && it->bytes.data() != after.data()) {
             scheduled held = std::move(*it);
-            it = scheduled_.erase(it);
+            scheduled_.erase(it);
             held.held = false;
             held.due = std::chrono::steady_clock::time_point::min();
             scheduled_.push_back(std::move(held));
-            break;
+            return;
         }
-        ++it;
     }
 }
 
@@ -239,12 +288,14 @@ void server::release_due() {
 
 int server::next_timeout_ms() const {
     std::lock_guard lock(mu_);
-    if (scheduled_.empty()) return -1;
-    const auto now = std::chrono::steady_clock::now();
-    auto due = scheduled_.front().due;
+    auto due = next_tick_;
     for (const auto& s : scheduled_) due = std::min(due, s.due);
+    if (due == sim_clock::time_point::max()) return -1;
+    const auto now = sim_clock::now();
     if (due <= now) return 0;
-    return static_cast<int>(std::chrono::ceil<std::chrono::milliseconds>(due - now).count());
+    // The wait is an int of milliseconds: a timer far away is waited for in steps.
+    const auto ms = std::chrono::ceil<std::chrono::milliseconds>(due - now).count();
+    return static_cast<int>(std::min<long long>(ms, 60 * 60 * 1000));
 }
 
 void server::keep(record::direction dir, std::size_t ep, const sockaddr_in& peer,

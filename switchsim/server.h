@@ -4,6 +4,10 @@
 // It can run on the caller's thread (run) or on a thread of its own (start), which is how the
 // tests run a fabric in-process. Everything the loop touches is guarded by one mutex, so a
 // test may read or change the fabric and read the record of datagrams while it serves.
+//
+// Besides answers, switches send datagrams of their own (traps): queued by a handler with its
+// answer, or by a family's timer hook (family_info::on_tick), which the loop calls when due by
+// bounding its wait. Both leave from a switch's socket and are recorded like answers.
 #pragma once
 
 #include <netinet/in.h>
@@ -71,9 +75,16 @@ public:
     // Ends run(); safe from any thread and from a signal handler.
     void stop();
 
+    // Runs f on the fabric under the lock. The timer hooks are called again afterwards, since
+    // f may have changed what they plan.
     template <class F>
     decltype(auto) with_fabric(F&& f) {
+        struct replan {
+            server& s;
+            ~replan() { s.replan_ticks(); }
+        };
         std::lock_guard lock(mu_);
+        replan after{*this};
         return f(fabric_);
     }
     std::vector<record> records() const;
@@ -103,8 +114,13 @@ private:
     void send_now(std::size_t ep, const sockaddr_in& to, std::span<const std::uint8_t> bytes);
     void send_answer(std::size_t ep, const sockaddr_in& to, const dispatch_result& r,
                      std::span<const std::uint8_t> request);
+    void release_held(const sockaddr_in& to, std::span<const std::uint8_t> after);
     void release_due();
     int next_timeout_ms() const;
+    void transmit(std::size_t ep, const sockaddr_in& to, std::span<const std::uint8_t> bytes);
+    void send_unsolicited(std::size_t ep, const std::vector<unsolicited>& sends);
+    void run_ticks();
+    void replan_ticks();  // with mu_ held
     void keep(record::direction dir, std::size_t ep, const sockaddr_in& peer,
               std::span<const std::uint8_t> bytes);
 
@@ -123,6 +139,7 @@ private:
     server_stats stats_;
     pcap_writer capture_;
     std::vector<scheduled> scheduled_;
+    sim_clock::time_point next_tick_ = sim_clock::time_point::min();  // of the timer hooks
     std::map<std::uint64_t, std::vector<std::uint8_t>> last_answer_;  // for stale answers
 };
 

@@ -23,6 +23,29 @@ constexpr std::array table{
     command{"port_state", t::port_state, 18, 1},
     command{"port_type", t::port_type, 19, 1},
     command{"switch_reset", switch_reset, 47, 1},
+    command{"message", message, 48, 1},
+    // Commands that the usage text does not list.
+    command{"smlget", smlget, 0, 0,
+            "    telvar smlget [global flags] <ip-address> <words...>\n"
+            "\twhere the words name a management variable, e.g. show port 3\n"},
+    command{"smlset", smlset, 0, 0,
+            "    telvar smlset [global flags] <ip-address> <words...>\n"
+            "\twhere the words name a variable and its value, e.g. set port 3 speed 2\n"},
+    command{"user_add", t::user_add, 0, 0,
+            "    telvar user_add [global flags] <ip-address> <user> <password> <level>\n"
+            "\twhere level is 1, 2 or 3 (3 manages accounts); needs -u and -p\n"},
+    command{"user_delete", t::user_delete, 0, 0,
+            "    telvar user_delete [global flags] <ip-address> <user>\n"
+            "\twhere user is not the one of -u; needs -u and -p\n"},
+    command{"passwd", t::passwd, 0, 0,
+            "    telvar passwd [global flags] <ip-address> <new-password>\n"
+            "\tchanges the password of the user of -u; needs -u and -p\n"},
+    command{"get_trap_config", get_trap_config, 49, 1},
+    command{"set_trap_config", set_trap_config, 50, 2},
+    command{"set_trapping", set_trapping, 52, 1},
+    command{"trap_listen", trap_listen, 53, 1,
+            "\twhere -t <seconds> stops listening after that time; a key stops it too\n"},
+    command{"trap_test", trap_test, 0, 0, "    telvar trap_test <ip-address> <counter> <value>\n"},
 };
 
 }  // namespace

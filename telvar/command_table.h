@@ -14,7 +14,10 @@ struct command {
     std::string_view word;
     command_fn fn;
     int usage_first;  // index of its first line in the Usage table
-    int usage_count;  // and how many lines it has there
+    int usage_count;  // and how many lines it has there (0 for a command the text does not list)
+    // What `telvar help WORD` prints after those lines: the synopsis of a command the usage
+    // text does not list, or an option it does not mention.
+    std::string_view help{};
 };
 
 std::span<const command> commands();

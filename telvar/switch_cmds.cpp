@@ -1,7 +1,17 @@
 // Switch-level commands of the tool: discover, version and chassis_status.
+#include <unistd.h>
+
+#include <algorithm>
 #include <array>
+#include <cerrno>
+#include <climits>
+#include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
 
 #include "command_context.h"
 #include "option_loop.h"
@@ -18,17 +28,64 @@ struct discovery_deleter {
     void operator()(char** result) const { tv_free_discovery(result, nullptr); }
 };
 
+// More addresses than this are a mistake more often than a plan: they need --all.
+constexpr std::uint64_t unchecked_range = 65536;
+
+// The count of the discover command: a whole number, not a text whose leading digits atoi
+// would take.
+std::optional<std::uint64_t> count_of(const char* text) {
+    if (text == nullptr || *text == '\0' || std::strspn(text, "0123456789") != std::strlen(text))
+        return std::nullopt;
+    errno = 0;
+    const unsigned long long n = std::strtoull(text, nullptr, 10);
+    if (errno != 0) {
+        errno = 0;
+        return std::nullopt;
+    }
+    return n;
+}
+
+[[noreturn]] void refuse(const std::string& why) {
+    std::fprintf(stderr, "telvar: discover: %s\n", why.c_str());
+    usage();
+}
+
+void show_progress(uint32_t done, uint32_t total, void*) {
+    std::fprintf(stderr, "\rprobed %u of %u addresses", done, total);
+    if (done == total) std::fprintf(stderr, "\r\033[K");
+}
+
 }  // namespace
 
 // discover <base-ip-address> <range>, or discover -m <ip-mask> <base-ip-address>: one
-// answering address a line, in probing order.
+// answering address a line, in probing order. -j N keeps N probes in flight (the same addresses
+// in the same order); ranges above 65536 addresses need --all.
 int32_t discover(int32_t argc, char** argv) {
+    bool all = false;
+    // --all is the tool's own word, not an option letter of the command framework.
+    for (int32_t i = 1; i < argc; ++i) {
+        if (std::string_view(argv[i]) != "--all") continue;
+        all = true;
+        std::copy(argv + i + 1, argv + argc + 1, argv + i);
+        --argc;
+        break;
+    }
     const char* mask = nullptr;
-    constexpr std::array<option_def, 1> own{{{'m', true}}};
-    parse_options(argc, argv, own, [&](char, const char* value) { mask = value; });
+    const char* jobs = nullptr;
+    constexpr std::array<option_def, 2> own{{{'m', true}, {'j', true}}};
+    parse_options(argc, argv, own,
+                  [&](char letter, const char* value) { (letter == 'm' ? mask : jobs) = value; });
     if (argc < (mask ? 1 : 2)) usage();
+    if (argc > (mask ? 1 : 2)) refuse(std::string("unexpected '") + argv[mask ? 1 : 2] + "'");
+    int32_t in_flight = 0;
+    if (jobs != nullptr) {
+        const auto j = count_of(jobs);
+        if (!j || *j < 1 || *j > 65536) refuse(std::string("-j takes 1 to 65536, not '") + jobs + "'");
+        in_flight = static_cast<int32_t>(*j);
+    }
 
     uint32_t* list = nullptr;
+    std::uint64_t probes = 0;
     if (mask != nullptr) {
         list = tv_ip_values_from_mask(argv[0], mask);
         if (list == nullptr) {
@@ -36,9 +93,27 @@ int32_t discover(int32_t argc, char** argv) {
             print_error(tv_api_errno);
             return tv_api_errno;
         }
+        while (list[probes] != 0) ++probes;
+    } else {
+        const auto n = count_of(argv[1]);
+        if (!n) refuse(std::string("the range must be a number of addresses, not '") + argv[1] + "'");
+        probes = *n;
     }
-    const int32_t count = mask ? 0 : tv::to_int(argv[1]);
-    std::unique_ptr<char*, discovery_deleter> found{tv_discover(list, argv[0], count)};
+    if (probes > unchecked_range && !all) {
+        std::free(list);
+        refuse(std::to_string(probes) + " addresses; more than " + std::to_string(unchecked_range) +
+               " need --all");
+    }
+    if (probes > 0xFFFFFFFFull - 1) {
+        std::free(list);
+        refuse("the range cannot go beyond the last IPv4 address");
+    }
+    const auto count = static_cast<int32_t>(std::min<std::uint64_t>(probes, INT32_MAX));
+    const bool progress = in_flight > 0 && isatty(STDERR_FILENO);
+    std::unique_ptr<char*, discovery_deleter> found{
+        in_flight > 0 ? tv_discover_parallel(list, argv[0], count, in_flight,
+                                             progress ? show_progress : nullptr, nullptr)
+                      : tv_discover(list, argv[0], count)};
     std::free(list);
     if (!found) {
         print_error(tv_api_errno);

@@ -124,10 +124,41 @@ TV_EXPORT int32_t show_port_state(const tv_port_state *state, int32_t port);
 /* MFS mode of one port, or of ports 0 to Max_Ports - 1 for TV_ALL_PORTS. */
 TV_EXPORT int32_t show_port_mfs_modes(int32_t port, const tv_port_mfs_modes *modes);
 
+/* ---- Trap commands ---- */
+/* get_trap_config [global flags] ip-address: trapping, sample interval and the table of every
+ * trap code. */
+TV_EXPORT int32_t get_trap_config(int32_t argc, char **argv);
+/* The trap configuration table (or "No trap configuration data to print\n"). */
+TV_EXPORT void show_trap_configs(const tv_trap_config_list *list);
+/* set_trap_config [global flags] ip-address trapcode enabled rising falling: changes one code
+ * and saves ("1" or "on" enable it). */
+TV_EXPORT int32_t set_trap_config(int32_t argc, char **argv);
+/* set_trapping [-i interval] [-t enabled|disabled] [global flags] ip-address: changes and
+ * saves trapping and the sample interval. */
+TV_EXPORT int32_t set_trapping(int32_t argc, char **argv);
+/* Whether a key is waiting on standard input (above 0), without reading it; 0 or -1 when
+ * standard input is no terminal of this process's. */
+TV_EXPORT int32_t _kbhit(void);
+/* trap_listen [-t seconds] [global flags] ip-address: prints trap events until a key is
+ * pressed, the time is up or the process is interrupted, then unregisters. */
+TV_EXPORT int32_t trap_listen(int32_t argc, char **argv);
+/* trap_test [global flags] ip-address counter value: sets a trap counter of the switch and
+ * sends a test alert to its listeners ("message sent\n"). */
+TV_EXPORT int32_t trap_test(int32_t argc, char **argv);
+
 /* ---- Maintenance commands ---- */
 /* switch_reset [global flags] ip-address: sends the reset message; "SUCCESS\n" means only
  * that it was sent. */
 TV_EXPORT int32_t switch_reset(int32_t argc, char **argv);
+/* smlget [global flags] ip-address words...: sends the words, joined by blanks (at most 255
+ * characters), as a management-variable get; prints the value in double quotes and a result
+ * code above 0. */
+TV_EXPORT int32_t smlget(int32_t argc, char **argv);
+/* smlset [global flags] ip-address words...: as smlget for a set; "SUCCESS\n" on code 0. */
+TV_EXPORT int32_t smlset(int32_t argc, char **argv);
+/* message [global flags] ip-address input_file_name: sends the message written in the file
+ * (one hexadecimal word per line) and dumps the 512-byte answer buffer, a word a line. */
+TV_EXPORT int32_t message(int32_t argc, char **argv);
 
 TV_END_DECLS
 

@@ -16,4 +16,9 @@ int32_t nameserver(int32_t argc, char** argv);
 int32_t port_state(int32_t argc, char** argv);
 int32_t port_type(int32_t argc, char** argv);
 
+// User accounts, acting as the user of -u and -p.
+int32_t user_add(int32_t argc, char** argv);
+int32_t user_delete(int32_t argc, char** argv);
+int32_t passwd(int32_t argc, char** argv);
+
 }  // namespace telvar::tool

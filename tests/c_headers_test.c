@@ -7,6 +7,7 @@
 #include "utilmsg.h"
 #include "version.h"
 #include "utconfig.h"
+#include "traps.h"
 #include "namesrvr.h"
 #include "telvar.h"
 
@@ -16,6 +17,7 @@ _Static_assert(offsetof(tv_version_info, spare) == 44, "version record layout");
 _Static_assert(sizeof(tv_sysconfig) == 196, "system information record is 196 bytes");
 _Static_assert(offsetof(tv_chassis_status, gbic_type) == 12, "chassis status layout");
 _Static_assert(offsetof(tv_context, sock) == 8, "context layout");
+_Static_assert(offsetof(tv_trap_event, value) == 8 && sizeof(tv_trap_event) == 16, "trap event layout");
 _Static_assert(sizeof(tv_switch_link) == 28, "a link record is 28 bytes");
 _Static_assert(sizeof(tv_nameserver_entry) == 584, "a name-server record is 584 bytes");
 _Static_assert(sizeof(tv_initiators) == 356, "the initiator record is 356 bytes");

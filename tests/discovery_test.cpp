@@ -84,6 +84,31 @@ TEST_F(discovery, count_from_a_base_probes_consecutive_addresses) {
     tv_free_discovery(found, nullptr);
 }
 
+TEST_F(discovery, parallel_discovery_finds_what_the_sequential_one_finds_in_its_order) {
+    add_switch(1, false);
+    add_switch(2, true);
+    add_switch(3, false);
+    add_switch(4, true);
+    add_switch(6, true);  // .5 has nobody listening at all
+    char** found = tv_discover_parallel(nullptr, tvtest::addr::discovery_base, 6, 4, nullptr, nullptr);
+    ASSERT_NE(nullptr, found);
+    EXPECT_EQ((std::vector<std::string>{loopback(2), loopback(4), loopback(6)}), texts(found));
+    EXPECT_EQ((std::map<int, std::size_t>{{1, 3}, {2, 1}, {3, 3}, {4, 1}, {6, 1}}), probes());
+    tv_free_discovery(found, nullptr);
+
+    // A list: the last entry is not probed, as in the sequential discovery.
+    uint32_t list[] = {addr(loopback(6)), addr(loopback(2)), addr(loopback(4)), 0};
+    found = tv_discover_parallel(list, nullptr, 0, 64, nullptr, nullptr);
+    ASSERT_NE(nullptr, found);
+    EXPECT_EQ((std::vector<std::string>{loopback(6), loopback(2)}), texts(found));
+    tv_free_discovery(found, nullptr);
+
+    EXPECT_EQ(nullptr, tv_discover_parallel(nullptr, tvtest::addr::discovery_base, 3, 0, nullptr, nullptr));
+    EXPECT_EQ(301, tv_api_errno);
+    EXPECT_EQ(nullptr, tv_discover_parallel(nullptr, tvtest::addr::discovery_base, -1, 8, nullptr, nullptr));
+    EXPECT_EQ(301, tv_api_errno);
+}
+
 TEST_F(discovery, late_answers_from_the_previous_address_are_not_taken_for_the_next) {
     // 127.0.4.5 answers each probe only after its own three cycles are over, so its answers
     // reach the scan socket while 127.0.4.6, which is silent, is being probed.

@@ -12,21 +12,13 @@ namespace {
 using subs = std::vector<std::uint32_t>;
 using bytes = std::vector<std::uint8_t>;
 
-class integration : public ::testing::Test {
+class integration : public tvtest::fabric_test {
 protected:
-    tvtest::running_fabric fab{tvtest::addr::integration_base};  // sw1 .7.2, sw2 .7.3, sw3 .7.4
-    tv_context* ctx = nullptr;
+    integration() : fabric_test(tvtest::addr::integration_base) {}  // sw1 .7.2, sw2 .7.3, sw3 .7.4
 
     void SetUp() override {
-        Discover = 0;
-        tv_api_open(nullptr);
-        ctx = tv_open(tvtest::addr::integration_base);
-        ASSERT_NE(nullptr, ctx);
+        fabric_test::SetUp();
         fab.server().clear_records();
-    }
-    void TearDown() override {
-        tv_close(ctx);
-        Discover = 1;
     }
     template <class F>
     decltype(auto) sw(std::size_t i, F&& f) {
@@ -172,6 +164,13 @@ TEST_F(integration, login_and_user_accounts) {
     EXPECT_EQ(nullptr, sw(0, [](sim::switch_state& s) { return s.get<sim::login_state>().find_user("tester"); }));
 
     ASSERT_EQ(0, tv_logout(ctx));
+    EXPECT_EQ(-1, tv_get_num_of_ports(ctx));
+    EXPECT_EQ(TV_ERR_LOGIN_REQUIRED, tv_api_errno);
+
+    // A login ends once it has been idle for longer than the switch's expiry.
+    sw(0, [](sim::switch_state& s) { s.get<sim::login_state>().expiry = std::chrono::seconds(0); });
+    ASSERT_EQ(0, tv_login(ctx, "admin", "password"));
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
     EXPECT_EQ(-1, tv_get_num_of_ports(ctx));
     EXPECT_EQ(TV_ERR_LOGIN_REQUIRED, tv_api_errno);
 }

@@ -18,22 +18,11 @@ namespace {
 namespace w = tv::wire;
 using bytes = std::vector<std::uint8_t>;
 
-class simulator : public ::testing::Test {
+class simulator : public tvtest::fabric_test {
 protected:
-    tvtest::running_fabric fab{tvtest::addr::simulator_base};
-    tv_context* ctx = nullptr;
+    simulator() : fabric_test(tvtest::addr::simulator_base) {}
     std::array<std::uint8_t, 512> resp{};
 
-    void SetUp() override {
-        Discover = 0;
-        tv_api_open(nullptr);
-        ctx = tv_open(tvtest::addr::simulator_base);
-        ASSERT_NE(nullptr, ctx);
-    }
-    void TearDown() override {
-        tv_close(ctx);
-        Discover = 1;
-    }
     // Exchanges a configuration request of `len` bytes; returns the answer's length.
     int32_t config(std::uint32_t sub, std::size_t len = 24, bytes payload = {}) {
         bytes req(len, 0);
@@ -237,7 +226,7 @@ TEST(fabric_file, reads_a_small_fabric_and_names_the_field_of_an_error) {
     EXPECT_EQ(1, f->links[0].port_a);
 
     const std::string deep = std::string(200000, '[') + std::string(200000, ']');
-    const std::array<std::pair<std::string, const char*>, 19> bad{{
+    const std::array<std::pair<std::string, const char*>, 21> bad{{
         {R"({"switches": [{"ports": [{"type": "X"}]}]})",
          "switches[0].ports[0].type: expected one of F, FL, T, SL, TL"},
         {R"({"switches": [{"chassis": 64}]})", "switches[0].chassis: 64 is above 63"},
@@ -256,6 +245,8 @@ TEST(fabric_file, reads_a_small_fabric_and_names_the_field_of_an_error) {
         {R"({"switches": [{"users": [{"id": "a"}, {"id": "a"}]}]})", "switches[0].users[1].id: 'a' is used twice"},
         {R"({"switches": [{"ip": "127.0.0.2"}, {"name": "sw1"}]})", "fabric: switch sw1: the name is used twice"},
         {R"({"switches": [{}]})", "fabric: no switch has an IP address"},
+        {R"({"switches": [{"traps": [{"code": 32}]}]})", "switches[0].traps[0].code: 32 is above 31"},
+        {R"({"switches": [{"traps": [{"code": 3}, {"code": 3}]}]})", "switches[0].traps[1].code: trap code 3 is given twice"},
         {R"({"switches": [{"ports": [{"devices": [{"port_wwn": "2100005e00530501", "node_wwn": "2000005e00530501"},
                                                 {"port_wwn": "2100005e00530502", "node_wwn": "2000005e00530502"}]}]}]})",
          "switches[0].ports[0].devices[1]: another device of the port has ALPA 0"},

@@ -103,9 +103,9 @@ uint32_t restore_dest_addr(tv_context* ctx) {
     return previous_dest_addr;
 }
 
-exchanged exchange(tv_context* ctx, wire::bytes req, wire::bytes resp) {
+exchanged exchange(tv_context* ctx, wire::bytes req, wire::bytes resp, std::size_t min_answer) {
     std::fill(resp.begin(), resp.end(), std::uint8_t{0});
-    return exchange_message(ctx, req, resp);
+    return exchange_message(ctx, req, resp, min_answer);
 }
 
 }  // namespace tv

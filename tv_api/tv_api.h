@@ -22,6 +22,7 @@
 #include "utilmsg.h"
 #include "version.h"
 #include "utconfig.h"
+#include "traps.h"
 #include "namesrvr.h"
 
 /* The handle on one switch. Allocated by tv_opencontext, released by tv_close. */
@@ -47,6 +48,13 @@ TV_EXPORT extern int32_t g_ip_timeout;        /* ms of one wait for a response (
 TV_EXPORT extern int32_t g_timeout;           /* exchange budget in normal mode (500) */
 TV_EXPORT extern int32_t Discover;            /* discovery mode: short waits, small budget (1) */
 TV_EXPORT extern int32_t Long_Poll;           /* every wait lasts up to 2 s (0) */
+/* Strict answer mode (0: off, as every operation is defined; our programs turn it on). An
+ * exchange then takes a datagram as the answer only when it comes from the address and port
+ * the request went to, its checksum is right, its command is the request's, its length field
+ * matches what arrived, and a successful answer is at least as long as the operation expects;
+ * anything else is read past like a stale answer and counted. The exchange also ends after one
+ * and a half times its budget in wall-clock milliseconds, however many datagrams arrive. */
+TV_EXPORT extern int32_t g_strict_answers;
 TV_EXPORT extern char gVersion[40];           /* filled by tv_api_version */
 
 /* ---- Message framing and status codes ---- */
@@ -84,6 +92,11 @@ TV_EXPORT int32_t tv_get_ip_timeout(void);
 TV_EXPORT int32_t tv_get_timeout(void);
 TV_EXPORT int32_t tv_set_ip_timeout(int32_t value);
 TV_EXPORT int32_t tv_set_timeout(int32_t value);
+/* Turns strict answer mode on (nonzero) or off; returns the previous setting. */
+TV_EXPORT int32_t tv_set_strict_answers(int32_t on);
+TV_EXPORT int32_t tv_get_strict_answers(void);
+/* Datagrams that strict mode has read past since the process started. */
+TV_EXPORT uint32_t tv_get_discarded_answers(void);
 TV_EXPORT int32_t tv_send(tv_context *ctx, const void *msg, int32_t len);
 TV_EXPORT int32_t tv_recv(tv_context *ctx, void *buf, int32_t capacity);
 TV_EXPORT int32_t poll_sock(int32_t sock);
@@ -118,6 +131,14 @@ TV_EXPORT int32_t calc_revision(int32_t revision);
  * answered as a null-terminated array of texts, or null with tv_api_errno set. */
 TV_EXPORT char **tv_discover(const uint32_t *list, const char *base, int32_t count);
 TV_EXPORT void tv_free_discovery(char **result, uint32_t *list);
+/* Called as a parallel discovery goes: probes finished so far, and all of them. */
+typedef void (*tv_discover_progress)(uint32_t done, uint32_t total, void *arg);
+/* The same addresses, in the same order, as tv_discover over the same arguments, found with up
+ * to in_flight probes outstanding at once (each tried 3 times, 60 ms apart). progress may be
+ * null. The result is released with tv_free_discovery; null with tv_api_errno set on failure
+ * (301 for in_flight below 1 or a negative count). Leaves Discover as it is. */
+TV_EXPORT char **tv_discover_parallel(const uint32_t *list, const char *base, int32_t count,
+                                      int32_t in_flight, tv_discover_progress progress, void *arg);
 /* The addresses of the range that base and mask give (network order), ended by 0; null when
  * the mask has no zero bit or the list cannot be allocated. */
 TV_EXPORT uint32_t *tv_ip_values_from_mask(const char *base, const char *mask);
@@ -208,8 +229,56 @@ TV_EXPORT int32_t tv_switch_reset(tv_context *ctx);
 /* ---- Firmware and file transfer ---- */
 
 /* ---- Trap configuration and trap events ---- */
+/* Reads the 300-byte trap configuration block into block: the current one (which 0) or the
+ * saved one. */
+TV_EXPORT int32_t tv_download_trap_config(tv_context *ctx, int32_t which, void *block);
+/* Writes a whole 300-byte block as the current configuration. */
+TV_EXPORT int32_t tv_upload_trap_config(tv_context *ctx, const void *block);
+/* Makes the current trap configuration the saved one. */
+TV_EXPORT int32_t tv_save_trap_config(tv_context *ctx);
+/* Fills list with the 32 trap codes' entries (allocated; release with tv_free_trap_configs). */
+TV_EXPORT int32_t tv_get_all_trap_configs(tv_context *ctx, int32_t which,
+                                          tv_trap_config_list *list);
+TV_EXPORT void tv_free_trap_configs(tv_trap_config_list *list);
+/* One trap code's entry; 301 for a code outside 0-31. */
+TV_EXPORT int32_t tv_get_trap_config(tv_context *ctx, int32_t which, int32_t code,
+                                     tv_trap_config *config);
+/* Read-modify-write of one code's entry (code 0-31, else 301 and nothing sent); save nonzero
+ * also saves. */
+TV_EXPORT int32_t tv_set_trap_config(tv_context *ctx, int32_t save, const tv_trap_config *config);
+/* Trapping on/off and the sample interval of the current configuration (which is not used). */
+TV_EXPORT int32_t tv_get_trapping_status(tv_context *ctx, int32_t which,
+                                         tv_trapping_status *status);
+TV_EXPORT int32_t tv_set_trapping_status(tv_context *ctx, int32_t save,
+                                         const tv_trapping_status *status);
+/* Adds (remove 0) or removes a listener: IPv4 address in network order, UDP port. 200 when the
+ * switch refuses. */
+TV_EXPORT int32_t tv_set_trap_listener(tv_context *ctx, uint32_t address, uint16_t port,
+                                       int32_t remove);
+/* Opens a listening context on a system-chosen port and registers it with the switch; null on
+ * failure with tv_api_errno set. */
+TV_EXPORT tv_trap_listener *tv_trap_createlistener(tv_context *ctx);
+/* Waits up to timeout_ms for one trap message (106 when none came; event untouched then). */
+TV_EXPORT int32_t tv_trap_listen(tv_trap_listener *listener, int32_t timeout_ms,
+                                 tv_trap_event *event);
+/* Unregisters the listener (a failure is not reported), closes its context and frees it. */
+TV_EXPORT int32_t tv_trap_release_listener(tv_context *ctx, tv_trap_listener *listener);
+/* Reads the listener table and sends a test alert (code 99) to each of its (at most 12)
+ * listeners; returns the status of the table's read. */
+TV_EXPORT int32_t tv_send_trap_alert(tv_context *ctx);
+/* Asks the switch to move a trap counter, then sends the test alert; returns the alert's
+ * status. */
+TV_EXPORT int32_t tv_set_trap_counter(tv_context *ctx, const tv_trap_counter *counter);
 
 /* ---- Management-variable get/set ---- */
+/* Sends a text request (a management variable, or a variable and its new value; at most 1471
+ * characters) and reads the switch's answer. The get fills *value with a text allocated by the
+ * library (release it with tv_smlfree) and *code with the switch's result code (0: carried
+ * out); the set fills *code only. A result code is not a failure: the call returns 0. */
+TV_EXPORT int32_t tv_smlget(tv_context *ctx, const char *request, char **value, int32_t *code);
+TV_EXPORT int32_t tv_smlset(tv_context *ctx, const char *request, int32_t *code);
+/* Frees the text of tv_smlget and sets the pointer to null. */
+TV_EXPORT void tv_smlfree(char **value);
 
 TV_END_DECLS
 

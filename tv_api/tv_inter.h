@@ -11,6 +11,7 @@
 #include <cstdio>
 #include <span>
 #include <string_view>
+#include <netinet/in.h>
 #include <unistd.h>
 
 #include "tv_api.h"
@@ -79,9 +80,12 @@ int32_t send_datagram(tv_context* ctx, wire::cbytes msg);
 // count or -1.
 int32_t recv_datagram(tv_context* ctx, wire::bytes buf);
 // One wait for a datagram and, when one comes, its read, in a single blocking receive: the
-// exchange's hot path. Waits as long as poll_sock would. Returns 1 with the datagram's length
-// in `received`, 0 when the wait timed out, -1 when it failed.
-int wait_and_recv(tv_context* ctx, void* buf, int32_t capacity, int32_t& received);
+// exchange's hot path. Waits as long as poll_sock would, and never past `limit_ms` when it is
+// not negative. Returns 1 with the datagram's length in `received`, 0 when the wait timed out,
+// -1 when it failed. With `from`, also gives the sender and the datagram's whole length (which
+// may exceed the capacity: the rest is cut).
+int wait_and_recv(tv_context* ctx, void* buf, int32_t capacity, int32_t& received,
+                  sockaddr_in* from = nullptr, int limit_ms = -1);
 // Forgets what wait_and_recv knows of a socket that is being opened or closed.
 void forget_socket(int sock);
 // Sleeps for `microseconds` (below one second).
@@ -105,10 +109,12 @@ struct exchanged {
 };
 
 // The core of tv_exchange on a request of req.size() bytes whose header is written; fills its
-// checksum. The response buffer is not cleared first.
-exchanged exchange_message(tv_context* ctx, wire::bytes req, wire::bytes resp);
+// checksum. The response buffer is not cleared first. In strict mode an answer must be at least
+// `min_answer` bytes long; 0 asks for the whole response buffer (answers of a fixed length).
+exchanged exchange_message(tv_context* ctx, wire::bytes req, wire::bytes resp,
+                           std::size_t min_answer = 0);
 // Clears `resp` and exchanges `req` for it.
-exchanged exchange(tv_context* ctx, wire::bytes req, wire::bytes resp);
+exchanged exchange(tv_context* ctx, wire::bytes req, wire::bytes resp, std::size_t min_answer = 0);
 
 // Clears `msg` and writes the header of a request of msg.size() bytes.
 void build_request(tv_context* ctx, wire::bytes msg, std::uint16_t command);
@@ -128,6 +134,9 @@ int32_t config_query(tv_context* ctx, std::uint32_t subcmd, Decode&& decode) {
     if (x.ok()) decode(wire::cbytes{resp});
     return x.status;
 }
+
+// Counts a datagram that strict mode read past.
+void count_discarded();
 
 // The core of tv_listen.
 int32_t listen_message(tv_context* ctx, wire::bytes buf, int32_t timeout_ms);

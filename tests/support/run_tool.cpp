@@ -14,16 +14,23 @@ extern char** environ;
 
 namespace tvtest {
 
-tool_result run_tool(const std::string& program, const std::vector<std::string>& args,
-                     const std::vector<std::string>& env, int limit_s) {
-    tool_result r;
+child_tool::child_tool(const std::string& program, const std::vector<std::string>& args,
+                       const std::vector<std::string>& env, bool close_stdin) {
     int out[2], err[2];
-    if (::pipe2(out, O_CLOEXEC) != 0 || ::pipe2(err, O_CLOEXEC) != 0) return r;
+    if (::pipe2(out, O_CLOEXEC) != 0) return;
+    if (::pipe2(err, O_CLOEXEC) != 0) {
+        ::close(out[0]);
+        ::close(out[1]);
+        return;
+    }
     posix_spawn_file_actions_t fa;
     posix_spawn_file_actions_init(&fa);
     posix_spawn_file_actions_adddup2(&fa, out[1], 1);
     posix_spawn_file_actions_adddup2(&fa, err[1], 2);
-    posix_spawn_file_actions_addopen(&fa, 0, "/dev/null", O_RDONLY, 0);
+    if (close_stdin)
+        posix_spawn_file_actions_addclose(&fa, 0);
+    else
+        posix_spawn_file_actions_addopen(&fa, 0, "/dev/null", O_RDONLY, 0);
 
     std::vector<std::string> argv_s{program};
     argv_s.insert(argv_s.end(), args.begin(), args.end());
@@ -37,26 +44,41 @@ tool_result run_tool(const std::string& program, const std::vector<std::string>&
     for (auto& e : env_s) envp.push_back(e.data());
     envp.push_back(nullptr);
 
-    pid_t pid = -1;
-    const int rc = posix_spawn(&pid, program.c_str(), &fa, nullptr, argv.data(), envp.data());
+    const int rc = posix_spawn(&pid_, program.c_str(), &fa, nullptr, argv.data(), envp.data());
     posix_spawn_file_actions_destroy(&fa);
     ::close(out[1]);
     ::close(err[1]);
     if (rc != 0) {
+        pid_ = -1;
         ::close(out[0]);
         ::close(err[0]);
-        return r;
+        return;
     }
+    out_ = out[0];
+    err_ = err[0];
+}
 
+child_tool::~child_tool() {
+    if (pid_ > 0) {
+        ::kill(pid_, SIGKILL);
+        ::waitpid(pid_, nullptr, 0);
+    }
+    if (out_ >= 0) ::close(out_);
+    if (err_ >= 0) ::close(err_);
+}
+
+tool_result child_tool::finish(int limit_s) {
+    tool_result r;
+    if (pid_ <= 0) return r;
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(limit_s);
-    pollfd fds[2] = {{out[0], POLLIN, 0}, {err[0], POLLIN, 0}};
+    pollfd fds[2] = {{out_, POLLIN, 0}, {err_, POLLIN, 0}};
     std::string* sinks[2] = {&r.out, &r.err};
     int open_pipes = 2;
     while (open_pipes > 0) {
         const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
             deadline - std::chrono::steady_clock::now());
         if (left.count() <= 0) {
-            ::kill(pid, SIGKILL);
+            ::kill(pid_, SIGKILL);
             break;
         }
         if (::poll(fds, 2, static_cast<int>(left.count())) < 0 && errno != EINTR) break;
@@ -75,10 +97,17 @@ tool_result run_tool(const std::string& program, const std::vector<std::string>&
     }
     for (auto& f : fds)
         if (f.fd >= 0) ::close(f.fd);
+    out_ = err_ = -1;
     int wstatus = 0;
-    ::waitpid(pid, &wstatus, 0);
+    ::waitpid(pid_, &wstatus, 0);
+    pid_ = -1;
     r.status = WIFEXITED(wstatus) ? WEXITSTATUS(wstatus) : -1;
     return r;
+}
+
+tool_result run_tool(const std::string& program, const std::vector<std::string>& args,
+                     const std::vector<std::string>& env, int limit_s) {
+    return child_tool(program, args, env).finish(limit_s);
 }
 
 }  // namespace tvtest

@@ -1,6 +1,8 @@
 // Runs a program of the project as a child process and collects its exit status and output.
 #pragma once
 
+#include <sys/types.h>
+
 #include <string>
 #include <vector>
 
@@ -12,8 +14,27 @@ struct tool_result {
     std::string err;   // standard error
 };
 
-// Runs `program` with `args`; the child is killed after `limit_s` seconds. Extra environment
-// entries ("NAME=value") are added to the inherited environment.
+// A program started as a child process, with standard input from /dev/null (or closed), while
+// the test goes on; finish() collects what it printed.
+class child_tool {
+public:
+    // Extra environment entries ("NAME=value") are added to the inherited environment.
+    child_tool(const std::string& program, const std::vector<std::string>& args,
+               const std::vector<std::string>& env = {}, bool close_stdin = false);
+    ~child_tool();  // kills a child that finish() has not collected
+    child_tool(const child_tool&) = delete;
+    child_tool& operator=(const child_tool&) = delete;
+
+    pid_t pid() const { return pid_; }
+    // Reads its output until it exits; the child is killed after `limit_s` seconds.
+    tool_result finish(int limit_s = 60);
+
+private:
+    pid_t pid_ = -1;
+    int out_ = -1, err_ = -1;
+};
+
+// Runs `program` with `args` to its end; the child is killed after `limit_s` seconds.
 tool_result run_tool(const std::string& program, const std::vector<std::string>& args,
                      const std::vector<std::string>& env = {}, int limit_s = 60);
 

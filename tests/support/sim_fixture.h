@@ -3,6 +3,7 @@
 #pragma once
 
 #include <arpa/inet.h>
+#include <gtest/gtest.h>
 
 #include <memory>
 #include <string>
@@ -48,6 +49,29 @@ public:
 
 private:
     std::unique_ptr<sim::server> srv_;
+};
+
+// A fabric at `base` and a context on its first switch in normal mode: the fixture of tests of
+// operations against the simulator.
+class fabric_test : public ::testing::Test {
+protected:
+    explicit fabric_test(const char* base) : fab{base}, base_(base) {}
+    void SetUp() override {
+        Discover = 0;
+        tv_api_open(nullptr);
+        ctx = tv_open(base_);
+        ASSERT_NE(nullptr, ctx);
+    }
+    void TearDown() override {
+        tv_close(ctx);
+        Discover = 1;
+    }
+
+    running_fabric fab;
+    tv_context* ctx = nullptr;
+
+private:
+    const char* base_;
 };
 
 }  // namespace tvtest

@@ -18,6 +18,18 @@ inline constexpr const char* simulator_base = "127.0.6.2";
 inline constexpr const char* integration_base = "127.0.7.2";
 inline constexpr const char* telvar_base = "127.0.8.2";
 inline constexpr const char* bench_echo = "127.0.9.1";
+// Reliability: the fault schedule and the hostile switch.
+inline constexpr const char* fault_schedule_base = "127.0.70.2";
+inline constexpr const char* hostile_switch = "127.0.70.20";
+// Management variables, raw messages and accounts.
+inline constexpr const char* sml_switch = "127.0.60.1";
+inline constexpr const char* maintenance_base = "127.0.61.2";
+// Traps: a scripted switch and a socket standing for listeners; fabrics of the library's and
+// of the tool's trap tests.
+inline constexpr const char* traps_switch = "127.0.50.1";
+inline constexpr const char* traps_listener = "127.0.50.2";
+inline constexpr const char* traps_base = "127.0.51.2";
+inline constexpr const char* trap_tool_base = "127.0.52.2";
 // The fabric view: scripted switches, then fabrics of the simulator.
 inline constexpr const char* topology_switch = "127.0.21.1";
 inline constexpr const char* name_server_switch = "127.0.21.2";

@@ -1,0 +1,173 @@
+// The trap commands of the tool: their displays, and the real binary against a fabric of the
+// simulator running in this process: listening beside a trap test, stopping on a key of a
+// pseudo-terminal, on an interrupt and on the time limit, and never leaving a registration.
+#include <gtest/gtest.h>
+#include <poll.h>
+#include <pty.h>
+#include <sys/wait.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <csignal>
+#include <regex>
+#include <thread>
+
+#include "support/command_output.h"
+#include "support/run_tool.h"
+#include "support/sim_fixture.h"
+#include "support/test_addresses.h"
+#include "trap_display.h"
+#include "traps_decode.h"
+#include "traps_family.h"
+
+namespace {
+
+using args = std::vector<std::string>;
+
+const std::string sw1 = tvtest::addr::trap_tool_base;  // 127.0.52.2; sw3 is .4
+const std::string sw3 = "127.0.52.4";
+const std::string config_header =
+    "Trap  Trap         Thresholds     Trap       \n"
+    "Code  Status    Rising   Falling  Description\n"
+    "----  --------  -------  -------  --------------------------------------------\n";
+const std::string stamp = "[A-Z][a-z]{2} [ 0-9][0-9] [0-9]{2}:[0-9]{2}:[0-9]{2} ";
+
+std::vector<std::string> lines_of(const std::string& text) {
+    std::vector<std::string> out;
+    std::size_t from = 0;
+    for (std::size_t nl; (nl = text.find('\n', from)) != std::string::npos; from = nl + 1)
+        out.push_back(text.substr(from, nl - from));
+    return out;
+}
+
+TEST(trap_displays, event_lines_and_an_empty_configuration) {
+    tvtest::captured_output out;
+    tv_trap_config_list list{0, nullptr};
+    show_trap_configs(&list);
+    EXPECT_EQ("No trap configuration data to print\n", out.take());
+
+    const std::time_t when = 1700000000;
+    char text[32];
+    const std::string ts = std::string(ctime_r(&when, text) + 4).substr(0, 16);
+    EXPECT_EQ(ts + "  12   104000  port  3  rising   000000025  000000025\n",
+              telvar::trap_event_line({0x104000, 3, 12, 0, 25, 25}, when));
+    // The ASIC's number does not fit the column; an alert type without a name prints nothing.
+    EXPECT_EQ(ts + "  30   10c000  asic     falling  000000001  -000000002\n",
+              telvar::trap_event_line({0x10C000, 1, 30, 1, 1, -2}, when));
+    EXPECT_EQ(ts + "  02   000000                    000000000  -000000001\n",
+              telvar::trap_event_line({0, 9, 2, 7, 0, -1}, when));
+}
+
+class trap_tool : public ::testing::Test {
+protected:
+    tvtest::running_fabric fab{tvtest::addr::trap_tool_base};
+
+    tvtest::tool_result telvar(const args& a) { return tvtest::run_tool(TELVAR_BIN, a); }
+    template <class F>
+    auto traps(std::size_t sw, F&& f) {
+        return fab.server().with_fabric([&](sim::fabric& fb) { return f(fb.switches[sw].get<sim::trap_state>()); });
+    }
+    std::size_t listeners() { return traps(0, [](sim::trap_state& t) { return t.listeners.size(); }); }
+    // Waits, bounded, until sw1 has a listener: the tool has registered.
+    bool registered() {
+        for (int i = 0; i < 1000 && listeners() == 0; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        return listeners() == 1;
+    }
+    static std::string table_of(const std::string& events) {
+        return "listening at: 127\\.[0-9.]+:[0-9]+\n\n" + std::string(telvar::trap_event_header) + events + "stopped\n";
+    }
+};
+
+TEST_F(trap_tool, listen_beside_a_trap_test_prints_the_switchs_trap_then_stopped) {
+    // Standard input closed: no key can be read, the time limit ends it.
+    tvtest::child_tool listen{TELVAR_BIN, {"trap_listen", "-port", "0", "-t", "3", sw1}, {}, true};
+    ASSERT_TRUE(registered());
+    EXPECT_EQ("message sent\n", telvar({"trap_test", "-port", "0", sw1, "11", "25"}).out);
+    const auto r = listen.finish(20);
+    EXPECT_EQ(0, r.status);
+    EXPECT_TRUE(std::regex_match(r.out, std::regex(table_of(
+                    stamp + "  11   104000  port  1  rising   000000025  000000025\n" +
+                    stamp + "  99   000000           falling  000000000  000000000\n"))))
+        << r.out;
+    EXPECT_EQ(0u, listeners());
+}
+
+TEST_F(trap_tool, an_interrupt_stops_listening_and_unregisters) {
+    tvtest::child_tool listen{TELVAR_BIN, {"trap_listen", "-port", "0", sw1}};
+    ASSERT_TRUE(registered());
+    ::kill(listen.pid(), SIGINT);
+    const auto r = listen.finish(20);
+    EXPECT_EQ(0, r.status);
+    EXPECT_TRUE(std::regex_match(r.out, std::regex(table_of("")))) << r.out;
+    EXPECT_EQ(0u, listeners());
+}
+
+TEST_F(trap_tool, a_key_on_the_terminal_stops_listening_and_the_mode_is_restored) {
+    int terminal = -1;
+    const pid_t pid = ::forkpty(&terminal, nullptr, nullptr, nullptr);
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {
+        ::execl(TELVAR_BIN, TELVAR_BIN, "trap_listen", "-port", "0", sw1.c_str(), nullptr);
+        ::_exit(127);
+    }
+    ASSERT_TRUE(registered());
+    ASSERT_EQ(1, ::write(terminal, "q", 1));
+    std::string out;
+    pollfd p{terminal, POLLIN, 0};
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (out.find("stopped") == std::string::npos && std::chrono::steady_clock::now() < deadline) {
+        char buf[512];
+        if (::poll(&p, 1, 100) <= 0) continue;
+        const ssize_t n = ::read(terminal, buf, sizeof buf);
+        if (n <= 0) break;
+        out.append(buf, static_cast<std::size_t>(n));
+    }
+    if (out.find("stopped") == std::string::npos) ::kill(pid, SIGKILL);
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << out;
+    EXPECT_NE(std::string::npos, out.find("stopped\r\n")) << out;
+    termios mode{};
+    ASSERT_EQ(0, ::tcgetattr(terminal, &mode));
+    EXPECT_TRUE(mode.c_lflag & ICANON);
+    ::close(terminal);
+    EXPECT_EQ(0u, listeners());
+}
+
+TEST_F(trap_tool, configuration_commands_show_change_and_save) {
+    // sw3: trapping off, interval 10000, code 11 enabled with 10 and 2.
+    auto r = telvar({"get_trap_config", "-port", "0", sw3});
+    EXPECT_EQ(0, r.status);
+    const auto lines = lines_of(r.out);
+    ASSERT_EQ(37u, lines.size()) << r.out;
+    const std::string head = "Trapping: disabled\nSample Interval: 10000 ms\n" + config_header;
+    EXPECT_EQ(head, r.out.substr(0, head.size()));
+    EXPECT_EQ("11    enabled   10       2        Fibre Port CRC Error                        ", lines[16]);
+    EXPECT_EQ("23    disabled  0        0        From fcFPortAddressIdErrors: assigned 12-05-", lines[28]);
+
+    const auto code5 = [&] {
+        return traps(2, [](sim::trap_state& t) {
+            return std::pair{tv::decode_trap_config(t.active, 5), tv::decode_trap_config(t.saved, 5)};
+        });
+    };
+    for (const auto& [word, status] : {std::pair{"yes", 0}, std::pair{"on", 1}}) {
+        EXPECT_EQ("SUCCESS\n", telvar({"set_trap_config", "-port", "0", sw3, "5", word, "7", "-3"}).out);
+        const auto [active, saved] = code5();
+        EXPECT_EQ(status, active.status) << word;
+        EXPECT_EQ(7, saved.rising);
+        EXPECT_EQ(-3, saved.falling);
+    }
+    EXPECT_EQ("Error: Invalid Parameter\n", telvar({"set_trap_config", "-port", "0", sw3, "300", "1", "1", "1"}).out);
+
+    EXPECT_EQ("SUCCESS\n", telvar({"set_trapping", "-port", "0", "-t", "enabled", "-i", "2500", sw3}).out);
+    const auto trapping = traps(2, [](sim::trap_state& t) { return tv::decode_trapping(t.saved); });
+    EXPECT_EQ(1, trapping.enabled);
+    EXPECT_EQ(2500, trapping.interval);
+    r = telvar({"set_trapping", "-port", "0", "-t", "maybe", sw3});
+    EXPECT_EQ(1, r.status);
+    EXPECT_EQ(0u, r.out.find("telvar  version"));
+
+    EXPECT_EQ("    telvar trap_test <ip-address> <counter> <value>\n", telvar({"help", "trap_test"}).out);
+}
+
+}  // namespace
