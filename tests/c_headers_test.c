@@ -15,6 +15,7 @@ _Static_assert(offsetof(tv_version_info, spare) == 44, "version record layout");
 _Static_assert(sizeof(tv_sysconfig) == 196, "system information record is 196 bytes");
 _Static_assert(offsetof(tv_chassis_status, gbic_type) == 12, "chassis status layout");
 _Static_assert(offsetof(tv_context, sock) == 8, "context layout");
+_Static_assert(offsetof(tv_sl_port_zones, ids) == 4, "SL zone ids: the count, then one word a port");
 
 int main(void) {
     unsigned char msg[20];
