@@ -19,6 +19,14 @@ constexpr std::array table{
     command{"chassis_status", t::chassis_status, 5, 1},
     command{"port_state", t::port_state, 18, 1},
     command{"port_type", t::port_type, 19, 1},
+    command{"get_zone", t::get_zone, 29, 2},
+    command{"set_zone", t::set_zone, 31, 2},
+    command{"disable_zone_type", disable_zone_type, 33, 2},
+    command{"ns_zone_type", ns_zone_type, 36, 2},
+    command{"wwn_zone", wwn_zone, 38, 4},
+    command{"get_wwn_zone", get_wwn_zone, 42, 1},
+    command{"set_wwn_zone", set_wwn_zone, 43, 2},
+    command{"rem_wwn_zone", rem_wwn_zone, 45, 1},
     command{"switch_reset", switch_reset, 47, 1},
 };
 
