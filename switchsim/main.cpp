@@ -27,6 +27,7 @@ constexpr const char* help_text =
     "                     that its first switch gets ADDR)\n"
     "  --login-required   every switch refuses configuration commands (status 0x0E) until\n"
     "                     the manager logs in (default account admin / password)\n"
+    "  --login-expiry S   a login ends after S seconds without a request (default 32400)\n"
     "  --fault RULE       inject a fault into answers; may be repeated. RULE is\n"
     "                     KIND[=VALUE][,cmd=C][,sub=S][,p=P][,count=N] with KIND one of\n"
     "                     drop, silence, delay=MS, duplicate, reorder, stale, corrupt,\n"
@@ -58,6 +59,7 @@ int main(int argc, char** argv) {
     std::string fabric_path;
     std::string base_text;
     bool login_required = false;
+    long login_expiry = -1;
     for (int i = 1; i < argc; ++i) {
         const std::string_view a = argv[i];
         const auto value = [&](const char* what) -> const char* {
@@ -73,7 +75,7 @@ int main(int argc, char** argv) {
         } else if (a == "--login-required") {
             login_required = true;
         } else if (a == "--fabric" || a == "--base" || a == "--fault" || a == "--seed" ||
-                   a == "--capture") {
+                   a == "--capture" || a == "--login-expiry") {
             const char* v = value(argv[i]);
             if (v == nullptr) return usage_error(std::string(a) + " needs a value");
             if (a == "--fabric") {
@@ -82,6 +84,11 @@ int main(int argc, char** argv) {
                 base_text = v;
             } else if (a == "--capture") {
                 opts.capture_path = v;
+            } else if (a == "--login-expiry") {
+                char* end = nullptr;
+                login_expiry = std::strtol(v, &end, 10);
+                if (*v == '\0' || *end != '\0' || login_expiry < 0 || login_expiry > 31536000)
+                    return usage_error(std::string("bad --login-expiry '") + v + "'");
             } else if (a == "--seed") {
                 char* end = nullptr;
                 const unsigned long seed = std::strtoul(v, &end, 0);
@@ -116,8 +123,11 @@ int main(int argc, char** argv) {
         f = std::move(*loaded);
         if (!base_text.empty()) sim::move_addresses(f, base.s_addr);
     }
-    if (login_required)
-        for (auto& s : f.switches) s.get<sim::login_state>().login_required = true;
+    for (auto& s : f.switches) {
+        auto& login = s.get<sim::login_state>();
+        if (login_required) login.login_required = true;
+        if (login_expiry >= 0) login.expiry = std::chrono::seconds(login_expiry);
+    }
 
     sim::server srv(std::move(f), opts);
     std::string why;

@@ -3,13 +3,17 @@
 // it returns.
 //
 // Reports go to standard output (the library's default stream is standard error), so that
-// they can be piped.
+// they can be piped. The tool takes only trustworthy answers (strict answer mode, unless
+// --lenient is given before the command word) and logs out of what it logged into.
+#include <sys/random.h>
+
 #include <cerrno>
 #include <cstdio>
 #include <string_view>
 
 #include "command_table.h"
 #include "output.h"
+#include "session_guard.h"
 #include "telvar.h"
 
 namespace {
@@ -26,11 +30,26 @@ int help_for(std::string_view word) {
     return 0;
 }
 
+// Sequence numbers start at an unpredictable value rather than the process id, so that a late
+// answer to an earlier process on the same local port cannot carry a number this one uses.
+void seed_sequence_numbers() {
+    uint32_t seed = 0;
+    if (getrandom(&seed, sizeof seed, GRND_NONBLOCK) == sizeof seed) msg_seq_num = seed;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
     fp = stdout;
     tv_api_open(stderr);
+    tv_set_strict_answers(1);
+    if (argc >= 2 && std::string_view(argv[1]) == "--lenient") {
+        tv_set_strict_answers(0);
+        --argc;
+        ++argv;
+    }
+    if (tv_get_strict_answers()) seed_sequence_numbers();
+    telvar::tool::guard_sessions();
     if (argc < 2) usage();
     const std::string_view word = argv[1];
     if (word == "help" || word == "-h" || word == "--help") {

@@ -18,6 +18,8 @@ inline constexpr const char* simulator_base = "127.0.6.2";
 inline constexpr const char* integration_base = "127.0.7.2";
 inline constexpr const char* telvar_base = "127.0.8.2";
 inline constexpr const char* bench_echo = "127.0.9.1";
+// Reliability: the fault schedule and the hostile switch.
+inline constexpr const char* fault_schedule_base = "127.0.70.2";
 // Zoning: the library against a scripted switch, the tool against a fabric (127.0.41.2-4).
 inline constexpr const char* zoning_switch = "127.0.40.1";
 inline constexpr const char* zoning_cli_base = "127.0.41.2";
