@@ -62,30 +62,32 @@ bool read_zone(char** args, bool allow_all, tv_context* ctx, tv_port_zone& zone,
     return true;
 }
 
+// One port number of a port list, as wire port; false after printing a bad one.
+bool read_port(const char* text, tv_context* ctx, int32_t& port) {
+    const port_text_result p = read_port_text(text, false);
+    if (!p.ok && !p.printed) {
+        close_ip_context(ctx);
+        usage();
+    }
+    port = p.port;
+    return p.ok;
+}
+
 // Port numbers from 1 to Max_Ports, each "N" or a range "N-M"; the word "none" alone is an
 // empty list. Wire numbers, ascending and without repeats; false after printing a bad one.
 bool read_ports(int32_t argc, char** args, tv_context* ctx, std::vector<uint32_t>& out) {
     if (argc == 1 && std::strcmp(args[0], "none") == 0) return true;
     for (int32_t i = 0; i < argc; ++i) {
-        const char* text = args[i];
-        if (!starts_with_digit(text)) {
-            close_ip_context(ctx);
-            usage();
-        }
-        const int32_t first = tv::to_int(text);
-        const char* dash = std::strchr(text, '-');
-        const int32_t last = dash != nullptr ? tv::to_int(dash + 1) : first;
+        const char* dash = std::strchr(args[i], '-');
+        int32_t first = 0;
+        int32_t last = 0;
+        if (!read_port(args[i], ctx, first) || !read_port(dash != nullptr ? dash + 1 : args[i], ctx, last))
+            return false;
         if (last < first) {
-            print("bad port range: %s\n", text);
+            print("bad port range: %s\n", args[i]);
             return false;
         }
-        for (const int32_t p : {first, last}) {
-            if (p < 1 || p > Max_Ports) {
-                print("bad port number: %d\n", p);
-                return false;
-            }
-        }
-        for (int32_t p = first; p <= last; ++p) out.push_back(static_cast<uint32_t>(p - 1));
+        for (int32_t p = first; p <= last; ++p) out.push_back(static_cast<uint32_t>(p));
     }
     std::ranges::sort(out);
     out.erase(std::unique(out.begin(), out.end()), out.end());
@@ -133,7 +135,7 @@ int32_t set_zone(int32_t argc, char** argv) {
     bool enable = false;
     constexpr std::array<option_def, 2> own{{{'s', false}, {'e', false}}};
     parse_options(argc, argv, own, [&](char letter, const char*) { (letter == 's' ? save : enable) = true; });
-    command_context ctx{open_ip_context(argc, argv, 4, nullptr)};
+    command_context ctx{open_with_port_count(argc, argv, 4)};
     if (!ctx) return tv_api_errno;
     tv_port_zone zone{};
     bool all = false;

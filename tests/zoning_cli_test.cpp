@@ -130,6 +130,10 @@ TEST_F(zoning_tool, refusals_print_why_and_send_nothing) {
         EXPECT_EQ(r.command[0] == "rem_wwn_zone" ? (subs{100, 60}) : (subs{100}), sent) << r.command[0];
     }
     EXPECT_EQ(1, telvar({"get_zone", sw1, "fc", "1"}).status);  // an unknown type word: the usage
+    // Without the switch's port count, port numbers cannot be checked: nothing is written.
+    const auto silent = telvar({"set_zone", "127.0.41.9", "hd", "1", "2"});
+    EXPECT_EQ("Error: No response received\n", silent.out);
+    EXPECT_EQ(106, silent.status);
     EXPECT_EQ(zoning().saved, zoning().active);
 }
 
