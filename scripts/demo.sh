@@ -53,6 +53,12 @@ run port_state "$sw1" all
 run port_state -s off "$sw1" 6
 run port_state -s on "$sw1" 6
 run port_type "$sw1" all
+# Zoning: create a hard zone, read it back, then disable every hard zone.
+run set_zone -e "$sw1" hd 3 1 2 5-7
+run get_zone "$sw1" hd 3
+run disable_zone_type "$sw1" hd
+run get_zone "$sw1" hd 3
+run get_wwn_zone "$sw1"
 # The third switch, reached through the first one by its Fibre Channel address.
 run version -f 10c000 "$sw1"
 run port_state -f 10c000 "$sw1" 3

@@ -8,6 +8,7 @@
 #include "port_family.h"
 #include "sml_family.h"
 #include "traps_family.h"
+#include "zoning_family.h"
 
 namespace sim {
 
@@ -17,6 +18,8 @@ using families = family_list<
     login_family,
     chassis_family,
     sml_family,
-    trap_family>;
+    trap_family,
+
+    zoning_family>;
 
 }  // namespace sim

@@ -93,6 +93,25 @@ TV_EXPORT int32_t show_port_state(const tv_port_state *state, int32_t port);
 /* MFS mode of one port, or of ports 0 to Max_Ports - 1 for TV_ALL_PORTS. */
 TV_EXPORT int32_t show_port_mfs_modes(int32_t port, const tv_port_mfs_modes *modes);
 
+/* ---- Zoning commands ---- */
+/* disable_zone_type [-s] ip-address zone-type [zone-number]: clears the enabled bit of every
+ * zone of the type (hd, ns, bcst, sl or 1 to 4); -s saves. */
+TV_EXPORT int32_t disable_zone_type(int32_t argc, char **argv);
+/* ns_zone_type [-s port|wwn] ip-address: prints the name-server zoning type, or sets it. */
+TV_EXPORT int32_t ns_zone_type(int32_t argc, char **argv);
+/* wwn_zone [-s] [-r 0|1|2] ip-address: saves, then resets, WWN zoning. Returns the status of a
+ * failed save or reset as well. */
+TV_EXPORT int32_t wwn_zone(int32_t argc, char **argv);
+/* get_wwn_zone ip-address: lists the whole WWN zone table, a page at a time. */
+TV_EXPORT int32_t get_wwn_zone(int32_t argc, char **argv);
+/* set_wwn_zone [-i] ip-address zone-id WWN [name]: makes the WWN a member of the zone (-i:
+ * besides its other zones). */
+TV_EXPORT int32_t set_wwn_zone(int32_t argc, char **argv);
+/* rem_wwn_zone ip-address zone-id WWN [name]: removes the WWN from the zone. */
+TV_EXPORT int32_t rem_wwn_zone(int32_t argc, char **argv);
+/* One page of the WWN zone table ("total: %d\n" before the first page); returns 1. */
+TV_EXPORT int32_t show_wwn_zones(const tv_wwn_zone_page *page);
+
 /* ---- Trap commands ---- */
 /* get_trap_config [global flags] ip-address: trapping, sample interval and the table of every
  * trap code. */

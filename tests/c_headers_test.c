@@ -17,6 +17,7 @@ _Static_assert(sizeof(tv_sysconfig) == 196, "system information record is 196 by
 _Static_assert(offsetof(tv_chassis_status, gbic_type) == 12, "chassis status layout");
 _Static_assert(offsetof(tv_context, sock) == 8, "context layout");
 _Static_assert(offsetof(tv_trap_event, value) == 8 && sizeof(tv_trap_event) == 16, "trap event layout");
+_Static_assert(offsetof(tv_sl_port_zones, ids) == 4, "SL zone ids: the count, then one word a port");
 
 int main(void) {
     unsigned char msg[20];

@@ -177,8 +177,59 @@ TV_EXPORT int32_t tv_set_port_state(tv_context *ctx, int32_t port, uint32_t stat
 /* ---- Port zoning ---- */
 /* Sends a bare configuration sub-command (24 bytes) and returns the exchange's status. */
 TV_EXPORT int32_t tv_simple_config_cmd(tv_context *ctx, uint32_t subcmd);
+/* The sub-command of a key (zone type, + 0x200 write, + 0x400 saved variant, + 0x600 save;
+ * saved nonzero adds 0x400), or 0 with status 22 for a key that has none. */
+TV_EXPORT uint32_t tv_zone_type_to_subcmd(uint32_t key, int32_t saved);
+/* Exchanges the 160-byte block of 16 bitmap zones that starts at zone `start`. */
+TV_EXPORT int32_t tv_port_zone_cmd(tv_context *ctx, uint32_t subcmd, uint32_t start);
+/* Zone z (0-15) of the last block answer, into `zone` or (null) a new record; null on failure. */
+TV_EXPORT tv_port_zone *tv_extract_zone(tv_port_zone *zone, uint32_t z);
+/* Reads the zone the record's type and id name (saved nonzero: the saved set). Zone ids beyond
+ * the type's table are refused with 301 before anything is sent. */
+TV_EXPORT int32_t tv_get_port_zone(tv_context *ctx, tv_port_zone *zone, int32_t saved);
+/* Reads every zone of the set's type; on failure the set is left empty. */
+TV_EXPORT int32_t tv_get_port_zone_set(tv_context *ctx, tv_port_zone_set *set, int32_t saved);
+/* Writes one zone (SL zones: adds its ports to the zone); save nonzero then saves. Zone ids
+ * beyond the table and ports beyond the bitmap's room are refused with 301 before anything is
+ * sent; ports beyond what the switch's bitmap covers, before the write. */
+TV_EXPORT int32_t tv_set_port_zone(tv_context *ctx, tv_port_zone *zone, int32_t save);
+/* Sets (mask 0xFFFF) or clears (mask 0) the enabled bit of every zone of a type. SL: 22. */
+TV_EXPORT int32_t tv_change_zoning(tv_context *ctx, uint32_t type, int32_t save, uint32_t mask);
+TV_EXPORT int32_t tv_enable_zoning(tv_context *ctx, uint32_t type, int32_t save);
+TV_EXPORT int32_t tv_disable_zoning(tv_context *ctx, uint32_t type, int32_t save);
+TV_EXPORT int32_t tv_free_port_zone(tv_port_zone *zone, int32_t free_record);
+TV_EXPORT int32_t tv_free_port_zone_set(tv_port_zone_set *set, int32_t free_record);
+/* SL zones: one zone id per port. The read answer stays in a module buffer that
+ * tv_extract_sl_zone and tv_get_zone_list read. */
+TV_EXPORT int32_t tv_get_sl_zone_cmd(tv_context *ctx, uint32_t subcmd);
+TV_EXPORT int32_t tv_set_sl_zone_cmd(tv_context *ctx, uint32_t subcmd);
+TV_EXPORT int32_t tv_get_sl_zone(tv_context *ctx, tv_port_zone *zone, int32_t saved);
+TV_EXPORT int32_t tv_get_sl_zone_set(tv_context *ctx, tv_port_zone_set *set, int32_t saved);
+TV_EXPORT int32_t tv_set_sl_zone(tv_context *ctx, tv_port_zone *zone, int32_t save);
+TV_EXPORT tv_port_zone *tv_extract_sl_zone(tv_port_zone *zone, uint32_t id);
+/* The distinct zone ids of the last SL read, in order of first appearance, into `list` (room
+ * for one id per port); returns how many. */
+TV_EXPORT int32_t tv_get_zone_list(uint16_t *list);
+TV_EXPORT int32_t tv_get_sl_port_zone(tv_context *ctx, tv_sl_port_zones *ids);
 
 /* ---- WWN zoning ---- */
+/* Reads the page of entries from index `first`; entries beyond the table keep their values. */
+TV_EXPORT int32_t tv_get_wwn_zone(tv_context *ctx, int32_t first, tv_wwn_zone_page *page);
+/* The 40-byte table entry of a WWN (valid until the next page read), or null. */
+TV_EXPORT uint8_t *tv_find_wwn_zone(tv_context *ctx, const uint8_t *wwn);
+/* Makes the WWN a member of zone 0-255 (inclusive nonzero: besides its other zones); `name` is
+ * not sent. */
+TV_EXPORT int32_t tv_set_wwn_zone(tv_context *ctx, uint32_t zone, const uint8_t *wwn,
+                                  const char *name, int32_t inclusive);
+/* Removes the WWN from one zone; 108 when the table has no entry for it. */
+TV_EXPORT int32_t tv_rem_wwn_zone(tv_context *ctx, uint32_t zone, const uint8_t *wwn,
+                                  const char *name);
+/* Mode 0 reset to the saved table, 1 to the default, 2 active and saved to the default. */
+TV_EXPORT int32_t tv_reset_wwn_zoning(tv_context *ctx, uint8_t mode);
+TV_EXPORT int32_t tv_save_wwn_zoning(tv_context *ctx);
+/* The name-server zoning type: 0 by port, 1 by WWN. */
+TV_EXPORT int32_t tv_get_type_ns_zoning(tv_context *ctx, uint32_t *type);
+TV_EXPORT int32_t tv_set_type_ns_zoning(tv_context *ctx, uint32_t type);
 
 /* ---- Topology, links and routing ---- */
 

@@ -111,6 +111,11 @@ exchanged exchange_message(tv_context* ctx, wire::bytes req, wire::bytes resp,
                            std::size_t min_answer = 0);
 // Clears `resp` and exchanges `req` for it.
 exchanged exchange(tv_context* ctx, wire::bytes req, wire::bytes resp, std::size_t min_answer = 0);
+// Exchanges the first `req_len` bytes of `buf` for an answer into `buf` itself, as module
+// buffers that are their own answer do; the request goes out from a copy, so every retry sends
+// the same bytes. On success the bytes the answer did not reach are zeroed, so that nothing the
+// buffer held before is read as part of the answer.
+exchanged exchange_in_place(tv_context* ctx, wire::bytes buf, std::size_t req_len);
 
 // Clears `msg` and writes the header of a request of msg.size() bytes.
 void build_request(tv_context* ctx, wire::bytes msg, std::uint16_t command);

@@ -30,4 +30,7 @@ inline constexpr const char* traps_switch = "127.0.50.1";
 inline constexpr const char* traps_listener = "127.0.50.2";
 inline constexpr const char* traps_base = "127.0.51.2";
 inline constexpr const char* trap_tool_base = "127.0.52.2";
+// Zoning: the library against a scripted switch, the tool against a fabric (127.0.41.2-4).
+inline constexpr const char* zoning_switch = "127.0.40.1";
+inline constexpr const char* zoning_cli_base = "127.0.41.2";
 }  // namespace tvtest::addr
