@@ -20,6 +20,7 @@ struct dispatch_result {
         bad_checksum,  // ignored
         malformed,     // too short, or its length field disagrees: ignored
         unroutable,    // no switch of the fabric has the destination's chassis: ignored
+        restarting,    // the switch it reached or is meant for is restarting: dropped
     };
     outcome what = outcome::malformed;
     std::optional<std::size_t> sw;  // the switch that handled it

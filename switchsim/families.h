@@ -6,6 +6,7 @@
 #include "identity_family.h"
 #include "login_family.h"
 #include "port_family.h"
+#include "transfer_family.h"
 
 namespace sim {
 
@@ -13,6 +14,7 @@ using families = family_list<
     identity_family,
     port_family,
     login_family,
-    chassis_family>;
+    chassis_family,
+    transfer_family>;
 
 }  // namespace sim

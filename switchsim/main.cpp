@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -33,6 +34,8 @@ constexpr const char* help_text =
     "                     status=BYTE; cmd and sub select a command and configuration\n"
     "                     sub-command (all requests when absent), p a probability,\n"
     "                     count the number of times. Example: --fault drop,cmd=0x7,p=0.5\n"
+    "  --reset-time MS    after a switch reset, every switch stays silent for MS\n"
+    "                     milliseconds (default: the fabric's reset_time_ms, else 0)\n"
     "  --seed N           seed of the fault injection (default 1)\n"
     "  --capture FILE     write every datagram received and sent to a pcap file\n"
     "  -v, --verbose      log one line per request on standard error\n"
@@ -58,6 +61,7 @@ int main(int argc, char** argv) {
     std::string fabric_path;
     std::string base_text;
     bool login_required = false;
+    std::optional<std::uint32_t> reset_ms;
     for (int i = 1; i < argc; ++i) {
         const std::string_view a = argv[i];
         const auto value = [&](const char* what) -> const char* {
@@ -73,7 +77,7 @@ int main(int argc, char** argv) {
         } else if (a == "--login-required") {
             login_required = true;
         } else if (a == "--fabric" || a == "--base" || a == "--fault" || a == "--seed" ||
-                   a == "--capture") {
+                   a == "--capture" || a == "--reset-time") {
             const char* v = value(argv[i]);
             if (v == nullptr) return usage_error(std::string(a) + " needs a value");
             if (a == "--fabric") {
@@ -82,6 +86,13 @@ int main(int argc, char** argv) {
                 base_text = v;
             } else if (a == "--capture") {
                 opts.capture_path = v;
+            } else if (a == "--reset-time") {
+                char* end = nullptr;
+                const unsigned long ms = std::strtoul(v, &end, 10);
+                if (*v == '\0' || *end != '\0' || ms > 600000ul)
+                    return usage_error(std::string("--reset-time ") + v +
+                                       ": expected 0 to 600000 milliseconds");
+                reset_ms = static_cast<std::uint32_t>(ms);
             } else if (a == "--seed") {
                 char* end = nullptr;
                 const unsigned long seed = std::strtoul(v, &end, 0);
@@ -118,6 +129,8 @@ int main(int argc, char** argv) {
     }
     if (login_required)
         for (auto& s : f.switches) s.get<sim::login_state>().login_required = true;
+    if (reset_ms)
+        for (auto& s : f.switches) s.get<sim::chassis_state>().reset_ms = *reset_ms;
 
     sim::server srv(std::move(f), opts);
     std::string why;
@@ -148,9 +161,11 @@ int main(int argc, char** argv) {
     const auto st = srv.stats();
     std::fprintf(stderr,
                  "switchsim: stopped after %llu requests (%llu answered, %llu bad checksums, "
-                 "%llu malformed, %llu unroutable, %llu dropped by faults)\n",
+                 "%llu malformed, %llu unroutable, %llu dropped by faults, %llu dropped while "
+                 "restarting)\n",
                  static_cast<unsigned long long>(st.received), static_cast<unsigned long long>(st.answered),
                  static_cast<unsigned long long>(st.bad_checksum), static_cast<unsigned long long>(st.malformed),
-                 static_cast<unsigned long long>(st.unroutable), static_cast<unsigned long long>(st.dropped));
+                 static_cast<unsigned long long>(st.unroutable), static_cast<unsigned long long>(st.dropped),
+                 static_cast<unsigned long long>(st.restarting));
     return 0;
 }

@@ -143,6 +143,7 @@ void server::handle(std::size_t ep, std::span<const std::uint8_t> d, const socka
         case outcome::silent: verdict = "handled, no answer"; break;
         case outcome::bad_checksum: ++stats_.bad_checksum; verdict = "bad checksum, ignored"; break;
         case outcome::malformed: ++stats_.malformed; verdict = "malformed, ignored"; break;
+        case outcome::restarting: ++stats_.restarting; verdict = "restarting, dropped"; break;
         case outcome::unroutable:
             ++stats_.unroutable;
             verdict = "no switch has chassis " + std::to_string(chassis_of(r.dest)) + ", ignored";
