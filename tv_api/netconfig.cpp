@@ -166,9 +166,14 @@ int32_t parse_file(tv_context* ctx, std::FILE* file, std::uint32_t& changed) {
     bool continued = false;  // the piece read last ended without a newline
     for (std::size_t n; (n = read_piece(file, buf)) > 0;) {
         const std::string_view piece{buf.data(), n};
-        if (continued && piece != "\n")
-            log_error("defaults: line %d is longer than %zu characters; each piece of it is read "
-                      "as a line\n", line, tv::defaults::piece_len);
+        if (!continued && n == tv::defaults::piece_len && piece.back() != '\n') {
+            // A newline right after the piece ends the line there: it is not longer.
+            const int next = std::getc(file);
+            if (next != '\n' && next != EOF)
+                log_error("defaults: line %d is longer than %zu characters; each piece of it is "
+                          "read as a line\n", line, tv::defaults::piece_len);
+            if (next != EOF) std::ungetc(next, file);
+        }
         const tv::defaults::piece_outcome o = tv::defaults::apply_piece(piece, s, changed);
         report(o, line);
         if (o.what == tv::defaults::verdict::flash) {
@@ -191,9 +196,10 @@ int32_t apply_file(tv_context* ctx, std::FILE* file) {
     if (const int32_t code = get_netconfig(ctx); code != TV_OK) return code;
     std::uint32_t changed = 0;
     int32_t status = tv::publish(parse_file(ctx, file, changed));
-    // A failed write is said with its message and its status is the result, whatever the
-    // writes after it do: the status code stays with the failure.
-    int32_t failure = TV_OK;
+    // What the file changed before a failure of the parse is still written. The first failure,
+    // of the parse or of a write, is the result whatever the writes after it do: a file that
+    // was applied only in part never reports success.
+    int32_t failure = status;
     const auto step = [&](int32_t code, const char* message) {
         status = code;
         if (code != TV_OK && failure == TV_OK) failure = code;
