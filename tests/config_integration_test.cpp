@@ -23,26 +23,10 @@ using args = std::vector<std::string>;
 
 const std::string sw1 = tvtest::addr::config_base;  // sw2 .3, sw3 .4
 
-class config_fabric : public ::testing::Test {
+class config_fabric : public tvtest::fabric_test {
 protected:
-    tvtest::running_fabric fab{tvtest::addr::config_base};
-    tv_context* ctx = nullptr;
+    config_fabric() : fabric_test(tvtest::addr::config_base) {}
 
-    void SetUp() override {
-        Discover = 0;
-        tv_api_open(nullptr);
-        ctx = tv_open(sw1.c_str());
-        ASSERT_NE(nullptr, ctx);
-        fab.server().clear_records();
-    }
-    void TearDown() override {
-        tv_close(ctx);
-        Discover = 1;
-    }
-    template <class F>
-    decltype(auto) sw(std::size_t i, F&& f) {
-        return fab.server().with_fabric([&](sim::fabric& fb) { return f(fb.switches[i]); });
-    }
     std::vector<bytes> answers() {
         std::vector<bytes> out;
         for (const auto& r : fab.server().records())
@@ -263,7 +247,9 @@ TEST_F(config_fabric, defaults_file_effects_read_back) {
     EXPECT_EQ(900u, net.arp_timeout);
     tv_switch_tovs saved{};
     ASSERT_EQ(0, tv_get_switch_tovs(ctx, 0, &saved));
-    EXPECT_EQ(2000, saved.edtov);
+    EXPECT_EQ(4000, saved.edtov);
+    EXPECT_EQ(12000, saved.ratov);
+    EXPECT_EQ(100, saved.mfstov);
     tv_port_mfs_modes modes{};
     ASSERT_EQ(0, tv_get_port_mfs_mode(ctx, &modes));
     EXPECT_EQ((bytes{4, 4, 4, 4, 0, 0, 0, 0, 0}), bytes(modes.modes, modes.modes + 9));

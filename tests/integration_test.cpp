@@ -12,26 +12,9 @@ namespace {
 using subs = std::vector<std::uint32_t>;
 using bytes = std::vector<std::uint8_t>;
 
-class integration : public ::testing::Test {
+class integration : public tvtest::fabric_test {
 protected:
-    tvtest::running_fabric fab{tvtest::addr::integration_base};  // sw1 .7.2, sw2 .7.3, sw3 .7.4
-    tv_context* ctx = nullptr;
-
-    void SetUp() override {
-        Discover = 0;
-        tv_api_open(nullptr);
-        ctx = tv_open(tvtest::addr::integration_base);
-        ASSERT_NE(nullptr, ctx);
-        fab.server().clear_records();
-    }
-    void TearDown() override {
-        tv_close(ctx);
-        Discover = 1;
-    }
-    template <class F>
-    decltype(auto) sw(std::size_t i, F&& f) {
-        return fab.server().with_fabric([&](sim::fabric& fb) { return f(fb.switches[i]); });
-    }
+    integration() : fabric_test(tvtest::addr::integration_base) {}  // sw1 .7.2, sw2 .7.3, sw3 .7.4
 };
 
 TEST_F(integration, identity_of_each_switch_of_the_fabric) {
