@@ -69,7 +69,7 @@ dispatch_result dispatch(const handler_index& index, fabric& f, std::size_t owne
         return r;
     }
 
-    request_ctx c{f, *r.sw, d, from_ip, from_port, {}, 0, false};
+    request_ctx c{f, *r.sw, d, from_ip, from_port, {}, 0, false, {}};
     const auto& login = f.switches[*r.sw].get<login_state>();
     if (h == nullptr)
         c.status = TV_HDR_STATUS_UNKNOWN;
@@ -77,6 +77,7 @@ dispatch_result dispatch(const handler_index& index, fabric& f, std::size_t owne
         c.status = TV_HDR_STATUS_LOGIN;
     else
         h->fn(c);
+    r.note = std::move(c.note);
     if (c.silent) {
         r.what = dispatch_result::outcome::silent;
         return r;

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <string>
 #include <vector>
 
 #include "fabric.h"
@@ -31,6 +32,7 @@ struct dispatch_result {
     const char* name = "";          // the handler's name, "unknown" when there is none
     std::uint8_t status = 0;        // the answer's status byte
     std::vector<std::uint8_t> answer;  // the answer's bytes, its header not yet framed
+    std::string note;               // the handler's, for the request log
 };
 
 // `owner` is the switch whose address the datagram reached; the header's destination picks

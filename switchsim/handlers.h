@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <span>
+#include <string>
 #include <vector>
 
 #include "fabric.h"
@@ -28,6 +29,7 @@ struct request_ctx {
     std::vector<std::uint8_t> answer;  // the whole answer; header and checksum filled later
     std::uint8_t status = 0;
     bool silent = false;       // the switch sends no answer
+    std::string note;          // what the handler did worth a line of the request log
 
     switch_state& self() { return fab.switches[sw]; }
     // This switch's sub-record of family state S.

@@ -159,6 +159,7 @@ void server::handle(std::size_t ep, std::span<const std::uint8_t> d, const socka
                          std::max<std::size_t>(r.answer.size(), TV_MIN_MSG_LEN));
         else
             std::fprintf(opts_.log_out, ") seq %u: %s\n", r.seq, verdict.c_str());
+        if (!r.note.empty()) std::fprintf(opts_.log_out, "   %s\n", r.note.c_str());
     }
     if (r.what == outcome::answered) send_answer(ep, from, r, d);
 }

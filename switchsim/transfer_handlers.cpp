@@ -35,12 +35,18 @@ std::string printf_text(const char* format, ...) {
     return buf.data();
 }
 
+// Keeps a line of the family's log and shows it in the request log.
+void note(request_ctx& c, std::string line) {
+    c.note = line;
+    c.state<transfer_state>().log.push_back(std::move(line));
+}
+
 // One block of a transfer towards the switch; `what` names the transfer in the log.
-taken take_block(incoming& in, std::uint32_t block_no, std::uint32_t total, w::cbytes data,
-                 std::vector<std::string>& log, const std::string& what) {
+taken take_block(request_ctx& c, incoming& in, std::uint32_t block_no, std::uint32_t total,
+                 w::cbytes data, const std::string& what) {
     const auto refuse = [&](const std::string& why) {
         in = incoming{};
-        log.push_back(what + ": " + why + "; transfer abandoned");
+        note(c, what + ": " + why + "; transfer abandoned");
         return taken::refused;
     };
     const std::vector<std::uint8_t> block(data.begin(), data.end());
@@ -81,14 +87,13 @@ void codeload(request_ctx& c) {
     const std::uint16_t block_no = w::get_be16(c.req, K::block_no);
     const std::uint16_t len = w::get_be16(c.req, K::block_len);
     const w::cbytes data = c.req.size() == T::block_msg_len ? block_data(c, K::data, len) : w::cbytes{};
-    const taken t = take_block(st.load, block_no, w::get_be32(c.req, K::total), data, st.log,
+    const taken t = take_block(c, st.load, block_no, w::get_be32(c.req, K::total), data,
                                "firmware load");
     if (t == taken::refused) c.status = status_bad_request;
     if (t != taken::completed) return;
     st.firmware = st.load.data;
     ++st.firmware_loads;
-    st.log.push_back(printf_text("firmware load: %zu bytes in %u blocks", st.firmware.size(),
-                                 st.load.blocks));
+    note(c, printf_text("firmware load: %zu bytes in %u blocks", st.firmware.size(), st.load.blocks));
 }
 
 void download(request_ctx& c) {
@@ -100,12 +105,12 @@ void download(request_ctx& c) {
     const w::cbytes data = c.req.size() == T::block_msg_len ? block_data(c, D::data, len) : w::cbytes{};
     const std::string what = printf_text("download into store %u/%u", unsigned{key.first}, unsigned{key.second});
     incoming& in = st.downloads[key];
-    const taken t = take_block(in, w::get_be16(c.req, D::block_no), w::get_be32(c.req, D::total),
-                               data, st.log, what);
+    const taken t = take_block(c, in, w::get_be16(c.req, D::block_no),
+                               w::get_be32(c.req, D::total), data, what);
     if (t == taken::refused) c.status = status_bad_request;
     if (t != taken::completed) return;
     st.stores[key] = in.data;
-    st.log.push_back(what + printf_text(": %zu bytes in %u blocks", in.data.size(), in.blocks));
+    note(c, what + printf_text(": %zu bytes in %u blocks", in.data.size(), in.blocks));
 }
 
 void upload(request_ctx& c) {
