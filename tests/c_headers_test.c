@@ -15,6 +15,8 @@ _Static_assert(offsetof(tv_version_info, spare) == 44, "version record layout");
 _Static_assert(sizeof(tv_sysconfig) == 196, "system information record is 196 bytes");
 _Static_assert(offsetof(tv_chassis_status, gbic_type) == 12, "chassis status layout");
 _Static_assert(offsetof(tv_context, sock) == 8, "context layout");
+_Static_assert(offsetof(tv_switch_tovs, rttov) == 4 && sizeof(tv_switch_tovs) == 16, "timeouts layout");
+_Static_assert(sizeof(tv_net_config) == 24, "network settings layout");
 
 int main(void) {
     unsigned char msg[20];

@@ -219,7 +219,9 @@ TV_EXPORT int32_t tv_set_config(tv_context *ctx);
 TV_EXPORT int32_t tv_set_config_data(tv_context *ctx, void *message);
 /* Applies an open defaults file: reads the saved parameters and the network settings, edits
  * them as the file says, writes and saves the parameters and writes the network settings when
- * they changed. */
+ * they changed. A failed write logs "Set config Error", "Save active config Error" or "Set net
+ * config Error". Returns the first failure, of the parse or of a write, else 0; what the file
+ * changed before a failure of the parse is still written. */
 TV_EXPORT int32_t upload_settings(tv_context *ctx, FILE *file);
 /* Parses a defaults file into the staging messages; *changed gets bit value 1 when a network
  * setting changed, 2 when a parameter did. 0, or the C library's error number when a firmware
