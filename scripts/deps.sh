@@ -10,6 +10,7 @@ packages=(
   nlohmann-json3-dev               # fabric files of the simulator
   clang libclang-rt-14-dev         # libFuzzer harnesses (make fuzz)
   binutils                         # nm, for the exported-symbol check
+  iproute2                         # ip: the tests' own network namespaces (scripts/in-netns.sh)
 )
 
 missing=()

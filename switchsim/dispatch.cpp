@@ -70,10 +70,10 @@ dispatch_result dispatch(const handler_index& index, fabric& f, std::size_t owne
     }
 
     request_ctx c{f, *r.sw, d, from_ip, from_port, {}, 0, false, {}};
-    const auto& login = f.switches[*r.sw].get<login_state>();
+    auto& login = f.switches[*r.sw].get<login_state>();
     if (h == nullptr)
         c.status = TV_HDR_STATUS_UNKNOWN;
-    else if (h->needs_login && login.login_required && !login.sessions.contains(c.session()))
+    else if (h->needs_login && login.login_required && !login.session_active(c.session()))
         c.status = TV_HDR_STATUS_LOGIN;
     else
         h->fn(c);

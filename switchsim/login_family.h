@@ -2,6 +2,7 @@
 // logged in.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <map>
 #include <string>
@@ -18,13 +19,22 @@ struct user {
 };
 
 // A manager (its IPv4 address and UDP port) is logged in as a user from a successful login
-// until its logout or a reset of the switch.
+// until its logout, a reset of the switch, or `expiry` without a request.
+struct session {
+    std::string user;
+    std::chrono::steady_clock::time_point last_request;
+};
+
 struct login_state {
     std::vector<user> users;
     bool login_required = false;
-    std::map<std::uint64_t, std::string> sessions;
+    std::chrono::seconds expiry{32400};  // 9 hours, as managers count it
+    std::map<std::uint64_t, session> sessions;
 
     const user* find_user(const std::string& id) const;
+    // Whether the manager `key` is logged in now; a session that expired ends here, a live one
+    // is refreshed by the request being let through.
+    bool session_active(std::uint64_t key);
 };
 
 struct login_family {

@@ -44,7 +44,7 @@ bool may_manage_accounts(request_ctx& c) {
     if (!s.login_required) return true;
     const auto it = s.sessions.find(c.session());
     if (it == s.sessions.end()) return false;
-    const user* u = s.find_user(it->second);
+    const user* u = s.find_user(it->second.user);
     return u != nullptr && u->level >= admin_level;
 }
 
@@ -56,7 +56,7 @@ void login(request_ctx& c) {
         result(m, result_refused);
         return;
     }
-    s.sessions[c.session()] = u->id;
+    s.sessions[c.session()] = {u->id, std::chrono::steady_clock::now()};
     result(m, result_ok);
 }
 
@@ -100,7 +100,7 @@ void delete_user(request_ctx& c) {
                                       [](const user& u) { return u.level >= admin_level; });
     if (it->level >= admin_level && admins == 1) return result(m, result_last_admin);
     s.users.erase(it);
-    std::erase_if(s.sessions, [&](const auto& kv) { return kv.second == id; });
+    std::erase_if(s.sessions, [&](const auto& kv) { return kv.second.user == id; });
     result(m, result_ok);
 }
 
@@ -112,13 +112,15 @@ constexpr std::array<handler_entry, 5> table{{
     {TV_CMD_CONFIG, L::subcmd::delete_user, delete_user, true, "delete user"},
 }};
 
-constexpr std::array<std::string_view, 2> keys{"login_required", "users"};
+constexpr std::array<std::string_view, 3> keys{"login_required", "login_expiry", "users"};
 
 void seed(switch_state& s) { s.get<login_state>().users = {{"admin", "password", admin_level}}; }
 
 void read(const fields& j, switch_state& s) {
     auto& st = s.get<login_state>();
     j.boolean("login_required", st.login_required);
+    if (j.has("login_expiry"))
+        st.expiry = std::chrono::seconds(j.at("login_expiry").as_number(365 * 24 * 3600));
     if (!j.has("users")) return;
     st.users.clear();
     j.at("users").each([&](const fields& u, std::size_t) {
@@ -141,6 +143,18 @@ void read(const fields& j, switch_state& s) {
 void end_sessions(switch_state& s) { s.get<login_state>().sessions.clear(); }
 
 }  // namespace
+
+bool login_state::session_active(std::uint64_t key) {
+    const auto it = sessions.find(key);
+    if (it == sessions.end()) return false;
+    const auto now = std::chrono::steady_clock::now();
+    if (now - it->second.last_request > expiry) {
+        sessions.erase(it);
+        return false;
+    }
+    it->second.last_request = now;
+    return true;
+}
 
 const user* login_state::find_user(const std::string& id) const {
     for (const auto& u : users)

@@ -28,6 +28,7 @@ constexpr const char* help_text =
     "                     that its first switch gets ADDR)\n"
     "  --login-required   every switch refuses configuration commands (status 0x0E) until\n"
     "                     the manager logs in (default account admin / password)\n"
+    "  --login-expiry S   a login ends after S seconds without a request (default 32400)\n"
     "  --fault RULE       inject a fault into answers; may be repeated. RULE is\n"
     "                     KIND[=VALUE][,cmd=C][,sub=S][,p=P][,count=N] with KIND one of\n"
     "                     drop, silence, delay=MS, duplicate, reorder, stale, corrupt,\n"
@@ -61,6 +62,7 @@ int main(int argc, char** argv) {
     std::string fabric_path;
     std::string base_text;
     bool login_required = false;
+    long login_expiry = -1;
     std::optional<std::uint32_t> reset_ms;
     for (int i = 1; i < argc; ++i) {
         const std::string_view a = argv[i];
@@ -77,7 +79,7 @@ int main(int argc, char** argv) {
         } else if (a == "--login-required") {
             login_required = true;
         } else if (a == "--fabric" || a == "--base" || a == "--fault" || a == "--seed" ||
-                   a == "--capture" || a == "--reset-time") {
+                   a == "--capture" || a == "--login-expiry" || a == "--reset-time") {
             const char* v = value(argv[i]);
             if (v == nullptr) return usage_error(std::string(a) + " needs a value");
             if (a == "--fabric") {
@@ -86,6 +88,11 @@ int main(int argc, char** argv) {
                 base_text = v;
             } else if (a == "--capture") {
                 opts.capture_path = v;
+            } else if (a == "--login-expiry") {
+                char* end = nullptr;
+                login_expiry = std::strtol(v, &end, 10);
+                if (*v == '\0' || *end != '\0' || login_expiry < 0 || login_expiry > 31536000)
+                    return usage_error(std::string("bad --login-expiry '") + v + "'");
             } else if (a == "--reset-time") {
                 char* end = nullptr;
                 const unsigned long ms = std::strtoul(v, &end, 10);
@@ -127,8 +134,11 @@ int main(int argc, char** argv) {
         f = std::move(*loaded);
         if (!base_text.empty()) sim::move_addresses(f, base.s_addr);
     }
-    if (login_required)
-        for (auto& s : f.switches) s.get<sim::login_state>().login_required = true;
+    for (auto& s : f.switches) {
+        auto& login = s.get<sim::login_state>();
+        if (login_required) login.login_required = true;
+        if (login_expiry >= 0) login.expiry = std::chrono::seconds(login_expiry);
+    }
     if (reset_ms)
         for (auto& s : f.switches) s.get<sim::chassis_state>().reset_ms = *reset_ms;
 

@@ -178,6 +178,8 @@ void server::send_answer(std::size_t ep, const sockaddr_in& to, const dispatch_r
     if (fx.drop) {
         ++stats_.dropped;
         if (opts_.verbose && opts_.log_out) std::fprintf(opts_.log_out, "   answer dropped (fault)\n");
+        // A lost answer still takes its turn: what was held back for that manager goes now.
+        release_held(to, {});
         return;
     }
     const std::uint64_t peer = peer_key(to.sin_addr.s_addr, ntohs(to.sin_port));
@@ -211,18 +213,22 @@ void server::send_now(std::size_t ep, const sockaddr_in& to, std::span<const std
              reinterpret_cast<const sockaddr*>(&to), sizeof to);
     keep(record::direction::out, ep, to, bytes);
     if (capture_.is_open()) capture_.write(endpoints_[ep].addr, to, bytes);
-    // Answers held back for this manager follow the one just sent.
-    for (auto it = scheduled_.begin(); it != scheduled_.end();) {
+    release_held(to, bytes);
+}
+
+// An answer held back for this manager follows the one just sent (or lost), `after` itself
+// excepted.
+void server::release_held(const sockaddr_in& to, std::span<const std::uint8_t> after) {
+    for (auto it = scheduled_.begin(); it != scheduled_.end(); ++it) {
         if (it->held && it->to.sin_addr.s_addr == to.sin_addr.s_addr &&
-            it->to.sin_port == to.sin_port && it->bytes.data() != bytes.data()) {
+            it->to.sin_port == to.sin_port && it->bytes.data() != after.data()) {
             scheduled held = std::move(*it);
-            it = scheduled_.erase(it);
+            scheduled_.erase(it);
             held.held = false;
             held.due = std::chrono::steady_clock::time_point::min();
             scheduled_.push_back(std::move(held));
-            break;
+            return;
         }
-        ++it;
     }
 }
 

@@ -104,6 +104,7 @@ private:
     void send_now(std::size_t ep, const sockaddr_in& to, std::span<const std::uint8_t> bytes);
     void send_answer(std::size_t ep, const sockaddr_in& to, const dispatch_result& r,
                      std::span<const std::uint8_t> request);
+    void release_held(const sockaddr_in& to, std::span<const std::uint8_t> after);
     void release_due();
     int next_timeout_ms() const;
     void keep(record::direction dir, std::size_t ep, const sockaddr_in& peer,

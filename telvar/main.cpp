@@ -3,13 +3,25 @@
 // it returns.
 //
 // Reports go to standard output (the library's default stream is standard error), so that
-// they can be piped.
+// they can be piped. The tool takes only trustworthy answers (strict answer mode, unless
+// --lenient is given before the command word) and logs out of what it logged into.
+//
+// Exit statuses (the command functions keep their own return values; the dispatcher learns of
+// the failures they printed through print_error's observer):
+//   0  the command did what it was asked
+//   1  a command-line error (usage text, an unknown command, a bad port number)
+//   2  the switch or the network reported a failure
+//   3  no context could be set up (a bad address, no socket, a refused login)
+#include <sys/random.h>
+
 #include <cerrno>
 #include <cstdio>
 #include <string_view>
+#include <vector>
 
 #include "command_table.h"
 #include "output.h"
+#include "session_guard.h"
 #include "telvar.h"
 
 namespace {
@@ -26,11 +38,50 @@ int help_for(std::string_view word) {
     return 0;
 }
 
+namespace exit_status {
+constexpr int done = 0, command_line = 1, failure = 2, no_context = 3;
+}
+
+std::vector<int32_t> printed_codes;
+
+void remember_printed(int32_t code) { printed_codes.push_back(code); }
+
+// The exit status of a command from what it returned and what it printed.
+int exit_status_of(int32_t returned) {
+    // 301: an argument was refused before anything was sent.
+    if (returned == TV_ERR_PARAM) return exit_status::command_line;
+    if (returned != 0)
+        return telvar::tool::context_was_opened() ? exit_status::failure : exit_status::no_context;
+    bool bad_port = false;
+    for (const int32_t code : printed_codes) {
+        if (code == TV_ERR_PARAM) return exit_status::command_line;
+        if (code != 0) return exit_status::failure;
+        bad_port = true;  // "bad port number", then the status after closing: "Error: OK"
+    }
+    return bad_port ? exit_status::command_line : exit_status::done;
+}
+
+// Sequence numbers start at an unpredictable value rather than the process id, so that a late
+// answer to an earlier process on the same local port cannot carry a number this one uses.
+void seed_sequence_numbers() {
+    uint32_t seed = 0;
+    if (getrandom(&seed, sizeof seed, GRND_NONBLOCK) == sizeof seed) msg_seq_num = seed;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
     fp = stdout;
     tv_api_open(stderr);
+    tv_set_strict_answers(1);
+    if (argc >= 2 && std::string_view(argv[1]) == "--lenient") {
+        tv_set_strict_answers(0);
+        --argc;
+        ++argv;
+    }
+    if (tv_get_strict_answers()) seed_sequence_numbers();
+    telvar::tool::guard_sessions();
+    telvar::set_print_error_observer(remember_printed);
     if (argc < 2) usage();
     const std::string_view word = argv[1];
     if (word == "help" || word == "-h" || word == "--help") {
@@ -40,9 +91,9 @@ int main(int argc, char** argv) {
     }
     if (const telvar::command* c = telvar::find_command(word)) {
         errno = 0;  // what print_error shows must come from the command, not from start-up
-        const int32_t status = c->fn(argc - 1, argv + 1);
+        const int32_t returned = c->fn(argc - 1, argv + 1);
         std::fflush(fp);
-        return status;
+        return exit_status_of(returned);
     }
     std::fprintf(stderr, "telvar: unknown command '%s'\n", argv[1]);
     usage();

@@ -30,7 +30,33 @@ int32_t local_udp_port() {
     usage();
 }
 
+telvar::context_observer on_opened = nullptr;
+telvar::context_observer on_closing = nullptr;
+
 }  // namespace
+
+namespace telvar {
+
+void set_context_observers(context_observer opened, context_observer closing) {
+    on_opened = opened;
+    on_closing = closing;
+}
+
+port_text_result read_port_text(const char* text_ptr, bool allow_all) {
+    const std::string_view text = text_ptr != nullptr ? text_ptr : "";
+    if (!text.empty() && std::isdigit(static_cast<unsigned char>(text[0]))) {
+        const int32_t n = tv::to_int(text_ptr);
+        if (n < 1 || n > Max_Ports) {
+            print("bad port number: %d\n", n);
+            return {false, true, 0};
+        }
+        return {true, false, n - 1};
+    }
+    if (text == "all" && allow_all) return {true, false, TV_ALL_PORTS};
+    return {};
+}
+
+}  // namespace telvar
 
 extern "C" {
 
@@ -52,6 +78,7 @@ tv_context* open_ip_context(int32_t argc, char** argv, int32_t min, char** ip_ou
             return nullptr;
         }
     }
+    if (on_opened != nullptr) on_opened(ctx);
     if (g_logincmd == 0) {
         Max_Ports = tv_get_num_of_ports(ctx);
         if (Max_Ports < 0) Max_Ports = ports_when_unknown;
@@ -65,25 +92,20 @@ tv_context* open_ip_port_context(int32_t argc, char** argv, int32_t min, int32_t
     tv_context* ctx = open_ip_context(argc, argv, min, ip_out);
     if (ctx == nullptr) return nullptr;
     if (argc < 2 || argv[1] == nullptr) close_and_usage(ctx);  // a missing port text, too
-    const std::string_view text = argv[1];
-    int32_t port = TV_ALL_PORTS;
-    if (!text.empty() && std::isdigit(static_cast<unsigned char>(text[0]))) {
-        const int32_t n = tv::to_int(argv[1]);
-        if (n < 1 || n > Max_Ports) {
-            telvar::print("bad port number: %d\n", n);
-            close_ip_context(ctx);
-            return nullptr;
-        }
-        port = n - 1;
-    } else if (text != "all" || allow_all == 0) {
-        close_and_usage(ctx);
+    const telvar::port_text_result port = telvar::read_port_text(argv[1], allow_all != 0);
+    if (!port.ok) {
+        if (!port.printed) close_and_usage(ctx);
+        close_ip_context(ctx);
+        return nullptr;
     }
-    if (port_out != nullptr) *port_out = port;
+    if (port_out != nullptr) *port_out = port.port;
     return ctx;
 }
 
 void close_ip_context(tv_context* ctx) {
-    if (ctx != nullptr) tv_close(ctx);
+    if (ctx == nullptr) return;
+    if (on_closing != nullptr) on_closing(ctx);
+    tv_close(ctx);
 }
 
 }  // extern "C"

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 
+#include "tv_api.h"
 #include "tv_export.h"
 
 namespace telvar {
@@ -18,5 +19,22 @@ void print_usage();
 // learns of failures a command reported and still returned 0 for. Null: nobody is told.
 using print_error_observer = void (*)(int32_t code);
 void set_print_error_observer(print_error_observer observer);
+
+// Told of every context that open_ip_context opened (after its login, if any) and of every
+// context that close_ip_context is about to close, so that a host can log out of what it
+// logged into. Null: nobody is told.
+using context_observer = void (*)(tv_context* ctx);
+void set_context_observers(context_observer opened, context_observer closing);
+
+// The port text of a command line against the switch's port count (Max_Ports): 1 to Max_Ports
+// gives wire port n - 1, "all" TV_ALL_PORTS where allowed. A number out of range prints
+// "bad port number: %d\n" and gives nullopt with `printed` set; any other text gives nullopt
+// without printing.
+struct port_text_result {
+    bool ok = false;
+    bool printed = false;
+    int32_t port = 0;
+};
+port_text_result read_port_text(const char* text, bool allow_all);
 
 }  // namespace telvar

@@ -44,6 +44,26 @@ void show_port_types(const tv_port_types& types, int32_t port) {
     }
 }
 
+// Opens the switch of a port command and reads its port text. A port count that could not be
+// read is the command's failure: going on with an assumed count would change the wrong ports.
+tv_context* open_with_port(int32_t argc, char** argv, int32_t& port) {
+    tv_context* ctx = open_ip_context(argc, argv, 2, nullptr);
+    if (ctx == nullptr) return nullptr;
+    if (const int32_t count_status = tv_api_errno; count_status != TV_OK) {
+        close_ip_context(ctx);
+        tv_api_errno = count_status;
+        return nullptr;
+    }
+    const port_text_result p = read_port_text(argv[1], true);
+    if (!p.ok) {
+        close_ip_context(ctx);
+        if (!p.printed) usage();
+        return nullptr;
+    }
+    port = p.port;
+    return ctx;
+}
+
 }  // namespace
 
 // port_state [-s on|off] <ip-address> <port|all>
@@ -53,7 +73,7 @@ int32_t port_state(int32_t argc, char** argv) {
     parse_options(argc, argv, own,
                   [&](char, const char* value) { new_state = code_of(state_words, value); });
     int32_t port = 0;
-    command_context ctx{open_ip_port_context(argc, argv, 2, 1, nullptr, &port)};
+    command_context ctx{open_with_port(argc, argv, port)};
     if (!ctx) return tv_api_errno;
     if (new_state >= 0) {
         if (tv_set_port_state(ctx.get(), port, static_cast<uint32_t>(new_state)) != 0) {
@@ -78,7 +98,7 @@ int32_t port_type(int32_t argc, char** argv) {
     parse_options(argc, argv, own,
                   [&](char, const char* value) { new_type = code_of(type_words, value); });
     int32_t port = 0;
-    command_context ctx{open_ip_port_context(argc, argv, 2, 1, nullptr, &port)};
+    command_context ctx{open_with_port(argc, argv, port)};
     if (!ctx) return tv_api_errno;
     if (new_type >= 0) {
         const int32_t first = port == TV_ALL_PORTS ? 0 : port;

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <chrono>
 #include <cerrno>
 #include <cstdio>
 #include <fstream>
@@ -152,6 +153,51 @@ TEST_F(exchange, status_bytes_give_status_codes) {
     bytes hdr(16, 0);
     hdr[3] = 0x0E;
     EXPECT_EQ(0, check_flags(hdr.data()));
+}
+
+TEST_F(exchange, strict_mode_takes_only_a_well_formed_answer_to_the_request) {
+    g_strict_answers = 1;
+    g_timeout = 100;  // two cycles per call
+    const bytes full(44, 7);  // fills the 64 bytes the call expects
+    const auto spoiled = [&](void (*change)(step&)) {
+        step s = tvtest::answer(full);
+        change(s);
+        return s;
+    };
+    const std::array<step, 6> bad{
+        spoiled([](step& s) { s.what = step::kind::bad_checksum; }),
+        spoiled([](step& s) { s.what = step::kind::short_datagram; }),
+        tvtest::answer(),  // a header and a checksum: shorter than the answer expected
+        spoiled([](step& s) { s.command = TV_CMD_ONLINE_TEST; }),
+        spoiled([](step& s) { s.from_other_port = true; }),
+        spoiled([](step& s) { s.length_delta = 1; }),
+    };
+    for (std::size_t i = 0; i < bad.size(); ++i) {
+        sw.script({bad[i]});
+        const std::uint32_t before = tv_get_discarded_answers();
+        EXPECT_EQ(0, run()) << i;
+        EXPECT_EQ(TV_ERR_NO_RESPONSE, tv_api_errno) << i;
+        EXPECT_EQ(before + 1, tv_get_discarded_answers()) << i;
+    }
+    // A refusal is a header alone, and still counts; a whole answer is taken.
+    sw.script({tvtest::refused(0x0E), tvtest::answer(full)});
+    EXPECT_EQ(0, run());
+    EXPECT_EQ(TV_ERR_LOGIN_REQUIRED, tv_api_errno);
+    EXPECT_EQ(64, run());
+
+    // Old answers every 50 ms, for two seconds: each adds only 5 to the elapsed count, so only
+    // the wall-clock deadline (1.5 x 500 ms) ends the call.
+    g_timeout = 500;
+    step flood = tvtest::answer(full);
+    flood.seq_delta = -1;
+    flood.repeat = 40;
+    flood.repeat_every_ms = 50;
+    sw.script({flood});
+    const std::size_t sent_before = sw.count();
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(0, run());
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(1500));
+    EXPECT_LE(sw.count() - sent_before, 3u);
 }
 
 TEST_F(exchange, answer_longer_than_capacity_is_cut) {

@@ -64,18 +64,20 @@ TEST_F(identity, chassis_status_failures_at_each_step) {
     tv_chassis_status st;
     std::memset(&st, 0x55, sizeof st);
 
-    // The status exchange fails, the others succeed: 0, status fields untouched.
-    sw.script({tvtest::refused(), version_reply(0x40118), sensors_reply(0, 2)});
-    EXPECT_EQ(0, tv_get_chassis_status(ctx, &st));
+    // A failed status exchange ends the operation: its status, the record untouched, nothing
+    // more sent.
+    sw.script({tvtest::refused()});
+    EXPECT_EQ(TV_ERR_SWITCH, tv_get_chassis_status(ctx, &st));
     EXPECT_EQ(0x55, st.power_status);
     EXPECT_EQ(0x55, st.num_ports);
-    EXPECT_EQ(0, st.sensor_status);
+    EXPECT_EQ(0x55, static_cast<std::uint8_t>(st.sensor_status));
+    EXPECT_EQ(1u, sw.count());
 
     // Without a version the sensor is not asked for.
     sw.script({reply(116), tvtest::refused(0x0E)});
     EXPECT_EQ(202, tv_get_chassis_status(ctx, &st));
     EXPECT_EQ(-1, st.sensor_status);
-    EXPECT_EQ(5u, sw.count());
+    EXPECT_EQ(3u, sw.count());
 
     st.sensor_status = 0;
     sw.script({reply(116), version_reply(0x40118), tvtest::refused(0x01)});

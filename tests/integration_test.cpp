@@ -157,6 +157,13 @@ TEST_F(integration, login_and_user_accounts) {
     ASSERT_EQ(0, tv_logout(ctx));
     EXPECT_EQ(-1, tv_get_num_of_ports(ctx));
     EXPECT_EQ(TV_ERR_LOGIN_REQUIRED, tv_api_errno);
+
+    // A login ends once it has been idle for longer than the switch's expiry.
+    sw(0, [](sim::switch_state& s) { s.get<sim::login_state>().expiry = std::chrono::seconds(0); });
+    ASSERT_EQ(0, tv_login(ctx, "admin", "password"));
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    EXPECT_EQ(-1, tv_get_num_of_ports(ctx));
+    EXPECT_EQ(TV_ERR_LOGIN_REQUIRED, tv_api_errno);
 }
 
 TEST_F(integration, discovery_and_reset) {

@@ -10,6 +10,7 @@
 
 #include "command_table.h"
 #include "support/run_tool.h"
+#include "support/scripted_responder.h"
 #include "support/sim_fixture.h"
 #include "support/test_addresses.h"
 #include "telvar.h"
@@ -169,7 +170,7 @@ TEST_F(telvar_tool, port_state_lists_and_changes_ports) {
 
 TEST_F(telvar_tool, port_numbers_are_checked_against_the_switch) {
     auto r = telvar({"port_state", "-port", "0", sw1, "17"});
-    EXPECT_EQ(0, r.status);
+    EXPECT_EQ(1, r.status);
     EXPECT_EQ("bad port number: 17\nError: OK\n", r.out);
     r = telvar({"port_state", "-port", "0", sw1, "0"});
     EXPECT_EQ("bad port number: 0\nError: OK\n", r.out);
@@ -193,23 +194,59 @@ TEST_F(telvar_tool, login_with_user_and_password) {
     fab.server().with_fabric([](sim::fabric& f) { f.switches[0].get<sim::login_state>().login_required = true; });
     auto r = telvar({"port_state", "-port", "0", sw1, "1"});
     EXPECT_EQ("Error: Command requires user login\n", r.out);
-    r = telvar({"port_state", "-port", "0", "-u", "admin", "-pw", "password", sw1, "16"});
+    r = telvar({"port_state", "-port", "5123", "-u", "admin", "-pw", "password", sw1, "16"});
     EXPECT_EQ("Port: 16\tAdmin:   on, Operational:   on\n", r.out);
+    // The tool logged out: the next command from the same local port has no login to inherit.
+    EXPECT_TRUE(fab.server().with_fabric(
+        [](sim::fabric& f) { return f.switches[0].get<sim::login_state>().sessions.empty(); }));
+    r = telvar({"port_state", "-port", "5123", sw1, "16"});
+    EXPECT_EQ("Error: Command requires user login\n", r.out);
     r = telvar({"port_state", "-port", "0", "-u", "admin", "-pw", "wrong", sw1, "1"});
     EXPECT_EQ("Error: Invalid UserID or Password\n", r.out);
-    EXPECT_EQ(144, r.status);  // 400, as far as an exit status can carry it
+    EXPECT_EQ(3, r.status);  // no context: the login was refused
 }
 
 TEST_F(telvar_tool, failures_to_open_and_silent_switches) {
     auto r = telvar({"version", "-port", "0", "no-such-switch.invalid"});
-    EXPECT_EQ(102, r.status);
+    EXPECT_EQ(3, r.status);
     EXPECT_EQ("Error: Bad hostname/IP address\n", r.out);
     r = telvar({"version", "-port", "0", nobody});
-    EXPECT_EQ(0, r.status);
+    EXPECT_EQ(2, r.status);
     EXPECT_EQ("Error: No response received\n", r.out);
-    // Without a port count, port numbers run to 8.
-    EXPECT_EQ("bad port number: 9\nError: OK\n", telvar({"port_state", "-port", "0", nobody, "9"}).out);
-    EXPECT_EQ("Error: No response received\n", telvar({"port_state", "-port", "0", nobody, "8"}).out);
+    // A port command without the port count fails rather than guess the switch's ports.
+    r = telvar({"port_state", "-port", "0", nobody, "9"});
+    EXPECT_EQ(2, r.status);
+    EXPECT_EQ("Error: No response received\n", r.out);
+}
+
+// A switch whose every answer is spoiled in one way: the tool, in its default strict mode,
+// reports a failure (exit status 2) and never a version report made of it; --lenient shows
+// what the lax reading would have printed.
+TEST(telvar_hostile, spoiled_answers_are_failures_never_reports) {
+    tvtest::scripted_responder sw(tvtest::addr::hostile_switch);
+    const auto answer = [](void (*change)(tvtest::step&)) {
+        tvtest::step s = tvtest::answer(tvtest::bytes(68, 0x4A));  // a whole version answer
+        change(s);
+        return s;
+    };
+    const std::vector<tvtest::step> spoiled{
+        answer([](tvtest::step& s) { s.what = tvtest::step::kind::bad_checksum; }),
+        answer([](tvtest::step& s) { s.what = tvtest::step::kind::short_datagram; }),
+        tvtest::answer(),  // header and checksum only
+        answer([](tvtest::step& s) { s.command = TV_CMD_CHASSIS_STATUS; }),
+        answer([](tvtest::step& s) { s.from_other_port = true; }),
+    };
+    for (std::size_t i = 0; i < spoiled.size(); ++i) {
+        sw.set_fallback(spoiled[i]);
+        auto r = tvtest::run_tool(TELVAR_BIN, {"version", "-port", "0", tvtest::addr::hostile_switch});
+        EXPECT_EQ(2, r.status) << i;
+        EXPECT_EQ("Error: No response received\n", r.out) << i;
+    }
+    sw.set_fallback(spoiled[2]);
+    const auto lax = tvtest::run_tool(TELVAR_BIN, {"--lenient", "version", "-port", "0",
+                                                   tvtest::addr::hostile_switch});
+    EXPECT_EQ(0, lax.status);
+    EXPECT_EQ(0u, lax.out.find("HW: \t0\n"));  // zeros, taken for a version
 }
 
 TEST_F(telvar_tool, discover_both_forms) {
@@ -223,6 +260,7 @@ TEST_F(telvar_tool, discover_both_forms) {
     EXPECT_EQ("No switch answered\n", r.out);
     r = telvar({"discover", "-m", "255.255.255.255", "127.0.8.2"});
     EXPECT_EQ("Invalid mask 255.255.255.255 for 127.0.8.2\nError: Invalid Parameter\n", r.out);
+    EXPECT_EQ(1, r.status);
     EXPECT_EQ(1, telvar({"discover", "127.0.8.1"}).status);
 }
 

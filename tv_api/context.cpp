@@ -16,6 +16,7 @@ int32_t g_ip_timeout = 70;
 int32_t g_timeout = 500;
 int32_t Discover = 1;
 int32_t Long_Poll = 0;
+int32_t g_strict_answers = 0;
 char gVersion[40];
 }
 
@@ -199,6 +200,14 @@ int32_t tv_set_timeout(int32_t value) {
     g_timeout = value;
     return 1;
 }
+
+int32_t tv_set_strict_answers(int32_t on) {
+    const int32_t was = g_strict_answers;
+    g_strict_answers = on != 0;
+    return was;
+}
+
+int32_t tv_get_strict_answers(void) { return g_strict_answers; }
 
 void CreateRunFile(void) {}
 

@@ -9,7 +9,14 @@
 //   pause at the end of cycle + 15
 // A failed send is counted like a failed wait, so repeated send failures end the exchange
 // within the budget (with 105) instead of spinning.
+//
+// In strict answer mode (g_strict_answers) every datagram is read whole, with its sender, and
+// only a well-formed answer from the switch to this command can match; the rest are read past
+// like stale answers. A wall-clock deadline of 1.5 times the budget bounds the exchange however
+// many datagrams arrive, since each one adds only 5 to the elapsed count.
 #include <algorithm>
+#include <array>
+#include <chrono>
 #include <cstdint>
 #include <ctime>
 
@@ -23,16 +30,30 @@ constexpr int32_t cycle_pause_us = 15000;
 
 enum class arrival { nothing, failed, stale, newer, match };
 
+using steady = std::chrono::steady_clock;
+
+// Strict mode reads whole datagrams up to this size; a longer one cannot be checked and is
+// read past.
+constexpr std::size_t strict_room = 2048;
+std::array<std::uint8_t, strict_room> whole_datagram;  // the library is single-threaded
+std::uint32_t discarded = 0;
+
 struct exchange_state {
     tv_context* ctx;
     int32_t seq;            // the request's sequence number, compared signed
+    std::uint16_t command;  // the request's command
     tv::wire::bytes resp;
     int64_t wait_cost;      // what a timed-out or failed wait adds
+    bool strict;
+    steady::time_point deadline{};  // strict mode only
     int64_t elapsed = 0;
     int32_t received = 0;   // length of the last datagram read
 
+    bool out_of_time() const { return strict && steady::now() >= deadline; }
+
     // One wait and, when a datagram is there, its read; classifies what arrived.
     arrival read_one() {
+        if (strict) return read_one_strictly();
         const int w = tv::wait_and_recv(ctx, resp.data(), static_cast<int32_t>(resp.size()),
                                         received);
         if (w <= 0) {
@@ -43,10 +64,53 @@ struct exchange_state {
         if (received == 0) return arrival::nothing;
         // A datagram too short to carry a sequence number is discarded like a stale one.
         if (received < TV_HDR_LEN) return arrival::stale;
-        // Signed difference: sequence numbers compare across the 32-bit wrap.
-        const auto got = static_cast<int32_t>(tv::wire::get_be32(resp, tv::off::seq));
+        return by_sequence(resp);
+    }
+
+    // Signed difference: sequence numbers compare across the 32-bit wrap.
+    arrival by_sequence(tv::wire::cbytes msg) const {
+        const auto got = static_cast<int32_t>(tv::wire::get_be32(msg, tv::off::seq));
         if (got == seq) return arrival::match;
         return got > seq ? arrival::newer : arrival::stale;
+    }
+
+    arrival read_one_strictly() {
+        const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - steady::now());
+        sockaddr_in from{};
+        int32_t length = 0;
+        const int w =
+            tv::wait_and_recv(ctx, whole_datagram.data(), static_cast<int32_t>(strict_room), length,
+                              &from, static_cast<int>(std::max<int64_t>(left.count(), 0)));
+        if (w <= 0) {
+            elapsed += wait_cost;
+            return w < 0 ? arrival::failed : arrival::nothing;
+        }
+        elapsed += datagram_cost;
+        const tv::wire::cbytes msg{whole_datagram.data(),
+                                   std::min(static_cast<std::size_t>(length), strict_room)};
+        if (!acceptable(from, static_cast<std::size_t>(length), msg)) {
+            tv::count_discarded();
+            return arrival::stale;
+        }
+        const arrival a = by_sequence(msg);
+        if (a == arrival::match) {
+            received = static_cast<int32_t>(std::min(msg.size(), resp.size()));
+            std::copy_n(msg.begin(), received, resp.begin());
+        }
+        return a;
+    }
+
+    // A well-formed answer of the switch to this command.
+    bool acceptable(const sockaddr_in& from, std::size_t length, tv::wire::cbytes msg) const {
+        namespace w = tv::wire;
+        if (from.sin_addr.s_addr != ctx->remote_addr.sin_addr.s_addr ||
+            from.sin_port != ctx->remote_addr.sin_port)
+            return false;
+        if (length < TV_MIN_MSG_LEN || length > msg.size()) return false;
+        if (w::get_be16(msg, tv::off::length) != length - TV_HDR_LEN) return false;
+        if (w::get_be16(msg, tv::off::command) != command || !tv::checksum_ok(msg)) return false;
+        // A refusal is a header; an answer carries what the operation reads.
+        return w::get_u8(msg, tv::off::status) != TV_HDR_STATUS_OK || length >= resp.size();
     }
 };
 
@@ -57,14 +121,16 @@ namespace tv {
 exchanged exchange_message(tv_context* ctx, wire::bytes req, wire::bytes resp) {
     set_checksum(req);
     const int64_t budget = Discover ? 3 * int64_t{g_ip_timeout} + 45 : int64_t{g_timeout};
-    exchange_state x{ctx, static_cast<int32_t>(wire::get_be32(req, off::seq)), resp,
-                     std::max<int64_t>(g_ip_timeout, 0)};
+    exchange_state x{ctx,  static_cast<int32_t>(wire::get_be32(req, off::seq)),
+                     wire::get_be16(req, off::command), resp, std::max<int64_t>(g_ip_timeout, 0),
+                     g_strict_answers != 0};
     exchanged out;  // 106, length 0
     if (budget <= 0) return out;
+    if (x.strict) x.deadline = steady::now() + std::chrono::milliseconds(budget * 3 / 2);
 
     const int extra_reads = Discover ? 2 : 10;
     bool send_failed = false;
-    while (x.elapsed < budget) {
+    while (x.elapsed < budget && !x.out_of_time()) {
         if (send_datagram(ctx, req) < 0) {
             send_failed = true;
             out.length = -1;
@@ -72,7 +138,9 @@ exchanged exchange_message(tv_context* ctx, wire::bytes req, wire::bytes resp) {
         } else {
             arrival a = x.read_one();
             // Stale answers to earlier requests: read on, a few times, within the budget.
-            for (int k = 0; a == arrival::stale && k < extra_reads && x.elapsed < budget; ++k) {
+            for (int k = 0; a == arrival::stale && k < extra_reads && x.elapsed < budget &&
+                            !x.out_of_time();
+                 ++k) {
                 a = x.read_one();
                 if (a == arrival::nothing) a = arrival::stale;  // a quiet wait does not end them
             }
@@ -91,7 +159,11 @@ exchanged exchange_message(tv_context* ctx, wire::bytes req, wire::bytes resp) {
     return out;
 }
 
+void count_discarded() { ++discarded; }
+
 }  // namespace tv
+
+extern "C" uint32_t tv_get_discarded_answers(void) { return discarded; }
 
 extern "C" int32_t tv_exchange(tv_context* ctx, void* req, int32_t req_len, void* resp,
                                int32_t resp_capacity, int32_t /*unused*/) {

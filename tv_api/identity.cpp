@@ -22,9 +22,11 @@ std::array<std::uint8_t, L::sensors::ret_len> m_get_sensors_ret;
 
 int32_t get_chassis_status(tv_context* ctx, tv_chassis_status& status) {
     tv::build_request(ctx, m_get_stat_req, TV_CMD_CHASSIS_STATUS);
-    // A failed status exchange leaves those fields alone; the sensor is still read.
-    if (tv::exchange(ctx, m_get_stat_req, m_get_stat_ret).ok())
-        tv::decode_chassis_status(m_get_stat_ret, status);
+    // A failed status exchange is the operation's result: going on to the version and sensor
+    // would report success over a record whose status fields were never filled.
+    if (const tv::exchanged x = tv::exchange(ctx, m_get_stat_req, m_get_stat_ret); !x.ok())
+        return x.status;
+    tv::decode_chassis_status(m_get_stat_ret, status);
 
     // The meaning of the sensor's state codes depends on the firmware revision.
     tv_version_info version{};

@@ -65,13 +65,18 @@ void forget_socket(int sock) {
     if (sock == timeout_sock) timeout_sock = timeout_ms = -1;
 }
 
-int wait_and_recv(tv_context* ctx, void* buf, int32_t capacity, int32_t& received) {
-    const int ms = wait_ms();
+int wait_and_recv(tv_context* ctx, void* buf, int32_t capacity, int32_t& received,
+                  sockaddr_in* from, int limit_ms) {
+    int ms = wait_ms();
+    if (limit_ms >= 0 && limit_ms < ms) ms = limit_ms;
     const size_t cap = capacity > 0 ? static_cast<size_t>(capacity) : 0;
     const int saved_errno = errno;
     // A zero timeout would mean "forever" to the socket: look without waiting instead.
     const bool wait = ms > 0 && set_receive_timeout(ctx->sock, ms);
-    const ssize_t n = ::recvfrom(ctx->sock, buf, cap, wait ? 0 : MSG_DONTWAIT, nullptr, nullptr);
+    socklen_t from_len = sizeof(sockaddr_in);
+    const int flags = (wait ? 0 : MSG_DONTWAIT) | (from ? MSG_TRUNC : 0);
+    const ssize_t n = ::recvfrom(ctx->sock, buf, cap, flags, reinterpret_cast<sockaddr*>(from),
+                                 from ? &from_len : nullptr);
     if (n >= 0) {
         received = static_cast<int32_t>(n);
         errno = saved_errno;

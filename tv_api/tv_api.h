@@ -46,6 +46,13 @@ TV_EXPORT extern int32_t g_ip_timeout;        /* ms of one wait for a response (
 TV_EXPORT extern int32_t g_timeout;           /* exchange budget in normal mode (500) */
 TV_EXPORT extern int32_t Discover;            /* discovery mode: short waits, small budget (1) */
 TV_EXPORT extern int32_t Long_Poll;           /* every wait lasts up to 2 s (0) */
+/* Strict answer mode (0: off, as every operation is defined; our programs turn it on). An
+ * exchange then takes a datagram as the answer only when it comes from the address and port
+ * the request went to, its checksum is right, its command is the request's, its length field
+ * matches what arrived, and a successful answer is at least as long as the operation expects;
+ * anything else is read past like a stale answer and counted. The exchange also ends after one
+ * and a half times its budget in wall-clock milliseconds, however many datagrams arrive. */
+TV_EXPORT extern int32_t g_strict_answers;
 TV_EXPORT extern char gVersion[40];           /* filled by tv_api_version */
 
 /* ---- Message framing and status codes ---- */
@@ -83,6 +90,11 @@ TV_EXPORT int32_t tv_get_ip_timeout(void);
 TV_EXPORT int32_t tv_get_timeout(void);
 TV_EXPORT int32_t tv_set_ip_timeout(int32_t value);
 TV_EXPORT int32_t tv_set_timeout(int32_t value);
+/* Turns strict answer mode on (nonzero) or off; returns the previous setting. */
+TV_EXPORT int32_t tv_set_strict_answers(int32_t on);
+TV_EXPORT int32_t tv_get_strict_answers(void);
+/* Datagrams that strict mode has read past since the process started. */
+TV_EXPORT uint32_t tv_get_discarded_answers(void);
 TV_EXPORT int32_t tv_send(tv_context *ctx, const void *msg, int32_t len);
 TV_EXPORT int32_t tv_recv(tv_context *ctx, void *buf, int32_t capacity);
 TV_EXPORT int32_t poll_sock(int32_t sock);

@@ -13,6 +13,7 @@
 #include <optional>
 #include <span>
 #include <string_view>
+#include <netinet/in.h>
 #include <unistd.h>
 
 #include "tv_api.h"
@@ -77,9 +78,12 @@ int32_t send_datagram(tv_context* ctx, wire::cbytes msg);
 // count or -1.
 int32_t recv_datagram(tv_context* ctx, wire::bytes buf);
 // One wait for a datagram and, when one comes, its read, in a single blocking receive: the
-// exchange's hot path. Waits as long as poll_sock would. Returns 1 with the datagram's length
-// in `received`, 0 when the wait timed out, -1 when it failed.
-int wait_and_recv(tv_context* ctx, void* buf, int32_t capacity, int32_t& received);
+// exchange's hot path. Waits as long as poll_sock would, and never past `limit_ms` when it is
+// not negative. Returns 1 with the datagram's length in `received`, 0 when the wait timed out,
+// -1 when it failed. With `from`, also gives the sender and the datagram's whole length (which
+// may exceed the capacity: the rest is cut).
+int wait_and_recv(tv_context* ctx, void* buf, int32_t capacity, int32_t& received,
+                  sockaddr_in* from = nullptr, int limit_ms = -1);
 // Forgets what wait_and_recv knows of a socket that is being opened or closed.
 void forget_socket(int sock);
 // Sleeps for `microseconds` (below one second).
@@ -136,6 +140,9 @@ int32_t config_query(tv_context* ctx, std::uint32_t subcmd, Decode&& decode) {
     if (x.ok()) decode(wire::cbytes{resp});
     return x.status;
 }
+
+// Counts a datagram that strict mode read past.
+void count_discarded();
 
 // The core of tv_listen.
 int32_t listen_message(tv_context* ctx, wire::bytes buf, int32_t timeout_ms);

@@ -25,6 +25,10 @@ scripted_responder::scripted_responder(const std::string& ip, std::uint16_t port
     if (sock_ < 0 || ::bind(sock_, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0 ||
         ::pipe2(stop_pipe_, O_CLOEXEC) != 0)
         throw std::runtime_error("scripted_responder: cannot bind " + ip);
+    other_sock_ = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+    a.sin_port = 0;
+    if (other_sock_ < 0 || ::bind(other_sock_, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0)
+        throw std::runtime_error("scripted_responder: cannot bind a second port on " + ip);
     thread_ = std::thread([this] { run(); });
 }
 
@@ -33,6 +37,7 @@ scripted_responder::~scripted_responder() {
     (void)!::write(stop_pipe_[1], &c, 1);
     thread_.join();
     ::close(sock_);
+    ::close(other_sock_);
     ::close(stop_pipe_[0]);
     ::close(stop_pipe_[1]);
 }
@@ -72,7 +77,8 @@ bytes scripted_responder::make_answer(const bytes& request, const step& s) {
     std::copy_n(request.begin(), std::min<std::size_t>(TV_HDR_LEN, request.size()), m.begin());
     std::copy(s.payload.begin(), s.payload.end(), m.begin() + TV_HDR_LEN);
     wire::put_u8(m, 2, s.status);
-    wire::put_be16(m, 10, static_cast<std::uint16_t>(m.size() - TV_HDR_LEN));
+    if (s.command >= 0) wire::put_be16(m, 8, static_cast<std::uint16_t>(s.command));
+    wire::put_be16(m, 10, static_cast<std::uint16_t>(m.size() - TV_HDR_LEN + s.length_delta));
     wire::put_be32(m, 12, wire::get_be32(request, 12) + static_cast<std::uint32_t>(s.seq_delta));
     tv_set_chksum(m.data(), static_cast<int32_t>(m.size()));
     if (s.what == step::kind::bad_checksum) m.back() ^= 0x5A;
@@ -109,7 +115,10 @@ void scripted_responder::handle(const bytes& request, const sockaddr_in& from) {
     }
     out.push_back(make_answer(request, s));
     std::lock_guard lock(mu_);
-    for (auto& d : out) pending_.push_back({due, from, std::move(d)});
+    for (auto& d : out) pending_.push_back({due, from, d, s.from_other_port});
+    for (int k = 1; k <= s.repeat; ++k)
+        pending_.push_back({due + std::chrono::milliseconds(k * s.repeat_every_ms), from,
+                            out.back(), s.from_other_port});
 }
 
 void scripted_responder::run() {
@@ -129,7 +138,9 @@ void scripted_responder::run() {
                 wait_ms = std::clamp<int>(static_cast<int>(left.count()) + 1, 0, wait_ms);
             }
         }
-        for (const auto& p : due) send_to(p.to, p.datagram);
+        for (const auto& p : due)
+            ::sendto(p.other_port ? other_sock_ : sock_, p.datagram.data(), p.datagram.size(), 0,
+                     reinterpret_cast<const sockaddr*>(&p.to), sizeof p.to);
 
         pollfd fds[2] = {{sock_, POLLIN, 0}, {stop_pipe_[0], POLLIN, 0}};
         if (::poll(fds, 2, wait_ms) < 0) continue;

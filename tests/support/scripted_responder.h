@@ -27,6 +27,11 @@ struct step {
     std::uint8_t status = 0;          // status byte of the answer
     bool stale_first = false;         // send an answer with an older sequence number first
     bool short_first = false;         // send a 10-byte datagram first
+    int command = -1;                 // the answer's command field, when not the request's
+    int length_delta = 0;             // added to the answer's length field
+    bool from_other_port = false;     // sent from another UDP port of the same address
+    int repeat = 0;                   // copies sent after the answer,
+    int repeat_every_ms = 0;          // one every so many milliseconds
     bytes payload;                    // bytes from offset 16 of the answer (before the checksum)
 };
 
@@ -67,11 +72,13 @@ private:
         std::chrono::steady_clock::time_point due;
         sockaddr_in to;
         bytes datagram;
+        bool other_port = false;
     };
     void run();
     void handle(const bytes& request, const sockaddr_in& from);
 
     int sock_ = -1;
+    int other_sock_ = -1;  // the same address, a port of the system's choice
     int stop_pipe_[2] = {-1, -1};
     mutable std::mutex mu_;
     mutable std::condition_variable cv_;

@@ -62,6 +62,7 @@ protected:
     void TearDown() override {
         tv_close(ctx);
         Discover = 1;
+        g_strict_answers = 0;
         g_ip_timeout = 70;
         g_timeout = 500;
     }

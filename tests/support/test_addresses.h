@@ -18,6 +18,9 @@ inline constexpr const char* simulator_base = "127.0.6.2";
 inline constexpr const char* integration_base = "127.0.7.2";
 inline constexpr const char* telvar_base = "127.0.8.2";
 inline constexpr const char* bench_echo = "127.0.9.1";
+// Reliability: the fault schedule and the hostile switch.
+inline constexpr const char* fault_schedule_base = "127.0.70.2";
+inline constexpr const char* hostile_switch = "127.0.70.20";
 // Chassis, network and transfer configuration (127.0.30.0 - 127.0.39.255).
 inline constexpr const char* config_switch = "127.0.30.1";
 inline constexpr const char* config_base = "127.0.31.2";
