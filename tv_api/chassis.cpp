@@ -65,7 +65,9 @@ int32_t set_switch_tovs(tv_context* ctx, const tv_switch_tovs& tovs) {
     w::put_be16(q, P::mfs_tov, tovs.mfstov);
     w::put_be32(q, P::ra_tov, static_cast<std::uint32_t>(tovs.ratov));
     w::put_be32(q, P::rt_tov, static_cast<std::uint32_t>(tovs.rttov));
-    return tv::exchange(ctx, m_config_param_req2, m_config_param_ret2).status;
+    // A write is answered with 24 bytes.
+    return tv::exchange(ctx, m_config_param_req2, w::bytes{m_config_param_ret2}.first(P::write_ret_len))
+        .status;
 }
 
 int32_t get_stagetype(tv_context* ctx, int32_t which, std::uint8_t& stage) {
