@@ -26,6 +26,15 @@ const std::string sw1 = tvtest::addr::config_base;  // sw2 .3, sw3 .4
 class config_fabric : public tvtest::fabric_test {
 protected:
     config_fabric() : fabric_test(tvtest::addr::config_base) {}
+    // Strict answers, as the tool takes them: every answer must have the length its buffer has.
+    void SetUp() override {
+        fabric_test::SetUp();
+        tv_set_strict_answers(1);
+    }
+    void TearDown() override {
+        tv_set_strict_answers(0);
+        fabric_test::TearDown();
+    }
 
     std::vector<bytes> answers() {
         std::vector<bytes> out;
