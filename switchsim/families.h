@@ -9,6 +9,7 @@
 #include "sml_family.h"
 #include "traps_family.h"
 #include "zoning_family.h"
+#include "transfer_family.h"
 
 namespace sim {
 
@@ -19,7 +20,7 @@ using families = family_list<
     chassis_family,
     sml_family,
     trap_family,
-
-    zoning_family>;
+    zoning_family,
+    transfer_family>;
 
 }  // namespace sim

@@ -82,6 +82,8 @@ TV_EXPORT void show_wwn(const uint8_t *wwn, const char *suffix);
 TV_EXPORT int32_t show_version(const tv_version_info *version);
 TV_EXPORT int32_t show_chassis_status(const tv_chassis_status *status);
 TV_EXPORT void show_sysconfig(const tv_sysconfig *cfg);
+/* "Timeout Values:" and the four values, one a line. */
+TV_EXPORT void show_chassis_tovs(const tv_switch_tovs *tovs);
 
 /* ---- Displays: ports ---- */
 /* Name tables, indexed by code. */
@@ -92,6 +94,17 @@ TV_EXPORT extern const char *const MFS_Modes[7];
 TV_EXPORT int32_t show_port_state(const tv_port_state *state, int32_t port);
 /* MFS mode of one port, or of ports 0 to Max_Ports - 1 for TV_ALL_PORTS. */
 TV_EXPORT int32_t show_port_mfs_modes(int32_t port, const tv_port_mfs_modes *modes);
+
+/* ---- Switch configuration commands ---- */
+/* chassis_mode [-s on|off|test] ip-address: sets the chassis mode, then reports the mode and
+ * the stage type. */
+TV_EXPORT int32_t chassis_mode(int32_t argc, char **argv);
+/* chassis_tovs [-s] [-m mfstov] [-e edtov] [-a ratov] [-t rttov] ip-address: changes the named
+ * active timeouts, saves the active configuration with -s, then shows the saved (-s) or active
+ * values. */
+TV_EXPORT int32_t chassis_tovs(int32_t argc, char **argv);
+/* defaults ip-address [filename]: applies a defaults file (upload_settings). */
+TV_EXPORT int32_t defaults(int32_t argc, char **argv);
 
 /* ---- Zoning commands ---- */
 /* disable_zone_type [-s] ip-address zone-type [zone-number]: clears the enabled bit of every

@@ -18,6 +18,8 @@ _Static_assert(offsetof(tv_chassis_status, gbic_type) == 12, "chassis status lay
 _Static_assert(offsetof(tv_context, sock) == 8, "context layout");
 _Static_assert(offsetof(tv_trap_event, value) == 8 && sizeof(tv_trap_event) == 16, "trap event layout");
 _Static_assert(offsetof(tv_sl_port_zones, ids) == 4, "SL zone ids: the count, then one word a port");
+_Static_assert(offsetof(tv_switch_tovs, rttov) == 4 && sizeof(tv_switch_tovs) == 16, "timeouts layout");
+_Static_assert(sizeof(tv_net_config) == 24, "network settings layout");
 
 int main(void) {
     unsigned char msg[20];

@@ -242,10 +242,78 @@ TV_EXPORT int32_t tv_set_type_ns_zoning(tv_context *ctx, uint32_t type);
 /* ---- Chassis configuration ---- */
 /* Sends the reset message once; no answer is awaited. 0, or 105 when the send failed. */
 TV_EXPORT int32_t tv_switch_reset(tv_context *ctx);
+/* which 0: the saved timeout values, 1: the active ones (any other value sends sub-command 0).
+ * The record is filled only on success. */
+TV_EXPORT int32_t tv_get_switch_tovs(tv_context *ctx, int32_t which, tv_switch_tovs *tovs);
+/* Read-modify-write of the active parameter block: only the four timeouts change; nothing is
+ * written when the read fails. */
+TV_EXPORT int32_t tv_set_switch_tovs(tv_context *ctx, const tv_switch_tovs *tovs);
+/* Makes the active configuration the saved one. */
+TV_EXPORT int32_t tv_save_active(tv_context *ctx);
+/* Chassis mode 1 online, 2 offline, 3 test; mode may be null (the answer stays for the set). */
+TV_EXPORT int32_t tv_get_chassis_mode(tv_context *ctx, uint32_t *mode);
+/* Reads the mode first and sends the answer back with the new mode; nothing is sent when the
+ * read fails. */
+TV_EXPORT int32_t tv_set_chassis_mode(tv_context *ctx, uint32_t mode);
+/* Chassis type 1 a stage chassis, anything else a hub; type may be null. */
+TV_EXPORT int32_t tv_get_chassis_type(tv_context *ctx, uint32_t *type);
+TV_EXPORT int32_t tv_set_chassis_type(tv_context *ctx, uint32_t type);
+/* Stage type byte of the saved (which 0) or active (1) parameter block; *stage is 0 first.
+ * Any other which: 301, nothing sent. */
+TV_EXPORT int32_t tv_get_stagetype(tv_context *ctx, int32_t which, uint8_t *stage);
+/* 1 when the switch is in SL-zoning mode: always for firmware up to 0x30400, else as its
+ * chassis-type answer says. *flag is 0 first. */
+TV_EXPORT int32_t tv_get_slzoningmode_flag(tv_context *ctx, uint8_t *flag);
 
 /* ---- Network and parameter configuration, defaults file ---- */
+TV_EXPORT int32_t tv_get_net_config(tv_context *ctx, tv_net_config *net);
+TV_EXPORT int32_t tv_set_net_config(tv_context *ctx, const tv_net_config *net);
+/* Read the network settings into the library's staging message, and send it back as it was
+ * read and edited since. */
+TV_EXPORT int32_t tv_get_netconfig(tv_context *ctx);
+TV_EXPORT int32_t tv_set_netconfig(tv_context *ctx);
+/* The same through a caller's 44-byte message image; they return the exchange's result (the
+ * answer's length, positive on success), not the status code. */
+TV_EXPORT int32_t tv_get_netconfig_data(tv_context *ctx, void *image);
+TV_EXPORT int32_t tv_set_netconfig_data(tv_context *ctx, void *image);
+/* Reads the saved (flags bit value 2) or active parameter set into the staging message; with
+ * bit value 1, copies the port count, the timeouts and, for each port, setting A and the MFS
+ * mode into the caller's 68-byte image (other bytes of the image are left alone). */
+TV_EXPORT int32_t tv_get_port_config(tv_context *ctx, int32_t flags, void *image);
+/* Reads into a caller's 116-byte message (null: the staging message); `which` is not read.
+ * Returns the exchange's result. */
+TV_EXPORT int32_t tv_get_port_config_data(tv_context *ctx, int32_t which, int32_t flags,
+                                          void *message);
+/* Sends the staging message (as read and edited since) as a write of the parameter block. */
+TV_EXPORT int32_t tv_set_config(tv_context *ctx);
+/* The same for a caller's 116-byte message (null: the staging message); returns the exchange's
+ * result. */
+TV_EXPORT int32_t tv_set_config_data(tv_context *ctx, void *message);
+/* Applies an open defaults file: reads the saved parameters and the network settings, edits
+ * them as the file says, writes and saves the parameters and writes the network settings when
+ * they changed. A failed write logs "Set config Error", "Save active config Error" or "Set net
+ * config Error". Returns the first failure, of the parse or of a write, else 0; what the file
+ * changed before a failure of the parse is still written. */
+TV_EXPORT int32_t upload_settings(tv_context *ctx, FILE *file);
+/* Parses a defaults file into the staging messages; *changed gets bit value 1 when a network
+ * setting changed, 2 when a parameter did. 0, or the C library's error number when a firmware
+ * file named by the file cannot be opened. */
+TV_EXPORT int32_t parse_defaults(tv_context *ctx, FILE *file, uint32_t *changed);
 
 /* ---- Firmware and file transfer ---- */
+/* Loads a firmware image from an open file of `length` bytes, in blocks of 256. */
+TV_EXPORT int32_t tv_codeload(tv_context *ctx, FILE *file, uint32_t length);
+/* Downloads an open file into the switch store `target`: at most two blocks (512 bytes). */
+TV_EXPORT int32_t tv_download(tv_context *ctx, uint8_t target, FILE *file, uint32_t length);
+/* Downloads `length` bytes from memory into the store the two selectors name (their low bytes
+ * are sent). */
+TV_EXPORT int32_t tv_download2(tv_context *ctx, int32_t target, int32_t selector2,
+                               const void *data, uint32_t length);
+/* Uploads the store the two selectors name into a buffer allocated with malloc (the caller
+ * frees it), *length its size. A switch without that store, a failed exchange or a block that
+ * does not fit: 107, and no buffer. */
+TV_EXPORT int32_t tv_upload(tv_context *ctx, int32_t target, int32_t selector2,
+                            uint8_t **buffer, uint32_t *length);
 
 /* ---- Trap configuration and trap events ---- */
 /* Reads the 300-byte trap configuration block into block: the current one (which 0) or the

@@ -97,5 +97,29 @@ typedef struct tv_wwn_zone_page {
     uint8_t wwn[TV_WWN_PAGE_ENTRIES][8];         /* WWN of entry i */
     uint32_t zone_bits[TV_WWN_PAGE_ENTRIES][8];  /* bit b of word w: member of zone 32w + b */
 } tv_wwn_zone_page;
+/* Fabric timeout values of the switch parameter block (tv_get_switch_tovs). */
+typedef struct tv_switch_tovs {
+    uint16_t mfstov;
+    int32_t rttov;
+    int32_t ratov;
+    int32_t edtov;
+} tv_switch_tovs;
+
+/* Network settings of a switch. Each field is the message's 32-bit word as a number, most
+ * significant byte first: the address 10.0.0.5 is 0x0A000005. */
+typedef struct tv_net_config {
+    uint32_t ip_addr;
+    uint32_t ip_mask;
+    uint32_t ip_broadcast;
+    uint32_t ip_gateway;
+    uint32_t ip_auto;      /* 0 fixed, 1 BOOTP, 2 RARP */
+    uint32_t arp_timeout;
+} tv_net_config;
+
+/* Room of the switch parameter image (message bytes 20-87) and of a whole configuration-
+ * parameter message; of a network-settings message. */
+#define TV_PARAM_IMAGE_LEN 68
+#define TV_CONFIG_PARAM_MSG_LEN 116
+#define TV_NET_CONFIG_MSG_LEN 44
 
 #endif
