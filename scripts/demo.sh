@@ -28,8 +28,8 @@ run() {
     "$bin/telvar" "$@"
 }
 
-echo "\$ switchsim --trap-every 1 &"
-"$bin/switchsim" --base "$sw1" --trap-every 1 >"$sim_out" 2>&1 &
+echo "\$ switchsim --trap-every 1 --reset-time 1000 &"
+"$bin/switchsim" --base "$sw1" --trap-every 1 --reset-time 1000 >"$sim_out" 2>&1 &
 sim_pid=$!
 
 # Wait until the first switch answers (at most about 10 s).
@@ -53,6 +53,12 @@ run port_state "$sw1" all
 run port_state -s off "$sw1" 6
 run port_state -s on "$sw1" 6
 run port_type "$sw1" all
+# Zoning: create a hard zone, read it back, then disable every hard zone.
+run set_zone -e "$sw1" hd 3 1 2 5-7
+run get_zone "$sw1" hd 3
+run disable_zone_type "$sw1" hd
+run get_zone "$sw1" hd 3
+run get_wwn_zone "$sw1"
 # The fabric: every switch's links, walked from the first; every device; the initiators.
 run links "$sw1"
 run nameserver "$sw1"
@@ -64,6 +70,18 @@ run port_state -s on "$sw2" 16
 # The third switch, reached through the first one by its Fibre Channel address.
 run version -f 10c000 "$sw1"
 run port_state -f 10c000 "$sw1" 3
+# Switch configuration: a timeout changed and saved survives a reset; a defaults file.
+run chassis_mode "$sw1"
+run chassis_tovs -s -e 2500 "$sw1"
+run chassis_tovs -e 3000 "$sw1"
+run switch_reset "$sw1"
+sleep 1.5  # the switch is silent while it restarts
+run chassis_tovs "$sw1"
+defaults_file=docs/switch-defaults.txt
+[ -f "$defaults_file" ] || defaults_file="$(dirname "$0")/../$defaults_file"
+run defaults "$sw2" "$defaults_file"
+run chassis_tovs "$sw2"
+
 # Management variables: the port's settings as text.
 run smlget "$sw1" show port 3
 run smlset "$sw1" set port 3 speed 2

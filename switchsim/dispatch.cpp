@@ -66,6 +66,12 @@ dispatch_result dispatch(const handler_index& index, fabric& f, std::size_t owne
         return r;
     }
 
+    const auto now = std::chrono::steady_clock::now();
+    if (f.switches[owner].silent_until > now || f.switches[*r.sw].silent_until > now) {
+        r.what = dispatch_result::outcome::restarting;
+        return r;
+    }
+
     request_ctx c{f, *r.sw, d, from_ip, from_port, {}, 0, false, {}};
     families::each([&](const family_info& fi) {
         if (fi.on_request) fi.on_request(c);
@@ -78,6 +84,7 @@ dispatch_result dispatch(const handler_index& index, fabric& f, std::size_t owne
     else
         h->fn(c);
     r.sends = std::move(c.sends);
+    r.note = std::move(c.note);
     if (c.silent) {
         r.what = dispatch_result::outcome::silent;
         return r;

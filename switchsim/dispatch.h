@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <string>
 #include <vector>
 
 #include "fabric.h"
@@ -21,6 +22,7 @@ struct dispatch_result {
         malformed,     // too short, or its length field disagrees: ignored
         unroutable,    // no switch of the fabric that a route leads to has the destination's
                        // chassis: ignored
+        restarting,    // the switch it reached or is meant for is restarting: dropped
     };
     outcome what = outcome::malformed;
     std::optional<std::size_t> sw;  // the switch that handled it
@@ -32,6 +34,7 @@ struct dispatch_result {
     std::uint8_t status = 0;        // the answer's status byte
     std::vector<std::uint8_t> answer;  // the answer's bytes, its header not yet framed
     std::vector<unsolicited> sends;    // datagrams to send besides the answer, framed
+    std::string note;               // the handler's, for the request log
 };
 
 // `owner` is the switch whose address the datagram reached; the header's destination picks

@@ -26,6 +26,8 @@ struct switch_state {
     std::uint8_t chassis = 0;
     std::uint32_t fc_addr = 0;
     std::chrono::steady_clock::time_point booted = std::chrono::steady_clock::now();
+    // Until then the switch is restarting: requests that reach it are dropped unanswered.
+    std::chrono::steady_clock::time_point silent_until{};
     std::vector<port> ports;
 
     families::states states;

@@ -10,6 +10,8 @@
 #include "sml_family.h"
 #include "topology_family.h"
 #include "traps_family.h"
+#include "zoning_family.h"
+#include "transfer_family.h"
 
 namespace sim {
 
@@ -20,6 +22,8 @@ using families = family_list<
     chassis_family,
     sml_family,
     trap_family,
+    zoning_family,
+    transfer_family,
     topology_family,
     name_server_family>;
 

@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <span>
+#include <string>
 #include <vector>
 
 #include "fabric.h"
@@ -29,6 +30,7 @@ struct request_ctx {
     std::uint8_t status = 0;
     bool silent = false;       // the switch sends no answer
     std::vector<unsolicited> sends;  // datagrams the switch sends after its answer (traps)
+    std::string note;          // what the handler did worth a line of the request log
 
     switch_state& self() { return fab.switches[sw]; }
     // This switch's sub-record of family state S.

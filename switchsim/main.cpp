@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -39,6 +40,8 @@ constexpr const char* help_text =
     "                     status=BYTE; cmd and sub select a command and its sub-command\n"
     "                     (sub alone: of 0x30; all requests when absent), p a probability,\n"
     "                     count the number of times. Example: --fault drop,cmd=0x7,p=0.5\n"
+    "  --reset-time MS    after a switch reset, every switch stays silent for MS\n"
+    "                     milliseconds (default: the fabric's reset_time_ms, else 0)\n"
     "  --seed N           seed of the fault injection (default 1)\n"
     "  --trap-every SECONDS\n"
     "                     every SECONDS (fractions allowed), each switch moves the counter of\n"
@@ -97,10 +100,12 @@ int serve(sim::fabric f, const sim::server_options& opts) {
     const auto st = srv.stats();
     std::fprintf(stderr,
                  "switchsim: stopped after %llu requests (%llu answered, %llu bad checksums, "
-                 "%llu malformed, %llu unroutable, %llu dropped by faults)\n",
+                 "%llu malformed, %llu unroutable, %llu dropped by faults, %llu dropped while "
+                 "restarting)\n",
                  static_cast<unsigned long long>(st.received), static_cast<unsigned long long>(st.answered),
                  static_cast<unsigned long long>(st.bad_checksum), static_cast<unsigned long long>(st.malformed),
-                 static_cast<unsigned long long>(st.unroutable), static_cast<unsigned long long>(st.dropped));
+                 static_cast<unsigned long long>(st.unroutable), static_cast<unsigned long long>(st.dropped),
+                 static_cast<unsigned long long>(st.restarting));
     return 0;
 }
 
@@ -114,6 +119,7 @@ int main(int argc, char** argv) {
     bool login_required = false;
     long login_expiry = -1;
     double trap_every_s = 0;
+    std::optional<std::uint32_t> reset_ms;
     for (int i = 1; i < argc; ++i) {
         const std::string_view a = argv[i];
         const auto value = [&](const char* what) -> const char* {
@@ -130,7 +136,7 @@ int main(int argc, char** argv) {
             login_required = true;
         } else if (a == "--fabric" || a == "--generate" || a == "--base" || a == "--fault" ||
                    a == "--seed" || a == "--capture" || a == "--login-expiry" ||
-                   a == "--trap-every") {
+                   a == "--trap-every" || a == "--reset-time") {
             const char* v = value(argv[i]);
             if (v == nullptr) return usage_error(std::string(a) + " needs a value");
             if (a == "--fabric") {
@@ -153,6 +159,13 @@ int main(int argc, char** argv) {
                 if (*v == '\0' || *end != '\0' || !(trap_every_s >= 0.001 && trap_every_s <= 86400))
                     return usage_error(std::string("--trap-every ") + v +
                                        ": seconds from 0.001 to 86400");
+            } else if (a == "--reset-time") {
+                char* end = nullptr;
+                const unsigned long ms = std::strtoul(v, &end, 10);
+                if (*v == '\0' || *end != '\0' || ms > 600000ul)
+                    return usage_error(std::string("--reset-time ") + v +
+                                       ": expected 0 to 600000 milliseconds");
+                reset_ms = static_cast<std::uint32_t>(ms);
             } else if (a == "--seed") {
                 char* end = nullptr;
                 const unsigned long seed = std::strtoul(v, &end, 0);
@@ -210,5 +223,7 @@ int main(int argc, char** argv) {
             s.get<sim::trap_state>().raise_every =
                 std::chrono::duration_cast<sim::sim_clock::duration>(
                     std::chrono::duration<double>(trap_every_s));
+    if (reset_ms)
+        for (auto& s : f.switches) s.get<sim::chassis_state>().reset_ms = *reset_ms;
     return serve(std::move(f), opts);
 }

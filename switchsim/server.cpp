@@ -148,6 +148,7 @@ void server::handle(std::size_t ep, std::span<const std::uint8_t> d, const socka
         case outcome::silent: verdict = "handled, no answer"; break;
         case outcome::bad_checksum: ++stats_.bad_checksum; verdict = "bad checksum, ignored"; break;
         case outcome::malformed: ++stats_.malformed; verdict = "malformed, ignored"; break;
+        case outcome::restarting: ++stats_.restarting; verdict = "restarting, dropped"; break;
         case outcome::unroutable:
             ++stats_.unroutable;
             verdict = "no route to chassis " + std::to_string(chassis_of(r.dest)) + ", ignored";
@@ -163,6 +164,7 @@ void server::handle(std::size_t ep, std::span<const std::uint8_t> d, const socka
                          std::max<std::size_t>(r.answer.size(), TV_MIN_MSG_LEN));
         else
             std::fprintf(opts_.log_out, ") seq %u: %s\n", r.seq, verdict.c_str());
+        if (!r.note.empty()) std::fprintf(opts_.log_out, "   %s\n", r.note.c_str());
     }
     if (r.what == outcome::answered) send_answer(ep, from, r, d);
     send_unsolicited(ep, r.sends);

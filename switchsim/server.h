@@ -56,6 +56,7 @@ struct server_stats {
     std::uint64_t bad_checksum = 0;
     std::uint64_t malformed = 0;
     std::uint64_t unroutable = 0;
+    std::uint64_t restarting = 0;   // requests dropped while their switch restarted
     std::uint64_t dropped = 0;      // answers lost to fault injection
 };
 

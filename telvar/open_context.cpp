@@ -42,6 +42,17 @@ void set_context_observers(context_observer opened, context_observer closing) {
     on_closing = closing;
 }
 
+tv_context* open_with_port_count(int32_t argc, char** argv, int32_t min) {
+    tv_context* ctx = open_ip_context(argc, argv, min, nullptr);
+    if (ctx == nullptr) return nullptr;
+    if (const int32_t count_status = tv_api_errno; count_status != TV_OK) {
+        close_ip_context(ctx);
+        tv_api_errno = count_status;
+        return nullptr;
+    }
+    return ctx;
+}
+
 port_text_result read_port_text(const char* text_ptr, bool allow_all) {
     const std::string_view text = text_ptr != nullptr ? text_ptr : "";
     if (!text.empty() && std::isdigit(static_cast<unsigned char>(text[0]))) {

@@ -37,4 +37,9 @@ struct port_text_result {
 };
 port_text_result read_port_text(const char* text, bool allow_all);
 
+// open_ip_context for a command whose port numbers need the switch's port count: when the
+// count could not be read, the context is closed and null returned with tv_api_errno the
+// query's status, since going on with an assumed count would change the wrong ports.
+tv_context* open_with_port_count(int32_t argc, char** argv, int32_t min);
+
 }  // namespace telvar

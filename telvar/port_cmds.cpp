@@ -47,13 +47,8 @@ void show_port_types(const tv_port_types& types, int32_t port) {
 // Opens the switch of a port command and reads its port text. A port count that could not be
 // read is the command's failure: going on with an assumed count would change the wrong ports.
 tv_context* open_with_port(int32_t argc, char** argv, int32_t& port) {
-    tv_context* ctx = open_ip_context(argc, argv, 2, nullptr);
+    tv_context* ctx = open_with_port_count(argc, argv, 2);
     if (ctx == nullptr) return nullptr;
-    if (const int32_t count_status = tv_api_errno; count_status != TV_OK) {
-        close_ip_context(ctx);
-        tv_api_errno = count_status;
-        return nullptr;
-    }
     const port_text_result p = read_port_text(argv[1], true);
     if (!p.ok) {
         close_ip_context(ctx);

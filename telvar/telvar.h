@@ -82,6 +82,8 @@ TV_EXPORT void show_wwn(const uint8_t *wwn, const char *suffix);
 TV_EXPORT int32_t show_version(const tv_version_info *version);
 TV_EXPORT int32_t show_chassis_status(const tv_chassis_status *status);
 TV_EXPORT void show_sysconfig(const tv_sysconfig *cfg);
+/* "Timeout Values:" and the four values, one a line. */
+TV_EXPORT void show_chassis_tovs(const tv_switch_tovs *tovs);
 
 /* ---- Displays: initiators and the fabric topology ---- */
 /* Chassis numbers the topology walk has descended into (-1: free); only the first 12 entries
@@ -123,6 +125,36 @@ TV_EXPORT extern const char *const MFS_Modes[7];
 TV_EXPORT int32_t show_port_state(const tv_port_state *state, int32_t port);
 /* MFS mode of one port, or of ports 0 to Max_Ports - 1 for TV_ALL_PORTS. */
 TV_EXPORT int32_t show_port_mfs_modes(int32_t port, const tv_port_mfs_modes *modes);
+
+/* ---- Switch configuration commands ---- */
+/* chassis_mode [-s on|off|test] ip-address: sets the chassis mode, then reports the mode and
+ * the stage type. */
+TV_EXPORT int32_t chassis_mode(int32_t argc, char **argv);
+/* chassis_tovs [-s] [-m mfstov] [-e edtov] [-a ratov] [-t rttov] ip-address: changes the named
+ * active timeouts, saves the active configuration with -s, then shows the saved (-s) or active
+ * values. */
+TV_EXPORT int32_t chassis_tovs(int32_t argc, char **argv);
+/* defaults ip-address [filename]: applies a defaults file (upload_settings). */
+TV_EXPORT int32_t defaults(int32_t argc, char **argv);
+
+/* ---- Zoning commands ---- */
+/* disable_zone_type [-s] ip-address zone-type [zone-number]: clears the enabled bit of every
+ * zone of the type (hd, ns, bcst, sl or 1 to 4); -s saves. */
+TV_EXPORT int32_t disable_zone_type(int32_t argc, char **argv);
+/* ns_zone_type [-s port|wwn] ip-address: prints the name-server zoning type, or sets it. */
+TV_EXPORT int32_t ns_zone_type(int32_t argc, char **argv);
+/* wwn_zone [-s] [-r 0|1|2] ip-address: saves, then resets, WWN zoning. Returns the status of a
+ * failed save or reset as well. */
+TV_EXPORT int32_t wwn_zone(int32_t argc, char **argv);
+/* get_wwn_zone ip-address: lists the whole WWN zone table, a page at a time. */
+TV_EXPORT int32_t get_wwn_zone(int32_t argc, char **argv);
+/* set_wwn_zone [-i] ip-address zone-id WWN [name]: makes the WWN a member of the zone (-i:
+ * besides its other zones). */
+TV_EXPORT int32_t set_wwn_zone(int32_t argc, char **argv);
+/* rem_wwn_zone ip-address zone-id WWN [name]: removes the WWN from the zone. */
+TV_EXPORT int32_t rem_wwn_zone(int32_t argc, char **argv);
+/* One page of the WWN zone table ("total: %d\n" before the first page); returns 1. */
+TV_EXPORT int32_t show_wwn_zones(const tv_wwn_zone_page *page);
 
 /* ---- Trap commands ---- */
 /* get_trap_config [global flags] ip-address: trapping, sample interval and the table of every

@@ -18,6 +18,9 @@ _Static_assert(sizeof(tv_sysconfig) == 196, "system information record is 196 by
 _Static_assert(offsetof(tv_chassis_status, gbic_type) == 12, "chassis status layout");
 _Static_assert(offsetof(tv_context, sock) == 8, "context layout");
 _Static_assert(offsetof(tv_trap_event, value) == 8 && sizeof(tv_trap_event) == 16, "trap event layout");
+_Static_assert(offsetof(tv_sl_port_zones, ids) == 4, "SL zone ids: the count, then one word a port");
+_Static_assert(offsetof(tv_switch_tovs, rttov) == 4 && sizeof(tv_switch_tovs) == 16, "timeouts layout");
+_Static_assert(sizeof(tv_net_config) == 24, "network settings layout");
 _Static_assert(sizeof(tv_switch_link) == 28, "a link record is 28 bytes");
 _Static_assert(sizeof(tv_nameserver_entry) == 584, "a name-server record is 584 bytes");
 _Static_assert(sizeof(tv_initiators) == 356, "the initiator record is 356 bytes");

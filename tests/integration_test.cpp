@@ -15,15 +15,6 @@ using bytes = std::vector<std::uint8_t>;
 class integration : public tvtest::fabric_test {
 protected:
     integration() : fabric_test(tvtest::addr::integration_base) {}  // sw1 .7.2, sw2 .7.3, sw3 .7.4
-
-    void SetUp() override {
-        fabric_test::SetUp();
-        fab.server().clear_records();
-    }
-    template <class F>
-    decltype(auto) sw(std::size_t i, F&& f) {
-        return fab.server().with_fabric([&](sim::fabric& fb) { return f(fb.switches[i]); });
-    }
 };
 
 TEST_F(integration, identity_of_each_switch_of_the_fabric) {

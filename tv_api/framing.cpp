@@ -4,6 +4,7 @@
 // Fields are serialised big-endian through wire.h; no record is ever copied onto the wire, so
 // the host's byte order never matters and ConvertByteOrder has nothing to do.
 #include <algorithm>
+#include <array>
 
 #include "tv_inter.h"
 
@@ -106,6 +107,17 @@ uint32_t restore_dest_addr(tv_context* ctx) {
 exchanged exchange(tv_context* ctx, wire::bytes req, wire::bytes resp, std::size_t min_answer) {
     std::fill(resp.begin(), resp.end(), std::uint8_t{0});
     return exchange_message(ctx, req, resp, min_answer);
+}
+
+exchanged exchange_in_place(tv_context* ctx, wire::bytes buf, std::size_t req_len) {
+    // Sent from a copy: a stale answer read into `buf` must not become what a retry sends.
+    std::array<std::uint8_t, TV_MAX_MSG_LEN> req;
+    const std::size_t n = std::min({req_len, buf.size(), req.size()});
+    std::copy_n(buf.begin(), n, req.begin());
+    const exchanged x = exchange_message(ctx, {req.data(), n}, buf);
+    if (x.ok() && x.length >= 0 && static_cast<std::size_t>(x.length) < buf.size())
+        std::fill(buf.begin() + x.length, buf.end(), std::uint8_t{0});
+    return x;
 }
 
 }  // namespace tv

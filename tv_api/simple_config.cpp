@@ -18,7 +18,7 @@ int32_t simple_subcmd(tv_context* ctx, std::uint16_t command, std::uint32_t subc
     build_request(ctx, m_simple_subcmd, command);
     wire::put_be32(m_simple_subcmd, off::subcmd, subcmd);
     // Request and answer share the buffer: it must not be cleared before the exchange.
-    return exchange_message(ctx, m_simple_subcmd, m_simple_subcmd).status;
+    return exchange_in_place(ctx, m_simple_subcmd, m_simple_subcmd.size()).status;
 }
 
 int32_t simple_config_cmd(tv_context* ctx, std::uint32_t subcmd) {

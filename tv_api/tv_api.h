@@ -178,8 +178,59 @@ TV_EXPORT int32_t tv_set_port_state(tv_context *ctx, int32_t port, uint32_t stat
 /* ---- Port zoning ---- */
 /* Sends a bare configuration sub-command (24 bytes) and returns the exchange's status. */
 TV_EXPORT int32_t tv_simple_config_cmd(tv_context *ctx, uint32_t subcmd);
+/* The sub-command of a key (zone type, + 0x200 write, + 0x400 saved variant, + 0x600 save;
+ * saved nonzero adds 0x400), or 0 with status 22 for a key that has none. */
+TV_EXPORT uint32_t tv_zone_type_to_subcmd(uint32_t key, int32_t saved);
+/* Exchanges the 160-byte block of 16 bitmap zones that starts at zone `start`. */
+TV_EXPORT int32_t tv_port_zone_cmd(tv_context *ctx, uint32_t subcmd, uint32_t start);
+/* Zone z (0-15) of the last block answer, into `zone` or (null) a new record; null on failure. */
+TV_EXPORT tv_port_zone *tv_extract_zone(tv_port_zone *zone, uint32_t z);
+/* Reads the zone the record's type and id name (saved nonzero: the saved set). Zone ids beyond
+ * the type's table are refused with 301 before anything is sent. */
+TV_EXPORT int32_t tv_get_port_zone(tv_context *ctx, tv_port_zone *zone, int32_t saved);
+/* Reads every zone of the set's type; on failure the set is left empty. */
+TV_EXPORT int32_t tv_get_port_zone_set(tv_context *ctx, tv_port_zone_set *set, int32_t saved);
+/* Writes one zone (SL zones: adds its ports to the zone); save nonzero then saves. Zone ids
+ * beyond the table and ports beyond the bitmap's room are refused with 301 before anything is
+ * sent; ports beyond what the switch's bitmap covers, before the write. */
+TV_EXPORT int32_t tv_set_port_zone(tv_context *ctx, tv_port_zone *zone, int32_t save);
+/* Sets (mask 0xFFFF) or clears (mask 0) the enabled bit of every zone of a type. SL: 22. */
+TV_EXPORT int32_t tv_change_zoning(tv_context *ctx, uint32_t type, int32_t save, uint32_t mask);
+TV_EXPORT int32_t tv_enable_zoning(tv_context *ctx, uint32_t type, int32_t save);
+TV_EXPORT int32_t tv_disable_zoning(tv_context *ctx, uint32_t type, int32_t save);
+TV_EXPORT int32_t tv_free_port_zone(tv_port_zone *zone, int32_t free_record);
+TV_EXPORT int32_t tv_free_port_zone_set(tv_port_zone_set *set, int32_t free_record);
+/* SL zones: one zone id per port. The read answer stays in a module buffer that
+ * tv_extract_sl_zone and tv_get_zone_list read. */
+TV_EXPORT int32_t tv_get_sl_zone_cmd(tv_context *ctx, uint32_t subcmd);
+TV_EXPORT int32_t tv_set_sl_zone_cmd(tv_context *ctx, uint32_t subcmd);
+TV_EXPORT int32_t tv_get_sl_zone(tv_context *ctx, tv_port_zone *zone, int32_t saved);
+TV_EXPORT int32_t tv_get_sl_zone_set(tv_context *ctx, tv_port_zone_set *set, int32_t saved);
+TV_EXPORT int32_t tv_set_sl_zone(tv_context *ctx, tv_port_zone *zone, int32_t save);
+TV_EXPORT tv_port_zone *tv_extract_sl_zone(tv_port_zone *zone, uint32_t id);
+/* The distinct zone ids of the last SL read, in order of first appearance, into `list` (room
+ * for one id per port); returns how many. */
+TV_EXPORT int32_t tv_get_zone_list(uint16_t *list);
+TV_EXPORT int32_t tv_get_sl_port_zone(tv_context *ctx, tv_sl_port_zones *ids);
 
 /* ---- WWN zoning ---- */
+/* Reads the page of entries from index `first`; entries beyond the table keep their values. */
+TV_EXPORT int32_t tv_get_wwn_zone(tv_context *ctx, int32_t first, tv_wwn_zone_page *page);
+/* The 40-byte table entry of a WWN (valid until the next page read), or null. */
+TV_EXPORT uint8_t *tv_find_wwn_zone(tv_context *ctx, const uint8_t *wwn);
+/* Makes the WWN a member of zone 0-255 (inclusive nonzero: besides its other zones); `name` is
+ * not sent. */
+TV_EXPORT int32_t tv_set_wwn_zone(tv_context *ctx, uint32_t zone, const uint8_t *wwn,
+                                  const char *name, int32_t inclusive);
+/* Removes the WWN from one zone; 108 when the table has no entry for it. */
+TV_EXPORT int32_t tv_rem_wwn_zone(tv_context *ctx, uint32_t zone, const uint8_t *wwn,
+                                  const char *name);
+/* Mode 0 reset to the saved table, 1 to the default, 2 active and saved to the default. */
+TV_EXPORT int32_t tv_reset_wwn_zoning(tv_context *ctx, uint8_t mode);
+TV_EXPORT int32_t tv_save_wwn_zoning(tv_context *ctx);
+/* The name-server zoning type: 0 by port, 1 by WWN. */
+TV_EXPORT int32_t tv_get_type_ns_zoning(tv_context *ctx, uint32_t *type);
+TV_EXPORT int32_t tv_set_type_ns_zoning(tv_context *ctx, uint32_t type);
 
 /* ---- Topology, links and routing ---- */
 /* Reads the topology table of the switch (the page the switch sends next) into the module's
@@ -223,10 +274,78 @@ TV_EXPORT int32_t tv_calc_portwwn(uint8_t *port_wwn, const uint8_t *node_wwn, ui
 /* ---- Chassis configuration ---- */
 /* Sends the reset message once; no answer is awaited. 0, or 105 when the send failed. */
 TV_EXPORT int32_t tv_switch_reset(tv_context *ctx);
+/* which 0: the saved timeout values, 1: the active ones (any other value sends sub-command 0).
+ * The record is filled only on success. */
+TV_EXPORT int32_t tv_get_switch_tovs(tv_context *ctx, int32_t which, tv_switch_tovs *tovs);
+/* Read-modify-write of the active parameter block: only the four timeouts change; nothing is
+ * written when the read fails. */
+TV_EXPORT int32_t tv_set_switch_tovs(tv_context *ctx, const tv_switch_tovs *tovs);
+/* Makes the active configuration the saved one. */
+TV_EXPORT int32_t tv_save_active(tv_context *ctx);
+/* Chassis mode 1 online, 2 offline, 3 test; mode may be null (the answer stays for the set). */
+TV_EXPORT int32_t tv_get_chassis_mode(tv_context *ctx, uint32_t *mode);
+/* Reads the mode first and sends the answer back with the new mode; nothing is sent when the
+ * read fails. */
+TV_EXPORT int32_t tv_set_chassis_mode(tv_context *ctx, uint32_t mode);
+/* Chassis type 1 a stage chassis, anything else a hub; type may be null. */
+TV_EXPORT int32_t tv_get_chassis_type(tv_context *ctx, uint32_t *type);
+TV_EXPORT int32_t tv_set_chassis_type(tv_context *ctx, uint32_t type);
+/* Stage type byte of the saved (which 0) or active (1) parameter block; *stage is 0 first.
+ * Any other which: 301, nothing sent. */
+TV_EXPORT int32_t tv_get_stagetype(tv_context *ctx, int32_t which, uint8_t *stage);
+/* 1 when the switch is in SL-zoning mode: always for firmware up to 0x30400, else as its
+ * chassis-type answer says. *flag is 0 first. */
+TV_EXPORT int32_t tv_get_slzoningmode_flag(tv_context *ctx, uint8_t *flag);
 
 /* ---- Network and parameter configuration, defaults file ---- */
+TV_EXPORT int32_t tv_get_net_config(tv_context *ctx, tv_net_config *net);
+TV_EXPORT int32_t tv_set_net_config(tv_context *ctx, const tv_net_config *net);
+/* Read the network settings into the library's staging message, and send it back as it was
+ * read and edited since. */
+TV_EXPORT int32_t tv_get_netconfig(tv_context *ctx);
+TV_EXPORT int32_t tv_set_netconfig(tv_context *ctx);
+/* The same through a caller's 44-byte message image; they return the exchange's result (the
+ * answer's length, positive on success), not the status code. */
+TV_EXPORT int32_t tv_get_netconfig_data(tv_context *ctx, void *image);
+TV_EXPORT int32_t tv_set_netconfig_data(tv_context *ctx, void *image);
+/* Reads the saved (flags bit value 2) or active parameter set into the staging message; with
+ * bit value 1, copies the port count, the timeouts and, for each port, setting A and the MFS
+ * mode into the caller's 68-byte image (other bytes of the image are left alone). */
+TV_EXPORT int32_t tv_get_port_config(tv_context *ctx, int32_t flags, void *image);
+/* Reads into a caller's 116-byte message (null: the staging message); `which` is not read.
+ * Returns the exchange's result. */
+TV_EXPORT int32_t tv_get_port_config_data(tv_context *ctx, int32_t which, int32_t flags,
+                                          void *message);
+/* Sends the staging message (as read and edited since) as a write of the parameter block. */
+TV_EXPORT int32_t tv_set_config(tv_context *ctx);
+/* The same for a caller's 116-byte message (null: the staging message); returns the exchange's
+ * result. */
+TV_EXPORT int32_t tv_set_config_data(tv_context *ctx, void *message);
+/* Applies an open defaults file: reads the saved parameters and the network settings, edits
+ * them as the file says, writes and saves the parameters and writes the network settings when
+ * they changed. A failed write logs "Set config Error", "Save active config Error" or "Set net
+ * config Error". Returns the first failure, of the parse or of a write, else 0; what the file
+ * changed before a failure of the parse is still written. */
+TV_EXPORT int32_t upload_settings(tv_context *ctx, FILE *file);
+/* Parses a defaults file into the staging messages; *changed gets bit value 1 when a network
+ * setting changed, 2 when a parameter did. 0, or the C library's error number when a firmware
+ * file named by the file cannot be opened. */
+TV_EXPORT int32_t parse_defaults(tv_context *ctx, FILE *file, uint32_t *changed);
 
 /* ---- Firmware and file transfer ---- */
+/* Loads a firmware image from an open file of `length` bytes, in blocks of 256. */
+TV_EXPORT int32_t tv_codeload(tv_context *ctx, FILE *file, uint32_t length);
+/* Downloads an open file into the switch store `target`: at most two blocks (512 bytes). */
+TV_EXPORT int32_t tv_download(tv_context *ctx, uint8_t target, FILE *file, uint32_t length);
+/* Downloads `length` bytes from memory into the store the two selectors name (their low bytes
+ * are sent). */
+TV_EXPORT int32_t tv_download2(tv_context *ctx, int32_t target, int32_t selector2,
+                               const void *data, uint32_t length);
+/* Uploads the store the two selectors name into a buffer allocated with malloc (the caller
+ * frees it), *length its size. A switch without that store, a failed exchange or a block that
+ * does not fit: 107, and no buffer. */
+TV_EXPORT int32_t tv_upload(tv_context *ctx, int32_t target, int32_t selector2,
+                            uint8_t **buffer, uint32_t *length);
 
 /* ---- Trap configuration and trap events ---- */
 /* Reads the 300-byte trap configuration block into block: the current one (which 0) or the

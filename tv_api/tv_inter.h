@@ -6,9 +6,11 @@
 // back into the C interface to get work done.
 #pragma once
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <cstdio>
+#include <optional>
 #include <span>
 #include <string_view>
 #include <netinet/in.h>
@@ -115,6 +117,21 @@ exchanged exchange_message(tv_context* ctx, wire::bytes req, wire::bytes resp,
                            std::size_t min_answer = 0);
 // Clears `resp` and exchanges `req` for it.
 exchanged exchange(tv_context* ctx, wire::bytes req, wire::bytes resp, std::size_t min_answer = 0);
+// Exchanges the first `req_len` bytes of `buf` for an answer into `buf` itself, as module
+// buffers that are their own answer do; the request goes out from a copy, so every retry sends
+// the same bytes. On success the bytes the answer did not reach are zeroed, so that nothing the
+// buffer held before is read as part of the answer.
+exchanged exchange_in_place(tv_context* ctx, wire::bytes buf, std::size_t req_len);
+
+// Exchanges `msg` with itself as the answer buffer, as the module-static messages that are
+// read, edited and sent back are. The request goes out from a copy, so that a stale datagram
+// read into the buffer is never what a resend carries. At most 516 bytes.
+inline exchanged exchange_in_place(tv_context* ctx, wire::bytes msg) {
+    std::array<std::uint8_t, 516> req{};
+    if (msg.size() > req.size()) return {0, TV_ERR_PARAM};
+    std::copy(msg.begin(), msg.end(), req.begin());
+    return exchange_message(ctx, wire::bytes{req.data(), msg.size()}, msg);
+}
 
 // Clears `msg` and writes the header of a request of msg.size() bytes.
 void build_request(tv_context* ctx, wire::bytes msg, std::uint16_t command);
@@ -153,6 +170,12 @@ int32_t get_version(tv_context* ctx, tv_version_info& version);
 int32_t get_port_types(tv_context* ctx, tv_port_types& types);
 // The port count of the switch in `count` (-1 when it cannot be read); returns the status.
 int32_t get_num_of_ports(tv_context* ctx, int32_t& count);
+// The switch's network settings (the core of tv_get_net_config): `net` is cleared, then filled
+// when the exchange succeeds; returns the status.
+int32_t get_net_config(tv_context* ctx, tv_net_config& net);
+// Loads a firmware image from an open file (the core of tv_codeload); nullopt when nothing was
+// sent (an empty file), else the status.
+std::optional<int32_t> codeload(tv_context* ctx, std::FILE* file, std::uint32_t length);
 
 // The topology table and the loop status of a port, each left in its module-static response
 // (read with topology_decode.h) until the next call.

@@ -51,20 +51,26 @@ private:
     std::unique_ptr<sim::server> srv_;
 };
 
-// A fabric at `base` and a context on its first switch in normal mode: the fixture of tests of
-// operations against the simulator.
+// A fabric of the test's own, a context on its first switch in normal mode, and `sw` to reach a
+// switch's state under the server's lock.
 class fabric_test : public ::testing::Test {
 protected:
-    explicit fabric_test(const char* base) : fab{base}, base_(base) {}
+    explicit fabric_test(const char* base) : fab(base), base_(base) {}
+
     void SetUp() override {
         Discover = 0;
         tv_api_open(nullptr);
         ctx = tv_open(base_);
         ASSERT_NE(nullptr, ctx);
+        fab.server().clear_records();
     }
     void TearDown() override {
         tv_close(ctx);
         Discover = 1;
+    }
+    template <class F>
+    decltype(auto) sw(std::size_t i, F&& f) {
+        return fab.server().with_fabric([&](sim::fabric& fb) { return f(fb.switches[i]); });
     }
 
     running_fabric fab;

@@ -30,6 +30,12 @@ inline constexpr const char* traps_switch = "127.0.50.1";
 inline constexpr const char* traps_listener = "127.0.50.2";
 inline constexpr const char* traps_base = "127.0.51.2";
 inline constexpr const char* trap_tool_base = "127.0.52.2";
+// Zoning: the library against a scripted switch, the tool against a fabric (127.0.41.2-4).
+inline constexpr const char* zoning_switch = "127.0.40.1";
+inline constexpr const char* zoning_cli_base = "127.0.41.2";
+// Chassis, network and transfer configuration (127.0.30.0 - 127.0.39.255).
+inline constexpr const char* config_switch = "127.0.30.1";
+inline constexpr const char* config_base = "127.0.31.2";
 // The fabric view: scripted switches, then fabrics of the simulator.
 inline constexpr const char* topology_switch = "127.0.21.1";
 inline constexpr const char* name_server_switch = "127.0.21.2";

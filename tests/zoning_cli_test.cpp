@@ -1,0 +1,140 @@
+// The zoning commands of the telvar tool end to end, against a fabric of the simulator running
+// in this process: zones written and read back for every type, what save and a switch reset
+// keep, the WWN table, and the refusals with their messages and statuses.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "support/run_tool.h"
+#include "support/sim_fixture.h"
+#include "support/test_addresses.h"
+#include "zoning_family.h"
+
+namespace {
+
+using args = std::vector<std::string>;
+using subs = std::vector<std::uint32_t>;
+
+const std::string sw1 = tvtest::addr::zoning_cli_base;
+
+class zoning_tool : public ::testing::Test {
+protected:
+    tvtest::running_fabric fab{tvtest::addr::zoning_cli_base};
+
+    tvtest::tool_result telvar(args a) {
+        a.insert(a.begin() + 1, {"-port", "0"});
+        return tvtest::run_tool(TELVAR_BIN, a);
+    }
+    // Runs a command that should succeed and returns what it printed.
+    std::string ok(const args& a) {
+        const auto r = telvar(a);
+        EXPECT_EQ(0, r.status) << a[0];
+        return r.out;
+    }
+    sim::zoning_state zoning() {
+        return fab.server().with_fabric([](sim::fabric& f) { return f.switches[0].get<sim::zoning_state>(); });
+    }
+};
+
+TEST_F(zoning_tool, a_zone_written_reads_back_for_every_type) {
+    struct written {
+        args set;
+        std::string shown;
+    };
+    const std::vector<written> zones{
+        {{"hd", "5", "1", "3-4"}, "Zone: 5\tenabled\tPorts: 1 3 4\n"},
+        {{"ns", "40", "16", "2", "2"}, "Zone: 40\tenabled\tPorts: 2 16\n"},
+        {{"bcst", "15", "16"}, "Zone: 15\tenabled\tPorts: 16\n"},
+        {{"sl", "7", "4"}, "Zone: 7\tenabled\tPorts: 4\n"},
+    };
+    for (const auto& z : zones) {
+        args set{"set_zone", "-e", sw1};
+        set.insert(set.end(), z.set.begin(), z.set.end());
+        EXPECT_EQ("SUCCESS\n", ok(set)) << z.set[0];
+        EXPECT_EQ(z.shown, ok({"get_zone", sw1, z.set[0], z.set[1]})) << z.set[0];
+    }
+    // Written without -e, a zone is disabled; "none" empties it.
+    EXPECT_EQ("SUCCESS\n", ok({"set_zone", sw1, "hd", "5", "none"}));
+    EXPECT_EQ("Zone: 5\tdisabled\tPorts: none\n", ok({"get_zone", sw1, "hd", "5"}));
+    // The whole SL set: the SL port's zone, and every other port under 65535.
+    EXPECT_EQ("Zone: 65535\tenabled\tPorts: 1 2 3 5 6 7 8 9 10 11 12 13 14 15 16\n"
+              "Zone: 7\tenabled\tPorts: 4\n",
+              ok({"get_zone", sw1, "sl", "all"}));
+}
+
+TEST_F(zoning_tool, a_disabled_and_saved_zone_type_survives_a_reset) {
+    // An unsaved change is gone after the reset, the saved disable is not.
+    EXPECT_EQ("SUCCESS\n", ok({"disable_zone_type", "-s", sw1, "ns"}));
+    EXPECT_EQ("SUCCESS\n", ok({"set_zone", "-e", sw1, "ns", "17", "5"}));
+    EXPECT_EQ("Zone: 17\tdisabled\tPorts: 2 3 4\n", ok({"get_zone", "-s", sw1, "ns", "17"}));
+    EXPECT_EQ("SUCCESS\n", ok({"switch_reset", sw1}));
+    for (int i = 0; i < 100 && zoning().active.name_server[17].members != 0b1110; ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    EXPECT_EQ("Zone: 1\tdisabled\tPorts: 1 2\n", ok({"get_zone", sw1, "ns", "1"}));
+    EXPECT_EQ("Zone: 17\tdisabled\tPorts: 2 3 4\n", ok({"get_zone", sw1, "ns", "17"}));
+    EXPECT_EQ("Zone: 1\tenabled\tPorts: 1 2 3\n", ok({"get_zone", sw1, "hd", "1"}));  // not touched
+}
+
+TEST_F(zoning_tool, wwn_zones_keep_what_they_are_not_told_to_change) {
+    const std::string a = "210000005e010101", b = "210000005e010201";
+    EXPECT_EQ("SUCCESS\n", ok({"set_wwn_zone", "-i", sw1, "7", a, "host-a"}));
+    EXPECT_EQ("SUCCESS\n", ok({"set_wwn_zone", sw1, "9", b, "host-b"}));
+    EXPECT_EQ("SUCCESS\n", ok({"rem_wwn_zone", sw1, "40", a, "host-a"}));
+    EXPECT_EQ("total: 2\nWWN: " + a + "\n     Member of zone(s): 1 7 \nWWN: " + b +
+                  "\n     Member of zone(s): 9 \nSUCCESS\n",
+              ok({"get_wwn_zone", sw1}));
+
+    // Save, then reset active and saved: the table is empty, and stays so after a mode-0 reset.
+    fab.server().clear_records();
+    EXPECT_EQ("SUCCESS\n", ok({"wwn_zone", "-s", "-r", "2", sw1}));
+    EXPECT_EQ((subs{100, 65, 66}), fab.subcommands());
+    EXPECT_EQ("SUCCESS\n", ok({"wwn_zone", "-r", "0", sw1}));
+    EXPECT_EQ("total: 0\nSUCCESS\n", ok({"get_wwn_zone", sw1}));
+    const auto r = telvar({"wwn_zone", "-r", "3", sw1});
+    EXPECT_EQ("Error: Switch responded to command with an error\n", r.out);
+    EXPECT_EQ(2, r.status);
+
+    EXPECT_EQ("current ns_zone_type: 0\n", ok({"ns_zone_type", sw1}));
+    EXPECT_EQ("new ns_zone_type: 1\n", ok({"ns_zone_type", "-s", "wwn", sw1}));
+    EXPECT_EQ("current ns_zone_type: 1\n", ok({"ns_zone_type", sw1}));
+}
+
+TEST_F(zoning_tool, refusals_print_why_and_send_nothing) {
+    struct refusal {
+        args command;
+        std::string out;
+        int status;
+    };
+    const std::vector<refusal> refusals{
+        {{"get_zone", sw1, "5", "1"}, "bad zone type: 5\n", 1},
+        {{"get_zone", sw1, "hd", "16"}, "bad zone number: 16\n", 1},
+        {{"set_zone", sw1, "ns", "256", "1"}, "bad zone number: 256\n", 1},
+        {{"set_zone", sw1, "hd", "1", "2", "17"}, "bad port number: 17\n", 1},
+        {{"set_zone", sw1, "hd", "1", "4-2"}, "bad port range: 4-2\n", 1},
+        {{"disable_zone_type", sw1, "5"}, "bad zone type: 5\n", 0},
+        {{"disable_zone_type", sw1, "hd", "17"}, "bad zone number: 17\n", 0},
+        {{"set_wwn_zone", sw1, "300", "210000005e010101", "x"}, "set_zone: bad zone id: 300\n", 0},
+        {{"rem_wwn_zone", sw1, "3", "210000005e0101ff", "x"}, "Error: WWN not found in any Zone\n", 2},
+    };
+    for (const auto& r : refusals) {
+        fab.server().clear_records();
+        const auto got = telvar(r.command);
+        EXPECT_EQ(r.out, got.out) << r.command[0];
+        EXPECT_EQ(r.status, got.status) << r.command[0];
+        const subs sent = fab.subcommands();
+        ASSERT_FALSE(sent.empty());
+        // The port count of opening, and for a removal the one page of its lookup.
+        EXPECT_EQ(r.command[0] == "rem_wwn_zone" ? (subs{100, 60}) : (subs{100}), sent) << r.command[0];
+    }
+    EXPECT_EQ(1, telvar({"get_zone", sw1, "fc", "1"}).status);  // an unknown type word: the usage
+    // Without the switch's port count, port numbers cannot be checked: nothing is written.
+    const auto silent = telvar({"set_zone", "127.0.41.9", "hd", "1", "2"});
+    EXPECT_EQ("Error: No response received\n", silent.out);
+    EXPECT_EQ(2, silent.status);
+    EXPECT_EQ(zoning().saved, zoning().active);
+}
+
+}  // namespace
