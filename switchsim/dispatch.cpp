@@ -60,7 +60,7 @@ dispatch_result dispatch(const handler_index& index, fabric& f, std::size_t owne
     r.sw = r.dest == TV_DEFAULT_DEST ? std::optional(owner) : f.find_by_chassis(chassis_of(r.dest));
     // Another switch answers through this one only while a route over links that are up
     // leads to it.
-    if (r.sw && *r.sw != owner && !f.routes_from(owner)[*r.sw].reachable) r.sw.reset();
+    if (r.sw && !f.reaches(owner, *r.sw)) r.sw.reset();
     if (!r.sw) {
         r.what = dispatch_result::outcome::unroutable;
         return r;

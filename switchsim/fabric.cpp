@@ -65,6 +65,25 @@ std::vector<fabric::route> fabric::routes_from(std::size_t from) const {
     return r;
 }
 
+// The switches reached so far as bits (a fabric has at most 64: one per chassis number), grown
+// over the links that join a reached switch to one not reached yet until `to` is among them.
+bool fabric::reaches(std::size_t from, std::size_t to) const {
+    if (from == to) return true;
+    if (switches.size() > 64) return routes_from(from).at(to).reachable;
+    std::uint64_t reached = std::uint64_t{1} << from;
+    for (bool grew = true; grew;) {
+        grew = false;
+        for (const auto& l : links) {
+            const bool a = reached >> l.switch_a & 1, b = reached >> l.switch_b & 1;
+            if (a == b || !link_up(l)) continue;
+            reached |= std::uint64_t{1} << (a ? l.switch_b : l.switch_a);
+            if (reached >> to & 1) return true;
+            grew = true;
+        }
+    }
+    return false;
+}
+
 void reset_switch(switch_state& s) {
     families::each([&](const family_info& f) {
         if (f.on_reset) f.on_reset(s);

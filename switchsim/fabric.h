@@ -87,6 +87,9 @@ struct fabric {
         std::uint8_t port = 0;
     };
     std::vector<route> routes_from(std::size_t from) const;
+    // Whether a route over links that are up leads from one switch to another: what every
+    // request addressed through the fabric asks, so it allocates nothing.
+    bool reaches(std::size_t from, std::size_t to) const;
 };
 
 // The FC address of switch k of a generated fabric.
