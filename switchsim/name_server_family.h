@@ -38,7 +38,4 @@ struct name_server_family {
     static const family_info& info();
 };
 
-// The name server's objects as `sw` sees them, in address order.
-const std::vector<ns_object>& name_server_objects(fabric& f, std::size_t sw);
-
 }  // namespace sim

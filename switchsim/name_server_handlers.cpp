@@ -62,6 +62,18 @@ void build_index(const fabric& f, name_server_fabric_state& ns) {
         std::ranges::sort(objects, {}, &ns_object::port_id);
 }
 
+// The name server's objects as switch `sw` sees them, in address order.
+const std::vector<ns_object>& name_server_objects(fabric& f, std::size_t sw) {
+    auto& ns = f.get<name_server_fabric_state>();
+    thread_local std::vector<std::uint16_t> key;
+    index_key(f, key);
+    if (key != ns.built_for || ns.segment_of.size() != f.switches.size()) {
+        build_index(f, ns);
+        ns.built_for = key;
+    }
+    return ns.segments[ns.segment_of[sw]];
+}
+
 // The object a query asks for, or null.
 const ns_object* find(const std::vector<ns_object>& objects, std::uint32_t query, std::uint32_t id,
                       bool wrap) {
@@ -170,17 +182,6 @@ void read_fabric(const fields& top, fabric& f) {
 }
 
 }  // namespace
-
-const std::vector<ns_object>& name_server_objects(fabric& f, std::size_t sw) {
-    auto& ns = f.get<name_server_fabric_state>();
-    thread_local std::vector<std::uint16_t> key;
-    index_key(f, key);
-    if (key != ns.built_for || ns.segment_of.size() != f.switches.size()) {
-        build_index(f, ns);
-        ns.built_for = key;
-    }
-    return ns.segments[ns.segment_of[sw]];
-}
 
 const family_info& name_server_family::info() {
     static const family_info f{.name = "name server",
