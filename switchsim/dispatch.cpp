@@ -69,7 +69,7 @@ dispatch_result dispatch(const handler_index& index, fabric& f, std::size_t owne
         return r;
     }
 
-    request_ctx c{f, *r.sw, d, from_ip, from_port, {}, 0, false, {}};
+    request_ctx c{.fab = f, .sw = *r.sw, .req = d, .from_ip = from_ip, .from_port = from_port};
     auto& login = f.switches[*r.sw].get<login_state>();
     if (h == nullptr)
         c.status = TV_HDR_STATUS_UNKNOWN;
