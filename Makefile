@@ -9,15 +9,17 @@ JOBS       ?= $(shell nproc 2>/dev/null || echo 2)
 
 all: release
 
+# Building and running need fewer packages than testing: each target installs what it needs.
 deps:
-	@scripts/deps.sh
+	@scripts/deps.sh build
 
 release: deps
-	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX=$(PREFIX) >/dev/null
+	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release -DTELVAR_TESTS=OFF -DCMAKE_INSTALL_PREFIX=$(PREFIX) >/dev/null
 	cmake --build $(BUILD) -j $(JOBS)
 
 # Sanitizer build (AddressSanitizer + UndefinedBehaviorSanitizer) in its own folder, then every test.
-test: deps
+test:
+	@scripts/deps.sh test
 	cmake -S . -B $(ASAN_BUILD) -DCMAKE_BUILD_TYPE=Debug -DTELVAR_SANITIZE=ON >/dev/null
 	cmake --build $(ASAN_BUILD) -j $(JOBS)
 	cd $(ASAN_BUILD) && ctest --output-on-failure -j $(JOBS)
@@ -32,7 +34,8 @@ install: release
 	cmake --install $(BUILD) --prefix $(PREFIX)
 
 # Coverage-guided fuzzing with libFuzzer (clang); `make test` replays the corpora without it.
-fuzz: deps
+fuzz:
+	@scripts/deps.sh fuzz
 	CC=clang CXX=clang++ cmake -S . -B $(FUZZ_BUILD) -DCMAKE_BUILD_TYPE=Debug -DTELVAR_LIBFUZZER=ON -DTELVAR_TESTS=OFF -DTELVAR_BENCH=OFF >/dev/null
 	cmake --build $(FUZZ_BUILD) -j $(JOBS)
 	@echo "fuzzers are in $(FUZZ_BUILD)/bin (run e.g. $(FUZZ_BUILD)/bin/fuzz_message_file fuzz/corpus/message_file)"

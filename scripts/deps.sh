@@ -1,17 +1,30 @@
 #!/usr/bin/env bash
-# Installs, with apt-get, every Debian package the project needs that is missing.
+# Installs, with apt-get, the Debian packages the project needs that are missing:
+#   scripts/deps.sh build   what building and running need (make, make demo, make install)
+#   scripts/deps.sh test    that, and what the tests need (make test)
+#   scripts/deps.sh fuzz    that, and the fuzzing compiler (make fuzz)
 # Does nothing (and needs no network) when all of them are already there.
 set -euo pipefail
 
-packages=(
+profile=${1:-test}
+build=(
   g++ make cmake pkg-config        # build
-  libgtest-dev libgmock-dev        # unit and integration tests
-  libbenchmark-dev                 # make bench
   nlohmann-json3-dev               # fabric files of the simulator
+)
+fuzz=(
   clang libclang-rt-14-dev         # libFuzzer harnesses (make fuzz)
+)
+test=(
+  libgtest-dev libgmock-dev        # unit and integration tests
   binutils                         # nm, for the exported-symbol check
   iproute2                         # ip: the tests' own network namespaces (scripts/in-netns.sh)
 )
+case "$profile" in
+  build) packages=("${build[@]}") ;;
+  fuzz) packages=("${build[@]}" "${fuzz[@]}") ;;
+  test) packages=("${build[@]}" "${fuzz[@]}" "${test[@]}") ;;
+  *) echo "usage: scripts/deps.sh [build|test|fuzz]" >&2; exit 2 ;;
+esac
 
 missing=()
 for p in "${packages[@]}"; do

@@ -72,7 +72,7 @@ dispatch_result dispatch(const handler_index& index, fabric& f, std::size_t owne
         return r;
     }
 
-    request_ctx c{f, *r.sw, d, from_ip, from_port, {}, 0, false, {}};
+    request_ctx c{.fab = f, .sw = *r.sw, .req = d, .from_ip = from_ip, .from_port = from_port};
     families::each([&](const family_info& fi) {
         if (fi.on_request) fi.on_request(c);
     });
