@@ -21,6 +21,8 @@ inline constexpr const char* bench_echo = "127.0.9.1";
 // Reliability: the fault schedule and the hostile switch.
 inline constexpr const char* fault_schedule_base = "127.0.70.2";
 inline constexpr const char* hostile_switch = "127.0.70.20";
+inline constexpr const char* hostile_base = "127.0.71.2";
+inline constexpr const char* hostile_tool_base = "127.0.72.2";
 // Management variables, raw messages and accounts.
 inline constexpr const char* sml_switch = "127.0.60.1";
 inline constexpr const char* maintenance_base = "127.0.61.2";
