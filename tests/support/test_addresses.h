@@ -36,4 +36,6 @@ inline constexpr const char* zoning_cli_base = "127.0.41.2";
 // Chassis, network and transfer configuration (127.0.30.0 - 127.0.39.255).
 inline constexpr const char* config_switch = "127.0.30.1";
 inline constexpr const char* config_base = "127.0.31.2";
+// The tool's command lines, its questions on a terminal (127.0.90.0 - 127.0.99.255).
+inline constexpr const char* command_line_base = "127.0.90.2";
 }  // namespace tvtest::addr
