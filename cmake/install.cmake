@@ -1,5 +1,5 @@
 # Installation: the two libraries, the public headers, telvar.pc, a CMake package, the
-# programs and the man page.
+# programs, the man page and the bash completion.
 
 set(TELVAR_PUBLIC_HEADERS
   tv_api/tv_export.h tv_api/tv_errs.h tv_api/utilmsg.h tv_api/version.h tv_api/utconfig.h
@@ -32,3 +32,4 @@ endforeach()
 if(EXISTS ${CMAKE_SOURCE_DIR}/docs/telvar.1)
   install(FILES ${CMAKE_SOURCE_DIR}/docs/telvar.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 endif()
+install(FILES ${TELVAR_COMPLETION} DESTINATION ${CMAKE_INSTALL_DATADIR}/bash-completion/completions)
