@@ -327,7 +327,8 @@ checked_line check_command_line(const command& c, std::span<char* const> args) {
             }
             ++i;
         } else if (letter == 'h') {
-            return accept();  // the command prints its usage text
+            out.help = true;
+            return out;
         } else if (letter == 'f' || letter == 'p' || letter == 'u') {
             const std::string flag = e == "-port" ? "-port" : std::string(e.substr(0, 2));
             if (i + 1 >= args.size()) return refuse(flag + " needs a value");

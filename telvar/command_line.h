@@ -16,6 +16,7 @@ struct checked_line {
     std::vector<std::size_t> yes;   // where -y / --yes stand: the dispatcher's, not the command's
     const char* user = nullptr;     // the value of -u
     bool password = false;          // whether a -p (other than -port) was given
+    bool help = false;              // -h among the options: help is asked for, not a command
 };
 
 // `args` are the elements after the command word.

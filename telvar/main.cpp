@@ -207,6 +207,7 @@ int main(int argc, char** argv) {
     line.insert(line.end(), before.begin(), before.end());
     line.insert(line.end(), argv + first + 1, argv + argc);
     const telvar::checked_line checked = telvar::check_command_line(*c, std::span(line).subspan(1));
+    if (checked.help) return help_for(word);  // asked for, so not a command-line error
     if (!checked.refusal.empty()) refuse(word, checked.refusal);
     for (auto it = checked.yes.rbegin(); it != checked.yes.rend(); ++it) line.erase(line.begin() + 1 + static_cast<std::ptrdiff_t>(*it));
     telvar::tool::set_assume_yes(!checked.yes.empty());

@@ -113,6 +113,9 @@ TEST_F(command_line, global_flags_before_the_command_word_the_dispatchers_own_fl
     r = telvar({"port_state", "-port", "0", "-u", "admin", sw1, "16"}, {"TELVAR_PASSWORD=wrong"});
     EXPECT_EQ(3, r.status);
 
+    r = telvar({"version", "-port", "0", "-h", "999.1.1.1"});  // help asked for is no error
+    EXPECT_EQ(0, r.status);
+    EXPECT_EQ(Usage[4], r.out);
     r = telvar({"--version"});
     EXPECT_EQ(0, r.status);
     EXPECT_EQ(std::string("telvar version ") + tv_api_version() + "\n", r.out);
