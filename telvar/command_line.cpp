@@ -19,15 +19,16 @@ namespace telvar {
 
 namespace {
 
-enum class kind { literal, range, ip, quad, port, ports, number, integer, count, seconds, wwn, word, file };
+enum class kind { literal, range, ip, quad, port, ports, number, integer, hex, count, seconds, wwn, word, file };
 
-constexpr std::array<std::pair<std::string_view, kind>, 11> kind_names{{
+constexpr std::array<std::pair<std::string_view, kind>, 12> kind_names{{
     {"ip", kind::ip},
     {"quad", kind::quad},
     {"port", kind::port},
     {"ports", kind::ports},
     {"n", kind::number},
     {"int", kind::integer},
+    {"hex", kind::hex},
     {"count", kind::count},
     {"seconds", kind::seconds},
     {"wwn", kind::wwn},
@@ -209,6 +210,9 @@ bool fits(const alternative& a, std::string_view t) {
             const auto v = decimal(t.starts_with('-') ? t.substr(1) : t);
             return v && *v <= INT32_MAX;
         }
+        case kind::hex:
+            if (t.starts_with("0x") || t.starts_with("0X")) t.remove_prefix(2);
+            return t.size() <= 8 && is_hex(t);
         case kind::count: return !t.empty() && t.find_first_not_of("0123456789") == std::string_view::npos;
         case kind::seconds:
             return t.size() <= 12 && std::ranges::count(t, '.') <= 1 && t.find_first_not_of("0123456789.") == std::string_view::npos &&
@@ -235,6 +239,7 @@ std::string describe(const alternative& a) {
         case kind::number:
         case kind::count: return "a number";
         case kind::integer: return "a whole number";
+        case kind::hex: return "a hex number of up to 8 digits";
         case kind::seconds: return "a number of seconds";
         case kind::wwn: return "a WWN (16 hex digits)";
         case kind::word:

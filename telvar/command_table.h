@@ -19,9 +19,13 @@ using command_fn = int32_t (*)(int32_t argc, char** argv);
 //             '|' ("<port>|all", "hd|ns|bcst|sl|<n>"), "[...]" for an optional last one,
 //             "..." after the last one when it repeats.
 //
-// Bare words are literals; <kinds> are ip, quad, port, ports, n, int, count, seconds, wwn, word,
-// file and ranges such as <1-3>. A command without a description is checked generically: its
-// global flags, and its address unless an option of its own comes first.
+// Bare words are literals. Kinds: <ip> a dotted IPv4 address or a host name that resolves;
+// <quad> a dotted IPv4 address; <port> a port number from 1 (the command checks it against the
+// switch); <ports> a port or a range N-M; <n> 0 to 2^31-1; <int> a signed number; <hex> up to 8
+// hex digits; <count> digits of any length; <seconds> a decimal number; <wwn> 16 hex digits;
+// <word> anything; <file> anything, completed as a file name; <A-B> a number from A to B.
+// A command without a description is checked generically: its global flags, and its address
+// unless an option of its own comes first.
 struct syntax {
     std::string_view options{};
     std::string_view operands{};

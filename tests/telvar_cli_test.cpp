@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "command_table.h"
+#include "support/command_output.h"
 #include "support/run_tool.h"
 #include "support/scripted_responder.h"
 #include "support/sim_fixture.h"
@@ -22,12 +23,6 @@ using args = std::vector<std::string>;
 const std::string sw1 = tvtest::addr::telvar_base;  // 127.0.8.2; sw2 .3, sw3 .4
 const std::string sw2 = "127.0.8.3";
 const std::string nobody = "127.0.8.9";
-
-std::string usage_text() {
-    std::string t = std::string("telvar  version ") + tv_api_version() + "\n";
-    for (int i = 1; i < TELVAR_USAGE_LINES; ++i) t += Usage[i];
-    return t;
-}
 
 const std::string sw1_version =
     "HW: \t301\nPROM: \t105\nFLASH: \t40119a\nWWN:\t100000005e010000\nMAC:\t02005e005301\n";
@@ -81,7 +76,7 @@ TEST(dispatch_table, every_command_word_of_the_usage_text_is_dispatched) {
 }
 
 TEST_F(telvar_tool, usage_text_and_help) {
-    const std::string text = usage_text();
+    const std::string text = tvtest::usage_text();
     EXPECT_EQ(0u, text.find("telvar  version 1.0.8.REV.2001.06.21.16.33\nUsage:\n"));
     // help adds the login flags and the commands the usage text does not list.
     for (const args& a : {args{"help"}, args{"-h"}, args{"--help"}}) {
