@@ -44,4 +44,6 @@ inline constexpr const char* name_server_switch = "127.0.21.2";
 inline constexpr const char* fabric_base = "127.0.22.2";
 inline constexpr const char* ring_base = "127.0.23.2";
 inline constexpr const char* two_path_base = "127.0.24.2";
+// The tool's command lines, its questions on a terminal (127.0.90.0 - 127.0.99.255).
+inline constexpr const char* command_line_base = "127.0.90.2";
 }  // namespace tvtest::addr
