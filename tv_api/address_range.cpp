@@ -9,6 +9,7 @@
 #include <bit>
 #include <cstdlib>
 
+#include "alloc.h"
 #include "address_range.h"
 #include "tv_inter.h"
 
@@ -46,7 +47,7 @@ extern "C" uint32_t* tv_ip_values_from_mask(const char* base, const char* mask) 
         return nullptr;
     }
     const std::uint64_t n = range->size();
-    auto* list = static_cast<uint32_t*>(std::calloc(n + 1, sizeof(uint32_t)));
+    auto* list = static_cast<uint32_t*>(tv::alloc_zeroed(n + 1, sizeof(uint32_t)));
     if (list == nullptr) {
         tv::publish(TV_ERR_NOMEM);
         return nullptr;

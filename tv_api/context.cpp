@@ -9,6 +9,7 @@
 #include <cstring>
 #include <memory>
 
+#include "alloc.h"
 #include "tv_inter.h"
 
 extern "C" {
@@ -78,7 +79,7 @@ const char* tv_api_version(void) {
 namespace tv {
 
 tv_context* open_context(const char* host, int32_t local_port, int32_t& status) {
-    context_ptr ctx{static_cast<tv_context*>(std::calloc(1, sizeof(tv_context)))};
+    context_ptr ctx{static_cast<tv_context*>(tv::alloc_zeroed(1, sizeof(tv_context)))};
     if (!ctx) {
         status = TV_ERR_NOMEM;
         return nullptr;

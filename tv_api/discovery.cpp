@@ -15,6 +15,7 @@
 #include <memory>
 #include <span>
 
+#include "alloc.h"
 #include "address_range.h"
 #include "tv_inter.h"
 
@@ -54,12 +55,12 @@ context_ptr open_scan_context(const char* host) {
 class found_list {
 public:
     explicit found_list(std::size_t probes)
-        : texts_{static_cast<char**>(std::calloc(probes + 1, sizeof(char*)))}, room_{probes} {}
+        : texts_{static_cast<char**>(tv::alloc_zeroed(probes + 1, sizeof(char*)))}, room_{probes} {}
     explicit operator bool() const { return texts_ != nullptr; }
     // False when the copy cannot be allocated.
     bool add(const char* text) {
         if (used_ == room_) return true;  // more probes than counted cannot happen
-        char* copy = strdup(text);
+        char* copy = tv::copy_text(text);
         if (copy == nullptr) return false;
         texts_.get()[used_++] = copy;
         return true;

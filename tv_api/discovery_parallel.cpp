@@ -23,6 +23,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "alloc.h"
 #include "address_range.h"
 #include "identity_layout.h"
 #include "tv_inter.h"
@@ -200,9 +201,10 @@ char** fail_null(int32_t code) {
 
 }  // namespace
 
-extern "C" char** tv_discover_parallel(const uint32_t* list, const char* base, int32_t count,
-                                       int32_t in_flight, tv_discover_progress progress,
-                                       void* arg) {
+namespace {
+
+char** discover_parallel(const uint32_t* list, const char* base, int32_t count, int32_t in_flight,
+                         tv_discover_progress progress, void* arg) {
     if (in_flight < 1 || (list == nullptr && (count < 0 || base == nullptr)))
         return fail_null(TV_ERR_PARAM);
     std::vector<probe> probes;
@@ -227,7 +229,7 @@ extern "C" char** tv_discover_parallel(const uint32_t* list, const char* base, i
 
     std::size_t found = 0;
     for (const auto& p : probes) found += p.st == probe::state::found;
-    auto* result = static_cast<char**>(std::calloc(found + 1, sizeof(char*)));
+    auto* result = static_cast<char**>(tv::alloc_zeroed(found + 1, sizeof(char*)));
     if (result == nullptr) return fail_null(TV_ERR_NOMEM);
     std::size_t k = 0;
     for (const auto& p : probes) {
@@ -236,7 +238,7 @@ extern "C" char** tv_discover_parallel(const uint32_t* list, const char* base, i
         a.s_addr = p.addr;
         std::array<char, INET_ADDRSTRLEN> text{};
         inet_ntop(AF_INET, &a, text.data(), text.size());
-        result[k] = strdup(text.data());
+        result[k] = tv::copy_text(text.data());
         if (result[k++] == nullptr) {
             tv_free_discovery(result, nullptr);
             return fail_null(TV_ERR_NOMEM);
@@ -244,4 +246,17 @@ extern "C" char** tv_discover_parallel(const uint32_t* list, const char* base, i
     }
     tv::publish(TV_OK);
     return result;
+}
+
+}  // namespace
+
+extern "C" char** tv_discover_parallel(const uint32_t* list, const char* base, int32_t count,
+                                       int32_t in_flight, tv_discover_progress progress,
+                                       void* arg) {
+    char** result = nullptr;
+    const int32_t status = tv::status_without_throwing(TV_ERR_NOMEM, [&] {
+        result = discover_parallel(list, base, count, in_flight, progress, arg);
+        return TV_OK;
+    });
+    return status == TV_OK ? result : fail_null(status);
 }

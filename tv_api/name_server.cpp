@@ -14,6 +14,7 @@
 #include <new>
 #include <vector>
 
+#include "alloc.h"
 #include "name_server_decode.h"
 #include "tv_inter.h"
 
@@ -64,7 +65,7 @@ int32_t fetch_object(tv_context* ctx, uint32_t port_id, bool next, tv_nameserver
 // The object in a record of its own for the caller to free; null (status 0) when there is none.
 int32_t snsgetall(tv_context* ctx, uint32_t port_id, entry_ptr& result, bool next) {
     result.reset();
-    entry_ptr e{static_cast<tv_nameserver_entry*>(std::calloc(1, sizeof(tv_nameserver_entry)))};
+    entry_ptr e{static_cast<tv_nameserver_entry*>(tv::alloc_zeroed(1, sizeof(tv_nameserver_entry)))};
     bool found = false;
     const int32_t code = e ? fetch_object(ctx, port_id, next, *e, found) : TV_ERR_ALLOC;
     if (code == TV_OK && found) result = std::move(e);
@@ -105,7 +106,7 @@ int32_t walk(tv_context* ctx, tv_nameserver_list& list, seen_addresses& seen) {
     for (;;) {
         if (static_cast<std::size_t>(list.count) == capacity) {
             capacity = capacity ? 2 * capacity : 64;
-            void* grown = std::realloc(list.entries, capacity * sizeof(tv_nameserver_entry));
+            void* grown = tv::regrow(list.entries, capacity * sizeof(tv_nameserver_entry));
             if (grown == nullptr) return TV_ERR_ALLOC;
             list.entries = static_cast<tv_nameserver_entry*>(grown);
         }
@@ -192,7 +193,10 @@ int32_t tv_snsgetall(tv_context* ctx, uint32_t port_id, tv_nameserver_entry** re
 
 int32_t tv_get_nameserverdata(tv_context* ctx, tv_nameserver_list* list) {
     if (ctx == nullptr || list == nullptr) return tv::publish(TV_ERR_PARAM);
-    return tv::publish(get_nameserverdata(ctx, *list));
+    const int32_t status = tv::status_without_throwing(
+        TV_ERR_ALLOC, [&] { return get_nameserverdata(ctx, *list); });
+    if (status == TV_ERR_ALLOC) release(*list);  // a failure leaves the list empty
+    return tv::publish(status);
 }
 
 void tv_free_nameserverdata(tv_nameserver_list* list) {

@@ -300,12 +300,13 @@ int32_t tv_set_config_data(tv_context* ctx, void* message) {
 
 int32_t upload_settings(tv_context* ctx, FILE* file) {
     if (ctx == nullptr || file == nullptr) return refused();
-    return tv::publish(apply_file(ctx, file));
+    return tv::publish(tv::status_without_throwing(TV_ERR_NOMEM, [&] { return apply_file(ctx, file); }));
 }
 
 int32_t parse_defaults(tv_context* ctx, FILE* file, uint32_t* changed) {
     if (ctx == nullptr || file == nullptr || changed == nullptr) return refused();
-    return tv::publish(parse_file(ctx, file, *changed));
+    return tv::publish(
+        tv::status_without_throwing(TV_ERR_NOMEM, [&] { return parse_file(ctx, file, *changed); }));
 }
 
 }  // extern "C"

@@ -10,6 +10,7 @@
 #include <array>
 #include <cstdlib>
 
+#include "alloc.h"
 #include "ports_decode.h"
 #include "tv_inter.h"
 
@@ -45,7 +46,7 @@ constexpr std::array<type_setting, 6> type_settings{{
 // C library may return null for an empty allocation.
 template <class T>
 T* alloc_ports(std::uint32_t n) {
-    return static_cast<T*>(std::calloc(std::max<std::size_t>(n, 1), sizeof(T)));
+    return static_cast<T*>(tv::alloc_zeroed(std::max<std::size_t>(n, 1), sizeof(T)));
 }
 
 template <class T>

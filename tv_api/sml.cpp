@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "alloc.h"
 #include "sml_decode.h"
 #include "sml_layout.h"
 #include "tv_inter.h"
@@ -38,7 +39,7 @@ int32_t smlget(tv_context* ctx, const char* request, char** value, int32_t* code
     const tv::sml_get_answer a = tv::parse_sml_get(tv::sml_answer_text(resp));
     if (a.status != TV_OK) return a.status;
     // Zero-filled, so the copy is terminated whatever its length.
-    auto* copy = static_cast<char*>(std::calloc(a.value.size() + 1, 1));
+    auto* copy = static_cast<char*>(tv::alloc_zeroed(a.value.size() + 1, 1));
     if (copy == nullptr) return TV_ERR_ALLOC;
     if (!a.value.empty()) std::memcpy(copy, a.value.data(), a.value.size());
     *value = copy;

@@ -13,6 +13,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "alloc.h"
 #include "name_server_layout.h"
 #include "topology_decode.h"
 #include "tv_inter.h"
@@ -81,7 +82,7 @@ int32_t get_switch_links(tv_context* ctx, tv_switch_links& links) {
             links.info2 = head.info2;
             links.fc_addr = head.fc_addr;
             links.links = static_cast<tv_switch_link*>(
-                std::calloc(std::max<std::size_t>(total, 1), sizeof(tv_switch_link)));
+                tv::alloc_zeroed(std::max<std::size_t>(total, 1), sizeof(tv_switch_link)));
             if (links.links == nullptr) return TV_ERR_ALLOC;
         }
         const std::uint8_t n = tv::page_entries(total, done);

@@ -11,6 +11,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "alloc.h"
 #include "transfer_decode.h"
 #include "tv_inter.h"
 
@@ -132,7 +133,7 @@ int32_t upload(tv_context* ctx, int32_t target, int32_t selector2, std::uint8_t*
         if (!b) return TV_ERR_SWITCH_BUSY;
         if (buffer == nullptr) {
             // Never null for an empty store merely because malloc may return null for size 0.
-            buffer = static_cast<std::uint8_t*>(std::malloc(std::max<std::uint32_t>(b->total, 1)));
+            buffer = static_cast<std::uint8_t*>(tv::alloc_bytes(std::max<std::uint32_t>(b->total, 1)));
             if (buffer == nullptr) return TV_ERR_ALLOC;
             total = b->total;
         }

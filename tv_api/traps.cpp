@@ -11,6 +11,7 @@
 #include <array>
 #include <cstdlib>
 
+#include "alloc.h"
 #include "traps_decode.h"
 #include "tv_inter.h"
 
@@ -105,7 +106,7 @@ int32_t get_all_trap_configs(tv_context* ctx, int32_t which, tv_trap_config_list
     list.entries = nullptr;
     block_t block;
     if (const int32_t status = download(ctx, which, block); status != TV_OK) return status;
-    auto* entries = static_cast<tv_trap_config*>(std::calloc(TV_TRAP_CODES, sizeof(tv_trap_config)));
+    auto* entries = static_cast<tv_trap_config*>(tv::alloc_zeroed(TV_TRAP_CODES, sizeof(tv_trap_config)));
     if (entries == nullptr) return TV_ERR_ALLOC;
     for (std::uint8_t i = 0; i < TV_TRAP_CODES; ++i) entries[i] = tv::decode_trap_config(block, i);
     list.count = TV_TRAP_CODES;
@@ -178,7 +179,7 @@ tv_trap_listener* create_listener(tv_context* ctx, int32_t& status) {
         tv::close_context(listening);
         return nullptr;
     }
-    auto* handle = static_cast<tv_trap_listener*>(std::calloc(1, sizeof(tv_trap_listener)));
+    auto* handle = static_cast<tv_trap_listener*>(tv::alloc_zeroed(1, sizeof(tv_trap_listener)));
     if (handle == nullptr) {
         // The registration stays in the switch: without memory there is no handle to undo it.
         tv::close_context(listening);

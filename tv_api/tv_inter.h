@@ -10,6 +10,7 @@
 #include <array>
 #include <cstdint>
 #include <cstdio>
+#include <new>
 #include <optional>
 #include <span>
 #include <string_view>
@@ -189,6 +190,17 @@ int32_t get_nameserverentry(tv_context* ctx, std::uint32_t port_id, tv_nameserve
 int32_t get_initiators(tv_context* ctx, tv_initiators& initiators);
 
 // ---- Small helpers ----
+
+// The core of an entry point whose work uses the C++ heap (containers, texts): running out of
+// memory there gives `out_of_memory` instead of an exception across the C interface.
+template <class F>
+int32_t status_without_throwing(int32_t out_of_memory, F&& core) noexcept {
+    try {
+        return core();
+    } catch (const std::bad_alloc&) {
+        return out_of_memory;
+    }
+}
 
 // The leading decimal integer of a text as the C library's atoi reads it, saturated to the
 // 32-bit range instead of overflowing; 0 for a null pointer or no digits.

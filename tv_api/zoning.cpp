@@ -13,6 +13,7 @@
 #include <memory>
 #include <optional>
 
+#include "alloc.h"
 #include "tv_inter.h"
 #include "zoning_decode.h"
 
@@ -111,7 +112,7 @@ tv_port_zone* fill_zone(tv_port_zone* zone, std::uint32_t id, bool enabled, std:
                         Fill&& fill, int32_t& status) {
     std::unique_ptr<tv_port_zone, zone_deleter> fresh;
     if (zone == nullptr) {
-        fresh.reset(static_cast<tv_port_zone*>(std::calloc(1, sizeof(tv_port_zone))));
+        fresh.reset(static_cast<tv_port_zone*>(tv::alloc_zeroed(1, sizeof(tv_port_zone))));
         if (!fresh) {
             status = TV_ERR_NOMEM;
             return nullptr;
@@ -119,7 +120,7 @@ tv_port_zone* fill_zone(tv_port_zone* zone, std::uint32_t id, bool enabled, std:
         fresh->id = id;
         zone = fresh.get();
     }
-    auto* ports = static_cast<std::uint32_t*>(std::calloc(std::max<std::uint32_t>(room, 1), sizeof(std::uint32_t)));
+    auto* ports = static_cast<std::uint32_t*>(tv::alloc_zeroed(std::max<std::uint32_t>(room, 1), sizeof(std::uint32_t)));
     if (ports == nullptr) {
         status = TV_ERR_NOMEM;
         return nullptr;
@@ -145,7 +146,7 @@ public:
         std::free(zones_);
     }
     bool allocate(std::uint32_t n) {
-        zones_ = static_cast<tv_port_zone**>(std::calloc(std::max<std::uint32_t>(n, 1), sizeof(tv_port_zone*)));
+        zones_ = static_cast<tv_port_zone**>(tv::alloc_zeroed(std::max<std::uint32_t>(n, 1), sizeof(tv_port_zone*)));
         count_ = zones_ != nullptr ? n : 0;
         return zones_ != nullptr;
     }

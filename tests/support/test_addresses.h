@@ -23,6 +23,7 @@ inline constexpr const char* fault_schedule_base = "127.0.70.2";
 inline constexpr const char* hostile_switch = "127.0.70.20";
 inline constexpr const char* hostile_base = "127.0.71.2";
 inline constexpr const char* hostile_tool_base = "127.0.72.2";
+inline constexpr const char* allocation_base = "127.0.73.2";
 // Management variables, raw messages and accounts.
 inline constexpr const char* sml_switch = "127.0.60.1";
 inline constexpr const char* maintenance_base = "127.0.61.2";
