@@ -4,6 +4,7 @@ ASAN_BUILD ?= build-asan
 FUZZ_BUILD ?= build-fuzz
 PREFIX     ?= /usr/local
 JOBS       ?= $(shell nproc 2>/dev/null || echo 2)
+FUZZ_SECONDS ?= 30
 
 .PHONY: all deps release test bench demo install fuzz clean
 
@@ -33,12 +34,13 @@ demo: release
 install: release
 	cmake --install $(BUILD) --prefix $(PREFIX)
 
-# Coverage-guided fuzzing with libFuzzer (clang); `make test` replays the corpora without it.
+# Coverage-guided fuzzing with libFuzzer (clang): each harness for FUZZ_SECONDS seconds, with
+# executions and coverage per harness; `make test` replays the corpora without it.
 fuzz:
 	@scripts/deps.sh fuzz
 	CC=clang CXX=clang++ cmake -S . -B $(FUZZ_BUILD) -DCMAKE_BUILD_TYPE=Debug -DTELVAR_LIBFUZZER=ON -DTELVAR_TESTS=OFF -DTELVAR_BENCH=OFF >/dev/null
 	cmake --build $(FUZZ_BUILD) -j $(JOBS)
-	@echo "fuzzers are in $(FUZZ_BUILD)/bin (run e.g. $(FUZZ_BUILD)/bin/fuzz_message_file fuzz/corpus/message_file)"
+	FUZZ_SECONDS=$(FUZZ_SECONDS) scripts/fuzz.sh $(FUZZ_BUILD)/bin
 
 clean:
 	rm -rf $(BUILD) $(ASAN_BUILD) $(FUZZ_BUILD)

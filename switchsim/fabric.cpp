@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <set>
+#include <span>
 
 #include "utconfig.h"
 
@@ -56,7 +57,10 @@ std::vector<fabric::route> fabric::routes_from(std::size_t from) const {
     std::vector<std::size_t> frontier{from};
     for (std::size_t head = 0; head < frontier.size(); ++head) {
         const std::size_t sw = frontier[head];
-        for (const hop& h : std::ranges::equal_range(hops, sw, {}, &hop::sw)) {
+        const auto [first, last] = std::equal_range(
+            hops.begin(), hops.end(), hop{sw, 0, 0},
+            [](const hop& a, const hop& b) { return a.sw < b.sw; });
+        for (const hop& h : std::span(first, last)) {
             if (r[h.far].reachable) continue;
             r[h.far] = {true, static_cast<std::uint8_t>(r[sw].hops + 1), sw == from ? h.port : r[sw].port};
             frontier.push_back(h.far);
