@@ -53,6 +53,19 @@ run port_state "$sw1" all
 run port_state -s off "$sw1" 6
 run port_state -s on "$sw1" 6
 run port_type "$sw1" all
+# What is attached to every port and the loop addresses still free; counters that grow; an
+# online test that passes, then one on the faulty port 2, which fails.
+run port_status -a "$sw1" all
+run port_counts "$sw1" 1
+sleep 1
+run port_counts "$sw1" 1
+run start_test -n 20 "$sw1" 3
+run test_status "$sw1" 3
+sleep 2.5
+run test_status "$sw1" 3
+run start_test -r -n 5 -w 1000 "$sw1" 2
+run port_steering "$sw1" 3
+run port_mfs_mode -M 4 "$sw1" 6
 # Zoning: create a hard zone, read it back, then disable every hard zone.
 run set_zone -e "$sw1" hd 3 1 2 5-7
 run get_zone "$sw1" hd 3

@@ -66,6 +66,10 @@ struct fabric {
     S& get() {
         return std::get<S>(states);
     }
+    template <class S>
+    const S& get() const {
+        return std::get<S>(states);
+    }
 
     std::optional<std::size_t> find_by_ip(in_addr_t ip) const;
     std::optional<std::size_t> find_by_chassis(std::uint8_t chassis) const;

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "chassis_family.h"
+#include "diag_family.h"
 #include "identity_family.h"
 #include "login_family.h"
 #include "name_server_family.h"
@@ -25,6 +26,7 @@ using families = family_list<
     zoning_family,
     transfer_family,
     topology_family,
-    name_server_family>;
+    name_server_family,
+    diag_family>;
 
 }  // namespace sim

@@ -44,7 +44,8 @@ constexpr const char* help_text =
     "                     count the number of times. Example: --fault drop,cmd=0x7,p=0.5\n"
     "  --reset-time MS    after a switch reset, every switch stays silent for MS\n"
     "                     milliseconds (default: the fabric's reset_time_ms, else 0)\n"
-    "  --seed N           seed of the fault injection (default 1)\n"
+    "  --seed N           seed of the fault injection and of the simulated port traffic\n"
+    "                     (default 1; the fabric's diagnostics.seed when not given)\n"
     "  --trap-every SECONDS\n"
     "                     every SECONDS (fractions allowed), each switch moves the counter of\n"
     "                     its next enabled trap code across a threshold, which sends a trap to\n"
@@ -122,6 +123,7 @@ int main(int argc, char** argv) {
     long login_expiry = -1;
     double trap_every_s = 0;
     std::optional<std::uint32_t> reset_ms;
+    bool seed_given = false;
     for (int i = 1; i < argc; ++i) {
         const std::string_view a = argv[i];
         const auto value = [&](const char* what) -> const char* {
@@ -174,6 +176,7 @@ int main(int argc, char** argv) {
                 if (*v == '\0' || *end != '\0' || seed > 0xFFFFFFFFul)
                     return usage_error(std::string("bad seed '") + v + "'");
                 opts.seed = static_cast<std::uint32_t>(seed);
+                seed_given = true;
             } else {
                 std::string why;
                 const auto rule = sim::parse_fault(v, why);
@@ -227,5 +230,6 @@ int main(int argc, char** argv) {
                     std::chrono::duration<double>(trap_every_s));
     if (reset_ms)
         for (auto& s : f.switches) s.get<sim::chassis_state>().reset_ms = *reset_ms;
+    if (seed_given) f.get<sim::diag_fabric_state>().seed = opts.seed;
     return serve(std::move(f), opts);
 }

@@ -93,15 +93,19 @@ void set_port_type(request_ctx& c) {
 // Sent after a port type when asked for; the new type is already in force here.
 void apply_port_config(request_ctx& c) { c.reply(L::follow_up_len); }
 
+// Port 0xFF (the byte of -1) sets every port.
 void set_mfs_mode(request_ctx& c) {
     c.reply(L::set_mfs_ret_len);
     const std::size_t port = w::get_u8(c.req, L::port_at);
     const std::uint8_t mode = w::get_u8(c.req, L::value_at);
-    if (!c.valid_port(port) || mode > max_mfs_mode) {
+    const bool all = port == 0xFF;
+    if ((!all && !c.valid_port(port)) || mode > max_mfs_mode) {
         c.status = status_bad_request;
         return;
     }
-    c.state<port_state>().active[port].mfs_mode = mode;
+    auto& active = c.state<port_state>().active;
+    for (std::size_t p = 0; p < active.size(); ++p)
+        if (all || p == port) active[p].mfs_mode = mode;
 }
 
 constexpr std::array<handler_entry, 8> table{{

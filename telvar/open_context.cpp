@@ -53,6 +53,21 @@ tv_context* open_with_port_count(int32_t argc, char** argv, int32_t min) {
     return ctx;
 }
 
+// A port count that could not be read is the command's failure: going on with an assumed count
+// would act on the wrong ports.
+tv_context* open_with_port(int32_t argc, char** argv, int32_t& port) {
+    tv_context* ctx = open_with_port_count(argc, argv, 2);
+    if (ctx == nullptr) return nullptr;
+    const port_text_result p = read_port_text(argv[1], true);
+    if (!p.ok) {
+        close_ip_context(ctx);
+        if (!p.printed) usage();
+        return nullptr;
+    }
+    port = p.port;
+    return ctx;
+}
+
 port_text_result read_port_text(const char* text_ptr, bool allow_all) {
     const std::string_view text = text_ptr != nullptr ? text_ptr : "";
     if (!text.empty() && std::isdigit(static_cast<unsigned char>(text[0]))) {

@@ -42,4 +42,9 @@ port_text_result read_port_text(const char* text, bool allow_all);
 // query's status, since going on with an assumed count would change the wrong ports.
 tv_context* open_with_port_count(int32_t argc, char** argv, int32_t min);
 
+// open_with_port_count for a command of the address and a port text (a number or "all"): the
+// port in `port` (TV_ALL_PORTS for "all"). A number out of range prints "bad port number: %d\n"
+// and gives null; any other text prints the usage text and ends the process.
+tv_context* open_with_port(int32_t argc, char** argv, int32_t& port);
+
 }  // namespace telvar

@@ -68,21 +68,6 @@ bool change_approved(tv_context* ctx, const char* address, int32_t port, const c
     return known || confirmed("The type of " + which + " could not be read. Set it to " + to + " anyway?");
 }
 
-// Opens the switch of a port command and reads its port text. A port count that could not be
-// read is the command's failure: going on with an assumed count would change the wrong ports.
-tv_context* open_with_port(int32_t argc, char** argv, int32_t& port) {
-    tv_context* ctx = open_with_port_count(argc, argv, 2);
-    if (ctx == nullptr) return nullptr;
-    const port_text_result p = read_port_text(argv[1], true);
-    if (!p.ok) {
-        close_ip_context(ctx);
-        if (!p.printed) usage();
-        return nullptr;
-    }
-    port = p.port;
-    return ctx;
-}
-
 }  // namespace
 
 // port_state [-s on|off] <ip-address> <port|all>

@@ -125,6 +125,45 @@ TV_EXPORT extern const char *const MFS_Modes[7];
 TV_EXPORT int32_t show_port_state(const tv_port_state *state, int32_t port);
 /* MFS mode of one port, or of ports 0 to Max_Ports - 1 for TV_ALL_PORTS. */
 TV_EXPORT int32_t show_port_mfs_modes(int32_t port, const tv_port_mfs_modes *modes);
+/* What is attached to a port: the linked switch, the device, or the loop's devices (whose
+ * ALPAs an SL_Port records with record_alpa). 0 for a port that is offline or has nothing
+ * logged in, else tv_api_errno. */
+TV_EXPORT int32_t show_port_status(const tv_port_status *status);
+/* "Port:" and the 38 counters of a port, one a line. Returns 0. */
+TV_EXPORT int32_t show_port_counters(int32_t port, const tv_port_counters *counters);
+/* The routing table as seen from a port: each chassis a route leads to, with the port it
+ * leaves by; header nonzero prints the table's heading first. Returns 0. */
+TV_EXPORT int32_t show_port_steering(int32_t port, const tv_port_steering *steering,
+                                     int32_t header);
+/* The test's failure count and the per-port state, pass and failure lists: one port's entries,
+ * or entries 0 to port_count - 1 for TV_ALL_PORTS. Returns 0. */
+TV_EXPORT int32_t show_test_status(const tv_test_status_info *status, int32_t port);
+
+/* ---- ALPA bookkeeping: which loop addresses are still free ---- */
+/* ALPA maps are 256 bytes indexed by ALPA: 0xFF means not available (not a valid ALPA, or seen
+ * in use), any other value available. alpa_to_bitmap holds, for each of the 126 valid ALPAs
+ * other than 0x00, its bit number in the loop-initialisation position map. */
+TV_EXPORT extern const uint8_t alpa_to_bitmap[256];
+/* The state built by the first init_record_alpa and grown by record_alpa, for the life of the
+ * process: without SL zones one map; with them one map per distinct SL zone id. */
+TV_EXPORT extern int32_t record_inititialized;
+TV_EXPORT extern int32_t SL_Zones_Capable;
+TV_EXPORT extern uint8_t available_alpa[256];
+TV_EXPORT extern tv_sl_port_zones sl_port_zone;
+TV_EXPORT extern uint16_t *sl_zones;
+TV_EXPORT extern uint32_t num_of_zones;
+TV_EXPORT extern uint8_t **zone_alpas;
+/* The distinct zone ids of the record's ports, in order of first appearance, into zones (room
+ * for one id per port); their number, or -1 with status 22 for a null pointer. */
+TV_EXPORT int32_t get_zone_list(uint16_t *zones, const tv_sl_port_zones *list);
+/* Builds the maps once per process (later calls return 0 at once): 0, the status code of a
+ * failed read, or 12 when memory ran out. */
+TV_EXPORT int32_t init_record_alpa(tv_context *ctx);
+/* Marks an ALPA of a device on a port (from 0) as in use, in the map of the port's SL zone.
+ * Returns 0. */
+TV_EXPORT int32_t record_alpa(int32_t port, int32_t alpa);
+/* The ALPAs still available, eight to a line (per SL zone, with its ports). Returns 0. */
+TV_EXPORT int32_t show_available_alpas(void);
 
 /* ---- Switch configuration commands ---- */
 /* chassis_mode [-s on|off|test] ip-address: sets the chassis mode, then reports the mode and
@@ -136,6 +175,14 @@ TV_EXPORT int32_t chassis_mode(int32_t argc, char **argv);
 TV_EXPORT int32_t chassis_tovs(int32_t argc, char **argv);
 /* defaults ip-address [filename]: applies a defaults file (upload_settings). */
 TV_EXPORT int32_t defaults(int32_t argc, char **argv);
+
+/* ---- Port commands ---- */
+/* port_mfs_mode [-s] [-M mfs-mode] ip-address port|all: sets the MFS mode (-M), saves the
+ * active configuration (-s), then lists the mode of the port or of every port. */
+TV_EXPORT int32_t port_mfs_mode(int32_t argc, char **argv);
+/* port_steering ip-address port|all: the routing table as seen from the port, or from every
+ * port in turn under one heading. */
+TV_EXPORT int32_t port_steering(int32_t argc, char **argv);
 
 /* ---- Zoning commands ---- */
 /* disable_zone_type [-s] ip-address zone-type [zone-number]: clears the enabled bit of every

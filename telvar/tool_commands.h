@@ -15,6 +15,12 @@ int32_t links(int32_t argc, char** argv);
 int32_t nameserver(int32_t argc, char** argv);
 int32_t port_state(int32_t argc, char** argv);
 int32_t port_type(int32_t argc, char** argv);
+int32_t port_status(int32_t argc, char** argv);
+int32_t port_counts(int32_t argc, char** argv);
+int32_t reset_log(int32_t argc, char** argv);
+int32_t start_test(int32_t argc, char** argv);
+int32_t stop_test(int32_t argc, char** argv);
+int32_t test_status(int32_t argc, char** argv);
 int32_t get_zone(int32_t argc, char** argv);
 int32_t set_zone(int32_t argc, char** argv);
 // The library's switch_reset, asked about first on a terminal.

@@ -9,6 +9,7 @@
 #include "utconfig.h"
 #include "traps.h"
 #include "namesrvr.h"
+#include "onlntest.h"
 #include "telvar.h"
 
 _Static_assert(sizeof(tv_msg_header) == 16, "message header is 16 bytes");
@@ -24,6 +25,13 @@ _Static_assert(sizeof(tv_net_config) == 24, "network settings layout");
 _Static_assert(sizeof(tv_switch_link) == 28, "a link record is 28 bytes");
 _Static_assert(sizeof(tv_nameserver_entry) == 584, "a name-server record is 584 bytes");
 _Static_assert(sizeof(tv_initiators) == 356, "the initiator record is 356 bytes");
+_Static_assert(sizeof(tv_port_counters) == 39 * 4, "the counter record is 39 words");
+_Static_assert(offsetof(tv_test_status_info, test_fail_cnt) == 4 &&
+               offsetof(tv_test_status_info, port_test_count) == 24 &&
+               sizeof(tv_test_status_info) == 152, "test status layout");
+_Static_assert(offsetof(tv_port_status, f_port.port_wwn) == offsetof(tv_port_status, loop) + 4 &&
+               offsetof(tv_port_status, t_port.remote_wwn) == offsetof(tv_port_status, loop) + 8,
+               "port status layout: the details overlay one another after the fixed part");
 
 int main(void) {
     unsigned char msg[20];

@@ -38,7 +38,8 @@ TEST(completion, offers_the_command_words_of_the_dispatchers_table) {
     EXPECT_EQ(all, complete({"telvar", ""}));
     EXPECT_EQ(all, complete({"telvar", "-port", "0", "--lenient", "-y", ""}));
     EXPECT_EQ((words{"set_trap_config", "set_trapping", "set_wwn_zone", "set_zone"}), complete({"telvar", "set_"}));
-    EXPECT_EQ((words{"port_state", "port_type"}), complete({"telvar", "help", "port_"}));
+    EXPECT_EQ((words{"port_counts", "port_mfs_mode", "port_state", "port_status", "port_steering", "port_type"}),
+              complete({"telvar", "help", "port_"}));
 }
 
 TEST(completion, offers_flags_the_words_of_values_and_arguments_and_file_names) {

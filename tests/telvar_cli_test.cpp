@@ -44,9 +44,7 @@ protected:
 // Every command word of the usage text has an entry in the dispatcher's table whose usage lines
 // name that word; the words not built yet are listed here, and the list shrinks as they land.
 TEST(dispatch_table, every_command_word_of_the_usage_text_is_dispatched) {
-    const std::set<std::string> not_built_yet{
-        "port_status", "port_counts", "port_mfs_mode", "port_steering", "reset_log",
-        "start_test", "stop_test", "test_status"};
+    const std::set<std::string> not_built_yet{};
     const std::regex word_re("telvar ([a-z_]+)");
     std::set<std::string> words;
     for (int i = 1; i < TELVAR_USAGE_LINES; ++i) {

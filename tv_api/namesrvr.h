@@ -1,5 +1,6 @@
 /* Records of the fabric view: the inter-switch links of a switch, its routing table, the
- * objects of the fabric's name server and the switch's table of loop initiators.
+ * objects of the fabric's name server, the switch's table of loop initiators and what is
+ * attached to each of its ports.
  *
  * Fibre Channel addresses are 24-bit values in 32-bit words; ports are counted from 0. Arrays
  * that an operation allocates inside a record are released by the matching tv_free_...
@@ -77,5 +78,35 @@ typedef struct tv_initiators {
     uint8_t node_wwn[TV_MAX_INITIATORS][8];
     uint8_t port_wwn[TV_MAX_INITIATORS][8];
 } tv_initiators;
+
+/* What is attached to a port (tv_get_port_status). The fixed part comes from the port-state
+ * vector; the detail that follows it is chosen by `type`. Zeroed by tv_get_port_status; the
+ * loop detail's arrays are released by tv_free_port_status. */
+typedef struct tv_port_status {
+    uint32_t port;         /* the port asked for, from 0 */
+    uint32_t type;         /* port type code (TV_PORT_TYPE_...) */
+    uint32_t operational;  /* operational state code */
+    uint32_t admin;        /* administrative state code */
+    uint32_t logged_in;    /* nonzero: a device or a switch is logged in on the port */
+    union {
+        struct {                       /* F_Port */
+            uint32_t port_id;          /* FC address of the attached device */
+            uint8_t port_wwn[8];       /* zero when the name server has no object */
+            uint8_t node_wwn[8];
+        } f_port;
+        struct {                       /* T_Port */
+            uint32_t remote_fc_addr;   /* FC address of the linked switch */
+            uint32_t remote_ip;        /* its IPv4 address, network byte order */
+            uint8_t remote_wwn[8];     /* its WWN */
+        } t_port;
+        struct {                       /* every other type: the devices of the loop */
+            uint32_t count;            /* devices D */
+            uint32_t address;          /* the port's own loop address */
+            uint8_t *alpas;            /* D loop addresses */
+            uint8_t (*port_wwns)[8];   /* D port WWNs, zero when not found */
+            uint8_t (*node_wwns)[8];   /* D node WWNs, zero when not found */
+        } loop;
+    };
+} tv_port_status;
 
 #endif

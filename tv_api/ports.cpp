@@ -142,6 +142,10 @@ int32_t get_port_types(tv_context* ctx, tv_port_types& types) {
         types.types);
 }
 
+int32_t refresh_port_state(tv_context* ctx) { return get_port_state(ctx, nullptr); }
+
+wire::cbytes port_state_response() { return m_port_state_ret; }
+
 int32_t get_num_of_ports(tv_context* ctx, int32_t& count) {
     tv_port_types types{};
     const int32_t code = get_port_types(ctx, types);

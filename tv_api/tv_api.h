@@ -24,6 +24,7 @@
 #include "utconfig.h"
 #include "traps.h"
 #include "namesrvr.h"
+#include "onlntest.h"
 
 /* The handle on one switch. Allocated by tv_opencontext, released by tv_close. */
 typedef struct tv_context {
@@ -268,8 +269,25 @@ TV_EXPORT int32_t tv_get_initiators(tv_context *ctx, tv_initiators *initiators);
 TV_EXPORT int32_t tv_calc_portwwn(uint8_t *port_wwn, const uint8_t *node_wwn, uint32_t port);
 
 /* ---- Port status aggregation ---- */
+/* What is attached to a port (from 0): the linked switch of a T_Port, the device of an F_Port,
+ * the devices of a loop. The record is zeroed first; a missing name-server object leaves WWNs
+ * zero and is no failure. A port beyond the switch's count: 301. A T_Port query addresses the
+ * linked switch through the context and restores its destination afterwards. */
+TV_EXPORT int32_t tv_get_port_status(tv_context *ctx, uint32_t port, tv_port_status *status);
+/* Releases the loop detail's arrays (every type but F_Port and T_Port) and sets them to null. */
+TV_EXPORT void tv_free_port_status(tv_port_status *status);
 
 /* ---- Port diagnostics ---- */
+/* Counters of a port (from 0); words 1 to 38 are written on success, word 0 never. */
+TV_EXPORT int32_t tv_get_port_counters(tv_context *ctx, uint8_t port, tv_port_counters *counters);
+/* Clears the switch's test log. */
+TV_EXPORT int32_t tv_reset_log(tv_context *ctx);
+/* Starts the online test on a port (from 0; -1, sent as 0xFF, for every port). */
+TV_EXPORT int32_t tv_start_test(tv_context *ctx, uint32_t port, uint32_t transfer_size,
+                                uint32_t passes, uint32_t pattern);
+TV_EXPORT int32_t tv_stop_test(tv_context *ctx);
+/* How the test stands; at most TV_TEST_PORTS port entries are written. */
+TV_EXPORT int32_t tv_test_status(tv_context *ctx, tv_test_status_info *status);
 
 /* ---- Chassis configuration ---- */
 /* Sends the reset message once; no answer is awaited. 0, or 105 when the send failed. */

@@ -169,6 +169,10 @@ int32_t simple_config_cmd(tv_context* ctx, std::uint32_t subcmd);
 
 int32_t get_version(tv_context* ctx, tv_version_info& version);
 int32_t get_port_types(tv_context* ctx, tv_port_types& types);
+// The port-state vector of the switch, left in its module-static response (read with
+// ports_decode.h) until the next port-state query: the core of tv_get_port_state(ctx, null).
+int32_t refresh_port_state(tv_context* ctx);
+wire::cbytes port_state_response();
 // The port count of the switch in `count` (-1 when it cannot be read); returns the status.
 int32_t get_num_of_ports(tv_context* ctx, int32_t& count);
 // The switch's network settings (the core of tv_get_net_config): `net` is cleared, then filled

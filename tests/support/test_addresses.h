@@ -47,4 +47,9 @@ inline constexpr const char* ring_base = "127.0.23.2";
 inline constexpr const char* two_path_base = "127.0.24.2";
 // The tool's command lines, its questions on a terminal (127.0.90.0 - 127.0.99.255).
 inline constexpr const char* command_line_base = "127.0.90.2";
+// Port diagnostics and port status (127.0.100.0 - 127.0.109.255): the library against a
+// scripted switch, the tool against fabrics (127.0.101.2-4, and 127.0.102.2 of its own).
+inline constexpr const char* diag_switch = "127.0.100.1";
+inline constexpr const char* diag_cli_base = "127.0.101.2";
+inline constexpr const char* diag_own_base = "127.0.102.2";
 }  // namespace tvtest::addr
