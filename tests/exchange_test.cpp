@@ -179,6 +179,11 @@ TEST_F(exchange, strict_mode_takes_only_a_well_formed_answer_to_the_request) {
         EXPECT_EQ(TV_ERR_NO_RESPONSE, tv_api_errno) << i;
         EXPECT_EQ(before + 1, tv_get_discarded_answers()) << i;
     }
+    // A spoiled answer is followed by a resend, whose good answer is taken.
+    sw.script({bad[0], tvtest::answer(full)});
+    const std::size_t before_resend = sw.count();
+    EXPECT_EQ(64, run());
+    EXPECT_EQ(before_resend + 2, sw.count());
     // A refusal is a header alone, and still counts; a whole answer is taken.
     sw.script({tvtest::refused(0x0E), tvtest::answer(full)});
     EXPECT_EQ(0, run());

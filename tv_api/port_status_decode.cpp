@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "alloc.h"
 #include "ports_decode.h"
 #include "topology_decode.h"
 
@@ -27,9 +28,9 @@ int32_t decode_loop_devices(wire::cbytes al_status, tv_port_status& out) {
     const al_loop loop = decode_al_loop(al_status);
     const std::size_t room = std::max<std::size_t>(loop.count, 1);
     out.loop.address = loop.loop_addr;
-    out.loop.alpas = static_cast<std::uint8_t*>(std::calloc(room, 1));
-    out.loop.port_wwns = static_cast<std::uint8_t(*)[8]>(std::calloc(room, 8));
-    out.loop.node_wwns = static_cast<std::uint8_t(*)[8]>(std::calloc(room, 8));
+    out.loop.alpas = static_cast<std::uint8_t*>(tv::alloc_zeroed(room, 1));
+    out.loop.port_wwns = static_cast<std::uint8_t(*)[8]>(tv::alloc_zeroed(room, 8));
+    out.loop.node_wwns = static_cast<std::uint8_t(*)[8]>(tv::alloc_zeroed(room, 8));
     if (!out.loop.alpas || !out.loop.port_wwns || !out.loop.node_wwns) return TV_ERR_ALLOC;
     out.loop.count = static_cast<std::uint32_t>(decode_al_alpas(al_status, {out.loop.alpas, loop.count}));
     return TV_OK;

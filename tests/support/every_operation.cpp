@@ -130,6 +130,20 @@ const operation table[] = {
      }},
     {"name-server entry", [](tv_context* c) { tv_nameserver_entry e{}; return tv_get_nameserverentry(c, 0x104000, &e); }},
     {"initiators", [](tv_context* c) { tv_initiators i{}; return tv_get_initiators(c, &i); }},
+    {"port status", [](tv_context* c) {
+         int32_t st = TV_OK;
+         for (uint32_t port : {0u, 2u, 3u, 15u}) {  // F, FL, SL and T ports of the default fabric
+             tv_port_status s{};
+             st = tv_get_port_status(c, port, &s);
+             tv_free_port_status(&s);
+         }
+         return st;
+     }},
+    {"port counters", [](tv_context* c) { tv_port_counters k{}; return tv_get_port_counters(c, 1, &k); }},
+    {"reset log", [](tv_context* c) { return tv_reset_log(c); }},
+    {"start test", [](tv_context* c) { return tv_start_test(c, 2, 100, 1, 0x7E7E7E7E); }},
+    {"test status", [](tv_context* c) { tv_test_status_info t{}; return tv_test_status(c, &t); }},
+    {"stop test", [](tv_context* c) { return tv_stop_test(c); }},
     {"timeouts", [](tv_context* c) { tv_switch_tovs t{}; return tv_get_switch_tovs(c, 1, &t); }},
     {"set timeouts", [](tv_context* c) {
          tv_switch_tovs t{0, 100, 10000, 2000};
