@@ -36,4 +36,6 @@ inline constexpr const char* zoning_cli_base = "127.0.41.2";
 // Chassis, network and transfer configuration (127.0.30.0 - 127.0.39.255).
 inline constexpr const char* config_switch = "127.0.30.1";
 inline constexpr const char* config_base = "127.0.31.2";
+// The dissector: a fabric whose run is captured (127.0.80.0 - 127.0.89.255).
+inline constexpr const char* dissector_base = "127.0.80.2";
 }  // namespace tvtest::addr
