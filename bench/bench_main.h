@@ -11,6 +11,8 @@ inline constexpr const char* exchange_echo = "127.0.9.1";
 inline constexpr const char* throughput_echo = "127.0.9.2";
 inline constexpr const char* simulator = "127.0.9.3";  // and the next two
 inline constexpr const char* silent_net = "127.1.0.0";  // a /16 where nothing listens
+inline constexpr const char* fabric = "127.0.25.2";     // a generated fabric's first switch
+inline constexpr const char* fabric_echo = "127.0.25.1";
 }
 
 struct report {
@@ -30,5 +32,8 @@ struct report {
 void run_exchange_bench(report& out);
 void run_simulator_bench(report& out);
 void run_discovery_bench(report& out);
+void run_fabric_bench(report& out, const char* self);
+// `telvar_bench --peak-of PROGRAM ARGS...`: runs the program and prints its peak memory (KiB).
+int peak_of_child(char** argv);
 
 }  // namespace bench

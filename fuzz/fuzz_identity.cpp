@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "guarded.h"
 #include "identity_decode.h"
 
 namespace {
@@ -15,20 +16,6 @@ namespace {
 namespace L = tv::layout::identity;
 constexpr std::uint8_t fill = 0xA5;
 
-// A record followed by bytes that no reader may touch.
-template <class T>
-struct guarded {
-    T rec;
-    std::array<std::uint8_t, 16> guard;
-    guarded() {
-        std::memset(&rec, fill, sizeof rec);
-        guard.fill(fill);
-    }
-    void check() const {
-        for (auto b : guard)
-            if (b != fill) std::abort();
-    }
-};
 
 void check_chassis_status(tv::wire::cbytes resp) {
     guarded<tv_chassis_status> st;

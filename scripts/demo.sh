@@ -66,6 +66,14 @@ run get_zone "$sw1" hd 3
 run disable_zone_type "$sw1" hd
 run get_zone "$sw1" hd 3
 run get_wwn_zone "$sw1"
+# The fabric: every switch's links, walked from the first; every device; the initiators.
+run links "$sw1"
+run nameserver "$sw1"
+run initiators "$sw2"
+# A port turned off takes its link down, and the third switch with it.
+run port_state -s off "$sw2" 16
+run links "$sw1"
+run port_state -s on "$sw2" 16
 # The third switch, reached through the first one by its Fibre Channel address.
 run version -f 10c000 "$sw1"
 run port_state -f 10c000 "$sw1" 3

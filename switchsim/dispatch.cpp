@@ -58,6 +58,9 @@ dispatch_result dispatch(const handler_index& index, fabric& f, std::size_t owne
     r.name = h ? h->name : "unknown";
     r.dest = w::get_be24(d, tv::off::dest);
     r.sw = r.dest == TV_DEFAULT_DEST ? std::optional(owner) : f.find_by_chassis(chassis_of(r.dest));
+    // Another switch answers through this one only while a route over links that are up
+    // leads to it.
+    if (r.sw && !f.reaches(owner, *r.sw)) r.sw.reset();
     if (!r.sw) {
         r.what = dispatch_result::outcome::unroutable;
         return r;
@@ -69,7 +72,10 @@ dispatch_result dispatch(const handler_index& index, fabric& f, std::size_t owne
         return r;
     }
 
-    request_ctx c{f, *r.sw, d, from_ip, from_port, {}, 0, false, {}};
+    request_ctx c{.fab = f, .sw = *r.sw, .req = d, .from_ip = from_ip, .from_port = from_port};
+    families::each([&](const family_info& fi) {
+        if (fi.on_request) fi.on_request(c);
+    });
     auto& login = f.switches[*r.sw].get<login_state>();
     if (h == nullptr)
         c.status = TV_HDR_STATUS_UNKNOWN;

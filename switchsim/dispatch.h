@@ -20,7 +20,8 @@ struct dispatch_result {
         silent,        // handled; the switch sends nothing (a reset)
         bad_checksum,  // ignored
         malformed,     // too short, or its length field disagrees: ignored
-        unroutable,    // no switch of the fabric has the destination's chassis: ignored
+        unroutable,    // no switch of the fabric that a route leads to has the destination's
+                       // chassis: ignored
         restarting,    // the switch it reached or is meant for is restarting: dropped
     };
     outcome what = outcome::malformed;
@@ -37,7 +38,8 @@ struct dispatch_result {
 };
 
 // `owner` is the switch whose address the datagram reached; the header's destination picks
-// the switch that handles it (0xFFFFFD: the owner; otherwise the chassis in bits 14-19).
+// the switch that handles it (0xFFFFFD: the owner; otherwise the chassis in bits 14-19, when
+// the links that are up lead there from the owner).
 dispatch_result dispatch(const handler_index& index, fabric& f, std::size_t owner,
                          tv::wire::cbytes datagram, in_addr_t from_ip, std::uint16_t from_port);
 

@@ -1,7 +1,10 @@
 // Lookups in the fabric, the reset of a switch and the fabric's consistency rules.
 #include "fabric.h"
 
+#include <algorithm>
 #include <set>
+
+#include "utconfig.h"
 
 namespace sim {
 
@@ -23,6 +26,62 @@ std::optional<fabric::link_end> fabric::remote_of(std::size_t sw, std::uint8_t p
         if (l.switch_b == sw && l.port_b == port) return link_end{l.switch_a, l.port_a};
     }
     return std::nullopt;
+}
+
+bool fabric::link_up(const link& l) const {
+    return operational_state(*this, l.switch_a, l.port_a) == TV_PORT_STATE_ON &&
+           operational_state(*this, l.switch_b, l.port_b) == TV_PORT_STATE_ON;
+}
+
+// Breadth first from `from` over the links that are up, each switch's links in the order of
+// its local ports, so that the first hop found is the lowest-numbered port of a shortest route.
+std::vector<fabric::route> fabric::routes_from(std::size_t from) const {
+    std::vector<route> r(switches.size());
+    if (from >= switches.size()) return r;
+    struct hop {
+        std::size_t sw;
+        std::uint8_t port;
+        std::size_t far;
+        auto operator<=>(const hop&) const = default;
+    };
+    std::vector<hop> hops;  // both directions of every link that is up, by switch and port
+    hops.reserve(2 * links.size());
+    for (const auto& l : links)
+        if (link_up(l)) {
+            hops.push_back({l.switch_a, l.port_a, l.switch_b});
+            hops.push_back({l.switch_b, l.port_b, l.switch_a});
+        }
+    std::ranges::sort(hops);
+    r[from].reachable = true;
+    std::vector<std::size_t> frontier{from};
+    for (std::size_t head = 0; head < frontier.size(); ++head) {
+        const std::size_t sw = frontier[head];
+        for (const hop& h : std::ranges::equal_range(hops, sw, {}, &hop::sw)) {
+            if (r[h.far].reachable) continue;
+            r[h.far] = {true, static_cast<std::uint8_t>(r[sw].hops + 1), sw == from ? h.port : r[sw].port};
+            frontier.push_back(h.far);
+        }
+    }
+    return r;
+}
+
+// The switches reached so far as bits (a fabric has at most 64: one per chassis number), grown
+// over the links that join a reached switch to one not reached yet until `to` is among them.
+bool fabric::reaches(std::size_t from, std::size_t to) const {
+    if (from == to) return true;
+    if (switches.size() > 64) return routes_from(from).at(to).reachable;
+    std::uint64_t reached = std::uint64_t{1} << from;
+    for (bool grew = true; grew;) {
+        grew = false;
+        for (const auto& l : links) {
+            const bool a = reached >> l.switch_a & 1, b = reached >> l.switch_b & 1;
+            if (a == b || !link_up(l)) continue;
+            reached |= std::uint64_t{1} << (a ? l.switch_b : l.switch_a);
+            if (reached >> to & 1) return true;
+            grew = true;
+        }
+    }
+    return false;
 }
 
 void reset_switch(switch_state& s) {

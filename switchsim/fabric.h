@@ -59,6 +59,13 @@ struct link {
 struct fabric {
     std::vector<switch_state> switches;
     std::vector<link> links;
+    families::fabric_states states;
+
+    // The fabric-wide sub-record of family state type S.
+    template <class S>
+    S& get() {
+        return std::get<S>(states);
+    }
 
     std::optional<std::size_t> find_by_ip(in_addr_t ip) const;
     std::optional<std::size_t> find_by_chassis(std::uint8_t chassis) const;
@@ -68,6 +75,21 @@ struct fabric {
         std::uint8_t port;
     };
     std::optional<link_end> remote_of(std::size_t sw, std::uint8_t port) const;
+
+    // A link carries traffic while the ports at both its ends are operational.
+    bool link_up(const link& l) const;
+    // What switch `from` reaches over the links that are up: for every switch, whether a route
+    // leads there, in how many hops, and the local port of its first hop (the lowest-numbered
+    // port of a shortest route).
+    struct route {
+        bool reachable = false;
+        std::uint8_t hops = 0;
+        std::uint8_t port = 0;
+    };
+    std::vector<route> routes_from(std::size_t from) const;
+    // Whether a route over links that are up leads from one switch to another: what every
+    // request addressed through the fabric asks, so it allocates nothing.
+    bool reaches(std::size_t from, std::size_t to) const;
 };
 
 // The FC address of switch k of a generated fabric.

@@ -5,6 +5,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <string>
 #include <vector>
 
 namespace sim {
@@ -14,6 +15,8 @@ using mac_t = std::array<std::uint8_t, 6>;
 
 // Most ports a switch may have: the room of the port-state and port-types messages.
 inline constexpr std::size_t max_ports = 24;
+// Most devices on one port: the loop addresses of a loop's NL_Ports.
+inline constexpr std::size_t max_loop_devices = 126;
 
 // An N_Port or NL_Port logged in on a switch port.
 struct device {
@@ -21,6 +24,12 @@ struct device {
     wwn_t port_wwn{};
     wwn_t node_wwn{};
     bool initiator = false;
+    // What it registered with the name server besides its WWNs.
+    std::string port_name;                      // symbolic names, at most 255 characters
+    std::string node_name;
+    std::vector<std::uint8_t> fc4_types{8};     // SCSI-FCP
+    std::uint32_t cos = 0x08;                   // class 3
+    std::array<std::uint8_t, 4> ip{};           // IPv4 address, first octet first
 };
 
 // A port's hardware and what is plugged into it; its configuration belongs to the port family.

@@ -9,6 +9,7 @@
 #include <arpa/inet.h>
 
 #include <array>
+#include <cstring>
 #include <fstream>
 #include <nlohmann/json.hpp>
 #include <set>
@@ -30,7 +31,8 @@ constexpr std::array<std::string_view, 2> fabric_keys{"switches", "links"};
 constexpr std::array<std::string_view, 6> switch_keys{"name", "ip",         "chassis",
                                                       "fc_addr", "port_count", "ports"};
 constexpr std::array<std::string_view, 3> port_keys{"gbic", "failed", "devices"};
-constexpr std::array<std::string_view, 4> device_keys{"alpa", "port_wwn", "node_wwn", "initiator"};
+constexpr std::array<std::string_view, 9> device_keys{
+    "alpa", "port_wwn", "node_wwn", "initiator", "port_name", "node_name", "fc4_types", "cos", "ip"};
 constexpr std::array<std::string_view, 2> link_keys{"from", "to"};
 
 // Refuses duplicate keys and deep nesting while the text is parsed: the parser would keep the
@@ -64,12 +66,14 @@ private:
     std::vector<std::set<std::string>> keys_;
 };
 
-// The allowed fields of switch and port objects: the core's and every family's.
+// The allowed fields of the fabric, switch and port objects: the core's and every family's.
 struct allowed_keys {
+    std::vector<std::span<const std::string_view>> of_fabric{fabric_keys};
     std::vector<std::span<const std::string_view>> of_switch{switch_keys};
     std::vector<std::span<const std::string_view>> of_port{port_keys};
     allowed_keys() {
         families::each([&](const family_info& f) {
+            of_fabric.push_back(f.fabric_keys);
             of_switch.push_back(f.switch_keys);
             of_port.push_back(f.port_keys);
         });
@@ -83,14 +87,37 @@ device read_device(const fields& d) {
     d.at("port_wwn").as_hex(out.port_wwn);
     d.at("node_wwn").as_hex(out.node_wwn);
     d.boolean("initiator", out.initiator);
+    d.text("port_name", out.port_name, 255);
+    d.text("node_name", out.node_name, 255);
+    if (d.has("fc4_types")) {
+        out.fc4_types.clear();
+        d.at("fc4_types").each([&](const fields& t, std::size_t) {
+            out.fc4_types.push_back(static_cast<std::uint8_t>(t.as_number(0xFF)));
+        });
+    }
+    d.number("cos", out.cos, 0xFFFFFFFF);
+    if (d.has("ip")) {
+        in_addr a{};
+        const fields ip = d.at("ip");
+        if (inet_pton(AF_INET, ip.as_text(15).c_str(), &a) != 1) ip.fail("expected a dotted IPv4 address");
+        std::memcpy(out.ip.data(), &a.s_addr, out.ip.size());
+    }
     return out;
 }
 
 void read_port_hardware(const fields& p, port& out) {
     p.number("gbic", out.gbic, 0xFF);
     p.boolean("failed", out.failed);
-    if (p.has("devices"))
-        p.at("devices").each([&](const fields& d, std::size_t) { out.devices.push_back(read_device(d)); });
+    if (!p.has("devices")) return;
+    p.at("devices").each([&](const fields& d, std::size_t) {
+        device dev = read_device(d);
+        // Each device's address on the port is its ALPA.
+        for (const auto& other : out.devices)
+            if (other.alpa == dev.alpa) d.fail("another device of the port has ALPA " + std::to_string(dev.alpa));
+        if (out.devices.size() == max_loop_devices)
+            d.fail("a port holds at most " + std::to_string(max_loop_devices) + " devices");
+        out.devices.push_back(std::move(dev));
+    });
 }
 
 switch_state read_switch(const fields& j, std::size_t index, const allowed_keys& allowed) {
@@ -165,8 +192,8 @@ std::optional<fabric> parse_fabric(const std::string& json_text, std::string& er
     try {
         const json doc = json::parse(json_text, strict_parse{});
         const fields top(&doc, "");
-        top.expect_object(fabric_keys);
         const allowed_keys allowed;
+        top.expect_object(allowed.of_fabric);
         fabric f;
         if (top.has("switches"))
             top.at("switches").each([&](const fields& s, std::size_t i) {
@@ -180,6 +207,9 @@ std::optional<fabric> parse_fabric(const std::string& json_text, std::string& er
                 f.links.push_back({a.sw, a.port, b.sw, b.port});
             });
         if (std::string why = check_fabric(f); !why.empty()) throw fabric_error("fabric: " + why);
+        families::each([&](const family_info& fi) {
+            if (fi.read_fabric) fi.read_fabric(top, f);
+        });
         return f;
     } catch (const fabric_error& e) {
         error = e.what();

@@ -5,8 +5,10 @@
 #include "chassis_family.h"
 #include "identity_family.h"
 #include "login_family.h"
+#include "name_server_family.h"
 #include "port_family.h"
 #include "sml_family.h"
+#include "topology_family.h"
 #include "traps_family.h"
 #include "zoning_family.h"
 #include "transfer_family.h"
@@ -21,6 +23,8 @@ using families = family_list<
     sml_family,
     trap_family,
     zoning_family,
-    transfer_family>;
+    transfer_family,
+    topology_family,
+    name_server_family>;
 
 }  // namespace sim

@@ -9,7 +9,9 @@
 //         static const family_info& info();  // defined in login_handlers.cpp
 //     };
 //
-// and one line in families.h. Everything else about the family stays in its own files.
+// and one line in families.h. Everything else about the family stays in its own files. A
+// family that keeps something for the whole fabric rather than per switch (the fabric's name
+// server) names it too, as `using fabric_state = ...;`, and finds it in the fabric.
 #pragma once
 
 #include <netinet/in.h>
@@ -94,6 +96,27 @@ struct family_info {
     void (*on_reset)(switch_state& s) = nullptr;
     // Work on a timer (tick_fn); null for a family that only answers requests.
     tick_fn on_tick = nullptr;
+    // Fields of the fabric object itself (beside "switches" and "links") and their reader,
+    // which runs once the switches and links are read, so it may also settle what depends on
+    // the whole fabric. It runs whether or not the file has any of the fields.
+    std::span<const std::string_view> fabric_keys{};
+    void (*read_fabric)(const fields& top, fabric& f) = nullptr;
+    // Sees every request routed to a switch before its handler does: for a family that keeps
+    // a conversation with a manager across requests.
+    void (*on_request)(request_ctx& c) = nullptr;
+};
+
+// The fabric-wide state of a family: its `fabric_state`, or an empty type of its own.
+template <class Family>
+struct no_fabric_state {};
+template <class Family>
+struct fabric_state_of {
+    using type = no_fabric_state<Family>;
+};
+template <class Family>
+    requires requires { typename Family::fabric_state; }
+struct fabric_state_of<Family> {
+    using type = typename Family::fabric_state;
 };
 
 // The families of the simulator, as one list of types: their states form a tuple that every
@@ -101,6 +124,7 @@ struct family_info {
 template <class... Families>
 struct family_list {
     using states = std::tuple<typename Families::state...>;
+    using fabric_states = std::tuple<typename fabric_state_of<Families>::type...>;
     static constexpr std::size_t size = sizeof...(Families);
 
     template <class F>

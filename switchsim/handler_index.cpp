@@ -16,11 +16,11 @@ std::uint64_t key_of(std::uint16_t command, std::uint32_t subcommand) {
 
 }  // namespace
 
-std::optional<handler_index> handler_index::build(std::span<const family_info* const> families,
+std::optional<handler_index> handler_index::build(std::span<const family_info* const> list,
                                                   std::string& error) {
     handler_index index;
     std::unordered_map<std::uint64_t, const family_info*> owner;
-    for (const family_info* f : families) {
+    for (const family_info* f : list) {
         for (const handler_entry& h : f->handlers) {
             const std::uint64_t key = key_of(h.command, h.subcommand);
             const auto [it, fresh] = owner.emplace(key, f);

@@ -17,7 +17,7 @@ class handler_index {
 public:
     // Builds the lookup; nullopt, with both families named, when two of them claim the same
     // command and sub-command.
-    static std::optional<handler_index> build(std::span<const family_info* const> families,
+    static std::optional<handler_index> build(std::span<const family_info* const> list,
                                               std::string& error);
     // The handler of a request, or null for a command the switch does not know.
     const handler_entry* find(std::uint16_t command, std::uint32_t subcommand) const;

@@ -26,11 +26,11 @@ struct request_ctx {
     tv::wire::cbytes req;      // the whole request, header included
     in_addr_t from_ip;         // the manager
     std::uint16_t from_port;
-    std::vector<std::uint8_t> answer;  // the whole answer; header and checksum filled later
+    std::vector<std::uint8_t> answer{};  // the whole answer; header and checksum filled later
     std::uint8_t status = 0;
     bool silent = false;       // the switch sends no answer
-    std::vector<unsolicited> sends;  // datagrams the switch sends after its answer (traps)
-    std::string note;          // what the handler did worth a line of the request log
+    std::vector<unsolicited> sends{};  // datagrams the switch sends after its answer (traps)
+    std::string note{};        // what the handler did worth a line of the request log
 
     switch_state& self() { return fab.switches[sw]; }
     // This switch's sub-record of family state S.

@@ -12,6 +12,7 @@
 
 #include "default_fabric.h"
 #include "fabric_file.h"
+#include "generated_fabric.h"
 #include "server.h"
 
 namespace {
@@ -19,11 +20,14 @@ namespace {
 constexpr const char* help_text =
     "Usage: switchsim [options]\n"
     "Serves the switch management protocol (UDP port 5000) for a simulated fabric.\n"
-    "Without --fabric it serves three switches linked in a line on 127.0.0.2, 127.0.0.3 and\n"
-    "127.0.0.4 (chassis 1, 2, 3; FC addresses 0x104000, 0x108000, 0x10c000).\n"
+    "Without --fabric or --generate it serves three switches linked in a line on 127.0.0.2,\n"
+    "127.0.0.3 and 127.0.0.4 (chassis 1, 2, 3; FC addresses 0x104000, 0x108000, 0x10c000).\n"
     "\n"
     "Options:\n"
     "  --fabric FILE      load the fabric from a JSON file (format: docs/fabric-file.md)\n"
+    "  --generate S,D     serve a generated fabric: S switches (1 to 63) of 16 ports in a\n"
+    "                     ring, D devices spread over them on F and FL ports; only the\n"
+    "                     first switch has an IP address, the others are reached through it\n"
     "  --base ADDR        address of the first switch; the others follow it\n"
     "                     (default 127.0.0.2; with --fabric, moves the file's addresses so\n"
     "                     that its first switch gets ADDR)\n"
@@ -33,7 +37,9 @@ constexpr const char* help_text =
     "  --fault RULE       inject a fault into answers; may be repeated. RULE is\n"
     "                     KIND[=VALUE][,cmd=C][,sub=S][,p=P][,count=N] with KIND one of\n"
     "                     drop, silence, delay=MS, duplicate, reorder, stale, corrupt,\n"
-    "                     status=BYTE; cmd and sub select a command and its sub-command\n"
+    "                     status=BYTE, or for a hostile switch fill=BYTE (every payload\n"
+    "                     byte), size=N (answers of N bytes) and truncate=N (datagrams cut\n"
+    "                     after framing); cmd and sub select a command and its sub-command\n"
     "                     (sub alone: of 0x30; all requests when absent), p a probability,\n"
     "                     count the number of times. Example: --fault drop,cmd=0x7,p=0.5\n"
     "  --reset-time MS    after a switch reset, every switch stays silent for MS\n"
@@ -60,11 +66,57 @@ int usage_error(const std::string& why) {
     return 2;
 }
 
+// Binds the fabric's addresses and serves until a signal stops it.
+int serve(sim::fabric f, const sim::server_options& opts) {
+    const std::size_t switches = f.switches.size();
+    sim::server srv(std::move(f), opts);
+    std::string why;
+    if (!srv.bind(why)) {
+        std::fprintf(stderr, "switchsim: %s\n", why.c_str());
+        return 1;
+    }
+    running = &srv;
+    struct sigaction sa{};
+    sa.sa_handler = on_signal;
+    sigemptyset(&sa.sa_mask);
+    sigaction(SIGINT, &sa, nullptr);
+    sigaction(SIGTERM, &sa, nullptr);
+
+    std::string served;
+    for (const auto& a : srv.addresses()) {
+        char ip[INET_ADDRSTRLEN];
+        inet_ntop(AF_INET, &a.sin_addr, ip, sizeof ip);
+        served += std::string(served.empty() ? "" : " ") + ip;
+    }
+    // Every switch counts, also those reached only through the fabric.
+    const std::size_t hidden = switches - srv.addresses().size();
+    std::printf("switchsim: serving %zu switch(es) on UDP port %u: %s", switches, opts.port,
+                served.c_str());
+    if (hidden > 0) std::printf(" (and %zu reached through the fabric)", hidden);
+    std::printf("\n");
+    for (const auto& rule : opts.faults)
+        std::printf("switchsim: fault %s (seed %u)\n", sim::describe(rule).c_str(), opts.seed);
+    std::fflush(stdout);
+    srv.run();
+    running = nullptr;
+    const auto st = srv.stats();
+    std::fprintf(stderr,
+                 "switchsim: stopped after %llu requests (%llu answered, %llu bad checksums, "
+                 "%llu malformed, %llu unroutable, %llu dropped by faults, %llu dropped while "
+                 "restarting)\n",
+                 static_cast<unsigned long long>(st.received), static_cast<unsigned long long>(st.answered),
+                 static_cast<unsigned long long>(st.bad_checksum), static_cast<unsigned long long>(st.malformed),
+                 static_cast<unsigned long long>(st.unroutable), static_cast<unsigned long long>(st.dropped),
+                 static_cast<unsigned long long>(st.restarting));
+    return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
     sim::server_options opts;
     std::string fabric_path;
+    std::string generate_text;
     std::string base_text;
     bool login_required = false;
     long login_expiry = -1;
@@ -84,13 +136,15 @@ int main(int argc, char** argv) {
             opts.verbose = true;
         } else if (a == "--login-required") {
             login_required = true;
-        } else if (a == "--fabric" || a == "--base" || a == "--fault" || a == "--seed" ||
-                   a == "--capture" || a == "--login-expiry" || a == "--trap-every" ||
-                   a == "--reset-time") {
+        } else if (a == "--fabric" || a == "--generate" || a == "--base" || a == "--fault" ||
+                   a == "--seed" || a == "--capture" || a == "--login-expiry" ||
+                   a == "--trap-every" || a == "--reset-time") {
             const char* v = value(argv[i]);
             if (v == nullptr) return usage_error(std::string(a) + " needs a value");
             if (a == "--fabric") {
                 fabric_path = v;
+            } else if (a == "--generate") {
+                generate_text = v;
             } else if (a == "--base") {
                 base_text = v;
             } else if (a == "--capture") {
@@ -135,8 +189,21 @@ int main(int argc, char** argv) {
     if (!base_text.empty() && inet_pton(AF_INET, base_text.c_str(), &base) != 1)
         return usage_error("--base " + base_text + ": not a dotted IPv4 address");
 
+    if (!fabric_path.empty() && !generate_text.empty())
+        return usage_error("--fabric and --generate exclude each other");
     sim::fabric f;
-    if (fabric_path.empty()) {
+    if (!generate_text.empty()) {
+        std::string why;
+        const auto g = sim::parse_generate_spec(generate_text, why);
+        if (!g) return usage_error("--generate " + generate_text + ": " + why);
+        auto generated = sim::parse_fabric(sim::generated_fabric_json(*g), why);
+        if (!generated) {
+            std::fprintf(stderr, "switchsim: generated fabric: %s\n", why.c_str());
+            return 1;
+        }
+        f = std::move(*generated);
+        if (!base_text.empty()) sim::move_addresses(f, base.s_addr);
+    } else if (fabric_path.empty()) {
         f = sim::default_fabric(base_text.empty() ? inet_addr("127.0.0.2") : base.s_addr);
     } else {
         std::string why;
@@ -160,41 +227,5 @@ int main(int argc, char** argv) {
                     std::chrono::duration<double>(trap_every_s));
     if (reset_ms)
         for (auto& s : f.switches) s.get<sim::chassis_state>().reset_ms = *reset_ms;
-
-    sim::server srv(std::move(f), opts);
-    std::string why;
-    if (!srv.bind(why)) {
-        std::fprintf(stderr, "switchsim: %s\n", why.c_str());
-        return 1;
-    }
-    running = &srv;
-    struct sigaction sa{};
-    sa.sa_handler = on_signal;
-    sigemptyset(&sa.sa_mask);
-    sigaction(SIGINT, &sa, nullptr);
-    sigaction(SIGTERM, &sa, nullptr);
-
-    std::string served;
-    for (const auto& a : srv.addresses()) {
-        char ip[INET_ADDRSTRLEN];
-        inet_ntop(AF_INET, &a.sin_addr, ip, sizeof ip);
-        served += std::string(served.empty() ? "" : " ") + ip;
-    }
-    std::printf("switchsim: serving %zu switch(es) on UDP port %u: %s\n",
-                srv.addresses().size(), opts.port, served.c_str());
-    for (const auto& rule : opts.faults)
-        std::printf("switchsim: fault %s (seed %u)\n", sim::describe(rule).c_str(), opts.seed);
-    std::fflush(stdout);
-    srv.run();
-    running = nullptr;
-    const auto st = srv.stats();
-    std::fprintf(stderr,
-                 "switchsim: stopped after %llu requests (%llu answered, %llu bad checksums, "
-                 "%llu malformed, %llu unroutable, %llu dropped by faults, %llu dropped while "
-                 "restarting)\n",
-                 static_cast<unsigned long long>(st.received), static_cast<unsigned long long>(st.answered),
-                 static_cast<unsigned long long>(st.bad_checksum), static_cast<unsigned long long>(st.malformed),
-                 static_cast<unsigned long long>(st.unroutable), static_cast<unsigned long long>(st.dropped),
-                 static_cast<unsigned long long>(st.restarting));
-    return 0;
+    return serve(std::move(f), opts);
 }

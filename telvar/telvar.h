@@ -85,6 +85,37 @@ TV_EXPORT void show_sysconfig(const tv_sysconfig *cfg);
 /* "Timeout Values:" and the four values, one a line. */
 TV_EXPORT void show_chassis_tovs(const tv_switch_tovs *tovs);
 
+/* ---- Displays: initiators and the fabric topology ---- */
+/* Chassis numbers the topology walk has descended into (-1: free); only the first 12 entries
+ * are used, and nothing clears them for the life of the process. */
+#define TELVAR_TOPO_CHASSIS 16
+TV_EXPORT extern int32_t all_chassis[TELVAR_TOPO_CHASSIS];
+/* One line per initiator, each with the switch's WWN from its version record. Returns 0. */
+TV_EXPORT int32_t show_initiators(const tv_version_info *version,
+                                  const tv_initiators *initiators);
+/* Records a chassis in all_chassis: 1 when newly recorded, 0 when known or the table is full. */
+TV_EXPORT int32_t add_to_topo(int32_t chassis);
+/* Prints the link table of the switch the context addresses, then walks depth first into every
+ * chassis its links lead to that all_chassis does not hold yet (recording it). The caller
+ * records the starting chassis first, or its table is printed again when a link leads back.
+ * Returns the first failure's status code, 0 on success. */
+TV_EXPORT int32_t print_topo(tv_context *ctx);
+
+/* ---- Displays: name server ---- */
+/* A name for a code, in tables whose codes are sparse. */
+typedef struct tv_code_name {
+    int32_t code;
+    const char *name;
+} tv_code_name;
+/* Port type codes of name-server objects and their four-character names; any other code is
+ * printed "??  ". */
+TV_EXPORT extern const tv_code_name Device_Port_Types[7];
+/* FC-4 type numbers and their names; other types have none. */
+TV_EXPORT extern const tv_code_name FC4_Types[17];
+/* The name-server table: port, address, type, port and node WWN and the lowest FC-4 type of
+ * every object, or "Database is empty". */
+TV_EXPORT void show_nameserverinfo(const tv_nameserver_list *list);
+
 /* ---- Displays: ports ---- */
 /* Name tables, indexed by code. */
 TV_EXPORT extern const char *const Port_Types[6];

@@ -8,6 +8,7 @@
 #include "version.h"
 #include "utconfig.h"
 #include "traps.h"
+#include "namesrvr.h"
 #include "telvar.h"
 
 _Static_assert(sizeof(tv_msg_header) == 16, "message header is 16 bytes");
@@ -20,6 +21,9 @@ _Static_assert(offsetof(tv_trap_event, value) == 8 && sizeof(tv_trap_event) == 1
 _Static_assert(offsetof(tv_sl_port_zones, ids) == 4, "SL zone ids: the count, then one word a port");
 _Static_assert(offsetof(tv_switch_tovs, rttov) == 4 && sizeof(tv_switch_tovs) == 16, "timeouts layout");
 _Static_assert(sizeof(tv_net_config) == 24, "network settings layout");
+_Static_assert(sizeof(tv_switch_link) == 28, "a link record is 28 bytes");
+_Static_assert(sizeof(tv_nameserver_entry) == 584, "a name-server record is 584 bytes");
+_Static_assert(sizeof(tv_initiators) == 356, "the initiator record is 356 bytes");
 
 int main(void) {
     unsigned char msg[20];
@@ -29,6 +33,7 @@ int main(void) {
     tv_msg_hdr(NULL, msg, TV_CMD_VERSION, 20);
     if (msg[0] != 0x11 || msg[9] != TV_CMD_VERSION) return 3;
     if (strcmp(Usage[0], "telvar\n") != 0 || strcmp(Port_State[1], "  on") != 0) return 5;
+    if (all_chassis[11] != -1 || strcmp(Device_Port_Types[4].name, "FL  ") != 0) return 6;
     fp = NULL; /* the command layer prints nothing then */
     show_wwn(msg, "\n");
     return tv_api_errno == TV_OK ? 0 : 4;

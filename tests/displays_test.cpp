@@ -105,4 +105,26 @@ TEST_F(displays, mfs_modes_of_one_port_and_of_all_ports) {
         out.take());
 }
 
+// The usual name-server and initiator reports are compared whole by the tool's end-to-end
+// tests; here the codes outside the name tables and the empty table.
+TEST_F(displays, name_server_types_outside_the_tables) {
+    std::array<tv_nameserver_entry, 2> e{};
+    e[0].port_type = 0x82;
+    e[0].fc4_types[0] = 1u << 8;
+    e[0].fc4_types[1] = 1u << 0;  // type 32 as well: the lowest is named
+    e[1].port_type = 0x7F;
+    e[1].fc4_types[2] = 1u << 29;  // type 93 alone
+    tv_nameserver_list list{2, e.data()};
+    show_nameserverinfo(&list);
+    list.count = 0;
+    show_nameserverinfo(&list);
+    const std::string head =
+        "Port  Address  Type  Port and Node WWN                   FC-4 Types\n"
+        "----  -------  ----  ----------------------------------  ----------------------\n";
+    EXPECT_EQ(head + "00    000000   FL    <missing>         <missing>         SCSI_FCP\n"
+                     "00    000000   ??    <missing>         <missing>         Fabric Controller\n" +
+                  head + "Database is empty\n",
+              out.take());
+}
+
 }  // namespace

@@ -22,12 +22,6 @@ reply version_reply(std::uint32_t flash_rev) {
     return r;
 }
 
-reply sensors_reply(std::uint8_t index, std::uint8_t state) {
-    reply r(100);
-    r.u8(28, index).u8(static_cast<std::size_t>(36 + 4 * index), state);
-    return r;
-}
-
 class identity : public tvtest::switch_test {
 protected:
     identity() : switch_test(tvtest::addr::identity_switch) {}

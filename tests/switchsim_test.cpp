@@ -226,7 +226,7 @@ TEST(fabric_file, reads_a_small_fabric_and_names_the_field_of_an_error) {
     EXPECT_EQ(1, f->links[0].port_a);
 
     const std::string deep = std::string(200000, '[') + std::string(200000, ']');
-    const std::array<std::pair<std::string, const char*>, 18> bad{{
+    const std::array<std::pair<std::string, const char*>, 21> bad{{
         {R"({"switches": [{"ports": [{"type": "X"}]}]})",
          "switches[0].ports[0].type: expected one of F, FL, T, SL, TL"},
         {R"({"switches": [{"chassis": 64}]})", "switches[0].chassis: 64 is above 63"},
@@ -247,6 +247,12 @@ TEST(fabric_file, reads_a_small_fabric_and_names_the_field_of_an_error) {
         {R"({"switches": [{}]})", "fabric: no switch has an IP address"},
         {R"({"switches": [{"traps": [{"code": 32}]}]})", "switches[0].traps[0].code: 32 is above 31"},
         {R"({"switches": [{"traps": [{"code": 3}, {"code": 3}]}]})", "switches[0].traps[1].code: trap code 3 is given twice"},
+        {R"({"switches": [{"ports": [{"devices": [{"port_wwn": "2100005e00530501", "node_wwn": "2000005e00530501"},
+                                                {"port_wwn": "2100005e00530502", "node_wwn": "2000005e00530502"}]}]}]})",
+         "switches[0].ports[0].devices[1]: another device of the port has ALPA 0"},
+        {R"({"switches": [{"ip": "127.0.0.2"}], "name_server": {"after_last": "stop"}})",
+         "name_server.after_last: expected one of wrap, refuse"},
+        {R"({"switches": [{"ip": "127.0.0.2"}], "nameserver": {}})", "fabric: unknown field 'nameserver'"},
     }};
     for (const auto& [text, message] : bad) {
         EXPECT_FALSE(sim::parse_fabric(text, why)) << text.substr(0, 80);

@@ -93,6 +93,17 @@ void build_config_request(tv_context* ctx, wire::bytes msg, std::uint32_t subcmd
     wire::put_be32(msg, off::subcmd, subcmd);
 }
 
+uint32_t set_dest_addr(tv_context* ctx, uint32_t fc_addr) {
+    previous_dest_addr = ctx->dest_fc_addr;
+    ctx->dest_fc_addr = fc_addr & 0xFFFFF000u;
+    return previous_dest_addr;
+}
+
+uint32_t restore_dest_addr(tv_context* ctx) {
+    ctx->dest_fc_addr = previous_dest_addr;
+    return previous_dest_addr;
+}
+
 exchanged exchange(tv_context* ctx, wire::bytes req, wire::bytes resp, std::size_t min_answer) {
     std::fill(resp.begin(), resp.end(), std::uint8_t{0});
     return exchange_message(ctx, req, resp, min_answer);
@@ -122,17 +133,13 @@ void tv_msg_hdr(tv_context* ctx, void* buf, int32_t command, int32_t total_len) 
 }
 
 uint32_t tv_set_dest_addr(tv_context* ctx, uint32_t fc_addr) {
-    if (ctx == nullptr) return previous_dest_addr;
-    previous_dest_addr = ctx->dest_fc_addr;
-    ctx->dest_fc_addr = fc_addr & 0xFFFFF000u;
-    return previous_dest_addr;
+    return ctx ? tv::set_dest_addr(ctx, fc_addr) : previous_dest_addr;
 }
 
 uint32_t tv_get_dest_addr(tv_context* ctx) { return ctx ? ctx->dest_fc_addr : 0; }
 
 uint32_t tv_restore_dest_addr(tv_context* ctx) {
-    if (ctx != nullptr) ctx->dest_fc_addr = previous_dest_addr;
-    return previous_dest_addr;
+    return ctx ? tv::restore_dest_addr(ctx) : previous_dest_addr;
 }
 
 uint32_t tv_get_seq_num(const void* msg) {

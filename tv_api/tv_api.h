@@ -23,6 +23,7 @@
 #include "version.h"
 #include "utconfig.h"
 #include "traps.h"
+#include "namesrvr.h"
 
 /* The handle on one switch. Allocated by tv_opencontext, released by tv_close. */
 typedef struct tv_context {
@@ -232,8 +233,39 @@ TV_EXPORT int32_t tv_get_type_ns_zoning(tv_context *ctx, uint32_t *type);
 TV_EXPORT int32_t tv_set_type_ns_zoning(tv_context *ctx, uint32_t type);
 
 /* ---- Topology, links and routing ---- */
+/* Reads the topology table of the switch (the page the switch sends next) into the module's
+ * topology response, where tv_get_switch_links and the port status read it. */
+TV_EXPORT int32_t tv_get_topology(tv_context *ctx, uint8_t port);
+/* Reads the arbitrated-loop status of a port into the module's loop-status response. */
+TV_EXPORT int32_t tv_get_al_port_status(tv_context *ctx, uint32_t port);
+/* A node-name query of the name server for value; returns the exchange's result (the
+ * response length, 0 or -1 on failure), not the status code. */
+TV_EXPORT int32_t tv_get_node_name(tv_context *ctx, uint32_t value);
+/* The routing table of the switch, as seen from port; the record is written only on success. */
+TV_EXPORT int32_t tv_get_port_steering(tv_context *ctx, uint32_t port, tv_port_steering *steering);
+/* The inter-switch links of the switch, each with the WWN of the switch at its far end, read
+ * through the same context by addressing that switch. links must be zeroed. Afterwards the
+ * context addresses the local end of the last link visited, not necessarily its destination
+ * before the call. */
+TV_EXPORT int32_t tv_get_switch_links(tv_context *ctx, tv_switch_links *links);
+TV_EXPORT void tv_free_switch_links(tv_switch_links *links);
 
 /* ---- Name server and initiators ---- */
+/* One name-server object: the one at port_id (next 0) or the first after it (next nonzero).
+ * *result receives a record for the caller to free(), or null when there is no such object
+ * (status 0). */
+TV_EXPORT int32_t tv_snsgetall(tv_context *ctx, uint32_t port_id, tv_nameserver_entry **result,
+                               int32_t next);
+/* Walks the whole name server in address order into list; a failure leaves it empty. */
+TV_EXPORT int32_t tv_get_nameserverdata(tv_context *ctx, tv_nameserver_list *list);
+TV_EXPORT void tv_free_nameserverdata(tv_nameserver_list *list);
+/* The object at port_id; 301 and a zeroed record when there is none. */
+TV_EXPORT int32_t tv_get_nameserverentry(tv_context *ctx, uint32_t port_id,
+                                         tv_nameserver_entry *entry);
+TV_EXPORT int32_t tv_get_initiators(tv_context *ctx, tv_initiators *initiators);
+/* The port WWN of a port (its low byte) from the node WWN, by the node WWN's NAA: 1 and 5 are
+ * known; any other gives eight zero bytes and 301. */
+TV_EXPORT int32_t tv_calc_portwwn(uint8_t *port_wwn, const uint8_t *node_wwn, uint32_t port);
 
 /* ---- Port status aggregation ---- */
 

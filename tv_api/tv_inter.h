@@ -47,6 +47,10 @@ void set_log_stream(std::FILE* stream);
 tv_msg_header decode_header(wire::cbytes msg);
 // Encodes a header; hdr_length and everything else as given.
 void encode_header(wire::bytes msg, const tv_msg_header& hdr);
+// The cores of tv_set_dest_addr and tv_restore_dest_addr (ctx not null): previous_dest_addr
+// keeps the destination being replaced, and only bits 12 to 23 of an address are kept.
+uint32_t set_dest_addr(tv_context* ctx, uint32_t fc_addr);
+uint32_t restore_dest_addr(tv_context* ctx);
 
 // Status byte of a response header -> status code (0, 201, 107, 202 or 200).
 constexpr int32_t status_from_byte(std::uint8_t b) {
@@ -172,6 +176,17 @@ int32_t get_net_config(tv_context* ctx, tv_net_config& net);
 // Loads a firmware image from an open file (the core of tv_codeload); nullopt when nothing was
 // sent (an empty file), else the status.
 std::optional<int32_t> codeload(tv_context* ctx, std::FILE* file, std::uint32_t length);
+
+// The topology table and the loop status of a port, each left in its module-static response
+// (read with topology_decode.h) until the next call.
+int32_t get_topology(tv_context* ctx, std::uint8_t port);
+wire::cbytes topology_response();
+int32_t get_al_port_status(tv_context* ctx, std::uint32_t port);
+wire::cbytes al_port_status_response();
+// The name-server object at port_id into a zeroed entry; 301 when there is none.
+int32_t get_nameserverentry(tv_context* ctx, std::uint32_t port_id, tv_nameserver_entry& entry);
+// The initiator table into a zeroed record.
+int32_t get_initiators(tv_context* ctx, tv_initiators& initiators);
 
 // ---- Small helpers ----
 

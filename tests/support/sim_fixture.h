@@ -18,9 +18,12 @@ namespace tvtest {
 class running_fabric {
 public:
     // Switch k of the default fabric (1 to 3) gets the address base + k - 1.
-    explicit running_fabric(const std::string& base, sim::server_options o = {}) {
+    explicit running_fabric(const std::string& base, sim::server_options o = {})
+        : running_fabric(sim::default_fabric(inet_addr(base.c_str())), std::move(o)) {}
+    // Any fabric, its addresses as they are.
+    explicit running_fabric(sim::fabric f, sim::server_options o = {}) {
         o.record_limit = o.record_limit ? o.record_limit : 100000;
-        srv_ = std::make_unique<sim::server>(sim::default_fabric(inet_addr(base.c_str())), o);
+        srv_ = std::make_unique<sim::server>(std::move(f), o);
         std::string why;
         if (!srv_->bind(why)) throw std::runtime_error(why);
         srv_->start();

@@ -21,6 +21,8 @@ inline constexpr const char* bench_echo = "127.0.9.1";
 // Reliability: the fault schedule and the hostile switch.
 inline constexpr const char* fault_schedule_base = "127.0.70.2";
 inline constexpr const char* hostile_switch = "127.0.70.20";
+inline constexpr const char* hostile_base = "127.0.71.2";
+inline constexpr const char* hostile_tool_base = "127.0.72.2";
 // Management variables, raw messages and accounts.
 inline constexpr const char* sml_switch = "127.0.60.1";
 inline constexpr const char* maintenance_base = "127.0.61.2";
@@ -36,6 +38,14 @@ inline constexpr const char* zoning_cli_base = "127.0.41.2";
 // Chassis, network and transfer configuration (127.0.30.0 - 127.0.39.255).
 inline constexpr const char* config_switch = "127.0.30.1";
 inline constexpr const char* config_base = "127.0.31.2";
+// The fabric view: scripted switches, then fabrics of the simulator.
+inline constexpr const char* topology_switch = "127.0.21.1";
+inline constexpr const char* name_server_switch = "127.0.21.2";
+inline constexpr const char* fabric_base = "127.0.22.2";
+inline constexpr const char* ring_base = "127.0.23.2";
+inline constexpr const char* two_path_base = "127.0.24.2";
+// The tool's command lines, its questions on a terminal (127.0.90.0 - 127.0.99.255).
+inline constexpr const char* command_line_base = "127.0.90.2";
 // The dissector: a fabric whose run is captured (127.0.80.0 - 127.0.89.255).
 inline constexpr const char* dissector_base = "127.0.80.2";
 }  // namespace tvtest::addr

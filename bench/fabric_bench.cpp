@@ -1,0 +1,214 @@
+// The fabric view at scale, against the simulator in this process: a walk of the name server
+// of a fabric of 10,000 devices and a walk of the link tables of 12 chassis in a ring, each as
+// a ratio to its number of exchanges times the loopback round trip. The round trip is measured
+// around each repeat of a walk, with datagrams of the walk's size (520 bytes each way for the
+// name server), so that both see the same machine. The peak memory of the tool walking the
+// 10,000 devices is measured in a process of its own.
+#include <arpa/inet.h>
+#include <sched.h>
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "bench_main.h"
+#include "fabric_file.h"
+#include "generated_fabric.h"
+#include "name_server_layout.h"
+#include "server.h"
+#include "telvar.h"
+#include "udp_echo.h"
+
+extern char** environ;
+
+namespace bench {
+
+namespace {
+
+constexpr std::size_t ring_switches = 12;
+constexpr std::size_t devices = 10000;
+constexpr std::uint32_t first_switch = 0x104000;
+
+using clock = std::chrono::steady_clock;
+
+struct walk_figures {
+    double per_exchange_us = 0;
+    double floor_us = 0;
+    double ratio = 0;
+    std::uint64_t exchanges = 0;
+};
+
+// Runs `walk` `repeats` times, each between two floor measurements of as many plain round
+// trips with datagrams of `size` bytes as the walk has exchanges (50 to 2000). The ratio of a
+// repeat is its time per exchange over the mean of the floors around it, so that a change of
+// the machine's load between repeats moves both; the medians of all repeats.
+template <class Walk>
+walk_figures measure(sim::server& srv, const udp_echo& echo, std::size_t size, int repeats,
+                     Walk&& walk) {
+    walk_figures f;
+    const auto one_walk = [&] {
+        const std::uint64_t before = srv.stats().received;
+        const auto start = clock::now();
+        walk();
+        const std::chrono::duration<double, std::micro> took = clock::now() - start;
+        f.exchanges = srv.stats().received - before;
+        return took.count() / static_cast<double>(std::max<std::uint64_t>(f.exchanges, 1));
+    };
+    one_walk();  // warms up, and counts the exchanges
+    const auto rounds = static_cast<int>(std::clamp<std::uint64_t>(f.exchanges, 50, 2000));
+    std::vector<double> walks, floors, ratios;
+    double floor_before = plain_round_trip_us(echo.address(), rounds, size);
+    for (int r = 0; r < repeats; ++r) {
+        const double us = one_walk();
+        const double floor_after = plain_round_trip_us(echo.address(), rounds, size);
+        const double floor = (floor_before + floor_after) / 2;
+        walks.push_back(us);
+        floors.push_back(floor);
+        ratios.push_back(us / floor);
+        floor_before = floor_after;
+    }
+    f.per_exchange_us = median(walks);
+    f.floor_us = median(floors);
+    f.ratio = median(ratios);
+    return f;
+}
+
+void print_ratio(const char* what, const walk_figures& f) {
+    char line[128];
+    std::snprintf(line, sizeof line, "%s (%llu exchanges)", what,
+                  static_cast<unsigned long long>(f.exchanges));
+    std::printf("%-48s %10.2f us   floor %.2f us   ratio %.2f (goal <= 1.2)%s\n", line,
+                f.per_exchange_us, f.floor_us, f.ratio, f.ratio <= 1.2 ? "" : "  ABOVE GOAL");
+}
+
+// Peak resident memory (KiB) of the telvar tool running `command` against the fabric. A
+// process's peak counts the memory of the process it was started from, so the tool is started
+// from a fresh, small copy of this program (peak_of_child), which reports the tool's peak.
+long tool_peak_kib(const char* self, const char* command) {
+    std::vector<std::string> args{self, "--peak-of", TELVAR_BIN, command, "-port", "0",
+                                  addresses::fabric};
+    std::vector<char*> argv;
+    for (auto& a : args) argv.push_back(a.data());
+    argv.push_back(nullptr);
+    int out[2];
+    if (pipe(out) != 0) return -1;
+    posix_spawn_file_actions_t fa;
+    posix_spawn_file_actions_init(&fa);
+    posix_spawn_file_actions_adddup2(&fa, out[1], 1);
+    posix_spawn_file_actions_addclose(&fa, out[0]);
+    pid_t pid = -1;
+    const int rc = posix_spawn(&pid, self, &fa, nullptr, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&fa);
+    close(out[1]);
+    char text[32] = {};
+    const ssize_t n = rc == 0 ? read(out[0], text, sizeof text - 1) : -1;
+    close(out[0]);
+    int status = 0;
+    if (rc != 0 || waitpid(pid, &status, 0) != pid || n <= 0) return -1;
+    return std::atol(text);
+}
+
+void run_walks(report& out, const char* self) {
+    std::string why;
+    auto f = sim::parse_fabric(sim::generated_fabric_json({ring_switches, devices}), why);
+    if (!f) {
+        std::fprintf(stderr, "generated fabric: %s\n", why.c_str());
+        return;
+    }
+    sim::move_addresses(*f, inet_addr(addresses::fabric));
+    sim::server srv(std::move(*f));
+    if (!srv.bind(why)) {
+        std::fprintf(stderr, "simulator: %s\n", why.c_str());
+        return;
+    }
+    srv.start();
+    udp_echo echo(addresses::fabric_echo, 5000);
+    Discover = 0;
+    tv_context* ctx = tv_open(addresses::fabric);
+    if (ctx == nullptr) {
+        std::fprintf(stderr, "cannot open a context on %s\n", addresses::fabric);
+        return;
+    }
+
+    const walk_figures ns = measure(srv, echo, tv::layout::name_server::msg_len, 9, [&] {
+        tv_nameserver_list list{};
+        if (tv_get_nameserverdata(ctx, &list) != 0 || list.count != static_cast<int32_t>(devices))
+            std::fprintf(stderr, "name-server walk: status %d, %d objects\n", tv_api_errno, list.count);
+        tv_free_nameserverdata(&list);
+    });
+    print_ratio("name-server walk, 10000 devices", ns);
+
+    FILE* const saved = fp;
+    fp = std::fopen("/dev/null", "w");
+    // A walk is 60 exchanges; ten in a row make one repeat, so that the simulator's first
+    // wake-up after the floor measurement does not weigh on the figure.
+    constexpr int walks_per_repeat = 10;
+    walk_figures topo = measure(srv, echo, 24, 31, [&] {
+        for (int i = 0; i < walks_per_repeat; ++i) {
+            std::fill(std::begin(all_chassis), std::end(all_chassis), -1);
+            tv_set_dest_addr(ctx, first_switch);
+            add_to_topo(static_cast<int32_t>((first_switch >> 14) & 0x3F));
+            if (print_topo(ctx) != 0) std::fprintf(stderr, "fabric walk: status %d\n", tv_api_errno);
+        }
+    });
+    if (fp != nullptr) std::fclose(fp);
+    fp = saved;
+    topo.exchanges /= walks_per_repeat;
+    print_ratio("fabric walk, 12 chassis in a ring", topo);
+    tv_close(ctx);
+
+    out.line("telvar nameserver, 10000 devices: peak memory",
+             static_cast<double>(tool_peak_kib(self, "nameserver")) / 1024, "MiB");
+    out.line("telvar version: peak memory",
+             static_cast<double>(tool_peak_kib(self, "version")) / 1024, "MiB");
+    out.line("  of which the list of 10000 objects",
+             static_cast<double>(devices * sizeof(tv_nameserver_entry)) / (1024 * 1024), "MiB");
+    srv.stop();
+}
+
+}  // namespace
+
+int peak_of_child(char** argv) {
+    const pid_t pid = fork();
+    if (pid == 0) {
+        const int null = open("/dev/null", O_WRONLY);
+        dup2(null, 1);
+        execv(argv[0], argv);
+        _exit(127);
+    }
+    int status = 0;
+    rusage usage{};
+    if (pid < 0 || wait4(pid, &status, 0, &usage) != pid || !WIFEXITED(status) ||
+        WEXITSTATUS(status) != 0)
+        return 1;
+    std::printf("%ld\n", usage.ru_maxrss);
+    return 0;
+}
+
+void run_fabric_bench(report& out, const char* self) {
+    // The walks, the simulator, the echo server and the floor all run on one CPU (the threads
+    // created here inherit it), so that every round trip pays the same hand-over between two
+    // threads instead of whatever the scheduler's placement and a sleeping second CPU cost at
+    // that moment.
+    cpu_set_t saved_cpus, one_cpu;
+    const bool pinned = sched_getaffinity(0, sizeof saved_cpus, &saved_cpus) == 0;
+    CPU_ZERO(&one_cpu);
+    for (int c = 0; pinned && c < CPU_SETSIZE; ++c)
+        if (CPU_ISSET(c, &saved_cpus)) {
+            CPU_SET(c, &one_cpu);
+            break;
+        }
+    if (pinned) sched_setaffinity(0, sizeof one_cpu, &one_cpu);
+    run_walks(out, self);
+    if (pinned) sched_setaffinity(0, sizeof saved_cpus, &saved_cpus);
+}
+
+}  // namespace bench

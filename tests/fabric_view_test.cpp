@@ -1,0 +1,204 @@
+// The fabric view against the simulator run in-process: what its answers decode to where the
+// tool's reports do not show it, a link going down with its port, both ends of a name-server
+// walk on the wire, and depth-first walks over rings and over a switch reached by two paths.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <regex>
+#include <set>
+
+#include "fabric_file.h"
+#include "generated_fabric.h"
+#include "support/command_output.h"
+#include "support/sim_fixture.h"
+#include "support/test_addresses.h"
+#include "topology_decode.h"
+
+namespace {
+
+using bytes = std::vector<std::uint8_t>;
+namespace w = tv::wire;
+
+sim::fabric fabric_at(const std::string& json, const char* base) {
+    std::string why;
+    auto f = sim::parse_fabric(json, why);
+    if (!f) throw std::runtime_error(why);
+    sim::move_addresses(*f, inet_addr(base));
+    return std::move(*f);
+}
+
+std::uint32_t chassis_of(std::uint32_t fc_addr) { return (fc_addr >> 14) & 0x3F; }
+
+// Walks the fabric from `start` as the links command does (the start recorded first unless
+// `record_start` is false); the chassis of the tables printed, in order.
+std::vector<std::uint32_t> walk(tv_context* ctx, std::uint32_t start, bool record_start = true) {
+    std::fill(std::begin(all_chassis), std::end(all_chassis), -1);
+    tvtest::captured_output out;
+    tv_set_dest_addr(ctx, start);
+    if (record_start) add_to_topo(static_cast<int32_t>(chassis_of(start)));
+    EXPECT_EQ(0, print_topo(ctx));
+    const std::string text = out.take();
+    std::vector<std::uint32_t> tables;
+    const std::regex header("\nChassis: ([0-9a-f]{2}) ");
+    for (auto it = std::sregex_iterator(text.begin(), text.end(), header); it != std::sregex_iterator(); ++it)
+        tables.push_back(static_cast<std::uint32_t>(std::stoul((*it)[1], nullptr, 16)));
+    return tables;
+}
+
+// The requests of a command (and configuration sub-command) that reached a fabric.
+std::vector<bytes> requests_of(const tvtest::running_fabric& fab, std::uint16_t command,
+                               std::uint32_t sub = 0) {
+    std::vector<bytes> out;
+    for (auto& r : fab.requests())
+        if (w::get_be16(r, tv::off::command) == command &&
+            (command != TV_CMD_CONFIG || w::get_be32(r, tv::off::subcmd) == sub))
+            out.push_back(r);
+    return out;
+}
+
+class default_view : public tvtest::fabric_test {
+protected:
+    default_view() : fabric_test(tvtest::addr::fabric_base) {}  // sw1 .22.2, sw2 .22.3, sw3 .22.4
+    void TearDown() override {
+        fabric_test::TearDown();
+        g_timeout = 500;
+    }
+    void set_admin(std::size_t sw, std::size_t port, std::uint8_t state) {
+        fab.server().with_fabric([&](sim::fabric& f) { f.switches[sw].get<sim::port_state>().active[port].admin = state; });
+    }
+    static int32_t objects(tv_context* c) {
+        tv_nameserver_list list{};
+        EXPECT_EQ(0, tv_get_nameserverdata(c, &list));
+        const int32_t n = list.count;
+        tv_free_nameserverdata(&list);
+        return n;
+    }
+};
+
+TEST_F(default_view, what_the_reports_do_not_show_matches_the_fabric) {
+    tv_nameserver_entry host{};
+    ASSERT_EQ(0, tv_get_nameserverentry(ctx, 0x108100, &host));
+    EXPECT_STREQ("host-b HBA port 1", host.port_symname);
+    EXPECT_STREQ("host-b", host.node_symname);
+    EXPECT_EQ(0xC000020Cu, host.ip_addr);  // 192.0.2.12
+
+    // sw1 routes to chassis 2 and 3 through its port 16, and its port 3 is a loop of three.
+    tv_port_steering st{};
+    ASSERT_EQ(0, tv_get_port_steering(ctx, 0, &st));
+    EXPECT_EQ(0x104000u, st.fc_addr);
+    EXPECT_EQ((std::array<int, 4>{0, 0, 1, 1}),
+              (std::array<int, 4>{st.route_valid[0], st.route_valid[1], st.route_valid[2], st.route_valid[3]}));
+    EXPECT_EQ(15, st.route_port[3]);
+    EXPECT_EQ(2, st.table0[3]);
+    ASSERT_EQ(0, tv_get_al_port_status(ctx, 2));
+    std::array<std::uint8_t, 8> alpas{};
+    EXPECT_EQ(3u, tv::decode_al_alpas(tv::al_port_status_response(), alpas));
+    EXPECT_EQ((std::array<std::uint8_t, 8>{1, 2, 4}), alpas);
+}
+
+TEST_F(default_view, a_port_turned_off_takes_its_link_and_what_lies_behind_it) {
+    g_timeout = 150;  // the switch behind the link stays silent
+    ASSERT_EQ(14, objects(ctx));
+    set_admin(1, 15, TV_PORT_STATE_OFF);  // sw2's port 16, its link to sw3
+
+    tv_set_dest_addr(ctx, 0x108000);
+    tv_switch_links links{};
+    ASSERT_EQ(0, tv_get_switch_links(ctx, &links));
+    EXPECT_EQ(1, links.count);
+    tv_free_switch_links(&links);
+    tv_set_dest_addr(ctx, 0x104000);
+    tv_port_steering st{};
+    ASSERT_EQ(0, tv_get_port_steering(ctx, 0, &st));
+    EXPECT_EQ(1, st.route_valid[2]);
+    EXPECT_EQ(0, st.route_valid[3]);
+    EXPECT_EQ(11, objects(ctx));
+    tv_set_dest_addr(ctx, 0x10C000);
+    tv_version_info v{};
+    EXPECT_EQ(TV_ERR_NO_RESPONSE, tv_get_version(ctx, &v));
+    // sw3, through its own address, sees only itself.
+    tv_context* third = tv_open("127.0.22.4");
+    ASSERT_NE(nullptr, third);
+    EXPECT_EQ(3, objects(third));
+    tv_close(third);
+
+    set_admin(1, 15, TV_PORT_STATE_ON);
+    EXPECT_EQ(0, tv_get_version(ctx, &v));
+    tv_set_dest_addr(ctx, 0x104000);
+    EXPECT_EQ(14, objects(ctx));
+}
+
+TEST_F(default_view, a_walk_ends_at_the_first_object_again_or_at_the_refusal) {
+    fab.server().clear_records();
+    EXPECT_EQ(14, objects(ctx));
+    auto queries = requests_of(fab, TV_CMD_NAME_SERVER);
+    // Wrapping (the default fabric's choice): the fifteenth object is the first again.
+    ASSERT_EQ(30u, queries.size());
+    for (std::size_t i = 0; i < queries.size(); ++i) {
+        EXPECT_EQ(i % 2, w::get_be16(queries[i], 24)) << i;
+        EXPECT_EQ(w::get_be32(queries[i - i % 2], 28), w::get_be32(queries[i], 28)) << i;
+    }
+    EXPECT_EQ(0x10C202u, w::get_be32(queries.back(), 28));
+
+    fab.server().with_fabric([](sim::fabric& f) { f.get<sim::name_server_fabric_state>().wrap_after_last = false; });
+    fab.server().clear_records();
+    EXPECT_EQ(14, objects(ctx));
+    queries = requests_of(fab, TV_CMD_NAME_SERVER);
+    ASSERT_EQ(29u, queries.size());
+    EXPECT_EQ(0x10C202u, w::get_be32(queries.back(), 28));
+    const bytes last_answer = fab.server().records().back().bytes;
+    EXPECT_EQ(1, w::get_u8(last_answer, 21));
+    EXPECT_EQ(0x12, w::get_u8(last_answer, 23));
+}
+
+// A fabric of its own, and a context on its first switch.
+class own_fabric : public ::testing::Test {
+protected:
+    void start(const std::string& json, const char* base) {
+        fab = std::make_unique<tvtest::running_fabric>(fabric_at(json, base));
+        Discover = 0;
+        ctx = tv_open(base);
+        ASSERT_NE(nullptr, ctx);
+    }
+    void TearDown() override {
+        tv_close(ctx);
+        Discover = 1;
+    }
+    std::unique_ptr<tvtest::running_fabric> fab;
+    tv_context* ctx = nullptr;
+};
+
+TEST_F(own_fabric, a_ring_of_twelve_prints_each_table_once_from_its_own_topology) {
+    start(sim::generated_fabric_json({12, 120}), tvtest::addr::ring_base);
+    // Depth first over port 1 of each switch: backwards round the ring.
+    const std::vector<std::uint32_t> order{1, 12, 11, 10, 9, 8, 7, 6, 5, 4, 3, 2};
+    EXPECT_EQ(order, walk(ctx, 0x104000));
+    // Each table comes from a topology query addressed to the chassis it is headed with.
+    std::vector<std::uint32_t> asked;
+    for (const auto& q : requests_of(*fab, TV_CMD_CONFIG, 0x10)) asked.push_back(chassis_of(w::get_be24(q, 5)));
+    EXPECT_EQ(order, asked);
+}
+
+TEST_F(own_fabric, a_ring_of_thirteen_stops_at_twelve_tables) {
+    start(sim::generated_fabric_json({13, 0}), tvtest::addr::ring_base);
+    const auto tables = walk(ctx, 0x104000);
+    ASSERT_EQ(12u, tables.size());
+    EXPECT_EQ(12u, std::set(tables.begin(), tables.end()).size());
+    EXPECT_EQ(0, std::ranges::count(tables, 2u));  // the table was full before it was reached
+    std::string why;
+    for (const char* bad : {"12", "12,x", "0,10", "64,1", "1,1765", ",5"})
+        EXPECT_FALSE(sim::parse_generate_spec(bad, why)) << bad;
+}
+
+TEST_F(own_fabric, a_switch_reached_by_two_paths_is_printed_once) {
+    // d is reached from a through b and through c; a and b are joined twice.
+    start(R"({"switches": [{"name": "a", "ip": "127.0.0.2", "chassis": 1}, {"name": "b", "chassis": 2},
+                           {"name": "c", "chassis": 3}, {"name": "d", "chassis": 4}],
+              "links": [{"from": "a:1", "to": "b:1"}, {"from": "a:2", "to": "c:1"}, {"from": "b:2", "to": "d:1"},
+                        {"from": "c:2", "to": "d:2"}, {"from": "a:3", "to": "b:3"}]})",
+          tvtest::addr::two_path_base);
+    EXPECT_EQ((std::vector<std::uint32_t>{1, 2, 4, 3}), walk(ctx, 0x104000));
+    // Unrecorded, the start is entered again over the first link back to it.
+    EXPECT_EQ((std::vector<std::uint32_t>{1, 2, 1, 3, 4}), walk(ctx, 0x104000, false));
+}
+
+}  // namespace
