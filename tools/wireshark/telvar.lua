@@ -351,7 +351,9 @@ function p.dissector(tvb, pinfo, tree)
     add_header(t, tvb, rec)
     local command = tvb(L.command, 2):uint()
     t:add(f.command_name, N.commands[command] or hex(command)):set_generated():set_hidden()
-    if rec.kind ~= "reset" and tvb(L.length, 2):uint() + L.header_len ~= len then
+    -- The reset message says 0; a test alert has no header at all.
+    if rec.kind ~= "reset" and rec.kind ~= "test alert"
+        and tvb(L.length, 2):uint() + L.header_len ~= len then
         t:add_proto_expert_info(e.bad_length, "Length field " .. tvb(L.length, 2):uint() ..
                                 " in a datagram of " .. len .. " bytes")
     end
