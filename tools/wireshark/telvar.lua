@@ -81,23 +81,23 @@ local field_list = {}
 for _, field in pairs(f) do field_list[#field_list + 1] = field end
 p.fields = field_list
 
+local function expert_info(abbr, text, group, severity)
+    return ProtoExpert.new("telvar." .. abbr, text, expert.group[group], expert.severity[severity])
+end
 local e = {
-    bad_checksum = ProtoExpert.new("telvar.checksum.bad", "Bad checksum",
-                                   expert.group.CHECKSUM, expert.severity.ERROR),
-    short = ProtoExpert.new("telvar.short", "Datagram too short for a message",
-                            expert.group.MALFORMED, expert.severity.ERROR),
-    bad_length = ProtoExpert.new("telvar.length.mismatch", "Length field does not match the datagram",
-                                 expert.group.MALFORMED, expert.severity.WARN),
-    refused = ProtoExpert.new("telvar.status.refused", "The switch refused the request",
-                              expert.group.RESPONSE_CODE, expert.severity.WARN),
-    resend = ProtoExpert.new("telvar.resend", "Request sent again with the same sequence number",
-                             expert.group.SEQUENCE, expert.severity.NOTE),
-    duplicate = ProtoExpert.new("telvar.duplicate", "Another answer to an answered request",
-                                expert.group.SEQUENCE, expert.severity.NOTE),
-    no_request = ProtoExpert.new("telvar.no_request", "Answer to no request in the capture",
-                                 expert.group.SEQUENCE, expert.severity.NOTE),
+    bad_checksum = expert_info("checksum.bad", "Bad checksum", "CHECKSUM", "ERROR"),
+    short = expert_info("short", "Datagram too short for a message", "MALFORMED", "ERROR"),
+    bad_length = expert_info("length.mismatch", "Length field does not match the datagram",
+                             "MALFORMED", "WARN"),
+    refused = expert_info("status.refused", "The switch refused the request", "RESPONSE_CODE", "WARN"),
+    resend = expert_info("resend", "Request sent again with the same sequence number",
+                         "SEQUENCE", "NOTE"),
+    duplicate = expert_info("duplicate", "Another answer to an answered request", "SEQUENCE", "NOTE"),
+    no_request = expert_info("no_request", "Answer to no request in the capture", "SEQUENCE", "NOTE"),
 }
-p.experts = { e.bad_checksum, e.short, e.bad_length, e.refused, e.resend, e.duplicate, e.no_request }
+local expert_list = {}
+for _, item in pairs(e) do expert_list[#expert_list + 1] = item end
+p.experts = expert_list
 
 -- ---------------------------------------------------------------------------------------------
 -- Helpers
