@@ -14,9 +14,13 @@ all: release
 deps:
 	@scripts/deps.sh build
 
-release: deps
+define build_release
 	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release -DTELVAR_TESTS=OFF -DCMAKE_INSTALL_PREFIX=$(PREFIX) >/dev/null
 	cmake --build $(BUILD) -j $(JOBS)
+endef
+
+release: deps
+	$(build_release)
 
 # Sanitizer build (AddressSanitizer + UndefinedBehaviorSanitizer) in its own folder, then every test.
 test:
@@ -28,7 +32,10 @@ test:
 bench: release
 	$(BUILD)/bin/telvar_bench
 
-demo: release
+# The release build, and tshark to decode the demo's capture.
+demo:
+	@scripts/deps.sh demo
+	$(build_release)
 	scripts/demo.sh $(BUILD)/bin
 
 install: release

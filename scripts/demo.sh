@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The demo: starts the simulator on its default fabric (three switches on 127.0.0.2-4, linked
 # in a line) raising a trap every second, waits until it answers, runs a short tour of telvar
-# commands against it, and stops the simulator on every path, Ctrl-C included.
+# commands against it, and stops the simulator on every path, Ctrl-C included. The simulator
+# captures every datagram; the demo ends with tshark's line for each, decoded by our dissector.
 # TELVAR_DEMO_NET moves the fabric to another /24 of loopback (default 127.0.0: the switches
 # are .2, .3 and .4).
 set -euo pipefail
@@ -10,6 +11,7 @@ bin=${1:-build/bin}
 net=${TELVAR_DEMO_NET:-127.0.0}
 sw1=$net.2 sw2=$net.3 sw3=$net.4
 sim_out=$(mktemp)
+capture=$(mktemp)
 sim_pid=""
 
 stop_simulator() {
@@ -19,7 +21,11 @@ stop_simulator() {
     fi
     rm -f "$sim_out"
 }
-trap stop_simulator EXIT
+cleanup() {
+    stop_simulator
+    rm -f "$capture"
+}
+trap cleanup EXIT
 trap 'exit 130' INT TERM
 
 run() {
@@ -28,8 +34,9 @@ run() {
     "$bin/telvar" "$@"
 }
 
-echo "\$ switchsim --trap-every 1 --reset-time 1000 &"
-"$bin/switchsim" --base "$sw1" --trap-every 1 --reset-time 1000 >"$sim_out" 2>&1 &
+echo "\$ switchsim --trap-every 1 --reset-time 1000 --capture demo.pcap &"
+"$bin/switchsim" --base "$sw1" --trap-every 1 --reset-time 1000 --capture "$capture" \
+    >"$sim_out" 2>&1 &
 sim_pid=$!
 
 # Wait until the first switch answers (at most about 10 s).
@@ -109,5 +116,27 @@ listen_pid=$!
 sleep 1.5
 run trap_test -port 0 "$sw1" 13 9
 wait "$listen_pid"
+
+# The capture, decoded: complete once the simulator has stopped.
+stop_simulator
+echo
+dissector="$bin/../wireshark/telvar.lua"
+if ! command -v tshark >/dev/null; then
+    echo "(tshark is not installed, so the capture is not shown decoded: scripts/deps.sh demo" \
+         "installs it)"
+elif [ ! -f "$dissector" ]; then
+    echo "(no dissector beside the programs, at $dissector: the capture is not shown decoded)"
+else
+    tshark=(tshark)
+    if [ "$(id -u)" -eq 0 ] &&
+        ! tshark -G protocols -X "lua_script:$dissector" 2>/dev/null | grep -q $'\ttelvar$'; then
+        # This tshark runs no Lua script as root (run_user_scripts_when_superuser in its
+        # init.lua): it reads the capture as nobody.
+        tshark=(setpriv --reuid=nobody --regid=nogroup --clear-groups --reset-env tshark)
+        chmod 644 "$capture"
+    fi
+    echo "\$ tshark -n -X lua_script:$dissector -r demo.pcap"
+    "${tshark[@]}" -n -X "lua_script:$dissector" -r "$capture" 2> >(grep -v '^Running as user' >&2)
+fi
 echo
 echo "Demo complete."

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs, with apt-get, the Debian packages the project needs that are missing:
-#   scripts/deps.sh build   what building and running need (make, make demo, make install)
+#   scripts/deps.sh build   what building and running need (make, make install)
+#   scripts/deps.sh demo    that, and tshark, which decodes the demo's capture (make demo)
 #   scripts/deps.sh test    that, and what the tests need (make test)
 #   scripts/deps.sh fuzz    that, and the fuzzing compiler (make fuzz)
 # Does nothing (and needs no network) when all of them are already there.
@@ -14,6 +15,9 @@ build=(
 fuzz=(
   clang libclang-rt-14-dev         # libFuzzer harnesses (make fuzz)
 )
+wireshark=(
+  tshark                           # reads captures with the dissector (tests, make demo)
+)
 test=(
   libgtest-dev libgmock-dev        # unit and integration tests
   binutils                         # nm, for the exported-symbol check
@@ -21,9 +25,10 @@ test=(
 )
 case "$profile" in
   build) packages=("${build[@]}") ;;
+  demo) packages=("${build[@]}" "${wireshark[@]}") ;;
   fuzz) packages=("${build[@]}" "${fuzz[@]}") ;;
-  test) packages=("${build[@]}" "${fuzz[@]}" "${test[@]}") ;;
-  *) echo "usage: scripts/deps.sh [build|test|fuzz]" >&2; exit 2 ;;
+  test) packages=("${build[@]}" "${fuzz[@]}" "${test[@]}" "${wireshark[@]}") ;;
+  *) echo "usage: scripts/deps.sh [build|demo|test|fuzz]" >&2; exit 2 ;;
 esac
 
 missing=()

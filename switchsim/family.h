@@ -16,6 +16,7 @@
 
 #include <netinet/in.h>
 
+#include <array>
 #include <chrono>
 #include <cstdint>
 #include <span>
@@ -36,9 +37,22 @@ using handler_fn = void (*)(request_ctx&);
 using sim_clock = std::chrono::steady_clock;
 
 // The commands whose requests carry a 32-bit sub-command word at offset 16, which picks the
-// handler; every other command has one handler.
+// handler, each with the name of the command as a whole; every other command has one handler,
+// whose entry names it.
+struct subcommand_command {
+    std::uint16_t command;
+    const char* name;
+};
+inline constexpr std::array<subcommand_command, 3> subcommand_commands{{
+    {TV_CMD_CONFIG, "configuration"},
+    {TV_CMD_ONLINE_TEST, "online test"},
+    {TV_CMD_TRAP, "trap"},
+}};
+
 constexpr bool has_subcommands(std::uint16_t command) {
-    return command == TV_CMD_CONFIG || command == TV_CMD_ONLINE_TEST || command == TV_CMD_TRAP;
+    for (const auto& c : subcommand_commands)
+        if (c.command == command) return true;
+    return false;
 }
 
 // A datagram a switch sends on its own rather than as an answer (a trap to a listener). The

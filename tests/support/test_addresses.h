@@ -52,4 +52,6 @@ inline constexpr const char* command_line_base = "127.0.90.2";
 inline constexpr const char* diag_switch = "127.0.100.1";
 inline constexpr const char* diag_cli_base = "127.0.101.2";
 inline constexpr const char* diag_own_base = "127.0.102.2";
+// The dissector: a fabric whose run is captured (127.0.80.0 - 127.0.89.255).
+inline constexpr const char* dissector_base = "127.0.80.2";
 }  // namespace tvtest::addr
