@@ -18,6 +18,8 @@ struct command {
     // What `telvar help WORD` prints after those lines: the synopsis of a command the usage
     // text does not list, or an option it does not mention.
     std::string_view help{};
+    // The function returns the tool's exit status itself (the data commands: data_cmds.h).
+    bool returns_exit_status = false;
 };
 
 std::span<const command> commands();

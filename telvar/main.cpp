@@ -12,6 +12,8 @@
 //   1  a command-line error (usage text, an unknown command, a bad port number)
 //   2  the switch or the network reported a failure
 //   3  no context could be set up (a bad address, no socket, a refused login)
+// The data commands (diff, zone_apply, zone_lint, locate, snapshot) return their own statuses,
+// and --json before the command word gives a report as one JSON document (data_cmds.h).
 #include <sys/random.h>
 
 #include <cerrno>
@@ -20,6 +22,7 @@
 #include <vector>
 
 #include "command_table.h"
+#include "data_cmds.h"
 #include "output.h"
 #include "session_guard.h"
 #include "telvar.h"
@@ -98,10 +101,12 @@ int main(int argc, char** argv) {
     fp = stdout;
     tv_api_open(stderr);
     tv_set_strict_answers(1);
-    if (argc >= 2 && std::string_view(argv[1]) == "--lenient") {
-        tv_set_strict_answers(0);
-        --argc;
-        ++argv;
+    bool json = false;
+    for (; argc >= 2 && (std::string_view(argv[1]) == "--lenient" || std::string_view(argv[1]) == "--json"); --argc, ++argv) {
+        if (std::string_view(argv[1]) == "--json")
+            json = true;
+        else
+            tv_set_strict_answers(0);
     }
     if (tv_get_strict_answers()) seed_sequence_numbers();
     telvar::tool::guard_sessions();
@@ -113,11 +118,12 @@ int main(int argc, char** argv) {
         help_all();
         return 0;
     }
+    errno = 0;  // what print_error shows must come from the command, not from start-up
+    if (json) return telvar::data::json_dispatch(argc - 1, argv + 1);
     if (const telvar::command* c = telvar::find_command(word)) {
-        errno = 0;  // what print_error shows must come from the command, not from start-up
         const int32_t returned = c->fn(argc - 1, argv + 1);
         std::fflush(fp);
-        return exit_status_of(returned);
+        return c->returns_exit_status ? returned : exit_status_of(returned);
     }
     std::fprintf(stderr, "telvar: unknown command '%s'\n", argv[1]);
     usage();
