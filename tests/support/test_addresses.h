@@ -42,4 +42,7 @@ inline constexpr const char* name_server_switch = "127.0.21.2";
 inline constexpr const char* fabric_base = "127.0.22.2";
 inline constexpr const char* ring_base = "127.0.23.2";
 inline constexpr const char* two_path_base = "127.0.24.2";
+// The fabric as data: the tool's data commands, then the Ansible modules (127.0.110.0 -
+// 127.0.119.255).
+inline constexpr const char* data_base = "127.0.110.2";
 }  // namespace tvtest::addr
