@@ -1,5 +1,5 @@
 # Installation: the two libraries, the public headers, telvar.pc, a CMake package, the
-# programs and the man page.
+# programs, the man page and the bash completion.
 
 set(TELVAR_PUBLIC_HEADERS
   tv_api/tv_export.h tv_api/tv_errs.h tv_api/utilmsg.h tv_api/version.h tv_api/utconfig.h
@@ -23,6 +23,22 @@ write_basic_package_version_file(${CMAKE_BINARY_DIR}/telvarConfigVersion.cmake
 install(FILES ${CMAKE_BINARY_DIR}/telvarConfig.cmake ${CMAKE_BINARY_DIR}/telvarConfigVersion.cmake
   DESTINATION ${CMAKE_INSTALL_LIBDIR}/cmake/telvar)
 
+# telvar.pc finds the prefix from its own folder, so that it stays right whatever prefix the
+# files are installed to (cmake --install --prefix).
+if(IS_ABSOLUTE "${CMAKE_INSTALL_LIBDIR}")
+  set(TELVAR_PC_PREFIX "${CMAKE_INSTALL_PREFIX}")
+else()
+  file(RELATIVE_PATH TELVAR_PC_UP "/root/${CMAKE_INSTALL_LIBDIR}/pkgconfig" "/root")
+  string(REGEX REPLACE "/$" "" TELVAR_PC_UP "${TELVAR_PC_UP}")
+  set(TELVAR_PC_PREFIX "\${pcfiledir}/${TELVAR_PC_UP}")
+endif()
+# What linking needs beyond the library itself: the C++ runtime for the static library, and
+# the sanitizer runtimes when the library was built with them.
+set(TELVAR_PC_LIBS_PRIVATE "-lstdc++")
+set(TELVAR_PC_LINK_FLAGS "")
+if(TELVAR_SANITIZE)
+  set(TELVAR_PC_LINK_FLAGS " -fsanitize=address,undefined")
+endif()
 configure_file(${CMAKE_SOURCE_DIR}/cmake/telvar.pc.in ${CMAKE_BINARY_DIR}/telvar.pc @ONLY)
 install(FILES ${CMAKE_BINARY_DIR}/telvar.pc DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig)
 
@@ -32,3 +48,4 @@ endforeach()
 if(EXISTS ${CMAKE_SOURCE_DIR}/docs/telvar.1)
   install(FILES ${CMAKE_SOURCE_DIR}/docs/telvar.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 endif()
+install(FILES ${TELVAR_COMPLETION} DESTINATION ${CMAKE_INSTALL_DATADIR}/bash-completion/completions)

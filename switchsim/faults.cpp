@@ -1,5 +1,6 @@
 #include "faults.h"
 
+#include <algorithm>
 #include <array>
 #include <charconv>
 #include <cstdio>
@@ -18,7 +19,7 @@ struct kind_name {
     bool takes_value;
 };
 
-constexpr std::array<kind_name, 8> kinds{{
+constexpr std::array<kind_name, 11> kinds{{
     {fault_kind::drop, "drop", false},
     {fault_kind::silence, "silence", false},
     {fault_kind::delay, "delay", true},
@@ -27,7 +28,25 @@ constexpr std::array<kind_name, 8> kinds{{
     {fault_kind::stale, "stale", false},
     {fault_kind::corrupt, "corrupt", false},
     {fault_kind::status, "status", true},
+    {fault_kind::fill, "fill", true},
+    {fault_kind::size, "size", true},
+    {fault_kind::truncate, "truncate", true},
 }};
+
+// The values a kind takes, and how the command line writes them.
+struct value_range {
+    std::uint64_t min, max;
+    const char* form;
+};
+value_range range_of(fault_kind k) {
+    switch (k) {
+        case fault_kind::status: return {0, 0xFF, "status=BYTE"};
+        case fault_kind::fill: return {0, 0xFF, "fill=BYTE"};
+        case fault_kind::size: return {20, 2048, "size=N (20 to 2048)"};
+        case fault_kind::truncate: return {1, 2048, "truncate=N (1 to 2048)"};
+        default: return {0, 600000, "delay=MS"};
+    }
+}
 
 // A whole decimal or 0x-hexadecimal number within `max`.
 bool parse_number(std::string_view t, std::uint64_t max, std::uint64_t& out) {
@@ -64,10 +83,10 @@ std::optional<fault_rule> parse_fault(std::string_view text, std::string& error)
                 return std::nullopt;
             }
             r.kind = k->kind;
+            const value_range vr = range_of(k->kind);
             if (k->takes_value != (eq != std::string_view::npos) ||
-                (k->takes_value && !parse_number(val, k->kind == fault_kind::status ? 0xFF : 600000, n))) {
-                error = k->takes_value ? std::string(key) + " needs a value: " +
-                                             (k->kind == fault_kind::status ? "status=BYTE" : "delay=MS")
+                (k->takes_value && (!parse_number(val, vr.max, n) || n < vr.min))) {
+                error = k->takes_value ? std::string(key) + " needs a value: " + vr.form
                                        : std::string(key) + " takes no value";
                 return std::nullopt;
             }
@@ -102,7 +121,8 @@ std::string describe(const fault_rule& r) {
     std::string s;
     for (const auto& k : kinds)
         if (k.kind == r.kind) s = std::string(k.name);
-    if (r.kind == fault_kind::delay || r.kind == fault_kind::status) s += "=" + std::to_string(r.value);
+    for (const auto& k : kinds)
+        if (k.kind == r.kind && k.takes_value) s += "=" + std::to_string(r.value);
     char buf[64];
     if (r.command) {
         std::snprintf(buf, sizeof buf, " cmd=0x%x", *r.command);
@@ -138,9 +158,19 @@ fault_effects fault_plan::decide(std::uint16_t command, std::uint32_t subcommand
             case fault_kind::stale: e.stale_first = true; break;
             case fault_kind::corrupt: e.corrupt = true; break;
             case fault_kind::status: e.status = static_cast<std::uint8_t>(r.value); break;
+            case fault_kind::fill: e.fill = static_cast<std::uint8_t>(r.value); break;
+            case fault_kind::size: e.size = r.value; break;
+            case fault_kind::truncate: e.truncate = r.value; break;
         }
     }
     return e;
+}
+
+void fault_effects::reshape(std::vector<std::uint8_t>& answer) const {
+    constexpr std::size_t header = 16, checksum = 4;
+    if (size) answer.resize(*size, 0xFF);
+    if (fill && answer.size() > header + checksum)
+        std::fill(answer.begin() + header, answer.end() - checksum, *fill);
 }
 
 }  // namespace sim

@@ -13,6 +13,13 @@
 //   stale           an older answer (the previous one to that manager) is sent first
 //   corrupt         the answer's checksum is wrong
 //   status=BYTE     the answer carries this status byte
+// and, for a hostile switch whose answers are well formed but say what no switch would:
+//   fill=BYTE       every payload byte of the answer is BYTE (counts at their largest, texts
+//                   without a terminator); length field and checksum right
+//   size=N          the answer is N bytes long (20 to 2048: cut, or grown with 0xFF bytes);
+//                   length field and checksum right
+//   truncate=N      the datagram is cut to its first N bytes (1 to 2048) after framing, so its
+//                   length field and checksum are those of the whole answer
 #pragma once
 
 #include <cstdint>
@@ -24,7 +31,9 @@
 
 namespace sim {
 
-enum class fault_kind { drop, silence, delay, duplicate, reorder, stale, corrupt, status };
+enum class fault_kind {
+    drop, silence, delay, duplicate, reorder, stale, corrupt, status, fill, size, truncate
+};
 
 struct fault_rule {
     fault_kind kind = fault_kind::drop;
@@ -32,7 +41,7 @@ struct fault_rule {
     std::optional<std::uint32_t> subcommand;
     double probability = 1.0;
     long count = -1;        // matches left; -1: no limit
-    std::uint32_t value = 0;  // milliseconds of a delay, the status byte
+    std::uint32_t value = 0;  // milliseconds of a delay, the status byte, the fill byte, a size
 };
 
 // Parses a rule as written on the command line; on failure returns nullopt and says why.
@@ -48,9 +57,15 @@ struct fault_effects {
     bool corrupt = false;
     std::optional<std::uint8_t> status;
     std::uint32_t delay_ms = 0;
+    std::optional<std::uint8_t> fill;
+    std::optional<std::uint32_t> size;
+    std::optional<std::uint32_t> truncate;
     bool any() const {
-        return drop || duplicate || reorder || stale_first || corrupt || status || delay_ms;
+        return drop || duplicate || reorder || stale_first || corrupt || status || delay_ms ||
+               fill || size || truncate;
     }
+    // What fill and size do to an answer before it is framed.
+    void reshape(std::vector<std::uint8_t>& answer) const;
 };
 
 class fault_plan {

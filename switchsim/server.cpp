@@ -176,7 +176,10 @@ void server::send_answer(std::size_t ep, const sockaddr_in& to, const dispatch_r
     ++stats_.answered;
     const fault_effects fx = faults_.empty() ? fault_effects{} : faults_.decide(r.command, r.subcommand);
     const std::uint8_t status = fx.status.value_or(r.status);
-    std::vector<std::uint8_t> answer = frame_answer(r.answer, request, status, r.seq, fx.corrupt);
+    std::vector<std::uint8_t> body = r.answer;
+    fx.reshape(body);
+    std::vector<std::uint8_t> answer = frame_answer(body, request, status, r.seq, fx.corrupt);
+    if (fx.truncate && *fx.truncate < answer.size()) answer.resize(*fx.truncate);
     if (!fx.any()) {
         send_now(ep, to, answer);
         return;
@@ -195,7 +198,7 @@ void server::send_answer(std::size_t ep, const sockaddr_in& to, const dispatch_r
         const auto it = last_answer_.find(peer);
         out.push_back(it != last_answer_.end()
                           ? it->second
-                          : frame_answer(r.answer, request, status, r.seq - 1, fx.corrupt));
+                          : frame_answer(body, request, status, r.seq - 1, fx.corrupt));
     }
     out.push_back(answer);
     if (fx.duplicate) out.push_back(answer);

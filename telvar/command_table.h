@@ -10,6 +10,27 @@ namespace telvar {
 
 using command_fn = int32_t (*)(int32_t argc, char** argv);
 
+// What a command line of a command may hold, checked by the dispatcher before the command runs
+// (command_line.h) and read by the shell completion. Two texts:
+//
+//   options   its own options: "-x" for a flag, "-x <kind>" or "-x a|b" for one with a value,
+//             "--word" for a flag that may stand anywhere on the line;
+//   operands  the address and what follows it, one token each: "<kind>", alternatives joined by
+//             '|' ("<port>|all", "hd|ns|bcst|sl|<n>"), "[...]" for an optional last one,
+//             "..." after the last one when it repeats.
+//
+// Bare words are literals. Kinds: <ip> a dotted IPv4 address or a host name that resolves;
+// <quad> a dotted IPv4 address; <port> a port number from 1 (the command checks it against the
+// switch); <ports> a port or a range N-M; <n> 0 to 2^31-1; <int> a signed number; <hex> up to 8
+// hex digits; <count> digits of any length; <seconds> a decimal number; <wwn> 16 hex digits;
+// <word> anything; <file> anything, completed as a file name; <A-B> a number from A to B.
+// A command without a description is checked generically: its global flags, and its address
+// unless an option of its own comes first.
+struct syntax {
+    std::string_view options{};
+    std::string_view operands{};
+};
+
 struct command {
     std::string_view word;
     command_fn fn;
@@ -18,6 +39,7 @@ struct command {
     // What `telvar help WORD` prints after those lines: the synopsis of a command the usage
     // text does not list, or an option it does not mention.
     std::string_view help{};
+    syntax args{};
     // The function returns the tool's exit status itself (the data commands: data_cmds.h).
     bool returns_exit_status = false;
 };

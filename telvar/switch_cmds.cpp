@@ -1,4 +1,5 @@
-// Switch-level commands of the tool: discover, version and chassis_status.
+// Switch-level commands of the tool: discover, version, chassis_status, and switch_reset asked
+// about first.
 #include <unistd.h>
 
 #include <algorithm>
@@ -16,6 +17,7 @@
 #include "command_context.h"
 #include "option_loop.h"
 #include "output.h"
+#include "prompts.h"
 #include "telvar.h"
 #include "tool_commands.h"
 #include "tv_inter.h"
@@ -152,6 +154,17 @@ int32_t chassis_status(int32_t argc, char** argv) {
     else
         print_error(tv_api_errno);
     return ctx.close();
+}
+
+int32_t switch_reset(int32_t argc, char** argv) {
+    // The flags are read here only to name the switch in the question; the command reads them
+    // again, to the same values.
+    int32_t left = argc;
+    char** at = argv;
+    parse_options(left, at);
+    if (left >= 1 && !confirmed("Reset the switch " + switch_name(at[0]) + "? It restarts and drops what was not saved."))
+        return declined("switch_reset");
+    return ::switch_reset(argc, argv);
 }
 
 }  // namespace telvar::tool

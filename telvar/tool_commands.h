@@ -17,6 +17,8 @@ int32_t port_state(int32_t argc, char** argv);
 int32_t port_type(int32_t argc, char** argv);
 int32_t get_zone(int32_t argc, char** argv);
 int32_t set_zone(int32_t argc, char** argv);
+// The library's switch_reset, asked about first on a terminal.
+int32_t switch_reset(int32_t argc, char** argv);
 
 // User accounts, acting as the user of -u and -p.
 int32_t user_add(int32_t argc, char** argv);

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "command_table.h"
+#include "support/command_output.h"
 #include "support/run_tool.h"
 #include "support/scripted_responder.h"
 #include "support/sim_fixture.h"
@@ -22,12 +23,6 @@ using args = std::vector<std::string>;
 const std::string sw1 = tvtest::addr::telvar_base;  // 127.0.8.2; sw2 .3, sw3 .4
 const std::string sw2 = "127.0.8.3";
 const std::string nobody = "127.0.8.9";
-
-std::string usage_text() {
-    std::string t = std::string("telvar  version ") + tv_api_version() + "\n";
-    for (int i = 1; i < TELVAR_USAGE_LINES; ++i) t += Usage[i];
-    return t;
-}
 
 const std::string sw1_version =
     "HW: \t301\nPROM: \t105\nFLASH: \t40119a\nWWN:\t100000005e010000\nMAC:\t02005e005301\n";
@@ -80,7 +75,7 @@ TEST(dispatch_table, every_command_word_of_the_usage_text_is_dispatched) {
 }
 
 TEST_F(telvar_tool, usage_text_and_help) {
-    const std::string text = usage_text();
+    const std::string text = tvtest::usage_text();
     EXPECT_EQ(0u, text.find("telvar  version 1.0.8.REV.2001.06.21.16.33\nUsage:\n"));
     // help adds the login flags and the commands the usage text does not list.
     for (const args& a : {args{"help"}, args{"-h"}, args{"--help"}}) {
@@ -96,17 +91,7 @@ TEST_F(telvar_tool, usage_text_and_help) {
     EXPECT_EQ(1, r.status);
     EXPECT_EQ(text, r.out);
     EXPECT_EQ("telvar: unknown command 'frobnicate'\n", r.err);
-    // The option loop's own errors are the framework's tests; here, that the tool's commands
-    // reach them: an unknown option, a missing address, a bad -s value.
-    for (const args& a : {args{"version", "-port", "0"},
-                          args{"port_state", "-port", "0", "-s", "maybe", sw1, "1"}}) {
-        r = telvar(a);
-        EXPECT_EQ(1, r.status) << a[1];
-        EXPECT_EQ(text, r.out) << a[1];
-    }
-    r = telvar({"version", "-x", sw1});
-    EXPECT_EQ(1, r.status);
-    EXPECT_EQ("Unknown option -x\n" + text, r.out);
+    // Mistakes in the arguments of a command: command_line_test.
 
     r = telvar({"help", "discover"});
     EXPECT_EQ(0, r.status);
@@ -122,9 +107,6 @@ TEST_F(telvar_tool, version_through_the_address_and_through_the_fabric) {
     EXPECT_EQ(sw1_version, r.out);
     r = telvar({"version", "-port", "0", "-f", "108000", sw1});
     EXPECT_EQ(sw2_version, r.out);
-    // -f without hex digits: a warning, then the default destination.
-    r = telvar({"version", "-f", "zz", "-port", "0", sw1});
-    EXPECT_EQ("Invalid switch address" + sw1_version, r.out);
     // The local port from the environment.
     r = telvar({"version", sw2}, {"TELVARPORT=0"});
     EXPECT_EQ(sw2_version, r.out);
@@ -177,8 +159,6 @@ TEST_F(telvar_tool, port_numbers_are_checked_against_the_switch) {
     auto r = telvar({"port_state", "-port", "0", sw1, "17"});
     EXPECT_EQ(1, r.status);
     EXPECT_EQ("bad port number: 17\nError: OK\n", r.out);
-    r = telvar({"port_state", "-port", "0", sw1, "0"});
-    EXPECT_EQ("bad port number: 0\nError: OK\n", r.out);
     r = telvar({"port_state", "-port", "0", sw1, "16"});
     EXPECT_EQ("Port: 16\tAdmin:   on, Operational:   on\n", r.out);
 }
@@ -212,10 +192,7 @@ TEST_F(telvar_tool, login_with_user_and_password) {
 }
 
 TEST_F(telvar_tool, failures_to_open_and_silent_switches) {
-    auto r = telvar({"version", "-port", "0", "no-such-switch.invalid"});
-    EXPECT_EQ(3, r.status);
-    EXPECT_EQ("Error: Bad hostname/IP address\n", r.out);
-    r = telvar({"version", "-port", "0", nobody});
+    auto r = telvar({"version", "-port", "0", nobody});
     EXPECT_EQ(2, r.status);
     EXPECT_EQ("Error: No response received\n", r.out);
     // A port command without the port count fails rather than guess the switch's ports.

@@ -40,6 +40,13 @@ private:
     std::FILE* stream_;
 };
 
+// The version line and the usage text, as usage() prints them.
+inline std::string usage_text() {
+    std::string t = std::string("telvar  version ") + tv_api_version() + "\n";
+    for (int i = 1; i < TELVAR_USAGE_LINES; ++i) t += Usage[i];
+    return t;
+}
+
 // An argument vector whose elements live as long as the object, ended by a null element.
 class arg_vector {
 public:

@@ -21,6 +21,8 @@ inline constexpr const char* bench_echo = "127.0.9.1";
 // Reliability: the fault schedule and the hostile switch.
 inline constexpr const char* fault_schedule_base = "127.0.70.2";
 inline constexpr const char* hostile_switch = "127.0.70.20";
+inline constexpr const char* hostile_base = "127.0.71.2";
+inline constexpr const char* hostile_tool_base = "127.0.72.2";
 // Management variables, raw messages and accounts.
 inline constexpr const char* sml_switch = "127.0.60.1";
 inline constexpr const char* maintenance_base = "127.0.61.2";
@@ -45,4 +47,6 @@ inline constexpr const char* two_path_base = "127.0.24.2";
 // The fabric as data: the tool's data commands, then the Ansible modules (127.0.110.0 -
 // 127.0.119.255).
 inline constexpr const char* data_base = "127.0.110.2";
+// The tool's command lines, its questions on a terminal (127.0.90.0 - 127.0.99.255).
+inline constexpr const char* command_line_base = "127.0.90.2";
 }  // namespace tvtest::addr

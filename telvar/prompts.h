@@ -1,0 +1,35 @@
+// What the tool asks a person at a terminal: a password that -u left out, and whether to go on
+// with a change that is hard to take back. Without a terminal on standard input nothing is
+// asked, so that scripts behave as before; -y answers every question with yes.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace telvar::tool {
+
+// -y: questions are answered with yes without being asked.
+void set_assume_yes(bool yes);
+
+// Whether confirmed() would ask (a terminal on standard input and no -y).
+bool would_ask();
+
+// Asks `question` (with " [y/N] ") on standard error and reads the answer; true for y or yes.
+// True without asking when would_ask() is false; false at the end of input.
+bool confirmed(const std::string& question);
+
+// The switch a question is about: its address, or its FC address (-f) through that address.
+std::string switch_name(const char* address);
+
+// A change the user did not confirm: says so on standard error and returns 301, which the
+// dispatcher turns into exit status 1.
+int32_t declined(std::string_view word);
+
+// Reads a line with echo off after printing `prompt` on standard error. The terminal's mode is
+// restored on every way out, a signal (Ctrl-C, Ctrl-\, hang-up) included. Nothing when standard
+// input is no terminal or ends first.
+std::optional<std::string> read_secret(const std::string& prompt);
+
+}  // namespace telvar::tool

@@ -1,0 +1,192 @@
+#include "every_operation.h"
+
+#include <array>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+namespace tvtest {
+
+namespace {
+
+// A small file of words, for the operations that read one.
+std::FILE* some_file() {
+    std::FILE* f = std::tmpfile();
+    if (f != nullptr) {
+        for (int i = 0; i < 600; ++i) std::fputc("0123456789abcdef\n"[i % 17], f);
+        std::rewind(f);
+    }
+    return f;
+}
+
+template <class F>
+int32_t with_file(F&& use) {
+    std::FILE* f = some_file();
+    if (f == nullptr) return -1;
+    const int32_t status = use(f);
+    std::fclose(f);
+    return status;
+}
+
+constexpr std::uint8_t some_wwn[8] = {0x21, 0, 0, 0, 0x5e, 1, 1, 1};
+
+int32_t zone_write(tv_context* ctx, std::uint32_t type) {
+    std::array<std::uint32_t, 3> ports{0, 2, 5};
+    tv_port_zone z{type, 1, 1, static_cast<std::uint32_t>(ports.size()), ports.data()};
+    return type == TV_ZONE_SL ? tv_set_sl_zone(ctx, &z, 0) : tv_set_port_zone(ctx, &z, 0);
+}
+
+int32_t zone_read(tv_context* ctx, std::uint32_t type) {
+    tv_port_zone z{};
+    z.type = type;
+    z.id = 1;
+    const int32_t st = type == TV_ZONE_SL ? tv_get_sl_zone(ctx, &z, 0) : tv_get_port_zone(ctx, &z, 0);
+    tv_free_port_zone(&z, 0);
+    return st;
+}
+
+int32_t zone_set_read(tv_context* ctx, std::uint32_t type) {
+    tv_port_zone_set set{};
+    set.type = type;
+    const int32_t st = type == TV_ZONE_SL ? tv_get_sl_zone_set(ctx, &set, 0)
+                                          : tv_get_port_zone_set(ctx, &set, 0);
+    tv_free_port_zone_set(&set, 0);
+    return st;
+}
+
+const operation table[] = {
+    {"version", [](tv_context* c) { tv_version_info v{}; return tv_get_version(c, &v); }},
+    {"model", [](tv_context* c) { uint32_t m = 0; return tv_get_switch_model(c, &m); }},
+    {"chassis status", [](tv_context* c) { tv_chassis_status s{}; return tv_get_chassis_status(c, &s); }},
+    {"system information", [](tv_context* c) { tv_sysconfig s{}; return tv_get_snmp_sysconfig(c, &s); }},
+    {"login", [](tv_context* c) { c->login_required = 1; return tv_login(c, "admin", "password"); }},
+    {"logout", [](tv_context* c) { c->login_required = 1; return tv_logout(c); }},
+    {"user add", [](tv_context* c) { return tv_user_add(c, "tester", "pw", 2); }},
+    {"user delete", [](tv_context* c) { return tv_user_delete(c, "tester"); }},
+    {"password", [](tv_context* c) { return tv_set_curr_user_pw(c, "", "new"); }},
+    {"port types", [](tv_context* c) {
+         tv_port_types t{};
+         const int32_t st = tv_get_port_types(c, &t);
+         tv_free_port_types(&t);
+         return st;
+     }},
+    {"port count", [](tv_context* c) { tv_get_num_of_ports(c); return tv_api_errno; }},
+    {"port state", [](tv_context* c) {
+         tv_port_state s{};
+         const int32_t st = tv_get_port_state(c, &s);
+         tv_free_port_state(&s);
+         return st;
+     }},
+    {"loop modes", [](tv_context* c) {
+         tv_port_al_disabled a{};
+         const int32_t st = tv_get_port_al_disabled(c, &a);
+         tv_free_port_al_disabled(&a);
+         return st;
+     }},
+    {"MFS modes", [](tv_context* c) {
+         tv_port_mfs_modes m{};
+         const int32_t st = tv_get_port_mfs_mode(c, &m);
+         tv_free_port_mfs_mode(&m);
+         return st;
+     }},
+    {"set port state", [](tv_context* c) { return tv_set_port_state(c, TV_ALL_PORTS, TV_PORT_STATE_ON); }},
+    {"set port type", [](tv_context* c) { return tv_set_port_type(c, 5, TV_PORT_TYPE_FL, 1); }},
+    {"set MFS mode", [](tv_context* c) { return tv_set_port_mfs_mode(c, 5, 2); }},
+    {"hard zone", [](tv_context* c) { return zone_read(c, TV_ZONE_HD); }},
+    {"name-server zones", [](tv_context* c) { return zone_set_read(c, TV_ZONE_NS); }},
+    {"set broadcast zone", [](tv_context* c) { return zone_write(c, TV_ZONE_BCST); }},
+    {"disable hard zones", [](tv_context* c) { return tv_disable_zoning(c, TV_ZONE_HD, 0); }},
+    {"SL zone", [](tv_context* c) { return zone_read(c, TV_ZONE_SL); }},
+    {"SL zones", [](tv_context* c) { return zone_set_read(c, TV_ZONE_SL); }},
+    {"set SL zone", [](tv_context* c) { return zone_write(c, TV_ZONE_SL); }},
+    {"SL port zones", [](tv_context* c) { tv_sl_port_zones z{}; return tv_get_sl_port_zone(c, &z); }},
+    {"WWN zone page", [](tv_context* c) { tv_wwn_zone_page p{}; return tv_get_wwn_zone(c, 0, &p); }},
+    {"find WWN", [](tv_context* c) { tv_find_wwn_zone(c, some_wwn); return tv_api_errno; }},
+    {"set WWN zone", [](tv_context* c) { return tv_set_wwn_zone(c, 3, some_wwn, "x", 1); }},
+    {"remove WWN zone", [](tv_context* c) { return tv_rem_wwn_zone(c, 3, some_wwn, "x"); }},
+    {"reset WWN zoning", [](tv_context* c) { return tv_reset_wwn_zoning(c, 0); }},
+    {"name-server zoning type", [](tv_context* c) { uint32_t t = 0; return tv_get_type_ns_zoning(c, &t); }},
+    {"topology", [](tv_context* c) { return tv_get_topology(c, 0); }},
+    {"loop status", [](tv_context* c) { return tv_get_al_port_status(c, 2); }},
+    {"node name", [](tv_context* c) { tv_get_node_name(c, 0x104201); return tv_api_errno; }},
+    {"port steering", [](tv_context* c) { tv_port_steering s{}; return tv_get_port_steering(c, 0, &s); }},
+    {"switch links", [](tv_context* c) {
+         tv_switch_links l{};
+         const int32_t st = tv_get_switch_links(c, &l);
+         tv_free_switch_links(&l);
+         return st;
+     }},
+    {"name-server object", [](tv_context* c) {
+         tv_nameserver_entry* e = nullptr;
+         const int32_t st = tv_snsgetall(c, 0, &e, 1);
+         std::free(e);
+         return st;
+     }},
+    {"name server", [](tv_context* c) {
+         tv_nameserver_list l{};
+         const int32_t st = tv_get_nameserverdata(c, &l);
+         tv_free_nameserverdata(&l);
+         return st;
+     }},
+    {"name-server entry", [](tv_context* c) { tv_nameserver_entry e{}; return tv_get_nameserverentry(c, 0x104000, &e); }},
+    {"initiators", [](tv_context* c) { tv_initiators i{}; return tv_get_initiators(c, &i); }},
+    {"timeouts", [](tv_context* c) { tv_switch_tovs t{}; return tv_get_switch_tovs(c, 1, &t); }},
+    {"set timeouts", [](tv_context* c) {
+         tv_switch_tovs t{0, 100, 10000, 2000};
+         return tv_set_switch_tovs(c, &t);
+     }},
+    {"save active", [](tv_context* c) { return tv_save_active(c); }},
+    {"chassis mode", [](tv_context* c) { uint32_t m = 0; return tv_get_chassis_mode(c, &m); }},
+    {"chassis type", [](tv_context* c) { uint32_t t = 0; return tv_get_chassis_type(c, &t); }},
+    {"stage type", [](tv_context* c) { uint8_t s = 0; return tv_get_stagetype(c, 1, &s); }},
+    {"SL zoning flag", [](tv_context* c) { uint8_t f = 0; return tv_get_slzoningmode_flag(c, &f); }},
+    {"network settings", [](tv_context* c) { tv_net_config n{}; return tv_get_net_config(c, &n); }},
+    {"set network settings", [](tv_context* c) {
+         tv_net_config n{};
+         if (const int32_t st = tv_get_net_config(c, &n); st != TV_OK) return st;
+         return tv_set_net_config(c, &n);
+     }},
+    {"defaults file", [](tv_context* c) { return with_file([&](std::FILE* f) { return upload_settings(c, f); }); }},
+    {"firmware load", [](tv_context* c) { return with_file([&](std::FILE* f) { return tv_codeload(c, f, 600); }); }},
+    {"download", [](tv_context* c) { return with_file([&](std::FILE* f) { return tv_download(c, 1, f, 300); }); }},
+    {"upload", [](tv_context* c) {
+         uint8_t* buf = nullptr;
+         uint32_t len = 0;
+         const int32_t st = tv_upload(c, 1, 0, &buf, &len);
+         std::free(buf);
+         return st;
+     }},
+    {"trap configurations", [](tv_context* c) {
+         tv_trap_config_list l{};
+         const int32_t st = tv_get_all_trap_configs(c, 0, &l);
+         tv_free_trap_configs(&l);
+         return st;
+     }},
+    {"set trap configuration", [](tv_context* c) {
+         tv_trap_config t{11, 1, 10, 2};
+         return tv_set_trap_config(c, 0, &t);
+     }},
+    {"trapping", [](tv_context* c) { tv_trapping_status t{}; return tv_get_trapping_status(c, 0, &t); }},
+    {"trap alert", [](tv_context* c) { return tv_send_trap_alert(c); }},
+    {"trap listener", [](tv_context* c) {
+         tv_trap_listener* l = tv_trap_createlistener(c);
+         if (l == nullptr) return tv_api_errno;
+         tv_trap_event e{};
+         tv_trap_listen(l, 0, &e);
+         return tv_trap_release_listener(c, l);
+     }},
+    {"management variable", [](tv_context* c) {
+         char* value = nullptr;
+         int32_t code = 0;
+         const int32_t st = tv_smlget(c, "show port 3", &value, &code);
+         tv_smlfree(&value);
+         return st;
+     }},
+    {"set management variable", [](tv_context* c) { int32_t code = 0; return tv_smlset(c, "set port 3 speed 2", &code); }},
+};
+
+}  // namespace
+
+std::span<const operation> every_operation() { return table; }
+
+}  // namespace tvtest
