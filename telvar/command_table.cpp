@@ -77,11 +77,11 @@ constexpr std::array table{
     command{"locate", data::locate, 0, 0,
             "    telvar locate [global flags] <ip-address>|--snapshot <file> <WWN|FC-address>\n"
             "\tthe switch, port and zones of a device\n",
-            {"--snapshot <file>", "<word> [<word>]"}, true},
+            {"--snapshot", "<word> [<word>]"}, true},
     command{"zone_lint", data::zone_lint, 0, 0,
             "    telvar zone_lint [global flags] <ip-address>|--snapshot <file>\n"
             "\tzoning problems of the fabric; exit 1 when there are any\n",
-            {"--snapshot <file>", "[<ip>]"}, true},
+            {"--snapshot", "<word>"}, true},
     command{"zone_apply", data::zone_apply, 0, 0,
             "    telvar zone_apply [--dry-run] [-s] [global flags] <ip-address> <file>\n"
             "\tmakes the switch's zoning that of the file; -s saves. Exit 0 unchanged, 1 changed\n",
