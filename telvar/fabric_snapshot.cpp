@@ -77,6 +77,8 @@ int32_t read_zones(tv_context* ctx, std::uint32_t type, json& out) {
     return code;
 }
 
+}  // namespace
+
 int32_t read_wwn_zones(tv_context* ctx, json& out) {
     out = json::array();
     tv_wwn_zone_page page{};
@@ -89,8 +91,6 @@ int32_t read_wwn_zones(tv_context* ctx, json& out) {
     } while (page.total > first && first < W::max_walk_entries);
     return TV_OK;
 }
-
-}  // namespace
 
 int32_t read_zoning(tv_context* ctx, json& zoning) {
     json z = json::object();

@@ -54,6 +54,9 @@ int write(tv_context* ctx, const std::string& source, std::FILE* out);
 // "hard", "name_server", "broadcast", "sl", "wwn"}. Returns the status of the first failure.
 int32_t read_zoning(tv_context* ctx, json& zoning);
 
+// The WWN zone table of the switch the context addresses, every entry ({"wwn", "zones"}).
+int32_t read_wwn_zones(tv_context* ctx, json& entries);
+
 // The record of the switch a document describes whose WWN or FC address is given (both
 // empty: the first), or null.
 const json* find_switch(const json& doc, const std::string& wwn,

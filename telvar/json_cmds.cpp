@@ -17,7 +17,6 @@
 #include "output.h"
 #include "tv_inter.h"
 #include "zone_args.h"
-#include "zoning_layout.h"
 
 namespace telvar::data {
 
@@ -261,17 +260,9 @@ int32_t ns_zone_type(int32_t argc, char** argv) {
 int32_t get_wwn_zone(int32_t argc, char** argv) {
     parse_options(argc, argv);
     return report(argc, argv, 1, [](tv_context* ctx, char**, json& doc) -> int32_t {
-        namespace W = tv::layout::zoning::wwn;
-        json entries = json::array();
-        tv_wwn_zone_page page{};
-        int32_t first = 0;
-        do {
-            if (tv_get_wwn_zone(ctx, first, &page) != TV_OK) return tv_api_errno;
-            const std::int64_t n = std::min<std::int64_t>(std::int64_t{page.total} - first, TV_WWN_PAGE_ENTRIES);
-            for (std::int64_t i = 0; i < n; ++i) entries.push_back(J::wwn_zone_entry(page.wwn[i], page.zone_bits[i]));
-            first += static_cast<int32_t>(W::page_entries);
-        } while (page.total > first && first < W::max_walk_entries);
-        doc["total"] = page.total;
+        json entries;
+        if (const int32_t code = snapshot::read_wwn_zones(ctx, entries); code != TV_OK) return code;
+        doc["total"] = entries.size();
         doc["entries"] = std::move(entries);
         return TV_OK;
     });
