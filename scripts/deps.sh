@@ -22,6 +22,8 @@ test=(
   libgtest-dev libgmock-dev        # unit and integration tests
   binutils                         # nm, for the exported-symbol check
   iproute2                         # ip: the tests' own network namespaces (scripts/in-netns.sh)
+  python3-jsonschema               # the JSON documents against docs/telvar.schema.json
+  ansible-core                     # the Ansible modules (ansible/) against the simulator
 )
 case "$profile" in
   build) packages=("${build[@]}") ;;

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <array>
 
+#include "data_cmds.h"
 #include "telvar.h"
 #include "tool_commands.h"
 
@@ -76,6 +77,27 @@ constexpr std::array table{
             {"-t <seconds>", "<ip>"}},
     command{"trap_test", trap_test, 0, 0, "    telvar trap_test <ip-address> <counter> <value>\n",
             {"", "<ip> <n> <int>"}},
+    // The fabric as data (docs/json.md); `telvar --json <command>` gives any report as JSON.
+    command{"snapshot", data::snapshot, 0, 0,
+            "    telvar snapshot [-o <file>] [global flags] <ip-address>\n"
+            "\tthe whole fabric as one JSON document (standard output without -o)\n",
+            {"-o <file>", "<ip>"}, true},
+    command{"diff", data::diff, 0, 0,
+            "    telvar diff [--all] <snapshot-a> <snapshot-b>\n"
+            "\twhat changed; --all also compares uptime and temperature. Exit 0 equal, 1 not\n",
+            {"--all", "<file> <file>"}, true},
+    command{"locate", data::locate, 0, 0,
+            "    telvar locate [global flags] <ip-address>|--snapshot <file> <WWN|FC-address>\n"
+            "\tthe switch, port and zones of a device\n",
+            {"--snapshot", "<word> [<word>]"}, true},
+    command{"zone_lint", data::zone_lint, 0, 0,
+            "    telvar zone_lint [global flags] <ip-address>|--snapshot <file>\n"
+            "\tzoning problems of the fabric; exit 1 when there are any\n",
+            {"--snapshot", "<word>"}, true},
+    command{"zone_apply", data::zone_apply, 0, 0,
+            "    telvar zone_apply [--dry-run] [-s] [global flags] <ip-address> <file>\n"
+            "\tmakes the switch's zoning that of the file; -s saves. Exit 0 unchanged, 1 changed\n",
+            {"--dry-run -s", "<ip> <file>"}, true},
 };
 
 }  // namespace

@@ -40,6 +40,8 @@ struct command {
     // text does not list, or an option it does not mention.
     std::string_view help{};
     syntax args{};
+    // The function returns the tool's exit status itself (the data commands: data_cmds.h).
+    bool returns_exit_status = false;
 };
 
 std::span<const command> commands();

@@ -14,6 +14,8 @@
 //      change the user did not confirm
 //   2  the switch or the network reported a failure
 //   3  no context could be set up (a bad address, no socket, a refused login)
+// The data commands (diff, zone_apply, zone_lint, locate, snapshot) return their own statuses,
+// and --json before the command word gives a report as one JSON document (data_cmds.h).
 #include <sys/random.h>
 
 #include <unistd.h>
@@ -28,6 +30,7 @@
 
 #include "command_line.h"
 #include "command_table.h"
+#include "data_cmds.h"
 #include "output.h"
 #include "prompts.h"
 #include "session_guard.h"
@@ -171,11 +174,14 @@ int main(int argc, char** argv) {
     tv_set_strict_answers(1);
     // Global flags before the command word go right after it, where the command reads them.
     std::vector<char*> before;
+    bool json = false;
     int first = 1;
     for (; first < argc; ++first) {
         const std::string_view a = argv[first];
         if (a == "--lenient") {
             tv_set_strict_answers(0);
+        } else if (a == "--json") {
+            json = true;
         } else if (a == "--version") {
             telvar::print("telvar version %s\n", tv_api_version());
             return 0;
@@ -215,7 +221,8 @@ int main(int argc, char** argv) {
     line.push_back(nullptr);
 
     errno = 0;  // what print_error shows must come from the command, not from start-up
+    if (json) return telvar::data::json_dispatch(static_cast<int32_t>(line.size() - 1), line.data());
     const int32_t returned = c->fn(static_cast<int32_t>(line.size() - 1), line.data());
     std::fflush(fp);
-    return exit_status_of(returned);
+    return c->returns_exit_status ? returned : exit_status_of(returned);
 }

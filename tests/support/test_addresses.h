@@ -45,6 +45,9 @@ inline constexpr const char* name_server_switch = "127.0.21.2";
 inline constexpr const char* fabric_base = "127.0.22.2";
 inline constexpr const char* ring_base = "127.0.23.2";
 inline constexpr const char* two_path_base = "127.0.24.2";
+// The fabric as data: the tool's data commands, then the Ansible modules (127.0.110.0 -
+// 127.0.119.255).
+inline constexpr const char* data_base = "127.0.110.2";
 // The tool's command lines, its questions on a terminal (127.0.90.0 - 127.0.99.255).
 inline constexpr const char* command_line_base = "127.0.90.2";
 // Port diagnostics and port status (127.0.100.0 - 127.0.109.255): the library against a

@@ -1,0 +1,84 @@
+// Helpers of the data commands (see data_cmds.h).
+#include <fstream>
+
+#include "data_cmds.h"
+#include "fabric_snapshot.h"
+
+namespace telvar::data {
+
+namespace {
+bool json_on = false;
+}
+
+bool json_wanted() { return json_on; }
+void set_json_wanted(bool on) { json_on = on; }
+
+void complain(const char* command, const std::string& why) {
+    std::fprintf(stderr, "telvar: %s: %s\n", command, why.c_str());
+}
+
+void print_json(const json& doc) {
+    // Texts from a switch may hold bytes that are not UTF-8: they are replaced, not refused.
+    const std::string text = doc.dump(2, ' ', false, json::error_handler_t::replace);
+    std::fwrite(text.data(), 1, text.size(), stdout);
+    std::fputc('\n', stdout);
+    std::fflush(stdout);
+}
+
+std::optional<json> load_json(const char* path, std::string& why) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) {
+        why = std::string("cannot read ") + path;
+        return std::nullopt;
+    }
+    json doc = json::parse(in, nullptr, false);
+    if (doc.is_discarded()) {
+        why = std::string(path) + " is not a JSON document";
+        return std::nullopt;
+    }
+    return doc;
+}
+
+context_ptr open_switch(const char* command, int32_t argc, char** argv, int32_t min) {
+    context_ptr ctx{open_ip_context(argc, argv, min, nullptr)};
+    if (!ctx) {
+        const json st = telvar::json::status(tv_api_errno);
+        complain(command, std::string(argv[0]) + ": " + st["message"].get<std::string>());
+    }
+    return ctx;
+}
+
+std::optional<json> fabric_document(const char* command, const char* snapshot_file, int32_t argc,
+                                    char** argv, unsigned sections, int& status) {
+    if (snapshot_file != nullptr) {
+        std::string why;
+        auto doc = load_json(snapshot_file, why);
+        if (!doc || !doc->is_object() || doc->value("format", "") != "telvar-snapshot") {
+            complain(command, doc ? std::string(snapshot_file) + " is not a snapshot" : why);
+            status = exit_status::failure;
+            return std::nullopt;
+        }
+        return doc;
+    }
+    const context_ptr ctx = open_switch(command, argc, argv, 1);
+    if (!ctx) {
+        status = exit_status::no_context;
+        return std::nullopt;
+    }
+    json doc = snapshot::take(ctx.get(), argv[0], sections);
+    if (const json& ns = doc["name_server"]["status"]; ns.is_object() && ns["code"] != TV_OK) {
+        complain(command, "name server: " + ns["message"].get<std::string>());
+        status = exit_status::failure;
+        return std::nullopt;
+    }
+    for (const json& sw : doc["switches"])
+        if (sw["status"]["code"] != TV_OK) {
+            complain(command, "switch " + sw.value("fc_address", std::string(argv[0])) + ": " +
+                                  sw["status"]["message"].get<std::string>());
+            status = exit_status::failure;
+            return std::nullopt;
+        }
+    return doc;
+}
+
+}  // namespace telvar::data

@@ -1,0 +1,225 @@
+// JSON writers of the library's records (see json_records.h).
+#include "json_records.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cstdio>
+#include <span>
+
+#include "name_tables.h"
+#include "telvar.h"
+
+namespace telvar::json {
+
+namespace {
+
+std::string hex_pairs(const std::uint8_t* bytes, std::size_t n) {
+    std::string t;
+    for (std::size_t i = 0; i < n; ++i) {
+        char pair[4];
+        std::snprintf(pair, sizeof pair, i ? ":%02x" : "%02x", bytes[i]);
+        t += pair;
+    }
+    return t;
+}
+
+int hex_value(char c) {
+    if (c >= '0' && c <= '9') return c - '0';
+    const char l = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return l >= 'a' && l <= 'f' ? l - 'a' + 10 : -1;
+}
+
+// A name without the padding that lines the text reports up.
+std::string trimmed(std::string s) {
+    s.erase(0, s.find_first_not_of(' '));
+    s.erase(s.find_last_not_of(' ') + 1);
+    return s;
+}
+
+std::string word_of(std::span<const char* const> words, std::int64_t code) {
+    if (code >= 0 && static_cast<std::uint64_t>(code) < words.size() && words[code] != nullptr)
+        return words[code];
+    return "unrecognized (" + std::to_string(code) + ")";
+}
+
+constexpr std::array<const char*, 2> health_words{"ok", "failed"};
+// Transceiver words by type code, as the chassis report names them; code 6 has none.
+constexpr std::array<const char*, 8> gbic_words{
+    "optical shortwave", "optical longwave", "optical shortwave", "copper",
+    "optical longwave",  "copper",           nullptr,             "none installed"};
+constexpr std::array<const char*, 5> zone_type_words{nullptr, "hard", "name_server", "broadcast", "sl"};
+
+json fan(int code) { return code == -1 ? json("not installed") : json(word_of(health_words, code)); }
+
+}  // namespace
+
+std::string wwn_text(const std::uint8_t* wwn) { return hex_pairs(wwn, 8); }
+
+std::optional<wwn_bytes> parse_wwn(std::string_view text) {
+    const bool colons = text.size() == 23;
+    if (text.size() != 16 && !colons) return std::nullopt;
+    wwn_bytes w{};
+    for (std::size_t i = 0; i < 8; ++i) {
+        const std::size_t at = colons ? 3 * i : 2 * i;
+        if (colons && i > 0 && text[at - 1] != ':') return std::nullopt;
+        const int hi = hex_value(text[at]), lo = hex_value(text[at + 1]);
+        if (hi < 0 || lo < 0) return std::nullopt;
+        w[i] = static_cast<std::uint8_t>(hi << 4 | lo);
+    }
+    return w;
+}
+
+std::string fc_address_text(std::uint32_t address) {
+    char t[16];
+    std::snprintf(t, sizeof t, "0x%06x", address & 0xFFFFFFu);
+    return t;
+}
+
+std::optional<std::uint32_t> parse_fc_address(std::string_view text) {
+    if (text.starts_with("0x") || text.starts_with("0X")) text.remove_prefix(2);
+    if (text.empty() || text.size() > 6) return std::nullopt;
+    std::uint32_t v = 0;
+    for (const char c : text) {
+        const int d = hex_value(c);
+        if (d < 0) return std::nullopt;
+        v = v << 4 | static_cast<std::uint32_t>(d);
+    }
+    return v;
+}
+
+std::string ipv4_text(std::uint32_t a) {
+    char t[20];
+    std::snprintf(t, sizeof t, "%u.%u.%u.%u", a >> 24, (a >> 16) & 0xFF, (a >> 8) & 0xFF, a & 0xFF);
+    return t;
+}
+
+json status(int32_t code) {
+    std::string message = "Unrecognized error (" + std::to_string(code) + ")";
+    if (const char* text = tv_status_text(code)) {
+        message = text;
+        if (!message.empty() && message.back() == '\n') message.pop_back();
+    }
+    return {{"code", code}, {"message", message}};
+}
+
+std::string port_type_word(std::int64_t code) {
+    return code == TV_PORT_TYPE_INVALID ? "invalid" : trimmed(name_of(Port_Types, code));
+}
+
+std::string port_state_word(std::int64_t code) { return trimmed(name_of(Port_State, code)); }
+
+std::string zone_type_word(std::uint32_t type) { return word_of(zone_type_words, type); }
+
+std::string ns_zoning_word(std::uint32_t type) {
+    return type == 0 ? "port" : type == 1 ? "wwn" : "unrecognized (" + std::to_string(type) + ")";
+}
+
+json of(const tv_version_info& v) {
+    return {{"hw_rev", v.hw_rev},
+            {"prom_rev", v.prom_rev},
+            {"flash_rev", v.flash_rev},
+            {"fc_address", fc_address_text(v.ver_info3)},
+            {"wwn", wwn_text(v.wwn)},
+            {"mac", hex_pairs(v.mac, sizeof v.mac)}};
+}
+
+json of(const tv_chassis_status& s) {
+    json gbics = json::array();
+    const int listed = std::min<int>(s.num_ports, TV_MAX_GBIC);
+    for (int i = 0; i < listed; ++i) gbics.push_back({{"port", i + 1}, {"type", word_of(gbic_words, s.gbic_type[i])}});
+    return {{"power", word_of(health_words, s.power_status)},
+            {"temperature_status", word_of(health_words, s.temp_status)},
+            {"temperature", s.temperature * 0.5},
+            {"fans", {fan(s.fan1_status), fan(s.fan2_status)}},
+            {"ports", s.num_ports},
+            {"transceivers", gbics}};
+}
+
+json of(const tv_sysconfig& c) {
+    const auto text = [](const char (&field)[64]) { return std::string(field, strnlen(field, sizeof field)); };
+    return {{"uptime", c.uptime / 100},
+            {"description", text(c.description)},
+            {"contact", text(c.text2)},
+            {"location", text(c.text3)}};
+}
+
+json of(const tv_nameserver_entry& e) {
+    json fc4 = json::array();
+    for (int t = 0; t < 256; ++t)
+        if (e.fc4_types[t >> 5] & (1u << (t & 31))) fc4.push_back(t);
+    std::string type = "unrecognized (" + std::to_string(e.port_type) + ")";
+    for (const tv_code_name& n : Device_Port_Types)
+        if (n.code == e.port_type) type = trimmed(n.name);
+    return {{"fc_address", fc_address_text(e.port_id)},
+            {"chassis", chassis_of(e.port_id)},
+            {"port", e.port + 1},
+            {"type", type},
+            {"port_wwn", wwn_text(e.port_wwn)},
+            {"node_wwn", wwn_text(e.node_wwn)},
+            {"port_name", std::string(e.port_symname, strnlen(e.port_symname, sizeof e.port_symname))},
+            {"node_name", std::string(e.node_symname, strnlen(e.node_symname, sizeof e.node_symname))},
+            {"ip", ipv4_text(e.ip_addr)},
+            {"cos", e.cos},
+            {"fc4_types", fc4}};
+}
+
+json of(const tv_switch_link& l) {
+    return {{"port", l.port + 1},
+            {"remote_chassis", l.remote_chassis},
+            {"remote_port", l.remote_port + 1},
+            {"remote_fc_address", fc_address_text(l.remote_fc_addr)},
+            {"remote_wwn", wwn_text(l.remote_wwn)}};
+}
+
+json of(const tv_port_zone& z) {
+    json ports = json::array();
+    for (std::uint32_t i = 0; z.ports != nullptr && i < z.count; ++i) ports.push_back(z.ports[i] + 1);
+    return {{"id", z.id}, {"enabled", z.enabled != 0}, {"ports", ports}};
+}
+
+json of(const tv_trap_config& c) {
+    return {{"code", c.code},
+            {"enabled", c.status != 0},
+            {"rising", c.rising},
+            {"falling", c.falling},
+            {"description", c.code < TV_TRAP_CODES ? trap_types[c.code] : ""}};
+}
+
+json of(const tv_switch_tovs& t) {
+    return {{"edtov", t.edtov}, {"mfstov", t.mfstov}, {"ratov", t.ratov}, {"rttov", t.rttov}};
+}
+
+json of(const tv_trapping_status& t) { return {{"trapping", t.enabled != 0}, {"interval", t.interval}}; }
+
+json initiators_of(const tv_initiators& table) {
+    json out = json::array();
+    const int n = std::min<int>(table.count, TV_MAX_INITIATORS);
+    for (int i = 0; i < n; ++i)
+        out.push_back({{"port", table.port[i] + 1},
+                       {"alpa", table.alpa[i]},
+                       {"port_wwn", wwn_text(table.port_wwn[i])},
+                       {"node_wwn", wwn_text(table.node_wwn[i])}});
+    return out;
+}
+
+json routes_of(const tv_port_steering& st) {
+    json out = json::array();
+    for (int c = 0; c < TV_MAX_CHASSIS; ++c)
+        if (st.route_valid[c] != 0) out.push_back({{"chassis", c}, {"port", st.route_port[c] + 1}});
+    return out;
+}
+
+json wwn_zone_entry(const std::uint8_t* wwn, const std::uint32_t (&bits)[8]) {
+    json zones = json::array();
+    for (unsigned z = 0; z < 256; ++z)
+        if ((bits[z >> 5] >> (z & 31)) & 1) zones.push_back(z);
+    return {{"wwn", wwn_text(wwn)}, {"zones", zones}};
+}
+
+json trap_configs_of(const tv_trap_config_list& list) {
+    json out = json::array();
+    for (std::uint32_t i = 0; list.entries != nullptr && i < list.count; ++i) out.push_back(of(list.entries[i]));
+    return out;
+}
+
+}  // namespace telvar::json

@@ -1,0 +1,284 @@
+// The fabric as data, end to end: the tool's JSON documents against the schema, snapshots and
+// their diff, the locator, zoning lint and zoning apply, against the default fabric run in
+// this process.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <nlohmann/json.hpp>
+#include <set>
+#include <sstream>
+
+#include "faults.h"
+#include "json_records.h"
+#include "support/run_tool.h"
+#include "support/sim_fixture.h"
+#include "support/test_addresses.h"
+
+namespace {
+
+using args = std::vector<std::string>;
+using nlohmann::json;
+namespace fs = std::filesystem;
+
+const std::string sw1 = tvtest::addr::data_base;  // sw2 .3, sw3 .4
+const std::string sw3 = "127.0.110.4";
+
+std::set<std::string> lines_of(const std::string& text) {
+    std::set<std::string> out;
+    std::istringstream in(text);
+    for (std::string l; std::getline(in, l);) out.insert(l);
+    return out;
+}
+
+class data_cmds : public ::testing::Test {
+protected:
+    explicit data_cmds(sim::server_options o = {}) : fab(sw1, std::move(o)) {}
+    void SetUp() override {
+        dir = fs::temp_directory_path() / ("telvar-data-" + std::to_string(getpid()));
+        fs::create_directories(dir);
+    }
+    void TearDown() override { fs::remove_all(dir); }
+
+    tvtest::tool_result telvar(args a) {
+        return tvtest::run_tool(TELVAR_BIN, a, {"TELVARPORT=0"});
+    }
+    std::string path(const std::string& name) const { return (dir / name).string(); }
+    json snapshot(const std::string& name) {
+        const auto r = telvar({"snapshot", "-o", path(name), sw1});
+        EXPECT_EQ(0, r.status) << r.err;
+        std::ifstream in(path(name));
+        return json::parse(in);
+    }
+    void write(const std::string& name, const json& doc) { std::ofstream(path(name)) << doc.dump(); }
+
+    tvtest::running_fabric fab;
+    fs::path dir;
+};
+
+TEST(json_text_forms, wwn_and_fc_address_texts_are_read_back_and_bad_ones_refused) {
+    namespace J = telvar::json;
+    const auto w = J::parse_wwn("10:00:00:00:5E:01:00:00");
+    ASSERT_TRUE(w);
+    EXPECT_EQ("10:00:00:00:5e:01:00:00", J::wwn_text(w->data()));
+    EXPECT_EQ(w, J::parse_wwn("100000005e010000"));
+    for (const char* bad : {"", "10:00:00:00:5e:01:00", "10-00-00-00-5e-01-00-00", "100000005e01000g", "10:00:00:00:5e:01:00:0000"})
+        EXPECT_FALSE(J::parse_wwn(bad)) << bad;
+    EXPECT_EQ(0x104100u, J::parse_fc_address("0x104100"));
+    EXPECT_EQ("0x00ab01", J::fc_address_text(*J::parse_fc_address("ab01")));
+    for (const char* bad : {"", "0x", "1234567", "0x10410g"}) EXPECT_FALSE(J::parse_fc_address(bad)) << bad;
+}
+
+// Every report with a JSON form, each document validated against the schema in one run.
+TEST_F(data_cmds, every_json_document_validates_against_the_schema) {
+    const std::vector<std::pair<std::string, args>> reports{
+        {"version", {"version", sw1}},
+        {"chassis_status_report", {"chassis_status", sw1}},
+        {"chassis_mode", {"chassis_mode", sw1}},
+        {"chassis_tovs", {"chassis_tovs", sw1}},
+        {"initiators", {"initiators", sw1}},
+        {"links", {"links", sw1}},
+        {"nameserver", {"nameserver", sw1}},
+        {"port_state", {"port_state", sw1, "all"}},
+        {"port_type", {"port_type", sw1, "3"}},
+        {"get_zone", {"get_zone", sw1, "hd", "all"}},
+        {"get_zone", {"get_zone", "-s", sw1, "ns", "17"}},
+        {"ns_zone_type", {"ns_zone_type", sw1}},
+        {"get_wwn_zone", {"get_wwn_zone", sw1}},
+        {"get_trap_config", {"get_trap_config", sw1}},
+        {"locate", {"locate", sw1, "0x104100"}},
+        {"zone_lint", {"zone_lint", sw1}},
+    };
+    args validate{TELVAR_SOURCE_DIR "/docs/telvar.schema.json"};
+    for (std::size_t i = 0; i < reports.size(); ++i) {
+        args a{"--json"};
+        a.insert(a.end(), reports[i].second.begin(), reports[i].second.end());
+        const auto r = telvar(a);
+        EXPECT_LE(r.status, 1) << a[1] << ": " << r.err;  // zone_lint finds something: 1
+        EXPECT_EQ("", r.err) << a[1];
+        const std::string file = path("doc" + std::to_string(i) + ".json");
+        std::ofstream(file) << r.out;
+        validate.push_back(reports[i].first + "=" + file);
+    }
+    snapshot("a.json");
+    validate.push_back("snapshot=" + path("a.json"));
+    const auto d = telvar({"--json", "diff", path("a.json"), path("a.json")});
+    std::ofstream(path("diff.json")) << d.out;
+    validate.push_back("diff=" + path("diff.json"));
+    write("zones.json", {{"hard", json::array()}});
+    const auto z = telvar({"--json", "zone_apply", "--dry-run", sw1, path("zones.json")});
+    std::ofstream(path("apply.json")) << z.out;
+    validate.push_back("zone_apply=" + path("apply.json"));
+
+    validate.insert(validate.begin(), TELVAR_SOURCE_DIR "/tests/validate_json.py");
+    const auto checked = tvtest::run_tool("/usr/bin/python3", validate);
+    if (checked.status == 77 || checked.status == 127) GTEST_SKIP() << "python3-jsonschema is not installed";
+    EXPECT_EQ(0, checked.status) << checked.out << checked.err;
+}
+
+TEST_F(data_cmds, a_failed_report_is_a_document_too_and_changes_are_refused) {
+    auto r = telvar({"--json", "version", "127.0.110.9"});  // nobody there
+    EXPECT_EQ(2, r.status);
+    EXPECT_EQ(106, json::parse(r.out)["status"]["code"]);
+    r = telvar({"--json", "port_state", sw1, "17"});
+    EXPECT_EQ(1, r.status);
+    EXPECT_EQ("bad port number: 17\n", r.err);  // the library's text, kept off the document
+    EXPECT_EQ(301, json::parse(r.out)["status"]["code"]);
+    r = telvar({"--json", "port_state", "-s", "off", sw1, "7"});
+    EXPECT_EQ(1, r.status);
+    EXPECT_EQ("", r.out);
+    r = telvar({"--json", "switch_reset", sw1});
+    EXPECT_EQ(1, r.status);
+    EXPECT_EQ("telvar: --json: 'switch_reset' has no JSON form\n", r.err);
+}
+
+TEST_F(data_cmds, diff_names_exactly_a_port_and_a_zone_that_changed) {
+    const json a = snapshot("a.json");
+    EXPECT_EQ(14u, a["name_server"]["devices"].size());
+    EXPECT_EQ(3u, a["switches"].size());
+    ASSERT_EQ(0, telvar({"port_state", "-s", "off", sw1, "7"}).status);
+    ASSERT_EQ(0, telvar({"set_zone", "-e", sw1, "hd", "3", "7", "8"}).status);
+    snapshot("b.json");
+    auto r = telvar({"diff", path("a.json"), path("b.json")});
+    EXPECT_EQ(1, r.status);
+    EXPECT_EQ("switch 10:00:00:00:5e:01:00:00 (chassis 1) port 7: admin on -> off, operational on -> off\n"
+              "switch 10:00:00:00:5e:01:00:00 (chassis 1) hard zone 3: added: enabled true, ports 7 8\n",
+              r.out);
+    r = telvar({"diff", path("a.json"), path("a.json")});
+    EXPECT_EQ(0, r.status);
+    EXPECT_EQ("", r.out);
+    // A device that moved, one that left, a switch that left; a file that is no snapshot.
+    json c = a;
+    json& devices = c["name_server"]["devices"];
+    devices[0]["fc_address"] = "0x104600";
+    devices[0]["port"] = 7;
+    devices.erase(1);
+    c["switches"].erase(2);
+    write("c.json", c);
+    r = telvar({"diff", path("a.json"), path("c.json")});
+    EXPECT_EQ(1, r.status);
+    EXPECT_EQ(lines_of("switch 10:00:00:00:5e:03:00:00 (chassis 3): left the fabric\n"
+                       "device 21:00:00:00:5e:01:02:01: logged out from chassis 1 port 2 (0x104100)\n"
+                       "device 21:00:00:00:5e:01:01:01: moved from chassis 1 port 1 (0x104000) to chassis 1 port 7 (0x104600)\n"),
+              lines_of(r.out));
+    write("d.json", json::array());
+    r = telvar({"diff", path("a.json"), path("d.json")});
+    EXPECT_EQ(2, r.status);
+    EXPECT_EQ(2, telvar({"diff", path("a.json"), path("none.json")}).status);
+}
+
+TEST_F(data_cmds, locate_finds_every_device_of_the_name_server) {
+    const json a = snapshot("a.json");
+    for (const json& d : a["name_server"]["devices"]) {
+        const std::string wwn = d["port_wwn"];
+        const auto r = telvar({"--json", "locate", "--snapshot", path("a.json"), wwn});
+        ASSERT_EQ(0, r.status) << wwn << r.err;
+        const json found = json::parse(r.out)["found"];
+        ASSERT_EQ(1u, found.size()) << wwn;
+        EXPECT_EQ(d, found[0]["device"]);
+        EXPECT_EQ(d["chassis"], found[0]["switch"]["chassis"]);
+    }
+    auto r = telvar({"locate", sw1, "0x104000"});
+    EXPECT_EQ(0, r.status);
+    EXPECT_EQ("device:  21:00:00:00:5e:01:01:01 (node 20:00:00:00:5e:01:01:01) at 0x104000\n"
+              "switch:  10:00:00:00:5e:01:00:00, chassis 1 (0x104000)\n"
+              "port:    1 F_Port\n"
+              "zones:   hard 1, name_server 1, broadcast 0, wwn 1, wwn 40\n",
+              r.out);
+    r = telvar({"locate", "--snapshot", path("a.json"), "21:00:00:00:5e:0f:0f:0f"});
+    EXPECT_EQ(1, r.status);
+    EXPECT_EQ("telvar: locate: 21:00:00:00:5e:0f:0f:0f is not logged in to the fabric\n", r.err);
+    EXPECT_EQ(1, telvar({"locate", sw1, "not-a-wwn"}).status);
+}
+
+TEST_F(data_cmds, zone_lint_finds_planted_problems_and_nothing_else) {
+    const std::string sw = "chassis 1: ";
+    const std::set<std::string> baseline{
+        sw + "zone_of_disabled_type: wwn zone 1: name-server zoning is by port",
+        sw + "zone_of_disabled_type: wwn zone 40: name-server zoning is by port",
+        "chassis 2: device_in_no_zone: device 0x108100 on port 2 is in no zone",
+        "chassis 2: device_in_no_zone: device 0x108201 on port 3 is in no zone",
+        "chassis 2: device_in_no_zone: device 0x108202 on port 3 is in no zone",
+        "chassis 3: device_in_no_zone: device 0x10c100 on port 2 is in no zone"};
+    auto r = telvar({"zone_lint", sw1});
+    EXPECT_EQ(1, r.status);
+    EXPECT_EQ(baseline, lines_of(r.out));
+    // A zone of an empty port and of an offline one, a device named by port and node WWN, a
+    // type with every zone disabled.
+    ASSERT_EQ(0, telvar({"set_zone", "-e", sw1, "hd", "5", "10", "14"}).status);
+    ASSERT_EQ(0, telvar({"set_wwn_zone", "-i", sw1, "1", "200000005e010201"}).status);
+    ASSERT_EQ(0, telvar({"disable_zone_type", sw1, "bcst"}).status);
+    std::set<std::string> expected = baseline;
+    expected.insert({sw + "no_logged_in_member: hard zone 5: no member is logged in",
+                     sw + "member_on_offline_port: hard zone 5: port 14 is off",
+                     sw + "duplicate_member: wwn zone 1: 20:00:00:00:5e:01:02:01 names a device already named",
+                     sw + "zone_of_disabled_type: broadcast zone 0: no broadcast zone is enabled",
+                     // port 5's device was zoned by broadcast zone 0 alone
+                     sw + "device_in_no_zone: device 0x1044e8 on port 5 is in no zone"});
+    r = telvar({"zone_lint", sw1});
+    EXPECT_EQ(1, r.status);
+    EXPECT_EQ(expected, lines_of(r.out));
+    snapshot("a.json");
+    EXPECT_EQ(expected, lines_of(telvar({"zone_lint", "--snapshot", path("a.json")}).out));
+}
+
+TEST_F(data_cmds, zone_apply_changes_once_then_finds_nothing_to_change) {
+    const json want = {{"zoning",
+                        {{"hard", {{{"id", 1}, {"ports", {1, 2, 3}}}, {{"id", 2}, {"enabled", false}, {"ports", {5, 6}}}, {{"id", 4}, {"ports", {9, 10}}}}},
+                         {"wwn", {{{"wwn", "21:00:00:00:5e:01:01:01"}, {"zones", {1, 41}}}, {{"wwn", "210000005e010201"}, {"zones", {1}}}}}}}};
+    write("want.json", want);
+    const std::string plan =
+        "zoning of 10:00:00:00:5e:01:00:00: plan\n"
+        "  hard zone 4: ports none, disabled -> ports 9 10, enabled\n"
+        "  wwn 21:00:00:00:5e:01:01:01: joins zone 41\n"
+        "  wwn 21:00:00:00:5e:01:01:01: leaves zone 40\n";
+    auto r = telvar({"zone_apply", "--dry-run", sw1, path("want.json")});
+    EXPECT_EQ(1, r.status);
+    EXPECT_EQ(plan, r.out);
+    r = telvar({"zone_apply", "-s", sw1, path("want.json")});
+    EXPECT_EQ(1, r.status) << r.err;
+    EXPECT_EQ(plan + "SUCCESS\n", r.out);
+    r = telvar({"zone_apply", sw1, path("want.json")});
+    EXPECT_EQ(0, r.status);
+    EXPECT_EQ("zoning of 10:00:00:00:5e:01:00:00: nothing to change\n", r.out);
+    // A whole snapshot gives the zoning of the addressed switch: sw1's, unchanged since.
+    snapshot("a.json");
+    EXPECT_EQ(0, telvar({"zone_apply", sw1, path("a.json")}).status);
+    // A bad file changes nothing.
+    fab.server().clear_records();
+    write("bad.json", {{"hard", {{{"id", 3}, {"ports", {1, 99}}}}}});
+    r = telvar({"zone_apply", sw1, path("bad.json")});
+    EXPECT_EQ(2, r.status);
+    EXPECT_EQ("telvar: zone_apply: " + path("bad.json") + ": hard zone 3: ports run from 1 to 16\n", r.err);
+    for (const std::uint32_t sub : fab.subcommands()) EXPECT_NE(0x3Au, sub);  // no hard-zone write
+}
+
+// A switch that stops answering in the middle of its record keeps its status, and the walk goes on.
+class data_cmds_silent_chassis : public data_cmds {
+protected:
+    static sim::server_options silent() {
+        sim::server_options o;
+        std::string why;
+        o.faults.push_back(*sim::parse_fault("drop,cmd=0x12", why));
+        return o;
+    }
+    data_cmds_silent_chassis() : data_cmds(silent()) {}
+};
+
+TEST_F(data_cmds_silent_chassis, a_switch_that_fails_is_recorded_and_the_walk_goes_on) {
+    const auto r = telvar({"snapshot", "-o", path("a.json"), sw1});
+    EXPECT_EQ(2, r.status);
+    EXPECT_EQ("telvar: snapshot: 3 switch(es) did not answer fully: see their status\n", r.err);
+    std::ifstream in(path("a.json"));
+    const json doc = json::parse(in);
+    ASSERT_EQ(3u, doc["switches"].size());
+    for (const json& sw : doc["switches"]) {
+        EXPECT_EQ(106, sw["status"]["code"]);
+        EXPECT_TRUE(sw.contains("links"));
+        EXPECT_FALSE(sw.contains("ports"));
+    }
+    EXPECT_EQ(14u, doc["name_server"]["devices"].size());
+}
+
+}  // namespace
