@@ -38,8 +38,8 @@ std::string name_of(std::size_t k) { return "sw" + std::to_string(k); }
 
 }  // namespace
 
-std::optional<generate_spec> parse_generate_spec(std::string_view text, std::string& error) {
-    generate_spec g;
+std::optional<generate_shape> parse_generate_shape(std::string_view text, std::string& error) {
+    generate_shape g;
     const auto comma = text.find(',');
     const auto number = [](std::string_view t, std::size_t& out) {
         const auto [end, ec] = std::from_chars(t.data(), t.data() + t.size(), out);
@@ -62,7 +62,7 @@ std::optional<generate_spec> parse_generate_spec(std::string_view text, std::str
     return g;
 }
 
-std::string generated_fabric_json(const generate_spec& g) {
+std::string generated_fabric_json(const generate_shape& g) {
     using nlohmann::json;
     json switches = json::array();
     for (std::size_t k = 1; k <= g.switches; ++k) {

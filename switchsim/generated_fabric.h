@@ -14,16 +14,16 @@
 
 namespace sim {
 
-struct generate_spec {
+struct generate_shape {
     std::size_t switches = 0;
     std::size_t devices = 0;
 };
 
 // Reads "SWITCHES,DEVICES"; nullopt with a reason when it is not that or does not fit.
-std::optional<generate_spec> parse_generate_spec(std::string_view text, std::string& error);
+std::optional<generate_shape> parse_generate_shape(std::string_view text, std::string& error);
 
-// The fabric file (JSON) of a spec that parse_generate_spec accepted; the first switch has the
+// The fabric file (JSON) of a shape that parse_generate_shape accepted; the first switch has the
 // address 127.0.0.2 (move_addresses moves it).
-std::string generated_fabric_json(const generate_spec& g);
+std::string generated_fabric_json(const generate_shape& g);
 
 }  // namespace sim

@@ -197,7 +197,7 @@ int main(int argc, char** argv) {
     sim::fabric f;
     if (!generate_text.empty()) {
         std::string why;
-        const auto g = sim::parse_generate_spec(generate_text, why);
+        const auto g = sim::parse_generate_shape(generate_text, why);
         if (!g) return usage_error("--generate " + generate_text + ": " + why);
         auto generated = sim::parse_fabric(sim::generated_fabric_json(*g), why);
         if (!generated) {

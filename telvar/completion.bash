@@ -10,11 +10,11 @@ _telvar_global_flags='-port -f -u -p -y -h'
 
 # Adds to COMPREPLY what an argument or option value described by $1 may be that begins with $2.
 _telvar_values() {
-    local spec=${1%...} cur=$2 alt words=
-    spec=${spec#[}
-    spec=${spec%]}
+    local pattern=${1%...} cur=$2 alt words=
+    pattern=${pattern#[}
+    pattern=${pattern%]}
     local -a alts
-    IFS='|' read -ra alts <<< "$spec"
+    IFS='|' read -ra alts <<< "$pattern"
     for alt in "${alts[@]}"; do
         case $alt in
             '<file>') compopt -o filenames 2>/dev/null

@@ -186,7 +186,7 @@ TEST_F(own_fabric, a_ring_of_thirteen_stops_at_twelve_tables) {
     EXPECT_EQ(0, std::ranges::count(tables, 2u));  // the table was full before it was reached
     std::string why;
     for (const char* bad : {"12", "12,x", "0,10", "64,1", "1,1765", ",5"})
-        EXPECT_FALSE(sim::parse_generate_spec(bad, why)) << bad;
+        EXPECT_FALSE(sim::parse_generate_shape(bad, why)) << bad;
 }
 
 TEST_F(own_fabric, a_switch_reached_by_two_paths_is_printed_once) {
