@@ -24,7 +24,7 @@ struct report {
     // Prints a time per operation and its ratio to the floor, against the goal.
     void ratio(const char* what, double us, double goal) const {
         const double r = floor_us > 0 ? us / floor_us : 0;
-        std::printf("%-48s %10.2f us   ratio %.2f (goal <= %.1f)%s\n", what, us, r, goal,
+        std::printf("%-48s %10.2f us   ratio %.2f (goal <= %.2f)%s\n", what, us, r, goal,
                     r <= goal ? "" : "  ABOVE GOAL");
     }
 };
