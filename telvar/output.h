@@ -47,4 +47,20 @@ tv_context* open_with_port_count(int32_t argc, char** argv, int32_t min);
 // and gives null; any other text prints the usage text and ends the process.
 tv_context* open_with_port(int32_t argc, char** argv, int32_t& port);
 
+// What a line of the name-server table shows of an object, kept apart from the 584-byte
+// record so that a walk of a large fabric can hold every line in little memory.
+struct nameserver_line {
+    std::int32_t port;
+    std::uint32_t port_id;
+    std::uint32_t port_type;
+    std::uint8_t port_wwn[8];
+    std::uint8_t node_wwn[8];
+    std::int16_t fc4_type;  // the lowest registered, or -1
+};
+nameserver_line line_of(const tv_nameserver_entry& e);
+// The table's two heading lines, one object's line, and what stands for an empty table.
+void show_nameserver_heading();
+void show_nameserver_line(const nameserver_line& l);
+void show_nameserver_empty();
+
 }  // namespace telvar
