@@ -4,7 +4,13 @@
 
 #include <cstdio>
 
+namespace sim {
+class server;
+}
+
 namespace bench {
+
+class udp_echo;
 
 namespace addresses {
 inline constexpr const char* exchange_echo = "127.0.9.1";
@@ -33,6 +39,9 @@ void run_exchange_bench(report& out);
 void run_simulator_bench(report& out);
 void run_discovery_bench(report& out);
 void run_fabric_bench(report& out, const char* self);
+// One scrape of the exporter over the fabric benchmark's fabric, and the exporter's memory.
+void run_exporter_bench(report& out, sim::server& srv, const udp_echo& echo, const char* self,
+                        const char* fabric);
 // `telvar_bench --peak-of PROGRAM ARGS...`: runs the program and prints its peak memory (KiB).
 int peak_of_child(char** argv);
 
