@@ -41,31 +41,10 @@ constexpr std::size_t ring_switches = 12;
 constexpr std::size_t devices = 10000;
 constexpr std::uint32_t first_switch = 0x104000;
 
-// Peak resident memory (KiB) of the telvar tool running `command` against the fabric. A
-// process's peak counts the memory of the process it was started from, so the tool is started
-// from a fresh, small copy of this program (peak_of_child), which reports the tool's peak.
+// Peak resident memory (KiB) of the telvar tool running `command` against the fabric.
 long tool_peak_kib(const char* self, const char* command) {
-    std::vector<std::string> args{self, "--peak-of", TELVAR_BIN, command, "-port", "0",
-                                  addresses::fabric};
-    std::vector<char*> argv;
-    for (auto& a : args) argv.push_back(a.data());
-    argv.push_back(nullptr);
-    int out[2];
-    if (pipe(out) != 0) return -1;
-    posix_spawn_file_actions_t fa;
-    posix_spawn_file_actions_init(&fa);
-    posix_spawn_file_actions_adddup2(&fa, out[1], 1);
-    posix_spawn_file_actions_addclose(&fa, out[0]);
-    pid_t pid = -1;
-    const int rc = posix_spawn(&pid, self, &fa, nullptr, argv.data(), environ);
-    posix_spawn_file_actions_destroy(&fa);
-    close(out[1]);
-    char text[32] = {};
-    const ssize_t n = rc == 0 ? read(out[0], text, sizeof text - 1) : -1;
-    close(out[0]);
-    int status = 0;
-    if (rc != 0 || waitpid(pid, &status, 0) != pid || n <= 0) return -1;
-    return std::atol(text);
+    const peak_run run(self, {TELVAR_BIN, command, "-port", "0", addresses::fabric});
+    return run.peak_kib();
 }
 
 void run_walks(report& out, const char* self) {
@@ -140,6 +119,33 @@ void run_walks(report& out, const char* self) {
 }
 
 }  // namespace
+
+peak_run::peak_run(const char* self, const std::vector<std::string>& program) {
+    std::vector<std::string> args{self, "--peak-of"};
+    args.insert(args.end(), program.begin(), program.end());
+    std::vector<char*> argv;
+    for (auto& a : args) argv.push_back(a.data());
+    argv.push_back(nullptr);
+    int out[2];
+    if (pipe(out) != 0) return;
+    posix_spawn_file_actions_t fa;
+    posix_spawn_file_actions_init(&fa);
+    posix_spawn_file_actions_adddup2(&fa, out[1], 1);
+    posix_spawn_file_actions_addclose(&fa, out[0]);
+    if (posix_spawn(&pid_, self, &fa, nullptr, argv.data(), environ) != 0) pid_ = -1;
+    posix_spawn_file_actions_destroy(&fa);
+    close(out[1]);
+    report_ = out[0];
+}
+
+long peak_run::peak_kib() const {
+    char text[32] = {};
+    const ssize_t n = pid_ > 0 ? read(report_, text, sizeof text - 1) : -1;
+    if (report_ >= 0) close(report_);
+    int status = 0;
+    if (pid_ <= 0 || waitpid(pid_, &status, 0) != pid_ || n <= 0) return -1;
+    return std::atol(text);
+}
 
 namespace {
 pid_t peak_child = -1;

@@ -10,7 +10,6 @@
 #include <deque>
 #include <memory>
 #include <set>
-#include <unordered_set>
 
 #include "json_records.h"
 
@@ -126,16 +125,17 @@ void read_rest(switch_reader& r, std::vector<std::uint32_t>* next) {
 }
 
 // The name server's objects by chassis number; nullopt when the walk failed or was cut short.
-// The walk ends when the switch reports no more objects or comes round to one it gave already.
+// Each query asks for the first object after the last address, so an answer at or below it
+// means the switch has come round to the start: the walk ends there, or when the switch reports
+// no more objects, after at most one query per 24-bit address and with nothing kept per object.
 std::optional<std::map<int, std::int64_t>> count_objects(switch_reader& r) {
     std::map<int, std::int64_t> by_chassis;
-    std::unordered_set<std::uint32_t> seen;
     std::uint32_t address = 0;
     for (;;) {
         tv_nameserver_entry* raw = nullptr;
         if (!r.read([&] { return tv_snsgetall(r.ctx(), address, &raw, 1); })) return std::nullopt;
         const std::unique_ptr<tv_nameserver_entry, free_deleter> e{raw};
-        if (!e || !seen.insert(e->port_id).second) return by_chassis;
+        if (!e || e->port_id <= address) return by_chassis;
         address = e->port_id;
         ++by_chassis[J::chassis_of(e->port_id)];
     }

@@ -5,11 +5,10 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
-#include <cctype>
 #include <chrono>
 #include <cstdio>
 
-namespace tvtest {
+namespace bench {
 
 http_response http_get(const std::string& address, int port, const std::string& path, int limit_ms) {
     http_response r;
@@ -48,18 +47,4 @@ http_response http_get(const std::string& address, int port, const std::string& 
     return r;
 }
 
-std::string url_encoded(const std::string& text) {
-    std::string out;
-    for (const unsigned char c : text) {
-        if (std::isalnum(c) || c == '-' || c == '_' || c == '.' || c == '~') {
-            out += static_cast<char>(c);
-        } else {
-            char hex[4];
-            std::snprintf(hex, sizeof hex, "%%%02X", c);
-            out += hex;
-        }
-    }
-    return out;
-}
-
-}  // namespace tvtest
+}  // namespace bench
