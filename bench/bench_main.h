@@ -2,9 +2,19 @@
 // figures and ratios.
 #pragma once
 
+#include <sys/types.h>
+
 #include <cstdio>
+#include <string>
+#include <vector>
+
+namespace sim {
+class server;
+}
 
 namespace bench {
+
+class udp_echo;
 
 namespace addresses {
 inline constexpr const char* exchange_echo = "127.0.9.1";
@@ -33,7 +43,25 @@ void run_exchange_bench(report& out);
 void run_simulator_bench(report& out);
 void run_discovery_bench(report& out);
 void run_fabric_bench(report& out, const char* self);
-// `telvar_bench --peak-of PROGRAM ARGS...`: runs the program and prints its peak memory (KiB).
+// One scrape of the exporter over the fabric benchmark's fabric, and the exporter's memory.
+void run_exporter_bench(report& out, sim::server& srv, const udp_echo& echo, const char* self,
+                        const char* fabric);
+// `telvar_bench --peak-of PROGRAM ARGS...`: runs the program and prints its peak memory (KiB);
+// SIGTERM is passed on to it.
 int peak_of_child(char** argv);
+
+// A program run under a fresh, small copy of this program (`self --peak-of`): a process's peak
+// counts the memory of the process it was started from, and this one has a fabric in it.
+class peak_run {
+public:
+    peak_run(const char* self, const std::vector<std::string>& program);
+    pid_t pid() const { return pid_; }  // of the copy, which passes SIGTERM on
+    // Waits for the program to end; its peak resident memory (KiB), or -1. Once only.
+    long peak_kib() const;
+
+private:
+    pid_t pid_ = -1;
+    int report_ = -1;
+};
 
 }  // namespace bench
