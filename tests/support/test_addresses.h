@@ -57,4 +57,6 @@ inline constexpr const char* diag_cli_base = "127.0.101.2";
 inline constexpr const char* diag_own_base = "127.0.102.2";
 // The dissector: a fabric whose run is captured (127.0.80.0 - 127.0.89.255).
 inline constexpr const char* dissector_base = "127.0.80.2";
+// The diagnostic entry points: a fabric at 127.0.120.1-3 (127.0.120.0 - 127.0.129.255).
+inline constexpr const char* sanwrapper_base = "127.0.120.1";
 }  // namespace tvtest::addr
