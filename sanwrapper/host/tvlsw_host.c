@@ -40,6 +40,7 @@ static void show_links(const tv_switch_links *l) {
 static void show_zone(const tv_port_zone *z) {
     printf("Zone type %u id %u %s:", z->type, z->id, z->enabled ? "enabled" : "disabled");
     for (uint32_t i = 0; i < z->count && z->ports != NULL; i++) printf(" %u", z->ports[i] + 1);
+    if (z->ports == NULL && z->count > 0) printf(" %u ports", z->count); /* after a write */
     printf("\n");
 }
 
