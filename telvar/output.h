@@ -34,8 +34,16 @@ struct port_text_result {
     bool ok = false;
     bool printed = false;
     int32_t port = 0;
+    bool out_of_range = false;  // a number outside 1 to Max_Ports (then `port` is that number)
 };
 port_text_result read_port_text(const char* text, bool allow_all);
+// The same reading without printing anything: the caller reports a number out of range.
+port_text_result parse_port_text(const char* text, bool allow_all);
+
+// The local UDP port of a new context: `text` (the value of -port) when not null, else the
+// environment variable TELVARPORT, else telvarport, each read as a decimal number truncated to
+// 16 bits (so 0 lets the system choose); 5001 when none is set.
+int32_t local_udp_port(const char* text);
 
 // open_ip_context for a command whose port numbers need the switch's port count: when the
 // count could not be read, the context is closed and null returned with tv_api_errno the

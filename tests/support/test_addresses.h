@@ -65,4 +65,6 @@ inline constexpr const char* exporter_silent = "127.0.130.9";
 inline constexpr const char* prometheus_exporter = "127.0.131.1";
 inline constexpr const char* prometheus_base = "127.0.131.2";
 inline constexpr const char* prometheus_server = "127.0.131.10";
+// The diagnostic entry points: a fabric at 127.0.120.1-3 (127.0.120.0 - 127.0.129.255).
+inline constexpr const char* sanwrapper_base = "127.0.120.1";
 }  // namespace tvtest::addr
