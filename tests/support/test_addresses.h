@@ -57,4 +57,9 @@ inline constexpr const char* diag_cli_base = "127.0.101.2";
 inline constexpr const char* diag_own_base = "127.0.102.2";
 // The dissector: a fabric whose run is captured (127.0.80.0 - 127.0.89.255).
 inline constexpr const char* dissector_base = "127.0.80.2";
+// Pictures of the fabric (127.0.140.0 - 127.0.149.255): the default fabric, a generated ring,
+// and the simulator the README's pictures are drawn from.
+inline constexpr const char* pictures_base = "127.0.140.2";
+inline constexpr const char* pictures_ring_base = "127.0.141.2";
+inline constexpr const char* pictures_readme_base = "127.0.142.2";
 }  // namespace tvtest::addr
