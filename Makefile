@@ -6,7 +6,7 @@ PREFIX     ?= /usr/local
 JOBS       ?= $(shell nproc 2>/dev/null || echo 2)
 FUZZ_SECONDS ?= 30
 
-.PHONY: all deps release test bench demo install fuzz clean
+.PHONY: all deps release test bench demo pictures install fuzz clean
 
 all: release
 
@@ -37,6 +37,12 @@ demo:
 	@scripts/deps.sh demo
 	$(build_release)
 	scripts/demo.sh $(BUILD)/bin
+
+# The README's pictures (docs/pictures), drawn from the default simulated fabric, whose three
+# switches take PICTURES_BASE and the two addresses after it. A test checks that they are current.
+PICTURES_BASE ?= 127.0.0.2
+pictures: release
+	scripts/pictures.sh $(BUILD)/bin docs/pictures $(PICTURES_BASE)
 
 install: release
 	cmake --install $(BUILD) --prefix $(PREFIX)

@@ -47,6 +47,44 @@ long tool_peak_kib(const char* self, const char* command) {
     return run.peak_kib();
 }
 
+// Seconds the telvar tool takes, as a whole process, to run with `args` (the median of three).
+double tool_seconds(std::vector<std::string> args) {
+    args.insert(args.begin(), TELVAR_BIN);
+    std::vector<char*> argv;
+    for (auto& a : args) argv.push_back(a.data());
+    argv.push_back(nullptr);
+    std::vector<double> runs;
+    for (int i = 0; i < 3; ++i) {
+        const auto start = clock::now();
+        pid_t pid = -1;
+        int status = 0;
+        if (posix_spawn(&pid, TELVAR_BIN, nullptr, nullptr, argv.data(), environ) != 0 ||
+            waitpid(pid, &status, 0) != pid || !WIFEXITED(status) || WEXITSTATUS(status) != 0)
+            return -1;
+        runs.push_back(std::chrono::duration<double>(clock::now() - start).count());
+    }
+    return median(runs);
+}
+
+// The pictures of the fabric from a snapshot file of it: the map (Graphviz's layout included)
+// and the panels of every switch.
+void draw_pictures(report& out, tv_context* ctx) {
+    char dir[] = "/tmp/telvar-bench-XXXXXX";
+    if (mkdtemp(dir) == nullptr) return;
+    const std::string snapshot = std::string(dir) + "/fabric.json", svg = std::string(dir) + "/picture.svg";
+    if (std::FILE* f = std::fopen(snapshot.c_str(), "w")) {
+        tv_set_dest_addr(ctx, first_switch);
+        telvar::snapshot::write(ctx, addresses::fabric, f);
+        std::fclose(f);
+        out.line("telvar map, 12 chassis, 10000 devices (goal < 2)", tool_seconds({"map", "-o", svg, snapshot}), "s");
+        out.line("telvar panel, 12 chassis, 10000 devices", tool_seconds({"panel", "-o", svg, snapshot}), "s");
+        out.line("telvar map --devices, every device drawn", tool_seconds({"map", "--devices", "-o", svg, snapshot}), "s");
+    }
+    std::remove(snapshot.c_str());
+    std::remove(svg.c_str());
+    rmdir(dir);
+}
+
 void run_walks(report& out, const char* self) {
     std::string why;
     auto f = sim::parse_fabric(sim::generated_fabric_json({ring_switches, devices}), why);
@@ -104,6 +142,7 @@ void run_walks(report& out, const char* self) {
     });
     if (sink != nullptr) std::fclose(sink);
     print_ratio("snapshot, 12 chassis, 10000 devices", snap, 1.3);
+    draw_pictures(out, ctx);
     tv_close(ctx);
     run_exporter_bench(out, srv, echo, self, addresses::fabric);
 

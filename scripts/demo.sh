@@ -88,6 +88,14 @@ run port_state -s off "$sw2" 16
 run links "$sw1"
 run port_state -s on "$sw2" 16
 # The third switch, reached through the first one by its Fibre Channel address.
+# The fabric as pictures (SVG, for a browser): the map laid out by Graphviz, a switch's panel.
+if command -v dot >/dev/null; then
+    pictures=$(mktemp -d)
+    run map -o "$pictures/fabric-map.svg" "$sw1"
+    run panel -o "$pictures/panel-sw1.svg" "$sw1" 1
+    echo "(the pictures are in $pictures)"
+fi
+
 run version -f 10c000 "$sw1"
 run port_state -f 10c000 "$sw1" 3
 # Switch configuration: a timeout changed and saved survives a reset; a defaults file.

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Installs, with apt-get, the Debian packages the project needs that are missing:
-#   scripts/deps.sh build   what building and running need (make, make install)
+#   scripts/deps.sh build   what building and running need (make, make install, make pictures)
 #   scripts/deps.sh demo    that, and tshark, which decodes the demo's capture (make demo)
 #   scripts/deps.sh test    that, and what the tests need (make test)
 #   scripts/deps.sh fuzz    that, and the fuzzing compiler (make fuzz)
@@ -12,6 +12,7 @@ build=(
   g++ make cmake pkg-config        # build
   nlohmann-json3-dev               # fabric files of the simulator
   prometheus-cpp-dev               # the exporter's metrics and HTTP server
+  graphviz fonts-dejavu-core       # telvar map: dot lays the map out, in the fonts it names
 )
 fuzz=(
   clang libclang-rt-14-dev         # libFuzzer harnesses (make fuzz)
@@ -26,6 +27,7 @@ test=(
   python3-jsonschema               # the JSON documents against docs/telvar.schema.json
   ansible-core                     # the Ansible modules (ansible/) against the simulator
   prometheus                       # a real server scraping the exporter
+  chromium                         # the README's pictures in a headless browser
 )
 case "$profile" in
   build) packages=("${build[@]}") ;;

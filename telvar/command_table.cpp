@@ -5,6 +5,7 @@
 #include <array>
 
 #include "data_cmds.h"
+#include "fabric_picture.h"
 #include "telvar.h"
 #include "tool_commands.h"
 
@@ -98,6 +99,15 @@ constexpr std::array table{
             "    telvar zone_apply [--dry-run] [-s] [global flags] <ip-address> <file>\n"
             "\tmakes the switch's zoning that of the file; -s saves. Exit 0 unchanged, 1 changed\n",
             {"--dry-run -s", "<ip> <file>"}, true},
+    // Pictures of the fabric, from a live walk or a snapshot file.
+    command{"map", picture::map, 0, 0,
+            "    telvar map [-o <file>] [--devices] [global flags] <ip-address>|<snapshot-file>\n"
+            "\tthe fabric as an SVG picture laid out by Graphviz; --devices draws every device\n",
+            {"-o <file> --devices", "<ip>|<file>"}, true},
+    command{"panel", picture::panel, 0, 0,
+            "    telvar panel [-o <file>] [global flags] <ip-address>|<snapshot-file> [<switch>]\n"
+            "\teach switch, or the one of that chassis number, FC address or WWN, as an SVG front panel\n",
+            {"-o <file>", "<ip>|<file> [<word>]"}, true},
 };
 
 }  // namespace

@@ -21,32 +21,7 @@ namespace {
 
 namespace J = telvar::json;
 
-// Removes `--name VALUE` (or a bare `--name` when has_value is false) from the arguments, as
-// the option loop knows only one-letter options; returns the value ("" for a bare one) or null.
-const char* take_long_option(int32_t& argc, char** argv, std::string_view name, bool has_value) {
-    for (int32_t i = 1; i < argc; ++i) {
-        if (name != argv[i]) continue;
-        const int32_t n = has_value ? 2 : 1;
-        if (i + n > argc) usage();
-        const char* value = has_value ? argv[i + 1] : "";
-        std::copy(argv + i + n, argv + argc + 1, argv + i);
-        argc -= n;
-        return value;
-    }
-    return nullptr;
-}
-
 // ---- What the commands read of a document ----
-
-const json& member(const json& j, const char* key) {
-    static const json empty_array = json::array();
-    return j.is_object() && j.contains(key) && j[key].is_array() ? j[key] : empty_array;
-}
-
-const json& member_object(const json& j, const char* key) {
-    static const json empty = json::object();
-    return j.is_object() && j.contains(key) && j[key].is_object() ? j[key] : empty;
-}
 
 const json& devices_of(const json& doc) { return member(member_object(doc, "name_server"), "devices"); }
 

@@ -11,6 +11,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 
 #include "json_records.h"
 #include "telvar.h"
@@ -47,6 +48,15 @@ void print_json(const json& doc);
 // A JSON file; nullopt with the reason in `why`.
 std::optional<json> load_json(const char* path, std::string& why);
 
+// Removes `--name VALUE` (or a bare `--name` when has_value is false) from the arguments, as
+// the option loop knows only one-letter options; returns the value ("" for a bare one) or null.
+const char* take_long_option(int32_t& argc, char** argv, std::string_view name, bool has_value);
+
+// A member of a document that is an array (an object), or an empty one when it is not there or
+// of another kind, so that a hand-written document cannot make a reader throw.
+const json& member(const json& j, const char* key);
+const json& member_object(const json& j, const char* key);
+
 struct context_closer {
     void operator()(tv_context* ctx) const { close_ip_context(ctx); }
 };
@@ -54,6 +64,9 @@ using context_ptr = std::unique_ptr<tv_context, context_closer>;
 
 // open_ip_context, telling what failed on standard error (null then, with tv_api_errno set).
 context_ptr open_switch(const char* command, int32_t argc, char** argv, int32_t min);
+
+// A snapshot file; nullopt after telling why (exit status 2 in `status`).
+std::optional<json> load_snapshot(const char* command, const char* file, int& status);
 
 // The document a command reads: the file of --snapshot, or a walk of the live fabric; nullopt
 // after telling why, with the exit status in `status`.

@@ -1,4 +1,5 @@
 // Helpers of the data commands (see data_cmds.h).
+#include <algorithm>
 #include <fstream>
 
 #include "data_cmds.h"
@@ -39,6 +40,41 @@ std::optional<json> load_json(const char* path, std::string& why) {
     return doc;
 }
 
+const char* take_long_option(int32_t& argc, char** argv, std::string_view name, bool has_value) {
+    for (int32_t i = 1; i < argc; ++i) {
+        if (name != argv[i]) continue;
+        const int32_t n = has_value ? 2 : 1;
+        if (i + n > argc) usage();
+        const char* value = has_value ? argv[i + 1] : "";
+        std::copy(argv + i + n, argv + argc + 1, argv + i);
+        argc -= n;
+        return value;
+    }
+    return nullptr;
+}
+
+const json& member(const json& j, const char* key) {
+    static const json empty_array = json::array();
+    return j.is_object() && j.contains(key) && j[key].is_array() ? j[key] : empty_array;
+}
+
+const json& member_object(const json& j, const char* key) {
+    static const json empty = json::object();
+    return j.is_object() && j.contains(key) && j[key].is_object() ? j[key] : empty;
+}
+
+std::optional<json> load_snapshot(const char* command, const char* file, int& status) {
+    std::string why;
+    auto doc = load_json(file, why);
+    const auto format = [](const json& d) { return d.is_object() && d.contains("format") ? d["format"] : json(); };
+    if (!doc || format(*doc) != "telvar-snapshot") {
+        complain(command, doc ? std::string(file) + " is not a snapshot" : why);
+        status = exit_status::failure;
+        return std::nullopt;
+    }
+    return doc;
+}
+
 context_ptr open_switch(const char* command, int32_t argc, char** argv, int32_t min) {
     context_ptr ctx{open_ip_context(argc, argv, min, nullptr)};
     if (!ctx) {
@@ -50,16 +86,7 @@ context_ptr open_switch(const char* command, int32_t argc, char** argv, int32_t 
 
 std::optional<json> fabric_document(const char* command, const char* snapshot_file, int32_t argc,
                                     char** argv, unsigned sections, int& status) {
-    if (snapshot_file != nullptr) {
-        std::string why;
-        auto doc = load_json(snapshot_file, why);
-        if (!doc || !doc->is_object() || doc->value("format", "") != "telvar-snapshot") {
-            complain(command, doc ? std::string(snapshot_file) + " is not a snapshot" : why);
-            status = exit_status::failure;
-            return std::nullopt;
-        }
-        return doc;
-    }
+    if (snapshot_file != nullptr) return load_snapshot(command, snapshot_file, status);
     const context_ptr ctx = open_switch(command, argc, argv, 1);
     if (!ctx) {
         status = exit_status::no_context;

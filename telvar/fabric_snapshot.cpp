@@ -196,6 +196,11 @@ json read_switch(tv_context* ctx, std::uint32_t address, unsigned sections, cons
         }
         if (sections & section::ports)
             if (const int32_t code = read_ports(ctx, index, J::chassis_of(address), sw); code != TV_OK) return code;
+        if (sections & section::initiators) {
+            tv_initiators t{};
+            if (tv_get_initiators(ctx, &t) != TV_OK) return tv_api_errno;
+            sw["initiators"] = J::initiators_of(t);
+        }
         if (sections & section::routes) {
             tv_port_steering st{};
             if (tv_get_port_steering(ctx, 0, &st) != TV_OK) return tv_api_errno;

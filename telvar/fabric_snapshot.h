@@ -7,7 +7,7 @@
 //   {"format": "telvar-snapshot", "version": 1, "source": "10.0.0.1", "taken_at": "...",
 //    "name_server": {"devices": [...], "status": {...}},
 //    "switches": [{"fc_address", "chassis", "status", "identity", "chassis_status", "system",
-//                  "ports", "routes", "links", "zoning", "traps"}, ...]}
+//                  "ports", "initiators", "routes", "links", "zoning", "traps"}, ...]}
 //
 // A switch that fails to answer keeps what was read of it and its status, and the walk goes
 // on with the switches its links (if they were read) lead to. The snapshot command streams the
@@ -28,8 +28,9 @@ using json = ::telvar::json::json;
 
 // What a walk reads besides each switch's identity and links.
 namespace section {
-inline constexpr unsigned chassis = 1, ports = 2, routes = 4, zoning = 8, traps = 16, name_server = 32;
-inline constexpr unsigned all = 63;
+inline constexpr unsigned chassis = 1, ports = 2, routes = 4, zoning = 8, traps = 16, name_server = 32,
+                          initiators = 64;
+inline constexpr unsigned all = 127;
 }  // namespace section
 
 struct walk_hooks {

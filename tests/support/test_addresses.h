@@ -67,4 +67,9 @@ inline constexpr const char* prometheus_base = "127.0.131.2";
 inline constexpr const char* prometheus_server = "127.0.131.10";
 // The diagnostic entry points: a fabric at 127.0.120.1-3 (127.0.120.0 - 127.0.129.255).
 inline constexpr const char* sanwrapper_base = "127.0.120.1";
+// Pictures of the fabric (127.0.140.0 - 127.0.149.255): the default fabric, a generated ring,
+// and the simulator the README's pictures are drawn from.
+inline constexpr const char* pictures_base = "127.0.140.2";
+inline constexpr const char* pictures_ring_base = "127.0.141.2";
+inline constexpr const char* pictures_readme_base = "127.0.142.2";
 }  // namespace tvtest::addr
