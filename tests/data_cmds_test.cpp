@@ -39,7 +39,8 @@ std::set<std::string> lines_of(const std::string& text) {
 
 class data_cmds : public ::testing::Test {
 protected:
-    explicit data_cmds(sim::server_options o = {}) : fab(sw1, std::move(o)) {}
+    explicit data_cmds(sim::server_options o = {}, std::string base = sw1)
+        : ip(std::move(base)), fab(ip, std::move(o)) {}
     void SetUp() override {
         dir = fs::temp_directory_path() / ("telvar-data-" + std::to_string(getpid()));
         fs::create_directories(dir);
@@ -51,13 +52,14 @@ protected:
     }
     std::string path(const std::string& name) const { return (dir / name).string(); }
     json snapshot(const std::string& name) {
-        const auto r = telvar({"snapshot", "-o", path(name), sw1});
+        const auto r = telvar({"snapshot", "-o", path(name), ip});
         EXPECT_EQ(0, r.status) << r.err;
         std::ifstream in(path(name));
         return json::parse(in);
     }
     void write(const std::string& name, const json& doc) { std::ofstream(path(name)) << doc.dump(); }
 
+    std::string ip;  // the fabric's first switch
     tvtest::running_fabric fab;
     fs::path dir;
 };
@@ -268,9 +270,15 @@ TEST_F(data_cmds, diff_names_exactly_a_port_and_a_zone_that_changed) {
     EXPECT_EQ(2, telvar({"diff", path("a.json"), path("none.json")}).status);
 }
 
+// The fabric of the tests of the ports' status and counters, on addresses of their own.
+class data_cmds_ports : public data_cmds {
+protected:
+    explicit data_cmds_ports(sim::server_options o = {}) : data_cmds(std::move(o), tvtest::addr::data_ports_base) {}
+};
+
 // The ports of a snapshot carry what is attached to them, as port_status reports it, from one
 // walk of the name server: the devices of loops are not looked up again one by one.
-TEST_F(data_cmds, snapshot_ports_carry_what_is_attached_as_port_status_reports_it) {
+TEST_F(data_cmds_ports, snapshot_ports_carry_what_is_attached_as_port_status_reports_it) {
     fab.server().clear_records();
     const json a = snapshot("a.json");
     std::size_t name_server_queries = 0;
@@ -278,22 +286,22 @@ TEST_F(data_cmds, snapshot_ports_carry_what_is_attached_as_port_status_reports_i
         if (tv::wire::get_be16(r, tv::off::command) == TV_CMD_NAME_SERVER) ++name_server_queries;
     const std::size_t devices = a["name_server"]["devices"].size();
     EXPECT_LE(name_server_queries, 2 * (devices + 1));
+    const std::string ip2 = "127.0.150.3";
     for (const std::size_t sw : {0, 1}) {
-        const std::string ip = sw == 0 ? sw1 : "127.0.110.3";
-        const json report = json::parse(telvar({"--json", "port_status", ip, "all"}).out);
+        const json report = json::parse(telvar({"--json", "port_status", sw == 0 ? ip : ip2, "all"}).out);
         const json& ports = a["switches"][sw]["ports"];
         ASSERT_EQ(report["ports"].size(), ports.size());
         for (std::size_t i = 0; i < ports.size(); ++i) {
-            EXPECT_EQ(report["ports"][i]["attached"], ports[i]["attached"]) << ip << " port " << i + 1;
+            EXPECT_EQ(report["ports"][i]["attached"], ports[i]["attached"]) << "switch " << sw + 1 << " port " << i + 1;
             EXPECT_EQ(38u, ports[i]["counters"].size());
         }
     }
     const json& ports = a["switches"][0]["ports"];
-    EXPECT_EQ((json{{"fc_address", "0x108000"}, {"ip", "127.0.110.3"}, {"wwn", "10:00:00:00:5e:02:00:00"}}),
+    EXPECT_EQ((json{{"fc_address", "0x108000"}, {"ip", ip2}, {"wwn", "10:00:00:00:5e:02:00:00"}}),
               ports[15]["attached"]["switch"]);
     EXPECT_EQ("21:00:00:00:5e:01:03:02", ports[2]["attached"]["loop"]["devices"][1]["port_wwn"]);
     // port_status -a: the SL zone of port 4 has lost the ALPAs of its devices, the other not.
-    const json report = json::parse(telvar({"--json", "port_status", "-a", sw1, "all"}).out);
+    const json report = json::parse(telvar({"--json", "port_status", "-a", ip, "all"}).out);
     for (const json& zone : report["available_alpas"]) {
         const bool port4 = zone["ports"] == json{4};
         for (const int alpa : {0x01, 0xEF})
