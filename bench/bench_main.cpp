@@ -15,10 +15,10 @@ bool from_environment() {
     if (net == nullptr) return true;
     in_addr probe{};
     if (inet_pton(AF_INET, (std::string(net) + ".1").c_str(), &probe) != 1) return false;
-    static std::string texts[5];
-    const char** targets[5] = {&exchange_echo, &throughput_echo, &simulator, &fabric_echo, &fabric};
-    const int hosts[5] = {1, 2, 3, 20, 21};
-    for (int i = 0; i < 5; ++i) {
+    static std::string texts[6];
+    const char** targets[6] = {&exchange_echo, &throughput_echo, &simulator, &fabric_echo, &fabric, &exporter};
+    const int hosts[6] = {1, 2, 3, 20, 21, 40};
+    for (int i = 0; i < 6; ++i) {
         texts[i] = std::string(net) + "." + std::to_string(hosts[i]);
         *targets[i] = texts[i].c_str();
     }

@@ -2,11 +2,21 @@
 // figures and ratios.
 #pragma once
 
+#include <sys/types.h>
+
 #include <cstdio>
+#include <string>
+#include <vector>
+
+namespace sim {
+class server;
+}
 
 namespace bench {
 
-// TELVAR_BENCH_NET=A.B.C moves every address that a benchmark binds into that /24 (.1 to .32),
+class udp_echo;
+
+// TELVAR_BENCH_NET=A.B.C moves every address that a benchmark binds into that /24 (.1 to .40),
 // so that several people can measure side by side on one machine.
 namespace addresses {
 inline const char* exchange_echo = "127.0.9.1";
@@ -15,6 +25,7 @@ inline const char* simulator = "127.0.9.3";  // and the next two
 inline constexpr const char* silent_net = "127.1.0.0";  // a /16 where nothing listens
 inline const char* fabric = "127.0.25.2";     // a generated fabric's first switch, and the next 11
 inline const char* fabric_echo = "127.0.25.1";
+inline const char* exporter = "127.0.134.1";  // the exporter's HTTP listener
 // Applies TELVAR_BENCH_NET when it is set; false when it is not of the form A.B.C.
 bool from_environment();
 }
@@ -28,7 +39,7 @@ struct report {
     // Prints a time per operation and its ratio to the floor, against the goal.
     void ratio(const char* what, double us, double goal) const {
         const double r = floor_us > 0 ? us / floor_us : 0;
-        std::printf("%-48s %10.2f us   ratio %.2f (goal <= %.1f)%s\n", what, us, r, goal,
+        std::printf("%-48s %10.2f us   ratio %.2f (goal <= %.2f)%s\n", what, us, r, goal,
                     r <= goal ? "" : "  ABOVE GOAL");
     }
 };
@@ -37,7 +48,25 @@ void run_exchange_bench(report& out);
 void run_simulator_bench(report& out);
 void run_discovery_bench(report& out);
 void run_fabric_bench(report& out, const char* self);
-// `telvar_bench --peak-of PROGRAM ARGS...`: runs the program and prints its peak memory (KiB).
+// One scrape of the exporter over the fabric benchmark's fabric, and the exporter's memory.
+void run_exporter_bench(report& out, sim::server& srv, const udp_echo& echo, const char* self,
+                        const char* fabric);
+// `telvar_bench --peak-of PROGRAM ARGS...`: runs the program and prints its peak memory (KiB);
+// SIGTERM is passed on to it.
 int peak_of_child(char** argv);
+
+// A program run under a fresh, small copy of this program (`self --peak-of`): a process's peak
+// counts the memory of the process it was started from, and this one has a fabric in it.
+class peak_run {
+public:
+    peak_run(const char* self, const std::vector<std::string>& program);
+    pid_t pid() const { return pid_; }  // of the copy, which passes SIGTERM on
+    // Waits for the program to end; its peak resident memory (KiB), or -1. Once only.
+    long peak_kib() const;
+
+private:
+    pid_t pid_ = -1;
+    int report_ = -1;
+};
 
 }  // namespace bench

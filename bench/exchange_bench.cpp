@@ -47,7 +47,7 @@ void run_exchange_bench(report& out) {
     tv_close(ctx);
     out.floor_us = median(floor);
     out.line("floor: UDP round trip on loopback", out.floor_us, "us");
-    out.ratio("tv_exchange with an echo responder", median(exch), 1.2);
+    out.ratio("tv_exchange with an echo responder", median(exch), 1.05);
 }
 
 }  // namespace bench

@@ -8,6 +8,7 @@
 #include <arpa/inet.h>
 #include <sched.h>
 #include <fcntl.h>
+#include <signal.h>
 #include <spawn.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
@@ -28,6 +29,7 @@
 #include "server.h"
 #include "telvar.h"
 #include "udp_echo.h"
+#include "walk_measure.h"
 
 extern char** environ;
 
@@ -39,83 +41,10 @@ constexpr std::size_t ring_switches = 12;
 constexpr std::size_t devices = 10000;
 constexpr std::uint32_t first_switch = 0x104000;
 
-using clock = std::chrono::steady_clock;
-
-struct walk_figures {
-    double per_exchange_us = 0;
-    double floor_us = 0;
-    double ratio = 0;
-    std::uint64_t exchanges = 0;
-};
-
-// Runs `walk` `repeats` times, each between two floor measurements of as many plain round
-// trips with datagrams of `size` bytes as the walk has exchanges (50 to 2000). The ratio of a
-// repeat is its time per exchange over the mean of the floors around it, so that a change of
-// the machine's load between repeats moves both; the medians of all repeats.
-template <class Walk>
-walk_figures measure(sim::server& srv, const udp_echo& echo, std::size_t size, int repeats,
-                     Walk&& walk) {
-    walk_figures f;
-    const auto one_walk = [&] {
-        const std::uint64_t before = srv.stats().received;
-        const auto start = clock::now();
-        walk();
-        const std::chrono::duration<double, std::micro> took = clock::now() - start;
-        f.exchanges = srv.stats().received - before;
-        return took.count() / static_cast<double>(std::max<std::uint64_t>(f.exchanges, 1));
-    };
-    one_walk();  // warms up, and counts the exchanges
-    const auto rounds = static_cast<int>(std::clamp<std::uint64_t>(f.exchanges, 50, 2000));
-    std::vector<double> walks, floors, ratios;
-    double floor_before = plain_round_trip_us(echo.address(), rounds, size);
-    for (int r = 0; r < repeats; ++r) {
-        const double us = one_walk();
-        const double floor_after = plain_round_trip_us(echo.address(), rounds, size);
-        const double floor = (floor_before + floor_after) / 2;
-        walks.push_back(us);
-        floors.push_back(floor);
-        ratios.push_back(us / floor);
-        floor_before = floor_after;
-    }
-    f.per_exchange_us = median(walks);
-    f.floor_us = median(floors);
-    f.ratio = median(ratios);
-    return f;
-}
-
-void print_ratio(const char* what, const walk_figures& f, double goal = 1.2) {
-    char line[128];
-    std::snprintf(line, sizeof line, "%s (%llu exchanges)", what,
-                  static_cast<unsigned long long>(f.exchanges));
-    std::printf("%-48s %10.2f us   floor %.2f us   ratio %.2f (goal <= %.1f)%s\n", line,
-                f.per_exchange_us, f.floor_us, f.ratio, goal, f.ratio <= goal ? "" : "  ABOVE GOAL");
-}
-
-// Peak resident memory (KiB) of the telvar tool running `command` against the fabric. A
-// process's peak counts the memory of the process it was started from, so the tool is started
-// from a fresh, small copy of this program (peak_of_child), which reports the tool's peak.
+// Peak resident memory (KiB) of the telvar tool running `command` against the fabric.
 long tool_peak_kib(const char* self, const char* command) {
-    std::vector<std::string> args{self, "--peak-of", TELVAR_BIN, command, "-port", "0",
-                                  addresses::fabric};
-    std::vector<char*> argv;
-    for (auto& a : args) argv.push_back(a.data());
-    argv.push_back(nullptr);
-    int out[2];
-    if (pipe(out) != 0) return -1;
-    posix_spawn_file_actions_t fa;
-    posix_spawn_file_actions_init(&fa);
-    posix_spawn_file_actions_adddup2(&fa, out[1], 1);
-    posix_spawn_file_actions_addclose(&fa, out[0]);
-    pid_t pid = -1;
-    const int rc = posix_spawn(&pid, self, &fa, nullptr, argv.data(), environ);
-    posix_spawn_file_actions_destroy(&fa);
-    close(out[1]);
-    char text[32] = {};
-    const ssize_t n = rc == 0 ? read(out[0], text, sizeof text - 1) : -1;
-    close(out[0]);
-    int status = 0;
-    if (rc != 0 || waitpid(pid, &status, 0) != pid || n <= 0) return -1;
-    return std::atol(text);
+    const peak_run run(self, {TELVAR_BIN, command, "-port", "0", addresses::fabric});
+    return run.peak_kib();
 }
 
 void run_walks(report& out, const char* self) {
@@ -176,6 +105,7 @@ void run_walks(report& out, const char* self) {
     if (sink != nullptr) std::fclose(sink);
     print_ratio("snapshot, 12 chassis, 10000 devices", snap, 1.3);
     tv_close(ctx);
+    run_exporter_bench(out, srv, echo, self, addresses::fabric);
 
     out.line("telvar nameserver, 10000 devices: peak memory",
              static_cast<double>(tool_peak_kib(self, "nameserver")) / 1024, "MiB");
@@ -190,6 +120,40 @@ void run_walks(report& out, const char* self) {
 
 }  // namespace
 
+peak_run::peak_run(const char* self, const std::vector<std::string>& program) {
+    std::vector<std::string> args{self, "--peak-of"};
+    args.insert(args.end(), program.begin(), program.end());
+    std::vector<char*> argv;
+    for (auto& a : args) argv.push_back(a.data());
+    argv.push_back(nullptr);
+    int out[2];
+    if (pipe(out) != 0) return;
+    posix_spawn_file_actions_t fa;
+    posix_spawn_file_actions_init(&fa);
+    posix_spawn_file_actions_adddup2(&fa, out[1], 1);
+    posix_spawn_file_actions_addclose(&fa, out[0]);
+    if (posix_spawn(&pid_, self, &fa, nullptr, argv.data(), environ) != 0) pid_ = -1;
+    posix_spawn_file_actions_destroy(&fa);
+    close(out[1]);
+    report_ = out[0];
+}
+
+long peak_run::peak_kib() const {
+    char text[32] = {};
+    const ssize_t n = pid_ > 0 ? read(report_, text, sizeof text - 1) : -1;
+    if (report_ >= 0) close(report_);
+    int status = 0;
+    if (pid_ <= 0 || waitpid(pid_, &status, 0) != pid_ || n <= 0) return -1;
+    return std::atol(text);
+}
+
+namespace {
+pid_t peak_child = -1;
+void pass_on(int signal) {
+    if (peak_child > 0) kill(peak_child, signal);
+}
+}  // namespace
+
 int peak_of_child(char** argv) {
     const pid_t pid = fork();
     if (pid == 0) {
@@ -198,6 +162,12 @@ int peak_of_child(char** argv) {
         execv(argv[0], argv);
         _exit(127);
     }
+    // A program that serves until it is stopped (the exporter) is stopped through this one.
+    peak_child = pid;
+    struct sigaction stop {};
+    stop.sa_handler = pass_on;
+    stop.sa_flags = SA_RESTART;
+    sigaction(SIGTERM, &stop, nullptr);
     int status = 0;
     rusage usage{};
     if (pid < 0 || wait4(pid, &status, 0, &usage) != pid || !WIFEXITED(status) ||

@@ -48,8 +48,9 @@ void run_simulator_bench(report& out) {
     std::snprintf(what, sizeof what, "simulator, %d clients (version requests)", clients);
     out.line(what, s, "requests/s");
     const double ratio = s > 0 ? e / s : 0;
-    std::printf("%-48s %10.2f      (goal <= 1.5)%s\n", "echo/simulator throughput ratio", ratio,
-                ratio <= 1.5 ? "" : "  ABOVE GOAL");
+    // The simulator is to serve at least 0.95 times the echo server's requests per second.
+    std::printf("%-48s %10.2f      (goal <= %.2f)%s\n", "echo/simulator throughput ratio", ratio,
+                1 / 0.95, ratio <= 1 / 0.95 ? "" : "  ABOVE GOAL");
 }
 
 }  // namespace bench

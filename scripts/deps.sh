@@ -11,6 +11,7 @@ profile=${1:-test}
 build=(
   g++ make cmake pkg-config        # build
   nlohmann-json3-dev               # fabric files of the simulator
+  prometheus-cpp-dev               # the exporter's metrics and HTTP server
 )
 fuzz=(
   clang libclang-rt-14-dev         # libFuzzer harnesses (make fuzz)
@@ -24,6 +25,7 @@ test=(
   iproute2                         # ip: the tests' own network namespaces (scripts/in-netns.sh)
   python3-jsonschema               # the JSON documents against docs/telvar.schema.json
   ansible-core                     # the Ansible modules (ansible/) against the simulator
+  prometheus                       # a real server scraping the exporter
 )
 case "$profile" in
   build) packages=("${build[@]}") ;;

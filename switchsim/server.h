@@ -18,6 +18,7 @@
 #include <cstdio>
 #include <deque>
 #include <map>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -119,14 +120,26 @@ private:
     void release_due();
     int next_timeout_ms() const;
     void transmit(std::size_t ep, const sockaddr_in& to, std::span<const std::uint8_t> bytes);
+    void flush_outgoing();  // with mu_ held
     void send_unsolicited(std::size_t ep, const std::vector<unsolicited>& sends);
     void run_ticks();
     void replan_ticks();  // with mu_ held
     void keep(record::direction dir, std::size_t ep, const sockaddr_in& peer,
               std::span<const std::uint8_t> bytes);
 
+    // Datagrams read in one call, and datagrams sent in one call at the end of each turn of the
+    // loop: a turn then costs a few system calls however many requests it serves.
+    struct receive_batch;
+    struct outgoing {
+        int fd;
+        sockaddr_in to;
+        std::vector<std::uint8_t> bytes;
+    };
+
     fabric fabric_;
     server_options opts_;
+    std::unique_ptr<receive_batch> rx_;
+    std::vector<outgoing> outgoing_;
     std::optional<handler_index> index_;
     std::vector<endpoint> endpoints_;
     int epoll_fd_ = -1;

@@ -1,5 +1,6 @@
 // The name-server table: one line per object, with the name of its port type and of its lowest
 // registered FC-4 type. The name tables are exported so that hosts print the same words.
+#include <cstring>
 #include <span>
 
 #include "output.h"
@@ -43,21 +44,40 @@ int lowest_fc4_type(const uint32_t (&words)[8]) {
 
 }  // namespace
 
-extern "C" void show_nameserverinfo(const tv_nameserver_list* list) {
+namespace telvar {
+
+nameserver_line line_of(const tv_nameserver_entry& e) {
+    nameserver_line l{e.port, e.port_id, e.port_type, {}, {}, static_cast<std::int16_t>(lowest_fc4_type(e.fc4_types))};
+    std::memcpy(l.port_wwn, e.port_wwn, 8);
+    std::memcpy(l.node_wwn, e.node_wwn, 8);
+    return l;
+}
+
+void show_nameserver_heading() {
     print("Port  Address  Type  Port and Node WWN                   FC-4 Types\n");
     print("----  -------  ----  ----------------------------------  ----------------------\n");
+}
+
+void show_nameserver_line(const nameserver_line& l) {
+    const char* type = name_for(Device_Port_Types, static_cast<int32_t>(l.port_type));
+    print("%2.2d    %6.6X   %4s  ", l.port, l.port_id, type ? type : "??  ");
+    show_wwn(l.port_wwn, "  ");
+    show_wwn(l.node_wwn, "  ");
+    if (l.fc4_type >= 0)
+        if (const char* name = name_for(FC4_Types, l.fc4_type)) print("%s", name);
+    print("\n");
+}
+
+void show_nameserver_empty() { print("Database is empty\n"); }
+
+}  // namespace telvar
+
+extern "C" void show_nameserverinfo(const tv_nameserver_list* list) {
+    telvar::show_nameserver_heading();
     if (list == nullptr || list->count <= 0 || list->entries == nullptr) {
-        print("Database is empty\n");
+        telvar::show_nameserver_empty();
         return;
     }
-    for (int32_t i = 0; i < list->count; ++i) {
-        const tv_nameserver_entry& e = list->entries[i];
-        const char* type = name_for(Device_Port_Types, e.port_type);
-        print("%2.2d    %6.6X   %4s  ", e.port, e.port_id, type ? type : "??  ");
-        show_wwn(e.port_wwn, "  ");
-        show_wwn(e.node_wwn, "  ");
-        if (const int t = lowest_fc4_type(e.fc4_types); t >= 0)
-            if (const char* name = name_for(FC4_Types, t)) print("%s", name);
-        print("\n");
-    }
+    for (int32_t i = 0; i < list->count; ++i)
+        telvar::show_nameserver_line(telvar::line_of(list->entries[i]));
 }

@@ -15,16 +15,6 @@ constexpr int32_t default_local_port = 5001;
 // Port numbers stay usable, if unchecked against the real switch, when its count is unknown.
 constexpr int32_t ports_when_unknown = 8;
 
-// -port, else TELVARPORT, else telvarport, else the default; truncated to 16 bits as a UDP
-// port is, so "-port 0" lets the system choose.
-int32_t local_udp_port() {
-    const char* text = g_udpport;
-    if (text == nullptr) text = std::getenv("TELVARPORT");
-    if (text == nullptr) text = std::getenv("telvarport");
-    if (text == nullptr) return default_local_port;
-    return static_cast<uint16_t>(tv::to_int(text));
-}
-
 [[noreturn]] void close_and_usage(tv_context* ctx) {
     close_ip_context(ctx);
     usage();
@@ -68,18 +58,33 @@ tv_context* open_with_port(int32_t argc, char** argv, int32_t& port) {
     return ctx;
 }
 
-port_text_result read_port_text(const char* text_ptr, bool allow_all) {
+port_text_result parse_port_text(const char* text_ptr, bool allow_all) {
     const std::string_view text = text_ptr != nullptr ? text_ptr : "";
     if (!text.empty() && std::isdigit(static_cast<unsigned char>(text[0]))) {
         const int32_t n = tv::to_int(text_ptr);
-        if (n < 1 || n > Max_Ports) {
-            print("bad port number: %d\n", n);
-            return {false, true, 0};
-        }
-        return {true, false, n - 1};
+        if (n < 1 || n > Max_Ports) return {.port = n, .out_of_range = true};
+        return {.ok = true, .port = n - 1};
     }
-    if (text == "all" && allow_all) return {true, false, TV_ALL_PORTS};
+    if (text == "all" && allow_all) return {.ok = true, .port = TV_ALL_PORTS};
     return {};
+}
+
+port_text_result read_port_text(const char* text, bool allow_all) {
+    port_text_result p = parse_port_text(text, allow_all);
+    if (p.out_of_range) {
+        print("bad port number: %d\n", p.port);
+        p.printed = true;
+    }
+    return p;
+}
+
+// -port, else TELVARPORT, else telvarport, else the default; truncated to 16 bits as a UDP
+// port is, so "-port 0" lets the system choose.
+int32_t local_udp_port(const char* text) {
+    if (text == nullptr) text = std::getenv("TELVARPORT");
+    if (text == nullptr) text = std::getenv("telvarport");
+    if (text == nullptr) return default_local_port;
+    return static_cast<uint16_t>(tv::to_int(text));
 }
 
 }  // namespace telvar
@@ -90,7 +95,7 @@ tv_context* open_ip_context(int32_t argc, char** argv, int32_t min, char** ip_ou
     // Without an address element there is nothing to open, whatever minimum the caller gave.
     if (argc < min || argc < 1) usage();
     char* address = argv[0];
-    tv_context* ctx = tv_opencontext(address, local_udp_port());
+    tv_context* ctx = tv_opencontext(address, telvar::local_udp_port(g_udpport));
     if (ctx == nullptr) return nullptr;
     if (g_remotefcaddr != 0) tv_set_dest_addr(ctx, g_remotefcaddr);
     // A user id on the command line means the switch wants a login before anything else,

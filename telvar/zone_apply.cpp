@@ -171,7 +171,9 @@ private:
             if (!w.contains(port))
                 notes.push_back("sl: port " + std::to_string(port) + " stays in zone " + std::to_string(id) +
                                 ": an SL port always belongs to one zone");
-        for (const auto& [id, ports] : moves)
+        for (const auto& move : moves) {
+            const auto id = move.first;
+            const auto& ports = move.second;
             steps.push_back({"sl zone " + std::to_string(id) + ": gains ports " + ports_text(ports),
                              [id, ports](tv_context* c) {
                                  std::vector<std::uint32_t> wire;
@@ -180,6 +182,7 @@ private:
                                  return tv_set_port_zone(c, &z, 0);
                              },
                              TV_ZONE_SL});
+        }
         return true;
     }
 

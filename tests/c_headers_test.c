@@ -11,6 +11,7 @@
 #include "namesrvr.h"
 #include "onlntest.h"
 #include "telvar.h"
+#include "sanwrapper.h"
 
 _Static_assert(sizeof(tv_msg_header) == 16, "message header is 16 bytes");
 _Static_assert(offsetof(tv_version_info, wwn) == 24, "version record layout");
@@ -32,6 +33,8 @@ _Static_assert(offsetof(tv_test_status_info, test_fail_cnt) == 4 &&
 _Static_assert(offsetof(tv_port_status, f_port.port_wwn) == offsetof(tv_port_status, loop) + 4 &&
                offsetof(tv_port_status, t_port.remote_wwn) == offsetof(tv_port_status, loop) + 8,
                "port status layout: the details overlay one another after the fixed part");
+_Static_assert(offsetof(tvlsw_port_states, entries) == 4 && sizeof(tvlsw_port_states) == 4 + 8 * 24,
+               "port-state copy: the count, then two words a port inline");
 
 int main(void) {
     unsigned char msg[20];
@@ -42,6 +45,7 @@ int main(void) {
     if (msg[0] != 0x11 || msg[9] != TV_CMD_VERSION) return 3;
     if (strcmp(Usage[0], "telvar\n") != 0 || strcmp(Port_State[1], "  on") != 0) return 5;
     if (all_chassis[11] != -1 || strcmp(Device_Port_Types[4].name, "FL  ") != 0) return 6;
+    if (tvlsw_goodbadip("10.0.0.1") != 0 || tvlsw_goodbadip("10.0.0.0") != TVLSW_ERR_IP) return 7;
     fp = NULL; /* the command layer prints nothing then */
     show_wwn(msg, "\n");
     return tv_api_errno == TV_OK ? 0 : 4;

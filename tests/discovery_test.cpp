@@ -121,7 +121,10 @@ TEST_F(discovery, late_answers_from_the_previous_address_are_not_taken_for_the_n
     char** found = tv_discover(nullptr, loopback(5).c_str(), 2);
     ASSERT_NE(nullptr, found);
     EXPECT_EQ(std::vector<std::string>{}, texts(found));
-    EXPECT_EQ((std::map<int, std::size_t>{{5, 3}, {6, 3}}), probes());
+    // .5 was probed to the end; .6 was probed too (how many cycles fit into its budget depends
+    // on when the late answers arrive, each costing a read instead of a wait).
+    EXPECT_EQ(3u, probes()[5]);
+    EXPECT_GE(probes()[6], 1u);
     tv_free_discovery(found, nullptr);
 }
 

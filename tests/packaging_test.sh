@@ -2,10 +2,12 @@
 # Installs the build to a temporary prefix and builds a C program against it as an integrator
 # would, with pkg-config: once with the shared library, once with the static library alone
 # (which needs what Libs.private names). Both programs must run.
-#     packaging_test.sh BUILD_DIR C_COMPILER
+# The diagnostic host's source is built the same two ways.
+#     packaging_test.sh BUILD_DIR C_COMPILER HOST_SOURCE
 set -eu
 build=$1
 cc=$2
+host_src=$3
 tmp=$(mktemp -d)
 trap 'rm -rf "$tmp"' EXIT
 fail() { echo "packaging_test: $*" >&2; exit 1; }
@@ -38,10 +40,17 @@ expected="Error: Invalid Parameter"
 # shellcheck disable=SC2046  # pkg-config's flags are meant to be split
 "$cc" "$tmp/probe.c" -o "$tmp/probe_shared" $(pkg-config --cflags --libs telvar)
 [ "$(LD_LIBRARY_PATH="$libdir" "$tmp/probe_shared")" = "$expected" ] || fail "the program linked with the shared library"
+inc="$(pkg-config --variable=includedir telvar)/telvar"
+# shellcheck disable=SC2046
+"$cc" -I"$inc" "$host_src" -o "$tmp/host_shared" $(pkg-config --libs telvar)
+[ "$(LD_LIBRARY_PATH="$libdir" "$tmp/host_shared" --list | wc -l)" -eq 17 ] || fail "the diagnostic host linked with the shared library"
 
 rm -f "$libdir"/libtelvar.so*
 # shellcheck disable=SC2046
 "$cc" "$tmp/probe.c" -o "$tmp/probe_static" $(pkg-config --static --cflags --libs telvar)
 readelf -d "$tmp/probe_static" | grep -q 'NEEDED.*libtelvar' && fail "the static program needs libtelvar.so"
 [ "$("$tmp/probe_static")" = "$expected" ] || fail "the program linked with the static library"
-echo "packaging_test: installed, built and ran with the shared and the static library"
+# shellcheck disable=SC2046
+"$cc" -I"$inc" "$host_src" -o "$tmp/host_static" $(pkg-config --static --libs telvar)
+[ "$("$tmp/host_static" --list | wc -l)" -eq 17 ] || fail "the diagnostic host linked with the static library"
+echo "packaging_test: installed, built and ran a probe and the diagnostic host with the shared and the static library"

@@ -98,28 +98,19 @@ private:
     std::vector<uint32_t> sorted_;
 };
 
-// Each object is decoded straight into the next slot of the list, which counts it only when
-// it is new; the list grows geometrically.
-int32_t walk(tv_context* ctx, tv_nameserver_list& list, seen_addresses& seen) {
+// The list grows geometrically; each object of the walk is copied into its next slot.
+int32_t walk(tv_context* ctx, tv_nameserver_list& list) {
     std::size_t capacity = 0;
-    uint32_t address = 0;
-    for (;;) {
+    return tv::walk_nameserver(ctx, [&](const tv_nameserver_entry& e) {
         if (static_cast<std::size_t>(list.count) == capacity) {
             capacity = capacity ? 2 * capacity : 64;
             void* grown = tv::regrow(list.entries, capacity * sizeof(tv_nameserver_entry));
-            if (grown == nullptr) return TV_ERR_ALLOC;
+            if (grown == nullptr) return false;
             list.entries = static_cast<tv_nameserver_entry*>(grown);
         }
-        tv_nameserver_entry& slot = list.entries[list.count];
-        std::memset(&slot, 0, sizeof slot);
-        bool found = false;
-        if (const int32_t code = fetch_object(ctx, address, true, slot, found); code != TV_OK)
-            return code;
-        // No more objects, or the walk has come round to one it already holds.
-        if (!found || !seen.insert(slot.port_id)) return TV_OK;
-        address = slot.port_id;
-        ++list.count;
-    }
+        list.entries[list.count++] = e;
+        return true;
+    });
 }
 
 int32_t get_nameserverdata(tv_context* ctx, tv_nameserver_list& list) {
@@ -127,8 +118,7 @@ int32_t get_nameserverdata(tv_context* ctx, tv_nameserver_list& list) {
     list.entries = nullptr;
     int32_t code = TV_ERR_ALLOC;
     try {
-        seen_addresses seen;
-        code = walk(ctx, list, seen);
+        code = walk(ctx, list);
     } catch (const std::bad_alloc&) {
     }
     if (code != TV_OK) release(list);
@@ -158,6 +148,21 @@ int32_t calc_portwwn(uint8_t* port_wwn, const uint8_t* node_wwn, uint32_t port) 
 }  // namespace
 
 namespace tv {
+
+int32_t walk_nameserver(tv_context* ctx, const std::function<bool(const tv_nameserver_entry&)>& visit) {
+    seen_addresses seen;
+    tv_nameserver_entry e;
+    uint32_t address = 0;
+    for (;;) {
+        std::memset(&e, 0, sizeof e);
+        bool found = false;
+        if (const int32_t code = fetch_object(ctx, address, true, e, found); code != TV_OK) return code;
+        // No more objects, or the walk has come round to one it already listed.
+        if (!found || !seen.insert(e.port_id)) return TV_OK;
+        if (!visit(e)) return TV_ERR_ALLOC;
+        address = e.port_id;
+    }
+}
 
 int32_t get_nameserverentry(tv_context* ctx, std::uint32_t port_id, tv_nameserver_entry& entry) {
     std::memset(&entry, 0, sizeof entry);

@@ -10,6 +10,7 @@
 #include <array>
 #include <cstdint>
 #include <cstdio>
+#include <functional>
 #include <new>
 #include <optional>
 #include <span>
@@ -168,6 +169,11 @@ int32_t simple_subcmd(tv_context* ctx, std::uint16_t command, std::uint32_t subc
 int32_t simple_config_cmd(tv_context* ctx, std::uint32_t subcmd);
 
 int32_t get_version(tv_context* ctx, tv_version_info& version);
+// Walks the fabric's name server in address order, handing each object to `visit` once (the
+// record is reused for the next object: copy what is needed); the walk ends after the last
+// object or at one it has seen, and `visit` returning false ends it with 300. Returns the
+// walk's status.
+int32_t walk_nameserver(tv_context* ctx, const std::function<bool(const tv_nameserver_entry&)>& visit);
 int32_t get_port_types(tv_context* ctx, tv_port_types& types);
 // The port-state vector of the switch, left in its module-static response (read with
 // ports_decode.h) until the next port-state query: the core of tv_get_port_state(ctx, null).

@@ -67,8 +67,29 @@ child_tool::~child_tool() {
     if (err_ >= 0) ::close(err_);
 }
 
+std::string child_tool::read_line(int limit_s) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(limit_s);
+    while (out_ >= 0) {
+        if (const std::size_t end = out_read_.find('\n', line_at_); end != std::string::npos) {
+            std::string line = out_read_.substr(line_at_, end - line_at_);
+            line_at_ = end + 1;
+            return line;
+        }
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+            deadline - std::chrono::steady_clock::now());
+        pollfd p{out_, POLLIN, 0};
+        if (left.count() <= 0 || ::poll(&p, 1, static_cast<int>(left.count())) <= 0) return {};
+        char buf[4096];
+        const ssize_t n = ::read(out_, buf, sizeof buf);
+        if (n <= 0) return {};
+        out_read_.append(buf, static_cast<std::size_t>(n));
+    }
+    return {};
+}
+
 tool_result child_tool::finish(int limit_s) {
     tool_result r;
+    r.out = std::move(out_read_);
     if (pid_ <= 0) return r;
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(limit_s);
     pollfd fds[2] = {{out_, POLLIN, 0}, {err_, POLLIN, 0}};

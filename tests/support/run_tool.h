@@ -26,12 +26,17 @@ public:
     child_tool& operator=(const child_tool&) = delete;
 
     pid_t pid() const { return pid_; }
+    // Reads its standard output up to the end of a line and returns the line (what was read stays
+    // part of finish()'s output too); empty when the output ends or `limit_s` seconds pass first.
+    std::string read_line(int limit_s = 30);
     // Reads its output until it exits; the child is killed after `limit_s` seconds.
     tool_result finish(int limit_s = 60);
 
 private:
     pid_t pid_ = -1;
     int out_ = -1, err_ = -1;
+    std::string out_read_;      // standard output that read_line took
+    std::size_t line_at_ = 0;   // where the next line of it begins
 };
 
 // Runs `program` with `args` to its end; the child is killed after `limit_s` seconds.

@@ -60,4 +60,14 @@ inline constexpr const char* diag_cli_base = "127.0.101.2";
 inline constexpr const char* diag_own_base = "127.0.102.2";
 // The dissector: a fabric whose run is captured (127.0.80.0 - 127.0.89.255).
 inline constexpr const char* dissector_base = "127.0.80.2";
+// The exporter (127.0.130.0 - 127.0.139.255): its /metrics over a fabric (127.0.130.2-4) beside
+// a switch that never answers; then a fabric (127.0.131.2-4) scraped by a Prometheus server.
+inline constexpr const char* exporter_listen = "127.0.130.1";
+inline constexpr const char* exporter_base = "127.0.130.2";
+inline constexpr const char* exporter_silent = "127.0.130.9";
+inline constexpr const char* prometheus_exporter = "127.0.131.1";
+inline constexpr const char* prometheus_base = "127.0.131.2";
+inline constexpr const char* prometheus_server = "127.0.131.10";
+// The diagnostic entry points: a fabric at 127.0.120.1-3 (127.0.120.0 - 127.0.129.255).
+inline constexpr const char* sanwrapper_base = "127.0.120.1";
 }  // namespace tvtest::addr

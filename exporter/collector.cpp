@@ -1,0 +1,216 @@
+// The collector and the metric families of a scrape (see collector.h; the metrics are listed
+// in exporter/README.md).
+//
+// Every metric of a switch carries the labels target (the address given on the command line)
+// and switch (its FC address, "0x104000"); a port's metrics add port (counted from 1, as in
+// every report). Coded values are state sets: one sample per possible value, 1 for the value
+// the switch reported, so that a query or an alert names the value it means.
+#include "collector.h"
+
+#include <array>
+#include <cstdio>
+#include <set>
+
+#include "json_records.h"
+
+namespace exporter {
+
+namespace {
+
+namespace J = telvar::json;
+using prometheus::ClientMetric;
+using prometheus::MetricFamily;
+using prometheus::MetricType;
+using labels = std::vector<ClientMetric::Label>;
+
+struct counter_name {
+    int word;
+    const char* name;  // of the metric: telvar_port_<name>_total
+    const char* help;
+};
+
+constexpr std::array<counter_name, 38> counter_names{{
+    {TV_CNT_IN_FRAMES, "in_frames", "Frames received."},
+    {TV_CNT_OUT_FRAMES, "out_frames", "Frames sent."},
+    {TV_CNT_DISCARDS, "discards", "Frames discarded."},
+    {TV_CNT_FBSY_FRAMES, "fbsy_frames", "Fabric-busy frames."},
+    {TV_CNT_C2_RJT_FRAMES, "c2_rjt_frames", "Class 2 reject frames."},
+    {TV_CNT_LINK_FAILS, "link_fails", "Link failures."},
+    {TV_CNT_SYNC_LOSSES, "sync_losses", "Losses of synchronisation."},
+    {TV_CNT_PRIM_SEQ_ERRS, "prim_seq_errs", "Primitive sequence protocol errors."},
+    {TV_CNT_INVALID_TX_WORDS, "invalid_tx_words", "Invalid transmission words."},
+    {TV_CNT_CRC_ERRS, "crc_errs", "CRC errors."},
+    {TV_CNT_DELIMITER_ERRS, "delimiter_errs", "Delimiter errors."},
+    {TV_CNT_ADDRESS_ID_ERRS, "address_id_errs", "Address identifier errors."},
+    {TV_CNT_LINK_RESET_IN, "link_reset_in", "Link resets received."},
+    {TV_CNT_LINK_RESET_OUT, "link_reset_out", "Link resets sent."},
+    {TV_CNT_OLS_IN, "ols_in", "Offline sequences received."},
+    {TV_CNT_OLS_OUT, "ols_out", "Offline sequences sent."},
+    {TV_CNT_TOTAL_LIP, "total_lip", "Loop initialisation primitives received, all kinds."},
+    {TV_CNT_LIP_F7_F7, "lip_f7_f7", "LIP(F7,F7) received."},
+    {TV_CNT_LIP_F8_F7, "lip_f8_f7", "LIP(F8,F7) received."},
+    {TV_CNT_LIP_F7_AL_PS, "lip_f7_al_ps", "LIP(F7,AL_PS) received."},
+    {TV_CNT_LIP_F8_AL_PS, "lip_f8_al_ps", "LIP(F8,AL_PS) received."},
+    {TV_CNT_LIP_AL_PD_AL_PS, "lip_al_pd_al_ps", "LIP(AL_PD,AL_PS) received."},
+    {TV_CNT_AL_INIT_ERRS, "al_init_errs", "Loop initialisation errors."},
+    {TV_CNT_AL_INITS, "al_inits", "Loop initialisations."},
+    {TV_CNT_FLOW_CONTROL_ERRS, "flow_control_errs", "Flow control errors."},
+    {TV_CNT_SHORT_FRAMES, "short_frames", "Frames too short."},
+    {TV_CNT_LONG_FRAMES, "long_frames", "Frames too long."},
+    {TV_CNT_SMOOTHING_OVERFLOWS, "smoothing_overflows", "Smoothing overflows."},
+    {TV_CNT_LOSS_OF_SIGNAL, "loss_of_signal", "Losses of signal."},
+    {TV_CNT_LASER_FAULTS, "laser_faults", "Laser faults."},
+    {TV_CNT_SYNC_LOSS, "sync_loss", "Synchronisation losses (the second count)."},
+    {TV_CNT_LISM_FAILED, "lism_failed", "Loop initialisation select master failures."},
+    {TV_CNT_LOOP_INIT_FAILED, "loop_init_failed", "Failed loop initialisations."},
+    {TV_CNT_RETRY_LIP, "retry_lip", "Retried LIPs."},
+    {TV_CNT_LOF_TIMEOUT_ELS, "lof_timeout_els", "Loss-of-frame timeouts on extended link services."},
+    {TV_CNT_LOF_TIMEOUT, "lof_timeout", "Loss-of-frame timeouts."},
+    {TV_CNT_LIP_DURING_INIT, "lip_during_init", "LIPs during loop initialisation."},
+    {TV_CNT_OPN_RETURNED, "opn_returned", "OPNs returned."},
+}};
+
+// The families of a scrape, in the order their first sample came.
+class family_set {
+public:
+    void add(const std::string& name, const char* help, MetricType type, labels l, double value) {
+        auto [it, added] = at_.try_emplace(name, out_.size());
+        if (added) out_.push_back(MetricFamily{name, help, type, {}});
+        ClientMetric m;
+        m.label = std::move(l);
+        if (type == MetricType::Counter)
+            m.counter.value = value;
+        else
+            m.gauge.value = value;
+        out_[it->second].metric.push_back(std::move(m));
+    }
+    void gauge(const std::string& name, const char* help, labels l, double value) {
+        add(name, help, MetricType::Gauge, std::move(l), value);
+    }
+    // One sample per code of `words`, 1 for `code` and 0 for the others.
+    void state_set(const std::string& name, const char* help, const labels& l, const char* key,
+                   std::int64_t count, std::string (*word)(std::int64_t), std::int64_t code) {
+        for (std::int64_t c = 0; c < count; ++c) {
+            labels with = l;
+            with.push_back({key, word(c)});
+            gauge(name, help, std::move(with), c == code ? 1 : 0);
+        }
+    }
+    std::vector<MetricFamily> take() { return std::move(out_); }
+
+private:
+    std::vector<MetricFamily> out_;
+    std::map<std::string, std::size_t> at_;
+};
+
+labels plus(labels l, const char* name, std::string value) {
+    l.push_back({name, std::move(value)});
+    return l;
+}
+
+void add_chassis(family_set& f, const labels& l, const tv_chassis_status& cs) {
+    f.gauge("telvar_power_failed", "1 when the switch reports its power supply failed.", l, cs.power_status != 0);
+    f.gauge("telvar_temperature_failed", "1 when the switch reports its temperature out of range.", l,
+            cs.temp_status != 0);
+    f.gauge("telvar_temperature_celsius", "Temperature of the switch.", l, cs.temperature * 0.5);
+    // Fans not installed and a sensor state not determined (-1) give no sample.
+    const std::array<std::int8_t, 2> fans{cs.fan1_status, cs.fan2_status};
+    for (std::size_t i = 0; i < fans.size(); ++i)
+        if (fans[i] >= 0)
+            f.gauge("telvar_fan_failed", "1 when the switch reports the fan failed.",
+                    plus(l, "fan", std::to_string(i + 1)), fans[i] != 0);
+    if (cs.sensor_status >= 0)
+        f.gauge("telvar_temperature_sensor_failed", "1 when the switch reports its temperature sensor failed.", l,
+                cs.sensor_status != 0);
+}
+
+void add_port(family_set& f, const labels& sw, const port_sample& p) {
+    const labels l = plus(sw, "port", std::to_string(p.port + 1));
+    f.state_set("telvar_port_type", "Type of the port (one sample per type, 1 for the port's).", l, "type",
+                TV_PORT_TYPE_TL + 1, J::port_type_word, p.type);
+    if (p.state) {
+        f.state_set("telvar_port_admin_state", "Administrative state of the port (one sample per state).", l,
+                    "state", TV_PORT_STATE_INVALID + 1, J::port_state_word, p.state->admin);
+        f.state_set("telvar_port_operational_state", "Operational state of the port (one sample per state).", l,
+                    "state", TV_PORT_STATE_INVALID + 1, J::port_state_word, p.state->operational);
+    }
+    if (!p.counters) return;
+    for (const counter_name& c : counter_names)
+        f.add(std::string("telvar_port_") + c.name + "_total", c.help, MetricType::Counter, l,
+              p.counters->counter[c.word]);
+}
+
+void add_switch(family_set& f, const switch_sample& s) {
+    const labels l{{"target", s.target}, {"switch", s.fc_address != 0 ? J::fc_address_text(s.fc_address) : ""}};
+    f.gauge("telvar_up", "1 when the switch answered in this scrape.", l, s.up);
+    f.gauge("telvar_scrape_errors", "Reads of the switch that failed, or that the deadline left out, in this scrape.",
+            l, s.errors);
+    f.gauge("telvar_switch_scrape_duration_seconds", "Time spent reading the switch in this scrape.", l, s.seconds);
+    if (!s.up) return;
+    f.gauge("telvar_switch_info", "The switch's WWN, as a label.", plus(l, "wwn", s.wwn), 1);
+    if (s.chassis) add_chassis(f, l, *s.chassis);
+    if (s.uptime) f.gauge("telvar_uptime_seconds", "Time since the switch started.", l, *s.uptime / 100.0);
+    if (s.name_server_objects)
+        f.gauge("telvar_name_server_objects", "Name-server objects (logged-in device ports) attached to the switch.",
+                l, static_cast<double>(*s.name_server_objects));
+    for (const port_sample& p : s.ports) add_port(f, l, p);
+}
+
+}  // namespace
+
+std::vector<MetricFamily> families_of(const scrape_result& r, std::uint64_t scrapes) {
+    family_set f;
+    f.add("telvar_scrapes_total", "Scrapes the exporter has made.", MetricType::Counter, {},
+          static_cast<double>(scrapes));
+    f.gauge("telvar_scrape_duration_seconds", "Time the scrape took.", {}, r.seconds);
+    f.gauge("telvar_scrape_deadline_exceeded", "1 when the scrape's deadline left reads out.", {},
+            r.deadline_exceeded);
+    for (const auto& [target, n] : r.fabric_objects)
+        f.gauge("telvar_name_server_fabric_objects", "Name-server objects of the whole fabric, as the target's switch lists them.",
+                {{"target", target}}, static_cast<double>(n));
+    for (const switch_sample& s : r.switches) add_switch(f, s);
+    return f.take();
+}
+
+collector::collector(std::vector<std::string> targets, scrape_options options)
+    : targets_(std::move(targets)), options_(options) {}
+
+void collector::reconcile(scrape_result& r) const {
+    std::set<std::string> wwns;
+    std::map<std::string, std::set<std::uint32_t>> listed;
+    for (switch_sample& s : r.switches) {
+        // A target's own switch that did not answer: the address it last had.
+        if (s.fc_address == 0)
+            if (const auto it = target_switch_.find(s.target); it != target_switch_.end()) s.fc_address = it->second;
+        if (s.up) wwns.insert(s.wwn);
+        listed[s.target].insert(s.fc_address);
+    }
+    for (const auto& [target, switches] : known_)
+        for (const auto& [address, wwn] : switches)
+            if (!listed[target].contains(address) && !wwns.contains(wwn))
+                r.switches.emplace_back(target, address);
+    for (const switch_sample& s : r.switches) {
+        if (s.fc_address == 0) continue;
+        std::string& wwn = known_[s.target][s.fc_address];
+        if (s.up) wwn = s.wwn;
+    }
+    // The first switch listed for a target is the target's own.
+    std::set<std::string> seen;
+    for (const switch_sample& s : r.switches)
+        if (seen.insert(s.target).second && s.up) target_switch_[s.target] = s.fc_address;
+}
+
+std::vector<MetricFamily> collector::Collect() const {
+    const std::lock_guard<std::mutex> one_at_a_time(mutex_);
+    try {
+        scrape_result r = scrape(targets_, options_);
+        reconcile(r);
+        return families_of(r, ++scrapes_);
+    } catch (const std::exception& e) {
+        // Out of memory, most likely: an empty answer rather than an exporter gone.
+        std::fprintf(stderr, "telvar-exporter: scrape failed: %s\n", e.what());
+        return {};
+    }
+}
+
+}  // namespace exporter

@@ -1,0 +1,169 @@
+// telvar-exporter: serves the state of switches as Prometheus metrics.
+//
+//   telvar-exporter --listen ADDR:PORT [--fabric] [--timeout MS] [--deadline MS] [--verbose] IP...
+//
+// Every request for /metrics reads the switches then and there (collector.h); nothing is read
+// between requests. It prints the address it serves on once it listens (port 0 lets the
+// system choose one), and runs until SIGINT or SIGTERM.
+//
+// Exit statuses: 0 stopped by a signal, 1 a command-line error, 2 it could not listen.
+#include <arpa/inet.h>
+#include <prometheus/exposer.h>
+#include <sys/random.h>
+
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <memory>
+#include <optional>
+#include <set>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "collector.h"
+
+namespace {
+
+constexpr const char* usage_text =
+    "usage: telvar-exporter --listen ADDR:PORT [--fabric] [--timeout MS] [--deadline MS] [--verbose]\n"
+    "                       IP...\n"
+    "Serves the state of the switches at the IPv4 addresses IP... as Prometheus metrics on\n"
+    "http://ADDR:PORT/metrics. Every request reads the switches anew.\n"
+    "  --listen ADDR:PORT  the IPv4 address and TCP port to serve on (port 0: any free port)\n"
+    "  --fabric            also every switch reachable over the links of those switches\n"
+    "  --timeout MS        time budget of one exchange with a switch (default 250, 10-10000)\n"
+    "  --deadline MS       time budget of a whole scrape (default 8000, 100-600000); keep it\n"
+    "                      below the scrape_timeout of the Prometheus job\n"
+    "  --verbose           the library's diagnostics on standard error\n"
+    "Exit status: 0 stopped by SIGINT or SIGTERM, 1 a command-line error, 2 cannot listen.\n";
+
+struct settings {
+    std::string listen_address;
+    std::string listen_port;
+    bool fabric = false;
+    int timeout_ms = 250;
+    int deadline_ms = 8000;
+    bool verbose = false;
+    std::vector<std::string> targets;
+};
+
+[[noreturn]] void usage_error(const std::string& why) {
+    std::fprintf(stderr, "telvar-exporter: %s\n%s", why.c_str(), usage_text);
+    std::exit(1);
+}
+
+bool ipv4(const std::string& text) {
+    in_addr a{};
+    return inet_pton(AF_INET, text.c_str(), &a) == 1;
+}
+
+std::optional<long> number(std::string_view text, long low, long high) {
+    if (text.empty() || text.size() > 9 || text.find_first_not_of("0123456789") != std::string_view::npos)
+        return std::nullopt;
+    const long v = std::stol(std::string(text));
+    return v >= low && v <= high ? std::optional<long>(v) : std::nullopt;
+}
+
+settings parse(int argc, char** argv) {
+    settings s;
+    std::set<std::string> given;
+    for (int i = 1; i < argc; ++i) {
+        const std::string a = argv[i];
+        const auto value = [&]() -> std::string {
+            if (i + 1 >= argc) usage_error(a + " needs a value");
+            return argv[++i];
+        };
+        const auto milliseconds = [&](long low, long high) {
+            const std::string v = value();
+            const auto n = number(v, low, high);
+            if (!n) usage_error(a + " " + v + ": not a number of milliseconds from " + std::to_string(low) + " to " +
+                                std::to_string(high));
+            return static_cast<int>(*n);
+        };
+        if (a == "--help" || a == "-h") {
+            std::fputs(usage_text, stdout);
+            std::exit(0);
+        } else if (a == "--listen") {
+            const std::string v = value();
+            const std::size_t colon = v.rfind(':');
+            if (colon == std::string::npos || !ipv4(v.substr(0, colon)) || !number(v.substr(colon + 1), 0, 65535))
+                usage_error("--listen " + v + ": not an IPv4 address and a port (ADDR:PORT)");
+            s.listen_address = v.substr(0, colon);
+            s.listen_port = std::to_string(*number(v.substr(colon + 1), 0, 65535));
+        } else if (a == "--fabric") {
+            s.fabric = true;
+        } else if (a == "--timeout") {
+            s.timeout_ms = milliseconds(10, 10000);
+        } else if (a == "--deadline") {
+            s.deadline_ms = milliseconds(100, 600000);
+        } else if (a == "--verbose") {
+            s.verbose = true;
+        } else if (a.starts_with("-")) {
+            usage_error("unknown option " + a);
+        } else if (!ipv4(a)) {
+            usage_error(a + ": not a dotted IPv4 address");
+        } else if (!given.insert(a).second) {
+            usage_error(a + " is given twice");
+        } else {
+            s.targets.push_back(a);
+        }
+    }
+    if (s.listen_address.empty()) usage_error("--listen ADDR:PORT is missing");
+    if (s.targets.empty()) usage_error("no switch address given");
+    return s;
+}
+
+// Sequence numbers that another run of this program, or another program on this host, is
+// unlikely to be using, so that their late answers never look like ours.
+void seed_sequence_numbers() {
+    uint32_t seed = 0;
+    if (getrandom(&seed, sizeof seed, GRND_NONBLOCK) == sizeof seed) msg_seq_num = seed;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    const settings s = parse(argc, argv);
+
+    std::FILE* log = s.verbose ? stderr : std::fopen("/dev/null", "w");
+    tv_api_open(log != nullptr ? log : stderr);
+    tv_set_strict_answers(1);
+    seed_sequence_numbers();
+    // Normal mode, with an exchange budget short enough that a silent switch costs a fraction
+    // of the scrape; a wait is a quarter of it, so a lost datagram is sent again in time.
+    Discover = 0;
+    tv_set_timeout(s.timeout_ms);
+    tv_set_ip_timeout(s.timeout_ms / 4);
+
+    // The signals that stop the exporter are taken by sigwait below; blocked before the HTTP
+    // server starts, they stay blocked in its threads.
+    sigset_t stop;
+    sigemptyset(&stop);
+    sigaddset(&stop, SIGINT);
+    sigaddset(&stop, SIGTERM);
+    pthread_sigmask(SIG_BLOCK, &stop, nullptr);
+    std::signal(SIGPIPE, SIG_IGN);
+
+    const auto c = std::make_shared<exporter::collector>(
+        s.targets, exporter::scrape_options{s.fabric, std::chrono::milliseconds(s.deadline_ms)});
+    std::unique_ptr<prometheus::Exposer> server;
+    try {
+        server = std::make_unique<prometheus::Exposer>(s.listen_address + ":" + s.listen_port, 2);
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "telvar-exporter: cannot listen on %s:%s: %s\n", s.listen_address.c_str(),
+                     s.listen_port.c_str(), e.what());
+        return 2;
+    }
+    server->RegisterCollectable(c);
+    const std::vector<int> ports = server->GetListeningPorts();
+    std::printf("telvar-exporter: serving http://%s:%d/metrics\n", s.listen_address.c_str(),
+                ports.empty() ? 0 : ports.front());
+    std::fflush(stdout);
+
+    int signal = 0;
+    sigwait(&stop, &signal);
+    server.reset();  // waits for a scrape in progress
+    if (log != nullptr && log != stderr) std::fclose(log);
+    return 0;
+}

@@ -1,0 +1,234 @@
+// The reads of one scrape (see scrape.h).
+//
+// Each target gets a context of its own for the scrape. Its switch is read through the default
+// destination; with the fabric walk, the switches its links lead to are then read breadth
+// first through the same context by their FC addresses, as the snapshot walk does. The name
+// server, which every switch of a fabric answers for the whole fabric, is walked once per
+// target, last: it is the longest read and the one a monitor can best do without.
+#include "scrape.h"
+
+#include <deque>
+#include <memory>
+#include <set>
+
+#include "json_records.h"
+
+namespace exporter {
+
+namespace {
+
+namespace J = telvar::json;
+
+constexpr std::uint32_t chassis_mask = 0xFFC000u;
+
+struct context_closer {
+    void operator()(tv_context* ctx) const { tv_close(ctx); }
+};
+using context_ptr = std::unique_ptr<tv_context, context_closer>;
+
+struct free_deleter {
+    void operator()(void* p) const { std::free(p); }
+};
+
+double seconds_since(steady::time_point t) {
+    return std::chrono::duration<double>(steady::now() - t).count();
+}
+
+// The reads of one switch through a context, each left out once the deadline has passed or the
+// switch has stopped answering (a switch that times out once would only time out again).
+class switch_reader {
+public:
+    switch_reader(tv_context* ctx, steady::time_point deadline, bool& exceeded, switch_sample& s)
+        : ctx_(ctx), deadline_(deadline), exceeded_(exceeded), s_(s) {}
+
+    tv_context* ctx() const { return ctx_; }
+    switch_sample& sample() { return s_; }
+
+    // Runs one operation (it returns a status code); false, with the error counted, when it
+    // failed or was left out.
+    template <class Operation>
+    bool read(Operation&& operation) {
+        if (silent_) return failed();
+        if (steady::now() >= deadline_) {
+            exceeded_ = true;
+            return failed();
+        }
+        const int32_t code = operation();
+        if (code == TV_OK) return true;
+        silent_ = code == TV_ERR_NO_RESPONSE || code == TV_ERR_SEND;
+        return failed();
+    }
+
+private:
+    bool failed() {
+        ++s_.errors;
+        return false;
+    }
+
+    tv_context* ctx_;
+    steady::time_point deadline_;
+    bool& exceeded_;
+    switch_sample& s_;
+    bool silent_ = false;
+};
+
+bool read_identity(switch_reader& r) {
+    tv_version_info v{};
+    if (!r.read([&] { return tv_get_version(r.ctx(), &v); })) return false;
+    r.sample().up = true;
+    r.sample().wwn = J::wwn_text(v.wwn);
+    if (r.sample().fc_address == 0) r.sample().fc_address = v.ver_info3 & chassis_mask;
+    return true;
+}
+
+// The addresses of the switches at the far ends of the links. A far end that did not give its
+// WWN is no failure of this switch: the walk finds out about it when it gets there.
+void read_links(switch_reader& r, std::vector<std::uint32_t>& next) {
+    tv_switch_links links{};
+    const bool ok = r.read([&] {
+        const int32_t code = tv_get_switch_links(r.ctx(), &links);
+        return links.links != nullptr ? TV_OK : code;
+    });
+    tv_set_dest_addr(r.ctx(), r.sample().fc_address);  // reading the links moves the context
+    for (int i = 0; ok && i < links.count; ++i) next.push_back(links.links[i].remote_fc_addr & chassis_mask);
+    tv_free_switch_links(&links);
+}
+
+void read_ports(switch_reader& r) {
+    tv_port_types types{};
+    tv_port_state states{};
+    if (r.read([&] { return tv_get_port_types(r.ctx(), &types); })) {
+        r.read([&] { return tv_get_port_state(r.ctx(), &states); });
+        for (std::uint32_t i = 0; i < types.count; ++i) {
+            port_sample p;
+            p.port = i;
+            p.type = types.types[i];
+            if (i < states.count) p.state = states.entries[i];
+            tv_port_counters c{};
+            if (r.read([&] { return tv_get_port_counters(r.ctx(), static_cast<std::uint8_t>(i), &c); }))
+                p.counters = c;
+            r.sample().ports.push_back(p);
+        }
+    }
+    tv_free_port_types(&types);
+    tv_free_port_state(&states);
+}
+
+// Everything after the identity; `next` (when given) receives where the links lead.
+void read_rest(switch_reader& r, std::vector<std::uint32_t>* next) {
+    if (next != nullptr) read_links(r, *next);
+    tv_chassis_status cs{};
+    if (r.read([&] { return tv_get_chassis_status(r.ctx(), &cs); })) r.sample().chassis = cs;
+    tv_sysconfig cfg{};
+    if (r.read([&] { return tv_get_snmp_sysconfig(r.ctx(), &cfg); })) r.sample().uptime = cfg.uptime;
+    read_ports(r);
+}
+
+// The name server's objects by chassis number; nullopt when the walk failed or was cut short.
+// Each query asks for the first object after the last address, so an answer at or below it
+// means the switch has come round to the start: the walk ends there, or when the switch reports
+// no more objects, after at most one query per 24-bit address and with nothing kept per object.
+std::optional<std::map<int, std::int64_t>> count_objects(switch_reader& r) {
+    std::map<int, std::int64_t> by_chassis;
+    std::uint32_t address = 0;
+    for (;;) {
+        tv_nameserver_entry* raw = nullptr;
+        if (!r.read([&] { return tv_snsgetall(r.ctx(), address, &raw, 1); })) return std::nullopt;
+        const std::unique_ptr<tv_nameserver_entry, free_deleter> e{raw};
+        if (!e || e->port_id <= address) return by_chassis;
+        address = e->port_id;
+        ++by_chassis[J::chassis_of(e->port_id)];
+    }
+}
+
+class scraper {
+public:
+    scraper(const scrape_options& o, scrape_result& out)
+        : o_(o), out_(out), deadline_(steady::now() + o.deadline) {}
+
+    void target(const std::string& ip) {
+        const std::size_t first = out_.switches.size();
+        const auto started = steady::now();
+        switch_sample seed(ip);
+        const context_ptr ctx{tv_open(ip.c_str())};
+        if (!ctx) {
+            ++seed.errors;
+            return finish(std::move(seed), started);
+        }
+        switch_reader r(ctx.get(), deadline_, out_.deadline_exceeded, seed);
+        if (!read_identity(r)) return finish(std::move(seed), started);
+        if (!wwns_.insert(seed.wwn).second) return;  // read already, through another target
+
+        std::vector<std::uint32_t> next;
+        if (o_.fabric) tv_set_dest_addr(ctx.get(), seed.fc_address);
+        read_rest(r, o_.fabric ? &next : nullptr);
+        const std::size_t seed_at = out_.switches.size();
+        finish(std::move(seed), started);
+        if (o_.fabric) walk(ctx.get(), ip, next);
+
+        // The name server, through the target's own switch.
+        const auto walk_started = steady::now();
+        switch_sample& s = out_.switches[seed_at];
+        if (o_.fabric) tv_set_dest_addr(ctx.get(), s.fc_address);
+        switch_reader ns(ctx.get(), deadline_, out_.deadline_exceeded, s);
+        if (const auto counts = count_objects(ns)) {
+            std::int64_t total = 0;
+            for (const auto& [chassis, n] : *counts) total += n;
+            out_.fabric_objects[ip] = total;
+            for (std::size_t i = first; i < out_.switches.size(); ++i) {
+                switch_sample& sw = out_.switches[i];
+                if (!sw.up) continue;
+                const auto it = counts->find(J::chassis_of(sw.fc_address));
+                sw.name_server_objects = it == counts->end() ? 0 : it->second;
+            }
+        }
+        s.seconds += seconds_since(walk_started);
+    }
+
+private:
+    // Breadth first over the links, each switch once by chassis number.
+    void walk(tv_context* ctx, const std::string& ip, const std::vector<std::uint32_t>& first) {
+        std::set<int> known{J::chassis_of(out_.switches.back().fc_address)};
+        std::deque<std::uint32_t> queue;
+        const auto enqueue = [&](const std::vector<std::uint32_t>& addresses) {
+            for (const std::uint32_t a : addresses)
+                if (known.insert(J::chassis_of(a)).second) queue.push_back(a);
+        };
+        enqueue(first);
+        while (!queue.empty()) {
+            const auto started = steady::now();
+            switch_sample s(ip, queue.front());
+            queue.pop_front();
+            tv_set_dest_addr(ctx, s.fc_address);
+            switch_reader r(ctx, deadline_, out_.deadline_exceeded, s);
+            if (read_identity(r) && !wwns_.insert(s.wwn).second) continue;
+            std::vector<std::uint32_t> next;
+            if (s.up) read_rest(r, &next);
+            finish(std::move(s), started);
+            enqueue(next);
+        }
+    }
+
+    void finish(switch_sample s, steady::time_point started) {
+        s.seconds = seconds_since(started);
+        out_.switches.push_back(std::move(s));
+    }
+
+    const scrape_options& o_;
+    scrape_result& out_;
+    const steady::time_point deadline_;
+    std::set<std::string> wwns_;  // of the switches read so far
+};
+
+}  // namespace
+
+scrape_result scrape(const std::vector<std::string>& targets, const scrape_options& options) {
+    const auto started = steady::now();
+    scrape_result out;
+    scraper s(options, out);
+    for (const std::string& t : targets) s.target(t);
+    out.seconds = seconds_since(started);
+    return out;
+}
+
+}  // namespace exporter
