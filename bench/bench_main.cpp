@@ -1,17 +1,51 @@
 #include "bench_main.h"
 
+#include <arpa/inet.h>
+
+#include <cstdlib>
 #include <cstring>
+#include <string>
 
 #include "tv_api.h"
 
+namespace bench::addresses {
+
+bool from_environment() {
+    const char* net = std::getenv("TELVAR_BENCH_NET");
+    if (net == nullptr) return true;
+    in_addr probe{};
+    if (inet_pton(AF_INET, (std::string(net) + ".1").c_str(), &probe) != 1) return false;
+    static std::string texts[6];
+    const char** targets[6] = {&exchange_echo, &throughput_echo, &simulator, &fabric_echo, &fabric, &exporter};
+    const int hosts[6] = {1, 2, 3, 20, 21, 40};
+    for (int i = 0; i < 6; ++i) {
+        texts[i] = std::string(net) + "." + std::to_string(hosts[i]);
+        *targets[i] = texts[i].c_str();
+    }
+    return true;
+}
+
+}  // namespace bench::addresses
+
 int main(int argc, char** argv) {
     if (argc > 2 && std::strcmp(argv[1], "--peak-of") == 0) return bench::peak_of_child(argv + 2);
+    if (!bench::addresses::from_environment()) {
+        std::fprintf(stderr, "telvar_bench: TELVAR_BENCH_NET must be the first three parts of an IPv4 address\n");
+        return 1;
+    }
     tv_api_open(nullptr);
     bench::report out;
     std::printf("telvar benchmarks (ratios against the floor measured in this run)\n");
-    bench::run_exchange_bench(out);
-    bench::run_simulator_bench(out);
-    bench::run_discovery_bench(out);
-    bench::run_fabric_bench(out, argv[0]);
+    // `telvar_bench PART...` runs only those parts.
+    const auto wanted = [&](const char* part) {
+        if (argc < 2) return true;
+        for (int i = 1; i < argc; ++i)
+            if (std::strcmp(argv[i], part) == 0) return true;
+        return false;
+    };
+    if (wanted("exchange")) bench::run_exchange_bench(out);
+    if (wanted("simulator")) bench::run_simulator_bench(out);
+    if (wanted("discovery")) bench::run_discovery_bench(out);
+    if (wanted("fabric")) bench::run_fabric_bench(out, argv[0]);
     return 0;
 }

@@ -16,13 +16,18 @@ namespace bench {
 
 class udp_echo;
 
+// TELVAR_BENCH_NET=A.B.C moves every address that a benchmark binds into that /24 (.1 to .40),
+// so that several people can measure side by side on one machine.
 namespace addresses {
-inline constexpr const char* exchange_echo = "127.0.9.1";
-inline constexpr const char* throughput_echo = "127.0.9.2";
-inline constexpr const char* simulator = "127.0.9.3";  // and the next two
+inline const char* exchange_echo = "127.0.9.1";
+inline const char* throughput_echo = "127.0.9.2";
+inline const char* simulator = "127.0.9.3";  // and the next two
 inline constexpr const char* silent_net = "127.1.0.0";  // a /16 where nothing listens
-inline constexpr const char* fabric = "127.0.25.2";     // a generated fabric's first switch
-inline constexpr const char* fabric_echo = "127.0.25.1";
+inline const char* fabric = "127.0.25.2";     // a generated fabric's first switch, and the next 11
+inline const char* fabric_echo = "127.0.25.1";
+inline const char* exporter = "127.0.134.1";  // the exporter's HTTP listener
+// Applies TELVAR_BENCH_NET when it is set; false when it is not of the form A.B.C.
+bool from_environment();
 }
 
 struct report {

@@ -19,19 +19,18 @@ namespace bench {
 
 namespace {
 
-constexpr const char* listen_address = "127.0.134.1";
 constexpr int listen_port = 9464;
 
 // Peak resident memory (KiB) of the exporter serving one scrape of the fabric at `fabric`, or
 // -1. It runs under a fresh copy of this program (peak_of_child), which passes SIGTERM on.
 long exporter_peak_kib(const char* self, const char* fabric) {
-    const std::string listen = std::string(listen_address) + ":" + std::to_string(listen_port);
+    const std::string listen = std::string(addresses::exporter) + ":" + std::to_string(listen_port);
     const peak_run run(self, {TELVAR_EXPORTER_BIN, "--listen", listen, "--fabric", "--deadline", "60000", fabric});
     // It listens within a few seconds; one scrape, then it is stopped.
     bool scraped = false;
     for (int i = 0; run.pid() > 0 && i < 100 && !scraped; ++i) {
         std::this_thread::sleep_for(std::chrono::milliseconds(100));
-        scraped = http_get(listen_address, listen_port, "/metrics", 120000).status == 200;
+        scraped = http_get(addresses::exporter, listen_port, "/metrics", 120000).status == 200;
     }
     if (run.pid() > 0) kill(run.pid(), SIGTERM);
     const long kib = run.peak_kib();

@@ -2,14 +2,17 @@
 // of an object (each cut or zero-padded to 520 bytes) and read at its own length as both. An
 // address wider than 24 bits, a node name without its terminator, a port name longer than its
 // length byte, an initiator count above 16, a record changed by a refused count or a write
-// outside a record aborts.
+// outside a record aborts; so does an object whose JSON text (as a snapshot writes it) does not
+// parse, whatever bytes its names hold.
 #include <algorithm>
 #include <array>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <string>
 
 #include "guarded.h"
+#include "json_records.h"
 #include "name_server_decode.h"
 
 namespace {
@@ -25,6 +28,9 @@ void check_entry(tv::wire::cbytes port_half, tv::wire::cbytes node_half) {
     if (std::memchr(e.rec.node_symname, 0, sizeof e.rec.node_symname) == nullptr) std::abort();
     const std::size_t port_len = strnlen(e.rec.port_symname, sizeof e.rec.port_symname);
     if (port_len > tv::wire::get_u8(port_half, L::port_half::symname_len)) std::abort();
+    std::string text;
+    telvar::json::put_device(text, e.rec);
+    if (nlohmann::json::parse(text, nullptr, false).is_discarded()) std::abort();
 }
 
 void check_initiators(tv::wire::cbytes resp) {

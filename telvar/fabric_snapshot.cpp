@@ -1,21 +1,27 @@
 // The fabric walk behind snapshot, locate and zone_lint (see fabric_snapshot.h).
 //
 // The name server is walked first, object by object, so that each switch's ports can list the
-// devices attached to them when the switch is read; the walk keeps of each object only its
-// address. Switches are read breadth first by chassis number, each through the context by its
-// FC address; the links are read right after the identity so that a switch failing later in
-// its record still leads the walk on.
+// devices attached to them when the switch is read; the walk keeps of each object its address,
+// port and WWNs in a flat index (the WWNs serve the port status, which would otherwise ask the
+// name server again for every device of every loop). Switches are read breadth first by
+// chassis number, each through the context by its FC address; the links are read right after
+// the identity so that a switch failing later in its record still leads the walk on.
+//
+// The per-device work is what bounds a snapshot of a large fabric beside its exchanges: each
+// object is written as text into one reused buffer, and nothing is allocated for it beyond
+// its place in the index.
 #include "fabric_snapshot.h"
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <ctime>
 #include <deque>
-#include <map>
-#include <memory>
 #include <set>
 #include <vector>
 
+#include "json_text.h"
+#include "tv_inter.h"
 #include "zoning_layout.h"
 
 namespace telvar::snapshot {
@@ -25,39 +31,88 @@ namespace {
 namespace J = telvar::json;
 namespace W = tv::layout::zoning::wwn;
 
-struct free_deleter {
-    void operator()(void* p) const { std::free(p); }
+// What the walk keeps of a name-server object: 20 bytes.
+struct known_device {
+    std::uint32_t place;  // the 24-bit address, and the port (from 0, as the name server gives it) above it
+    std::uint8_t port_wwn[8];
+    std::uint8_t node_wwn[8];
+
+    std::uint32_t address() const { return place & 0xFFFFFFu; }
+    std::uint32_t port() const { return place >> 24; }
 };
 
-// Device addresses by chassis and port (from 1).
-using device_index = std::map<int, std::map<int, std::vector<std::string>>>;
+// The objects of the name server in address order.
+class device_index {
+public:
+    // Adds an object; false when its address is there already: the walk has come round. A
+    // switch answers in address order, so an object nearly always goes at the end.
+    bool insert(const tv_nameserver_entry& e) {
+        known_device d{(e.port_id & 0xFFFFFFu) | std::uint32_t{e.port} << 24, {}, {}};
+        std::copy_n(e.port_wwn, 8, d.port_wwn);
+        std::copy_n(e.node_wwn, 8, d.node_wwn);
+        if (all_.empty() || d.address() > all_.back().address()) {
+            all_.push_back(d);
+            return true;
+        }
+        const auto it = find(d.address());
+        if (it != all_.end() && it->address() == d.address()) return false;
+        all_.insert(it, d);
+        return true;
+    }
+
+    // The addresses of the devices on a port (from 0) of a chassis, as a JSON array, in
+    // address order. A chassis's addresses lie in one range of each domain (bits 20 to 23).
+    void put_addresses(std::string& out, int chassis, std::uint32_t port) const {
+        out += '[';
+        bool first = true;
+        for (std::uint32_t domain = 0; domain < 16; ++domain) {
+            const std::uint32_t low = domain << 20 | static_cast<std::uint32_t>(chassis) << 14;
+            for (auto it = find(low); it != all_.end() && it->address() < low + (1u << 14); ++it) {
+                if (it->port() != port) continue;
+                if (!first) out += ',';
+                J::put_fc_address(out, it->address());
+                first = false;
+            }
+        }
+        out += ']';
+    }
+
+    // tv::device_wwns over an index.
+    static bool wwns(const void* known, std::uint32_t port_id, std::uint8_t* port_wwn, std::uint8_t* node_wwn) {
+        const auto& index = *static_cast<const device_index*>(known);
+        const auto it = index.find(port_id);
+        if (it == index.all_.end() || it->address() != port_id) return false;
+        std::copy_n(it->port_wwn, 8, port_wwn);
+        std::copy_n(it->node_wwn, 8, node_wwn);
+        return true;
+    }
+
+private:
+    using list = std::deque<known_device>;  // grows without copying what it holds
+    // The first object at or after the address.
+    list::const_iterator find(std::uint32_t address) const {
+        return std::ranges::lower_bound(all_, address, {}, &known_device::address);
+    }
+    list::iterator find(std::uint32_t address) {
+        return std::ranges::lower_bound(all_, address, {}, &known_device::address);
+    }
+
+    list all_;
+};
 
 // Walks the name server in address order until it reports no more objects or comes round to
-// one it gave already.
-json walk_name_server(tv_context* ctx, const walk_hooks& hooks, device_index& index) {
-    std::set<std::uint32_t> seen;
+// one it gave already; `each` is given every new object.
+template <class Each>
+int32_t walk_name_server(tv_context* ctx, device_index& index, Each&& each) {
+    tv_nameserver_entry e;
     std::uint32_t address = 0;
     for (;;) {
-        tv_nameserver_entry* raw = nullptr;
-        const int32_t code = tv_snsgetall(ctx, address, &raw, 1);
-        const std::unique_ptr<tv_nameserver_entry, free_deleter> e{raw};
-        if (code != TV_OK) return J::status(code);
-        if (!e || !seen.insert(e->port_id).second) return J::status(TV_OK);
-        address = e->port_id;
-        const json device = J::of(*e);
-        index[J::chassis_of(e->port_id)][e->port + 1].push_back(device["fc_address"]);
-        if (hooks.device) hooks.device(device);
+        bool found = false;
+        if (const int32_t code = tv::get_next_nameserverentry(ctx, address, e, found); code != TV_OK) return code;
+        if (!found || !index.insert(e)) return TV_OK;
+        address = e.port_id;
+        each(e);
     }
-}
-
-// Reads a record with `read`, frees it with `release` on every way out.
-template <class Record, class Read, class Release>
-int32_t with_record(Read&& read, Release&& release, const std::function<void(const Record&)>& use) {
-    Record r{};
-    const int32_t code = read(r);
-    if (code == TV_OK) use(r);
-    release(r);
-    return code;
 }
 
 // The zones of one type, leaving out those in their default state (disabled, no members), and
@@ -106,42 +161,77 @@ int32_t read_zoning(tv_context* ctx, json& zoning) {
 
 namespace {
 
-int32_t read_ports(tv_context* ctx, const device_index& index, int chassis, json& sw) {
+// The reads of a switch's ports that every port's record draws on.
+struct port_tables {
     tv_port_types types{};
     tv_port_state states{};
     tv_port_mfs_modes mfs{};
     tv_port_al_disabled al{};
-    int32_t code = tv_get_port_types(ctx, &types);
-    if (code == TV_OK) code = tv_get_port_state(ctx, &states);
-    if (code == TV_OK) code = tv_get_port_mfs_mode(ctx, &mfs);
-    if (code == TV_OK) code = tv_get_port_al_disabled(ctx, &al);
-    if (code == TV_OK) {
-        json ports = json::array();
-        const auto on_chassis = index.find(chassis);
-        const json* gbics = sw.contains("chassis_status") ? &sw["chassis_status"]["transceivers"] : nullptr;
-        for (std::uint32_t i = 0; i < types.count; ++i) {
-            const int number = static_cast<int>(i + 1);
-            json p = {{"port", number}, {"type", J::port_type_word(types.types[i])}};
-            if (i < states.count) {
-                p["admin"] = J::port_state_word(states.entries[i].admin);
-                p["operational"] = J::port_state_word(states.entries[i].operational);
-            }
-            if (i < mfs.count) p["mfs_mode"] = static_cast<std::int8_t>(mfs.modes[i]);
-            if (i < al.count) p["loop_disabled"] = al.flags[i] != 0;
-            if (gbics != nullptr && i < gbics->size()) p["transceiver"] = (*gbics)[i]["type"];
-            json devices = json::array();
-            if (on_chassis != index.end())
-                if (const auto it = on_chassis->second.find(number); it != on_chassis->second.end())
-                    devices = it->second;
-            p["devices"] = std::move(devices);
-            ports.push_back(std::move(p));
-        }
-        sw["ports"] = std::move(ports);
+
+    int32_t read(tv_context* ctx) {
+        int32_t code = tv_get_port_types(ctx, &types);
+        if (code == TV_OK) code = tv_get_port_state(ctx, &states);
+        if (code == TV_OK) code = tv_get_port_mfs_mode(ctx, &mfs);
+        if (code == TV_OK) code = tv_get_port_al_disabled(ctx, &al);
+        return code;
     }
-    tv_free_port_types(&types);
-    tv_free_port_state(&states);
-    tv_free_port_mfs_mode(&mfs);
-    tv_free_port_al_disabled(&al);
+    ~port_tables() {
+        tv_free_port_types(&types);
+        tv_free_port_state(&states);
+        tv_free_port_mfs_mode(&mfs);
+        tv_free_port_al_disabled(&al);
+    }
+};
+
+// One port's record; `attached` and `counters` may be null (not read).
+void put_port(std::string& out, std::uint32_t i, const port_tables& t, const json* gbics, const device_index& index,
+              int chassis, const tv_port_status* attached, const tv_port_counters* counters) {
+    J::object_text o(out);
+    if (i < t.states.count) J::put_string(o.key("admin"), J::port_state_word(t.states.entries[i].admin));
+    if (attached != nullptr) J::put_attached(o.key("attached"), *attached);
+    if (counters != nullptr) J::put_counters(o.key("counters"), *counters);
+    index.put_addresses(o.key("devices"), chassis, i);
+    if (i < t.al.count) J::put_bool(o.key("loop_disabled"), t.al.flags[i] != 0);
+    if (i < t.mfs.count) J::put_int(o.key("mfs_mode"), static_cast<std::int8_t>(t.mfs.modes[i]));
+    if (i < t.states.count) J::put_string(o.key("operational"), J::port_state_word(t.states.entries[i].operational));
+    J::put_int(o.key("port"), i + 1);
+    if (gbics != nullptr && i < gbics->size()) J::put_value(o.key("transceiver"), (*gbics)[i]["type"]);
+    J::put_string(o.key("type"), J::port_type_word(t.types.types[i]));
+}
+
+using sink_fn = std::function<void(std::string_view text)>;
+
+// The ports of the switch the context addresses, each record handed to `sink` as it is read,
+// after `begin` once the port tables are read (nothing is written when they cannot be). A
+// port whose status or counters fail ends those reads for the ports after it; every port is
+// still written with what was read of it.
+template <class Begin>
+int32_t read_ports(tv_context* ctx, const device_index& index, int chassis, unsigned sections, const json& sw,
+                   Begin&& begin, const sink_fn& sink) {
+    port_tables t;
+    int32_t code = t.read(ctx);
+    if (code != TV_OK) return code;
+    begin();
+    const json* gbics = sw.contains("chassis_status") ? &sw["chassis_status"]["transceivers"] : nullptr;
+    std::string text;
+    for (std::uint32_t i = 0; i < t.types.count; ++i) {
+        tv_port_status st{};
+        tv_port_counters counters{};
+        bool have_status = false, have_counters = false;
+        if (code == TV_OK && (sections & section::port_status)) {
+            code = tv::get_port_status(ctx, i, st, &device_index::wwns, &index);
+            have_status = code == TV_OK;
+        }
+        if (code == TV_OK && (sections & section::counters)) {
+            if (tv_get_port_counters(ctx, static_cast<std::uint8_t>(i), &counters) != TV_OK) code = tv_api_errno;
+            have_counters = code == TV_OK;
+        }
+        text.assign(i > 0 ? "," : "");
+        put_port(text, i, t, gbics, index, chassis, have_status ? &st : nullptr, have_counters ? &counters : nullptr);
+        tv_free_port_status(&st);
+        sink(text);
+    }
+    sink("]");
     return code;
 }
 
@@ -176,11 +266,24 @@ int32_t read_links(tv_context* ctx, std::uint32_t here, json& sw, std::vector<st
     return code;
 }
 
-// The record of the switch at `address`; the addresses its links lead to are added to `next`.
-json read_switch(tv_context* ctx, std::uint32_t address, unsigned sections, const device_index& index,
-                 std::vector<std::uint32_t>& next) {
+// Reads the switch at `address` and hands its record to `sink` after `separator`: whole once
+// it is read, or, when its ports are read, its members up to them first and then each port
+// as it is read, so that the devices of its loops are never held together. The addresses its
+// links lead to are added to `next`. Returns the record's status.
+int32_t read_switch(tv_context* ctx, std::uint32_t address, unsigned sections, const device_index& index,
+                    std::vector<std::uint32_t>& next, std::string_view separator, const sink_fn& sink) {
     tv_set_dest_addr(ctx, address);
     json sw = {{"fc_address", J::fc_address_text(address)}, {"chassis", J::chassis_of(address)}};
+    std::string text(separator);
+    bool ports_written = false;
+    // Every member that sorts before "ports" is read before them, so the head is final.
+    const auto begin_ports = [&] {
+        J::put_head(text, sw, "ports");
+        text += '[';
+        sink(text);
+        text.clear();
+        ports_written = true;
+    };
     const auto steps = [&]() -> int32_t {
         tv_version_info v{};
         if (tv_get_version(ctx, &v) != TV_OK) return tv_api_errno;
@@ -194,13 +297,16 @@ json read_switch(tv_context* ctx, std::uint32_t address, unsigned sections, cons
             if (tv_get_snmp_sysconfig(ctx, &cfg) != TV_OK) return tv_api_errno;
             sw["system"] = J::of(cfg);
         }
-        if (sections & section::ports)
-            if (const int32_t code = read_ports(ctx, index, J::chassis_of(address), sw); code != TV_OK) return code;
+        // "initiators" sorts before "ports": it is read before the ports are written out.
         if (sections & section::initiators) {
             tv_initiators t{};
             if (tv_get_initiators(ctx, &t) != TV_OK) return tv_api_errno;
             sw["initiators"] = J::initiators_of(t);
         }
+        if (sections & section::ports)
+            if (const int32_t code = read_ports(ctx, index, J::chassis_of(address), sections, sw, begin_ports, sink);
+                code != TV_OK)
+                return code;
         if (sections & section::routes) {
             tv_port_steering st{};
             if (tv_get_port_steering(ctx, 0, &st) != TV_OK) return tv_api_errno;
@@ -211,8 +317,14 @@ json read_switch(tv_context* ctx, std::uint32_t address, unsigned sections, cons
         if (sections & section::traps) return read_traps(ctx, sw);
         return TV_OK;
     };
-    sw["status"] = J::status(steps());
-    return sw;
+    const int32_t code = steps();
+    sw["status"] = J::status(code);
+    if (ports_written)
+        J::put_tail(text, sw, "ports");
+    else
+        J::put_value(text, sw);
+    sink(text);
+    return code;
 }
 
 std::string utc_now() {
@@ -223,29 +335,53 @@ std::string utc_now() {
     return text;
 }
 
-json head(const std::string& source) {
-    return {{"format", "telvar-snapshot"}, {"version", 1}, {"source", source}, {"taken_at", utc_now()}};
-}
-
 }  // namespace
 
-int walk_fabric(tv_context* ctx, unsigned sections, const walk_hooks& hooks) {
+int walk(tv_context* ctx, const std::string& source, unsigned sections,
+         const std::function<void(std::string_view text)>& sink,
+         const std::function<void(int done, int known)>& progress) {
+    // The head's members, then the two arrays element by element.
+    std::string text;
+    J::put_value(text, {{"format", "telvar-snapshot"}, {"version", 1}, {"source", source}, {"taken_at", utc_now()}});
+    text.pop_back();
+    text += ",\n\"name_server\":{\"devices\":[";
+    const auto end_name_server = [&](const json& status) {
+        text += "],\n\"status\":";
+        J::put_value(text, status);
+        text += "},\n\"switches\":[";
+        sink(text);
+    };
     std::uint32_t start = tv_get_dest_addr(ctx);
     if (start == TV_DEFAULT_DEST) {
         tv_version_info v{};
         if (tv_get_version(ctx, &v) != TV_OK) {
-            if (hooks.name_server_done) hooks.name_server_done(J::status(tv_api_errno));
-            if (hooks.switch_done) hooks.switch_done({{"status", J::status(tv_api_errno)}});
+            const json status = J::status(tv_api_errno);
+            end_name_server(status);
+            text = "\n";
+            J::put_value(text, {{"status", status}});
+            text += "]}\n";
+            sink(text);
             return 1;
         }
         start = v.ver_info3 & 0xFFC000u;
     }
     tv_set_dest_addr(ctx, start);
+    sink(text);
+    text.clear();
     device_index index;
+    json ns_status;  // null when the name server is not read
     if (sections & section::name_server) {
-        const json st = walk_name_server(ctx, hooks, index);
-        if (hooks.name_server_done) hooks.name_server_done(st);
+        bool first = true;
+        const int32_t code = walk_name_server(ctx, index, [&](const tv_nameserver_entry& e) {
+            text.assign(first ? "\n" : ",\n");
+            first = false;
+            J::put_device(text, e);
+            sink(text);
+        });
+        ns_status = J::status(code);
+        text.clear();
     }
+    end_name_server(ns_status);
     std::deque<std::uint32_t> queue{start};
     std::set<int> known{J::chassis_of(start)};
     int done = 0, failed = 0;
@@ -253,56 +389,31 @@ int walk_fabric(tv_context* ctx, unsigned sections, const walk_hooks& hooks) {
         const std::uint32_t address = queue.front();
         queue.pop_front();
         std::vector<std::uint32_t> next;
-        const json sw = read_switch(ctx, address, sections, index, next);
+        if (read_switch(ctx, address, sections, index, next, done == 0 ? "\n" : ",\n", sink) != TV_OK) ++failed;
         for (const std::uint32_t a : next)
             if (known.insert(J::chassis_of(a)).second) queue.push_back(a);
-        if (sw["status"]["code"] != TV_OK) ++failed;
-        if (hooks.switch_done) hooks.switch_done(sw);
-        if (hooks.progress) hooks.progress(++done, static_cast<int>(known.size()));
+        ++done;
+        if (progress) progress(done, static_cast<int>(known.size()));
     }
+    sink("]}\n");
     tv_set_dest_addr(ctx, start);
     return failed;
 }
 
 json take(tv_context* ctx, const std::string& source, unsigned sections) {
-    json doc = head(source);
-    json devices = json::array(), switches = json::array(), ns_status;
-    walk_fabric(ctx, sections,
-                {.device = [&](const json& d) { devices.push_back(d); },
-                 .name_server_done = [&](const json& s) { ns_status = s; },
-                 .switch_done = [&](const json& s) { switches.push_back(s); }});
-    doc["name_server"] = {{"devices", std::move(devices)}, {"status", std::move(ns_status)}};
-    doc["switches"] = std::move(switches);
-    return doc;
+    std::string text;
+    walk(ctx, source, sections, [&](std::string_view t) { text += t; });
+    return json::parse(text);
 }
 
 int write(tv_context* ctx, const std::string& source, std::FILE* out) {
-    // The head's members, then the two arrays element by element.
-    std::string text = head(source).dump();
-    text.pop_back();
-    std::fputs(text.c_str(), out);
-    std::fputs(",\n\"name_server\":{\"devices\":[", out);
-    bool first = true;
-    const auto element = [&](const json& j) {
-        std::fputs(first ? "\n" : ",\n", out);
-        std::fputs(j.dump().c_str(), out);
-        first = false;
-    };
     const bool tty = isatty(STDERR_FILENO) != 0;
-    const int failed = walk_fabric(
-        ctx, section::all,
-        {.device = element,
-         .name_server_done =
-             [&](const json& s) {
-                 std::fprintf(out, "],\n\"status\":%s},\n\"switches\":[", s.dump().c_str());
-                 first = true;
-             },
-         .switch_done = element,
-         .progress = [&](int k, int n) {
-             if (tty) std::fprintf(stderr, "\rsnapshot: switch %d of %d", k, n);
-         }});
+    const int failed = walk(
+        ctx, source, section::all, [&](std::string_view t) { std::fwrite(t.data(), 1, t.size(), out); },
+        [&](int k, int n) {
+            if (tty) std::fprintf(stderr, "\rsnapshot: switch %d of %d", k, n);
+        });
     if (tty) std::fputs("\r\033[K", stderr);
-    std::fputs("]}\n", out);
     return std::fflush(out) == 0 && !std::ferror(out) ? failed : -1;
 }
 

@@ -10,14 +10,17 @@
 //                  "ports", "initiators", "routes", "links", "zoning", "traps"}, ...]}
 //
 // A switch that fails to answer keeps what was read of it and its status, and the walk goes
-// on with the switches its links (if they were read) lead to. The snapshot command streams the
-// document as it walks, so that a fabric of many thousands of devices is never held whole.
+// on with the switches its links (if they were read) lead to. The document is written as the
+// walk goes, so that a fabric of many thousands of devices is never held whole; the records
+// that come by the thousand are written as text (json_text.h), and the commands that read
+// the document in memory parse that same text.
 #pragma once
 
 #include <cstdint>
 #include <cstdio>
 #include <functional>
 #include <string>
+#include <string_view>
 
 #include "json_records.h"
 #include "tv_api.h"
@@ -28,27 +31,27 @@ using json = ::telvar::json::json;
 
 // What a walk reads besides each switch's identity and links.
 namespace section {
-inline constexpr unsigned chassis = 1, ports = 2, routes = 4, zoning = 8, traps = 16, name_server = 32,
-                          initiators = 64;
-inline constexpr unsigned all = 127;
+inline constexpr unsigned chassis = 1, ports = 2, routes = 4, zoning = 8, traps = 16, name_server = 32;
+// Of each port (with `ports`): what is attached to it, and its counters.
+inline constexpr unsigned port_status = 64, counters = 128;
+// The switch's initiator table (which devices are initiators).
+inline constexpr unsigned initiators = 256;
+inline constexpr unsigned all = 511;
 }  // namespace section
 
-struct walk_hooks {
-    std::function<void(const json& device)> device{};  // each name-server object
-    std::function<void(const json& status)> name_server_done{};
-    std::function<void(const json& sw)> switch_done{};  // each switch, in walk order
-    std::function<void(int done, int known)> progress{};
-};
-
 // Walks the fabric from the switch the context addresses (the default destination: the switch
-// at the address itself). Returns the number of switches whose record carries a failure.
-int walk_fabric(tv_context* ctx, unsigned sections, const walk_hooks& hooks);
+// at the address itself) and hands the document to `sink` piece by piece; `progress` (may be
+// empty) learns of each switch done and of the switches known so far. Returns the number of
+// switches whose record carries a failure.
+int walk(tv_context* ctx, const std::string& source, unsigned sections,
+         const std::function<void(std::string_view text)>& sink,
+         const std::function<void(int done, int known)>& progress = {});
 
 // The document of a walk, in memory (for the commands that read it rather than store it).
 json take(tv_context* ctx, const std::string& source, unsigned sections);
 
-// Streams the document to `out`; progress on standard error when it is a terminal. Returns
-// what walk_fabric returns, or -1 when writing failed.
+// Streams the document of every section to `out`; progress on standard error when it is a
+// terminal. Returns what walk returns, or -1 when writing failed.
 int write(tv_context* ctx, const std::string& source, std::FILE* out);
 
 // The zoning of the switch the context addresses, in the document's form: {"ns_zoning",

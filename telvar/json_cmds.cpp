@@ -14,6 +14,7 @@
 #include "data_cmds.h"
 #include "fabric_snapshot.h"
 #include "option_loop.h"
+#include "tool_commands.h"
 #include "output.h"
 #include "tv_inter.h"
 #include "zone_args.h"
@@ -139,14 +140,12 @@ int32_t initiators(int32_t argc, char** argv) {
 
 int32_t links(int32_t argc, char** argv) {
     parse_options(argc, argv);
-    return report(argc, argv, 1, [](tv_context* ctx, char**, json& doc) -> int32_t {
-        json switches = json::array();
+    return report(argc, argv, 1, [](tv_context* ctx, char** args, json& doc) -> int32_t {
+        json walked = snapshot::take(ctx, args[0], 0);
         int32_t first_failure = TV_OK;
-        snapshot::walk_fabric(ctx, 0, {.switch_done = [&](const json& sw) {
-                                  switches.push_back(sw);
-                                  if (first_failure == TV_OK) first_failure = sw["status"]["code"];
-                              }});
-        doc["switches"] = std::move(switches);
+        for (const json& sw : walked["switches"])
+            if (first_failure == TV_OK) first_failure = sw["status"]["code"];
+        doc["switches"] = std::move(walked["switches"]);
         return first_failure;
     });
 }
@@ -176,13 +175,40 @@ int32_t port_of(const char* text, int32_t& port) {
 
 bool listed(int32_t port, std::uint32_t i) { return port == TV_ALL_PORTS || static_cast<std::uint32_t>(port) == i; }
 
-int32_t port_state(int32_t argc, char** argv) {
-    constexpr std::array<option_def, 1> changing{{{'s', true}}};
-    read_only_options(argc, argv, changing);
-    return report(argc, argv, 2, [](tv_context* ctx, char** args, json& doc) -> int32_t {
+// The frame of a report on the address and a port text (a number from 1 or "all"): `body`
+// with the port from 0, or TV_ALL_PORTS.
+int port_report(int32_t argc, char** argv, const std::function<int32_t(tv_context*, int32_t port, json& doc)>& body) {
+    return report(argc, argv, 2, [&](tv_context* ctx, char** args, json& doc) -> int32_t {
         int32_t port = 0;
         if (tv_api_errno != TV_OK) return tv_api_errno;  // the port count could not be read
         if (const int32_t code = port_of(args[1], port); code != TV_OK) return code;
+        return body(ctx, port, doc);
+    });
+}
+
+// "ports": one entry per port of a report over one port or every port; `each` fills the entry
+// of a port (from 0) and returns its status. As in the text reports, a port that fails carries
+// its status and the others go on. Returns the first failure.
+int32_t each_port(int32_t port, json& doc, const std::function<int32_t(int32_t p, json& entry)>& each) {
+    json ports = json::array();
+    int32_t first_failure = TV_OK;
+    const bool all = port == TV_ALL_PORTS;
+    for (int32_t p = all ? 0 : port; p <= (all ? Max_Ports - 1 : port); ++p) {
+        json entry = {{"port", p + 1}};
+        if (const int32_t code = each(p, entry); code != TV_OK) {
+            entry["status"] = J::status(code);
+            if (first_failure == TV_OK) first_failure = code;
+        }
+        ports.push_back(std::move(entry));
+    }
+    doc["ports"] = std::move(ports);
+    return first_failure;
+}
+
+int32_t port_state(int32_t argc, char** argv) {
+    constexpr std::array<option_def, 1> changing{{{'s', true}}};
+    read_only_options(argc, argv, changing);
+    return port_report(argc, argv, [](tv_context* ctx, int32_t port, json& doc) -> int32_t {
         tv_port_state st{};
         const int32_t code = tv_get_port_state(ctx, &st);
         json ports = json::array();
@@ -200,10 +226,7 @@ int32_t port_state(int32_t argc, char** argv) {
 int32_t port_type(int32_t argc, char** argv) {
     constexpr std::array<option_def, 1> changing{{{'s', true}}};
     read_only_options(argc, argv, changing);
-    return report(argc, argv, 2, [](tv_context* ctx, char** args, json& doc) -> int32_t {
-        int32_t port = 0;
-        if (tv_api_errno != TV_OK) return tv_api_errno;
-        if (const int32_t code = port_of(args[1], port); code != TV_OK) return code;
+    return port_report(argc, argv, [](tv_context* ctx, int32_t port, json& doc) -> int32_t {
         tv_port_types types{};
         const int32_t code = tv_get_port_types(ctx, &types);
         json ports = json::array();
@@ -211,6 +234,80 @@ int32_t port_type(int32_t argc, char** argv) {
             if (listed(port, i)) ports.push_back({{"port", i + 1}, {"type", J::port_type_word(types.types[i])}});
         tv_free_port_types(&types);
         doc["ports"] = std::move(ports);
+        return code;
+    });
+}
+
+// port_status [-a]: with -a the ALPAs still free, which the loop devices of SL ports take, as
+// the text report marks them.
+int32_t port_status(int32_t argc, char** argv) {
+    bool alpas = false;
+    constexpr std::array<option_def, 1> own{{{'a', false}}};
+    parse_options(argc, argv, own, [&](char, const char*) { alpas = true; });
+    return port_report(argc, argv, [&](tv_context* ctx, int32_t port, json& doc) -> int32_t {
+        if (alpas)
+            if (const int32_t code = init_record_alpa(ctx); code != TV_OK) return code;
+        const int32_t code = each_port(port, doc, [&](int32_t p, json& entry) {
+            tv_port_status st{};
+            const int32_t status = tv_get_port_status(ctx, static_cast<uint32_t>(p), &st);
+            if (status == TV_OK) entry = J::of(st);
+            const bool loop_listed = status == TV_OK && st.operational != TV_PORT_STATE_OFF && st.logged_in != 0;
+            if (loop_listed && st.type == TV_PORT_TYPE_SL && st.loop.alpas != nullptr)
+                for (uint32_t i = 0; i < st.loop.count; ++i) record_alpa(p, st.loop.alpas[i]);
+            tv_free_port_status(&st);
+            return status;
+        });
+        if (alpas) doc["available_alpas"] = J::available_alpas();
+        return code;
+    });
+}
+
+// A report without options whose ports are read one by one: `read` fills the entry of a port
+// (from 0) and may add to the document.
+int port_by_port(int32_t argc, char** argv, const std::function<int32_t(tv_context*, int32_t p, json& entry, json& doc)>& read) {
+    parse_options(argc, argv);
+    return port_report(argc, argv, [&](tv_context* ctx, int32_t port, json& doc) -> int32_t {
+        return each_port(port, doc, [&](int32_t p, json& entry) { return read(ctx, p, entry, doc); });
+    });
+}
+
+int32_t port_counts(int32_t argc, char** argv) {
+    return port_by_port(argc, argv, [](tv_context* ctx, int32_t p, json& entry, json&) -> int32_t {
+        tv_port_counters counters{};
+        if (tv_get_port_counters(ctx, static_cast<uint8_t>(p), &counters) != TV_OK) return tv_api_errno;
+        entry["counters"] = J::of(counters);
+        return TV_OK;
+    });
+}
+
+int32_t test_status(int32_t argc, char** argv) {
+    parse_options(argc, argv);
+    return port_report(argc, argv, [](tv_context* ctx, int32_t port, json& doc) -> int32_t {
+        tv_test_status_info st{};
+        if (tv_test_status(ctx, &st) != TV_OK) return tv_api_errno;
+        doc.update(J::of(st, port));
+        return TV_OK;
+    });
+}
+
+int32_t port_steering(int32_t argc, char** argv) {
+    return port_by_port(argc, argv, [](tv_context* ctx, int32_t p, json& entry, json& doc) -> int32_t {
+        tv_port_steering st{};
+        if (tv_get_port_steering(ctx, static_cast<uint32_t>(p), &st) != TV_OK) return tv_api_errno;
+        doc["fc_address"] = J::fc_address_text(st.fc_addr);
+        entry["routes"] = J::routes_of(st);
+        return TV_OK;
+    });
+}
+
+int32_t port_mfs_mode(int32_t argc, char** argv) {
+    constexpr std::array<option_def, 2> changing{{{'M', true}, {'s', false}}};
+    read_only_options(argc, argv, changing);
+    return port_report(argc, argv, [](tv_context* ctx, int32_t port, json& doc) -> int32_t {
+        tv_port_mfs_modes modes{};
+        const int32_t code = tv_get_port_mfs_mode(ctx, &modes);
+        doc["ports"] = code == TV_OK ? J::mfs_modes_of(modes, port) : json::array();
+        tv_free_port_mfs_mode(&modes);
         return code;
     });
 }
@@ -282,6 +379,40 @@ int32_t get_trap_config(int32_t argc, char** argv) {
     });
 }
 
+// discover: the addresses that answered; no context is opened.
+int32_t discover(int32_t argc, char** argv) {
+    const std::unique_ptr<char*, void (*)(char**)> found{tool::discover_addresses(argc, argv),
+                                                         [](char** list) { tv_free_discovery(list, nullptr); }};
+    const int32_t code = found ? TV_OK : tv_api_errno;
+    json switches = json::array();
+    for (char** ip = found.get(); ip != nullptr && *ip != nullptr; ++ip) switches.push_back(*ip);
+    print_json({{"status", J::status(code)}, {"switches", switches}});
+    return exit_of(code);
+}
+
+int32_t smlget(int32_t argc, char** argv) {
+    json doc = json::object();
+    int32_t code = TV_OK;
+    bool sent = false;
+    const int32_t returned = tool::with_sml_request(argc, argv, [&](tv_context* ctx, const char* request) {
+        sent = true;
+        char* value = nullptr;
+        int32_t switch_code = 0;
+        if (tv_smlget(ctx, request, &value, &switch_code) != TV_OK) {
+            code = tv_api_errno;
+            return;
+        }
+        doc["value"] = value;
+        doc["code"] = switch_code;
+        tv_smlfree(&value);
+    });
+    if (!sent) code = returned;  // the request was refused or no context was opened
+    doc["status"] = J::status(code);
+    print_json(doc);
+    if (!sent && code != TV_ERR_PARAM) return exit_status::no_context;
+    return exit_of(code);
+}
+
 struct json_form {
     std::string_view word;
     command_fn fn;
@@ -299,6 +430,13 @@ constexpr std::array json_forms{
     json_form{"nameserver", nameserver},
     json_form{"port_state", port_state},
     json_form{"port_type", port_type},
+    json_form{"port_status", port_status},
+    json_form{"port_counts", port_counts},
+    json_form{"test_status", test_status},
+    json_form{"port_steering", port_steering},
+    json_form{"port_mfs_mode", port_mfs_mode},
+    json_form{"discover", discover},
+    json_form{"smlget", smlget},
     json_form{"get_zone", get_zone},
     json_form{"ns_zone_type", ns_zone_type},
     json_form{"get_wwn_zone", get_wwn_zone},

@@ -47,10 +47,38 @@ std::string port_state_word(std::int64_t code);
 std::string zone_type_word(std::uint32_t type);  // "hard", "name_server", "broadcast", "sl"
 std::string ns_zoning_word(std::uint32_t type);  // "port", "wwn"
 
+// The records a snapshot holds by the thousand are written as text (json_text.h); their
+// values here are that text, parsed.
+//
+// A name-server object: {"chassis", "cos", "fc4_types", "fc_address", "ip", "node_name",
+// "node_wwn", "port", "port_name", "port_wwn", "type"}.
+void put_device(std::string& out, const tv_nameserver_entry& e);
+// What is attached to a port: {"logged_in"} and, once the port is up with something logged in,
+// the linked "switch" of a T_Port ({"fc_address", "ip", "wwn"}), the "device" of an F_Port
+// ({"fc_address", "node_wwn", "port_wwn"}) or the "loop" of any other type ({"address",
+// "devices": [{"alpa", "node_wwn", "port_wwn"}]}). A WWN that was not found is null.
+void put_attached(std::string& out, const tv_port_status& s);
+// The 38 counters of a port by name ("in_frames", "crc_errs", ...).
+void put_counters(std::string& out, const tv_port_counters& c);
+
+json of(const tv_nameserver_entry& e);
+json of(const tv_port_counters& c);
+// {"port", "type", "admin", "operational", "attached"}.
+json of(const tv_port_status& s);
+// The test's failures and, for the port (from 0) or every port (TV_ALL_PORTS) the record
+// holds, as the text report lists them: {"test_fail_count", "ports": [{"port", "state",
+// "passes", "failures"}]}.
+json of(const tv_test_status_info& s, int32_t port);
+// The MFS modes of the port (from 0) or of every port of the switch (TV_ALL_PORTS, up to
+// Max_Ports) as the text report lists them: [{"port", "mfs_mode", "description"}].
+json mfs_modes_of(const tv_port_mfs_modes& m, int32_t port);
+// The ALPAs still free after the port-status reports so far (alpa_records.cpp): one entry
+// {"alpas"} on a switch without SL zones, else one {"zone", "ports", "alpas"} per SL zone.
+json available_alpas();
+
 json of(const tv_version_info& v);
 json of(const tv_chassis_status& s);
 json of(const tv_sysconfig& c);
-json of(const tv_nameserver_entry& e);
 json of(const tv_switch_link& l);
 json of(const tv_port_zone& z);  // {"id", "enabled", "ports"}; the type is its set's key
 json of(const tv_trap_config& c);

@@ -7,6 +7,7 @@
 #include "option_loop.h"
 #include "output.h"
 #include "telvar.h"
+#include "tool_commands.h"
 
 namespace {
 
@@ -32,10 +33,12 @@ bool join_request(int32_t argc, char** argv, std::array<char, request_room>& tex
     return true;
 }
 
-// The common frame of smlget and smlset: the option loop, the request text, the context;
-// `op` sends the text.
-template <class Op>
-int32_t with_request(int32_t argc, char** argv, Op&& op) {
+void print_code(int32_t code) { telvar::print("command failed with code: 0x%x\n", code); }
+
+}  // namespace
+
+int32_t telvar::tool::with_sml_request(int32_t argc, char** argv,
+                                       const std::function<void(tv_context*, const char*)>& op) {
     if (argc < 3) usage();
     telvar::parse_options(argc, argv);
     std::array<char, request_room> text{};
@@ -49,10 +52,6 @@ int32_t with_request(int32_t argc, char** argv, Op&& op) {
     op(ctx.get(), text.data());
     return ctx.close();
 }
-
-void print_code(int32_t code) { telvar::print("command failed with code: 0x%x\n", code); }
-
-}  // namespace
 
 extern "C" {
 
@@ -69,7 +68,7 @@ int32_t switch_reset(int32_t argc, char** argv) {
 }
 
 int32_t smlget(int32_t argc, char** argv) {
-    return with_request(argc, argv, [](tv_context* ctx, const char* request) {
+    return telvar::tool::with_sml_request(argc, argv, [](tv_context* ctx, const char* request) {
         char* value = nullptr;
         int32_t code = 0;
         if (tv_smlget(ctx, request, &value, &code) != 0) return print_error(tv_api_errno);
@@ -80,7 +79,7 @@ int32_t smlget(int32_t argc, char** argv) {
 }
 
 int32_t smlset(int32_t argc, char** argv) {
-    return with_request(argc, argv, [](tv_context* ctx, const char* request) {
+    return telvar::tool::with_sml_request(argc, argv, [](tv_context* ctx, const char* request) {
         int32_t code = 0;
         if (tv_smlset(ctx, request, &code) != 0)
             print_error(tv_api_errno);

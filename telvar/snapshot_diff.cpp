@@ -5,8 +5,10 @@
 // Things are matched by what identifies them, not by their place in the document: switches by
 // WWN, ports by number, zones by type and id, WWN-zone entries by WWN, links by local port,
 // routes by destination chassis, trap codes by code, devices by port WWN. A device's move shows
-// in the name server and in the device lists of two ports; only the name server's line is kept.
-// Values that move on their own (uptime, temperature) are compared only with --all.
+// in the name server and in the device lists of two ports; only the name server's line is kept,
+// and what is attached to a port (its devices, the switch at the far end of its link) is left
+// to the name server's and the links' lines in the same way. Values that move on their own
+// (uptime, temperature, the ports' counters) are compared only with --all.
 #include <map>
 #include <set>
 
@@ -96,8 +98,9 @@ std::map<std::string, json> keyed(const json& list, const char* key) {
 class differ {
 public:
     explicit differ(bool all) {
-        if (!all) ignored_ = {"uptime", "temperature", "taken_at"};
-        ignored_.insert("devices");  // a device's port: the name server says it once
+        if (!all) ignored_ = {"uptime", "temperature", "taken_at", "counters"};
+        // A device's port and a link's far end: the name server and the links say them once.
+        ignored_.insert({"devices", "attached"});
     }
 
     std::vector<change> run(const json& a, const json& b) {

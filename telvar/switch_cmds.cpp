@@ -59,10 +59,7 @@ void show_progress(uint32_t done, uint32_t total, void*) {
 
 }  // namespace
 
-// discover <base-ip-address> <range>, or discover -m <ip-mask> <base-ip-address>: one
-// answering address a line, in probing order. -j N keeps N probes in flight (the same addresses
-// in the same order); ranges above 65536 addresses need --all.
-int32_t discover(int32_t argc, char** argv) {
+char** discover_addresses(int32_t argc, char** argv) {
     bool all = false;
     // --all is the tool's own word, not an option letter of the command framework.
     for (int32_t i = 1; i < argc; ++i) {
@@ -92,8 +89,7 @@ int32_t discover(int32_t argc, char** argv) {
         list = tv_ip_values_from_mask(argv[0], mask);
         if (list == nullptr) {
             print("Invalid mask %s for %s\n", mask, argv[0]);
-            print_error(tv_api_errno);
-            return tv_api_errno;
+            return nullptr;
         }
         while (list[probes] != 0) ++probes;
     } else {
@@ -112,11 +108,18 @@ int32_t discover(int32_t argc, char** argv) {
     }
     const auto count = static_cast<int32_t>(std::min<std::uint64_t>(probes, INT32_MAX));
     const bool progress = in_flight > 0 && isatty(STDERR_FILENO);
-    std::unique_ptr<char*, discovery_deleter> found{
-        in_flight > 0 ? tv_discover_parallel(list, argv[0], count, in_flight,
-                                             progress ? show_progress : nullptr, nullptr)
-                      : tv_discover(list, argv[0], count)};
+    char** found = in_flight > 0 ? tv_discover_parallel(list, argv[0], count, in_flight,
+                                                        progress ? show_progress : nullptr, nullptr)
+                                 : tv_discover(list, argv[0], count);
     std::free(list);
+    return found;
+}
+
+// discover <base-ip-address> <range>, or discover -m <ip-mask> <base-ip-address>: one
+// answering address a line, in probing order. -j N keeps N probes in flight (the same addresses
+// in the same order); ranges above 65536 addresses need --all.
+int32_t discover(int32_t argc, char** argv) {
+    const std::unique_ptr<char*, discovery_deleter> found{discover_addresses(argc, argv)};
     if (!found) {
         print_error(tv_api_errno);
         return tv_api_errno;

@@ -4,10 +4,22 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
+
+#include "tv_api.h"
 
 namespace telvar::tool {
 
 int32_t discover(int32_t argc, char** argv);
+// The addresses that answered the probes of a discover command line (its options, then the base
+// address and count, or the base address of -m), for tv_free_discovery; null with tv_api_errno
+// set when the probes could not be made ("Invalid mask" printed for a bad -m). A bad command
+// line prints why and the usage text, and ends the process.
+char** discover_addresses(int32_t argc, char** argv);
+// The frame of smlget and smlset: the options, the request text (the words after the address,
+// joined by one blank; refused with TV_ERR_PARAM, after saying so, when longer than a request
+// holds), the context; `op` sends the text. Returns what the command returns.
+int32_t with_sml_request(int32_t argc, char** argv, const std::function<void(tv_context*, const char*)>& op);
 int32_t version(int32_t argc, char** argv);
 int32_t chassis_status(int32_t argc, char** argv);
 int32_t initiators(int32_t argc, char** argv);

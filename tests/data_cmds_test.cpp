@@ -1,8 +1,12 @@
 // The fabric as data, end to end: the tool's JSON documents against the schema, snapshots and
 // their diff, the locator, zoning lint and zoning apply, against the default fabric run in
 // this process.
+#include <arpa/inet.h>
 #include <gtest/gtest.h>
 #include <unistd.h>
+
+#include <algorithm>
+#include <cstring>
 
 #include <filesystem>
 #include <fstream>
@@ -15,6 +19,7 @@
 #include "support/run_tool.h"
 #include "support/sim_fixture.h"
 #include "support/test_addresses.h"
+#include "tv_inter.h"
 
 namespace {
 
@@ -34,7 +39,8 @@ std::set<std::string> lines_of(const std::string& text) {
 
 class data_cmds : public ::testing::Test {
 protected:
-    explicit data_cmds(sim::server_options o = {}) : fab(sw1, std::move(o)) {}
+    explicit data_cmds(sim::server_options o = {}, std::string base = sw1)
+        : ip(std::move(base)), fab(ip, std::move(o)) {}
     void SetUp() override {
         dir = fs::temp_directory_path() / ("telvar-data-" + std::to_string(getpid()));
         fs::create_directories(dir);
@@ -46,13 +52,14 @@ protected:
     }
     std::string path(const std::string& name) const { return (dir / name).string(); }
     json snapshot(const std::string& name) {
-        const auto r = telvar({"snapshot", "-o", path(name), sw1});
+        const auto r = telvar({"snapshot", "-o", path(name), ip});
         EXPECT_EQ(0, r.status) << r.err;
         std::ifstream in(path(name));
         return json::parse(in);
     }
     void write(const std::string& name, const json& doc) { std::ofstream(path(name)) << doc.dump(); }
 
+    std::string ip;  // the fabric's first switch
     tvtest::running_fabric fab;
     fs::path dir;
 };
@@ -68,6 +75,80 @@ TEST(json_text_forms, wwn_and_fc_address_texts_are_read_back_and_bad_ones_refuse
     EXPECT_EQ(0x104100u, J::parse_fc_address("0x104100"));
     EXPECT_EQ("0x00ab01", J::fc_address_text(*J::parse_fc_address("ab01")));
     for (const char* bad : {"", "0x", "1234567", "0x10410g"}) EXPECT_FALSE(J::parse_fc_address(bad)) << bad;
+}
+
+// The records a snapshot writes as text come out as nlohmann-json writes them (key order,
+// escapes, texts that are not UTF-8), and say what the text reports say.
+TEST(json_text_forms, records_written_as_text_are_in_the_document_form) {
+    namespace J = telvar::json;
+    const auto same_form = [](const std::string& text) {
+        EXPECT_EQ(json::parse(text).dump(-1, ' ', false, json::error_handler_t::replace), text);
+    };
+    tv_nameserver_entry e{};
+    e.port = 2;
+    e.port_id = 0x104201;
+    e.port_type = 0x02;
+    e.fc4_types[0] = 1u << 8;
+    e.fc4_types[7] = 1u << 31;
+    std::memset(e.port_symname, 'a', sizeof e.port_symname);  // 255 characters, no terminator
+    std::strcpy(e.node_symname, "say \"hi\"\\\t\x01 caf\xc3\xa9 \xff!");
+    std::string text;
+    J::put_device(text, e);
+    same_form(text);
+    json d = json::parse(text);
+    EXPECT_EQ(std::string(255, 'a'), d["port_name"]);
+    EXPECT_EQ("say \"hi\"\\\t\x01 caf\xc3\xa9 \xef\xbf\xbd!", d["node_name"]);
+    EXPECT_EQ((json{8, 255}), d["fc4_types"]);
+    EXPECT_EQ("NL", d["type"]);
+    EXPECT_EQ(3, d["port"]);
+    e.port_type = 0x7F;
+    EXPECT_EQ("unrecognized (127)", J::of(e)["type"]);
+
+    tv_port_counters c{};
+    for (int w = 0; w < TV_PORT_COUNTER_WORDS; ++w) c.counter[w] = 4000000000u + static_cast<std::uint32_t>(w);
+    text.clear();
+    J::put_counters(text, c);
+    same_form(text);
+    EXPECT_EQ(38u, json::parse(text).size());
+    EXPECT_EQ(4000000010u, json::parse(text)["crc_errs"]);
+
+    // What is attached to a port: by type, only once it is up with something logged in; a
+    // WWN that was not found is null, loop arrays that are missing list no device.
+    const auto attached = [](const tv_port_status& st) {
+        std::string t;
+        J::put_attached(t, st);
+        return t;
+    };
+    tv_port_status st{};
+    st.type = TV_PORT_TYPE_F;
+    st.operational = TV_PORT_STATE_ON;
+    st.logged_in = 1;
+    st.f_port.port_id = 0x104000;
+    st.f_port.port_wwn[0] = 0x21;
+    EXPECT_EQ(R"({"device":{"fc_address":"0x104000","node_wwn":null,"port_wwn":"21:00:00:00:00:00:00:00"},"logged_in":true})",
+              attached(st));
+    st.operational = TV_PORT_STATE_OFF;
+    EXPECT_EQ(R"({"logged_in":true})", attached(st));
+    tv_port_status loop{};
+    loop.type = TV_PORT_TYPE_FL;
+    loop.logged_in = 1;
+    loop.loop.count = 1;
+    loop.loop.address = 0x01;
+    EXPECT_EQ(R"({"logged_in":true,"loop":{"address":1,"devices":[]}})", attached(loop));
+    std::uint8_t alpas[1] = {0xE8}, port_wwns[1][8] = {{0x21, 0, 0, 0, 0, 0, 0, 1}}, node_wwns[1][8] = {};
+    loop.loop.alpas = alpas;
+    loop.loop.port_wwns = port_wwns;
+    loop.loop.node_wwns = node_wwns;
+    EXPECT_EQ(R"({"logged_in":true,"loop":{"address":1,"devices":[{"alpa":232,"node_wwn":null,"port_wwn":"21:00:00:00:00:00:00:01"}]}})",
+              attached(loop));
+    tv_port_status t{};
+    t.type = TV_PORT_TYPE_T;
+    t.logged_in = 1;
+    t.t_port.remote_fc_addr = 0x108000;
+    t.t_port.remote_ip = htonl(0xC0000205);
+    t.t_port.remote_wwn[0] = 0x10;
+    EXPECT_EQ(R"({"logged_in":true,"switch":{"fc_address":"0x108000","ip":"192.0.2.5","wwn":"10:00:00:00:00:00:00:00"}})",
+              attached(t));
 }
 
 // Every report with a JSON form, each document validated against the schema in one run.
@@ -87,6 +168,13 @@ TEST_F(data_cmds, every_json_document_validates_against_the_schema) {
         {"ns_zone_type", {"ns_zone_type", sw1}},
         {"get_wwn_zone", {"get_wwn_zone", sw1}},
         {"get_trap_config", {"get_trap_config", sw1}},
+        {"port_status", {"port_status", "-a", sw1, "all"}},
+        {"port_counts", {"port_counts", sw1, "all"}},
+        {"test_status", {"test_status", sw1, "all"}},
+        {"port_steering", {"port_steering", sw1, "all"}},
+        {"port_mfs_mode", {"port_mfs_mode", sw1, "3"}},
+        {"discover", {"discover", "127.0.110.1", "4"}},
+        {"smlget", {"smlget", sw1, "show", "port", "3"}},
         {"locate", {"locate", sw1, "0x104100"}},
         {"zone_lint", {"zone_lint", sw1}},
     };
@@ -128,6 +216,9 @@ TEST_F(data_cmds, a_failed_report_is_a_document_too_and_changes_are_refused) {
     r = telvar({"--json", "port_state", "-s", "off", sw1, "7"});
     EXPECT_EQ(1, r.status);
     EXPECT_EQ("", r.out);
+    r = telvar({"--json", "port_mfs_mode", "-M", "2", sw1, "3"});
+    EXPECT_EQ(1, r.status);
+    EXPECT_EQ("", r.out);
     r = telvar({"--json", "switch_reset", sw1});
     EXPECT_EQ(1, r.status);
     EXPECT_EQ("telvar: --json: 'switch_reset' has no JSON form\n", r.err);
@@ -162,10 +253,60 @@ TEST_F(data_cmds, diff_names_exactly_a_port_and_a_zone_that_changed) {
                        "device 21:00:00:00:5e:01:02:01: logged out from chassis 1 port 2 (0x104100)\n"
                        "device 21:00:00:00:5e:01:01:01: moved from chassis 1 port 1 (0x104000) to chassis 1 port 7 (0x104600)\n"),
               lines_of(r.out));
+    // Counters move on their own and are compared with --all only; what is attached to a
+    // port is the name server's and the links' to say.
+    json e = a;
+    json& port1 = e["switches"][0]["ports"][0];
+    port1["counters"]["crc_errs"] = port1["counters"]["crc_errs"].get<int>() + 3;
+    port1["attached"] = {{"logged_in", false}};
+    write("e.json", e);
+    EXPECT_EQ(0, telvar({"diff", path("a.json"), path("e.json")}).status);
+    r = telvar({"diff", "--all", path("a.json"), path("e.json")});
+    EXPECT_EQ(1, r.status);
+    EXPECT_EQ("switch 10:00:00:00:5e:01:00:00 (chassis 1) port 1: counters: crc_errs 0 -> 3\n", r.out);
     write("d.json", json::array());
     r = telvar({"diff", path("a.json"), path("d.json")});
     EXPECT_EQ(2, r.status);
     EXPECT_EQ(2, telvar({"diff", path("a.json"), path("none.json")}).status);
+}
+
+// The fabric of the tests of the ports' status and counters, on addresses of their own.
+class data_cmds_ports : public data_cmds {
+protected:
+    explicit data_cmds_ports(sim::server_options o = {}) : data_cmds(std::move(o), tvtest::addr::data_ports_base) {}
+};
+
+// The ports of a snapshot carry what is attached to them, as port_status reports it, from one
+// walk of the name server: the devices of loops are not looked up again one by one.
+TEST_F(data_cmds_ports, snapshot_ports_carry_what_is_attached_as_port_status_reports_it) {
+    fab.server().clear_records();
+    const json a = snapshot("a.json");
+    std::size_t name_server_queries = 0;
+    for (const auto& r : fab.requests())
+        if (tv::wire::get_be16(r, tv::off::command) == TV_CMD_NAME_SERVER) ++name_server_queries;
+    const std::size_t devices = a["name_server"]["devices"].size();
+    EXPECT_LE(name_server_queries, 2 * (devices + 1));
+    const std::string ip2 = "127.0.150.3";
+    for (const std::size_t sw : {0, 1}) {
+        const json report = json::parse(telvar({"--json", "port_status", sw == 0 ? ip : ip2, "all"}).out);
+        const json& ports = a["switches"][sw]["ports"];
+        ASSERT_EQ(report["ports"].size(), ports.size());
+        for (std::size_t i = 0; i < ports.size(); ++i) {
+            EXPECT_EQ(report["ports"][i]["attached"], ports[i]["attached"]) << "switch " << sw + 1 << " port " << i + 1;
+            EXPECT_EQ(38u, ports[i]["counters"].size());
+        }
+    }
+    const json& ports = a["switches"][0]["ports"];
+    EXPECT_EQ((json{{"fc_address", "0x108000"}, {"ip", ip2}, {"wwn", "10:00:00:00:5e:02:00:00"}}),
+              ports[15]["attached"]["switch"]);
+    EXPECT_EQ("21:00:00:00:5e:01:03:02", ports[2]["attached"]["loop"]["devices"][1]["port_wwn"]);
+    // port_status -a: the SL zone of port 4 has lost the ALPAs of its devices, the other not.
+    const json report = json::parse(telvar({"--json", "port_status", "-a", ip, "all"}).out);
+    for (const json& zone : report["available_alpas"]) {
+        const bool port4 = zone["ports"] == json{4};
+        for (const int alpa : {0x01, 0xEF})
+            EXPECT_NE(port4, std::find(zone["alpas"].begin(), zone["alpas"].end(), alpa) != zone["alpas"].end());
+    }
 }
 
 TEST_F(data_cmds, locate_finds_every_device_of_the_name_server) {

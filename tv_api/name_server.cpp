@@ -172,6 +172,12 @@ int32_t get_nameserverentry(tv_context* ctx, std::uint32_t port_id, tv_nameserve
     return found ? TV_OK : TV_ERR_PARAM;
 }
 
+int32_t get_next_nameserverentry(tv_context* ctx, std::uint32_t port_id, tv_nameserver_entry& entry,
+                                 bool& found) {
+    std::memset(&entry, 0, sizeof entry);
+    return fetch_object(ctx, port_id, true, entry, found);
+}
+
 int32_t get_initiators(tv_context* ctx, tv_initiators& initiators) {
     namespace I = L::initiators;
     std::memset(&initiators, 0, sizeof initiators);

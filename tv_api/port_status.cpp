@@ -39,25 +39,35 @@ int32_t t_port_detail(tv_context* ctx, std::uint32_t port, tv_port_status& st) {
     return code;
 }
 
-// Copies the object's WWNs when the name server has one at port_id; anything else leaves them
-// zero, and is no failure.
-void name_server_wwns(tv_context* ctx, std::uint32_t port_id, std::uint8_t* port_wwn,
-                      std::uint8_t* node_wwn) {
-    tv_nameserver_entry entry;
-    if (tv::get_nameserverentry(ctx, port_id, entry) != TV_OK) return;
-    std::memcpy(port_wwn, entry.port_wwn, 8);
-    std::memcpy(node_wwn, entry.node_wwn, 8);
-}
+// Where the devices' WWNs come from: the name server, object by object, or what the caller
+// already holds of it.
+struct wwn_source {
+    tv::device_wwns known_wwns = nullptr;
+    const void* known = nullptr;
 
-int32_t f_port_detail(tv_context* ctx, std::uint32_t port, tv_port_status& st) {
+    // Copies the object's WWNs when there is one at port_id; anything else leaves them zero,
+    // and is no failure.
+    void copy(tv_context* ctx, std::uint32_t port_id, std::uint8_t* port_wwn, std::uint8_t* node_wwn) const {
+        if (known_wwns != nullptr) {
+            known_wwns(known, port_id, port_wwn, node_wwn);
+            return;
+        }
+        tv_nameserver_entry entry;
+        if (tv::get_nameserverentry(ctx, port_id, entry) != TV_OK) return;
+        std::memcpy(port_wwn, entry.port_wwn, 8);
+        std::memcpy(node_wwn, entry.node_wwn, 8);
+    }
+};
+
+int32_t f_port_detail(tv_context* ctx, std::uint32_t port, tv_port_status& st, const wwn_source& wwns) {
     tv_version_info version{};
     if (const int32_t code = tv::get_version(ctx, version); code != TV_OK) return code;
     st.f_port.port_id = device_addr(version.ver_info3, port, 0);
-    name_server_wwns(ctx, st.f_port.port_id, st.f_port.port_wwn, st.f_port.node_wwn);
+    wwns.copy(ctx, st.f_port.port_id, st.f_port.port_wwn, st.f_port.node_wwn);
     return TV_OK;
 }
 
-int32_t loop_detail(tv_context* ctx, std::uint32_t port, tv_port_status& st) {
+int32_t loop_detail(tv_context* ctx, std::uint32_t port, tv_port_status& st, const wwn_source& wwns) {
     if (const int32_t code = tv::get_al_port_status(ctx, port); code != TV_OK) return code;
     const bool sl = st.type == TV_PORT_TYPE_SL;
     tv_initiators initiators{};
@@ -71,12 +81,17 @@ int32_t loop_detail(tv_context* ctx, std::uint32_t port, tv_port_status& st) {
     }
     const std::uint32_t base = tv::decode_al_loop(al).base_addr;
     for (std::uint32_t i = 0; i < st.loop.count; ++i)
-        name_server_wwns(ctx, device_addr(base, port, st.loop.alpas[i]), st.loop.port_wwns[i],
-                         st.loop.node_wwns[i]);
+        wwns.copy(ctx, device_addr(base, port, st.loop.alpas[i]), st.loop.port_wwns[i], st.loop.node_wwns[i]);
     return TV_OK;
 }
 
-int32_t get_port_status(tv_context* ctx, std::uint32_t port, tv_port_status& st) {
+}  // namespace
+
+namespace tv {
+
+int32_t get_port_status(tv_context* ctx, std::uint32_t port, tv_port_status& st, device_wwns wwns_of,
+                        const void* known) {
+    const wwn_source wwns{wwns_of, known};
     std::memset(&st, 0, sizeof st);
     if (const int32_t code = tv::refresh_port_state(ctx); code != TV_OK) return code;
     // A port beyond the switch's count has no entry in the vector.
@@ -87,18 +102,18 @@ int32_t get_port_status(tv_context* ctx, std::uint32_t port, tv_port_status& st)
     if (st.operational == TV_PORT_STATE_OFF || st.logged_in == 0) return TV_OK;
     switch (st.type) {
         case TV_PORT_TYPE_T: return t_port_detail(ctx, port, st);
-        case TV_PORT_TYPE_F: return f_port_detail(ctx, port, st);
-        default: return loop_detail(ctx, port, st);
+        case TV_PORT_TYPE_F: return f_port_detail(ctx, port, st, wwns);
+        default: return loop_detail(ctx, port, st, wwns);
     }
 }
 
-}  // namespace
+}  // namespace tv
 
 extern "C" {
 
 int32_t tv_get_port_status(tv_context* ctx, uint32_t port, tv_port_status* status) {
     if (ctx == nullptr || status == nullptr) return tv::publish(TV_ERR_PARAM);
-    return tv::publish(get_port_status(ctx, port, *status));
+    return tv::publish(tv::get_port_status(ctx, port, *status));
 }
 
 // Every type whose detail is the loop detail may hold arrays, not only the loop types: a type

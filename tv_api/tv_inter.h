@@ -196,8 +196,21 @@ int32_t get_al_port_status(tv_context* ctx, std::uint32_t port);
 wire::cbytes al_port_status_response();
 // The name-server object at port_id into a zeroed entry; 301 when there is none.
 int32_t get_nameserverentry(tv_context* ctx, std::uint32_t port_id, tv_nameserver_entry& entry);
+// The object after port_id into a zeroed entry (the core of tv_snsgetall with next, into the
+// caller's record); `found` is false, status 0, when there is none.
+int32_t get_next_nameserverentry(tv_context* ctx, std::uint32_t port_id, tv_nameserver_entry& entry,
+                                 bool& found);
 // The initiator table into a zeroed record.
 int32_t get_initiators(tv_context* ctx, tv_initiators& initiators);
+// The WWNs of the device at an FC address, from what a caller already read of the name server;
+// false for an address it does not hold.
+using device_wwns = bool (*)(const void* known, std::uint32_t port_id, std::uint8_t* port_wwn,
+                             std::uint8_t* node_wwn);
+// The core of tv_get_port_status. With `wwns_of` the devices' WWNs come from it instead of a
+// name-server query each, so that a walk that has read the whole name server does not ask
+// again for every device of every loop.
+int32_t get_port_status(tv_context* ctx, std::uint32_t port, tv_port_status& status,
+                        device_wwns wwns_of = nullptr, const void* known = nullptr);
 
 // ---- Small helpers ----
 

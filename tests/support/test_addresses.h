@@ -48,6 +48,9 @@ inline constexpr const char* two_path_base = "127.0.24.2";
 // The fabric as data: the tool's data commands, then the Ansible modules (127.0.110.0 -
 // 127.0.119.255).
 inline constexpr const char* data_base = "127.0.110.2";
+// The fabric as data: the ports' status and counters in its documents (127.0.150.0 -
+// 127.0.159.255; the benchmarks take a /24 of it with TELVAR_BENCH_NET).
+inline constexpr const char* data_ports_base = "127.0.150.2";
 // The tool's command lines, its questions on a terminal (127.0.90.0 - 127.0.99.255).
 inline constexpr const char* command_line_base = "127.0.90.2";
 // Port diagnostics and port status (127.0.100.0 - 127.0.109.255): the library against a
