@@ -24,14 +24,17 @@ namespace L = tv::layout::name_server;
 constexpr std::uint8_t n_port = 0x01, nl_port = 0x02;
 
 // What the index depends on: for every port, whether it is up and how many devices it has;
-// and the number of links.
+// and the number of links. Worked out on every query, so it reads the ports directly: a port
+// is up when it has not failed and its admin state is on (operational_state's rule).
 void index_key(const fabric& f, std::vector<std::uint16_t>& key) {
     key.clear();
-    for (std::size_t sw = 0; sw < f.switches.size(); ++sw)
-        for (std::size_t p = 0; p < f.switches[sw].ports.size(); ++p) {
-            const bool up = operational_state(f, sw, static_cast<std::uint8_t>(p)) == TV_PORT_STATE_ON;
-            key.push_back(up ? static_cast<std::uint16_t>(f.switches[sw].ports[p].devices.size() + 1) : 0);
+    for (const switch_state& s : f.switches) {
+        const auto& cfg = s.get<port_state>().active;
+        for (std::size_t p = 0; p < s.ports.size(); ++p) {
+            const bool up = !s.ports[p].failed && p < cfg.size() && cfg[p].admin == TV_PORT_STATE_ON;
+            key.push_back(up ? static_cast<std::uint16_t>(s.ports[p].devices.size() + 1) : 0);
         }
+    }
     key.push_back(static_cast<std::uint16_t>(f.links.size()));
 }
 
