@@ -72,6 +72,7 @@ dispatch_result dispatch(const handler_index& index, fabric& f, std::size_t owne
         return r;
     }
 
+    if (h == nullptr || !h->reads_only) ++f.revision;
     request_ctx c{.fab = f, .sw = *r.sw, .req = d, .from_ip = from_ip, .from_port = from_port};
     families::each([&](const family_info& fi) {
         if (fi.on_request) fi.on_request(c);

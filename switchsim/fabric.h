@@ -59,6 +59,9 @@ struct link {
 struct fabric {
     std::vector<switch_state> switches;
     std::vector<link> links;
+    // Moves whenever the fabric may have changed (a request that is not read-only, a tick, a
+    // change from outside the loop), so that what is derived from it can be kept until then.
+    std::uint64_t revision = 0;
     families::fabric_states states;
 
     // The fabric-wide sub-record of family state type S.

@@ -77,6 +77,9 @@ struct handler_entry {
     handler_fn fn;
     bool needs_login;          // refused with 0x0E on a switch that requires a login
     const char* name;          // for the request log
+    // The handler only reads the fabric: state derived from the fabric may stay as it is
+    // (fabric::revision does not move).
+    bool reads_only = false;
 };
 
 struct family_info {

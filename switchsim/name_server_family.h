@@ -26,6 +26,7 @@ struct name_server_fabric_state {
     // The objects of each part of the fabric that links join, in address order, built for the
     // port states recorded in `built_for` and built again when they change.
     std::vector<std::uint16_t> built_for;
+    std::uint64_t checked_at = ~std::uint64_t{0};  // the fabric::revision it was last checked at
     std::vector<std::size_t> segment_of;  // by switch
     std::vector<std::vector<ns_object>> segments;
 };

@@ -68,11 +68,15 @@ void build_index(const fabric& f, name_server_fabric_state& ns) {
 // The name server's objects as switch `sw` sees them, in address order.
 const std::vector<ns_object>& name_server_objects(fabric& f, std::size_t sw) {
     auto& ns = f.get<name_server_fabric_state>();
-    thread_local std::vector<std::uint16_t> key;
-    index_key(f, key);
-    if (key != ns.built_for || ns.segment_of.size() != f.switches.size()) {
-        build_index(f, ns);
-        ns.built_for = key;
+    // Nothing can have changed since the last look while only read-only requests came.
+    if (ns.checked_at != f.revision || ns.segment_of.size() != f.switches.size()) {
+        thread_local std::vector<std::uint16_t> key;
+        index_key(f, key);
+        if (key != ns.built_for || ns.segment_of.size() != f.switches.size()) {
+            build_index(f, ns);
+            ns.built_for = key;
+        }
+        ns.checked_at = f.revision;
     }
     return ns.segments[ns.segment_of[sw]];
 }
@@ -168,7 +172,7 @@ void initiators(request_ctx& c) {
 }
 
 constexpr std::array<handler_entry, 2> table{{
-    {TV_CMD_NAME_SERVER, 0, name_server_query, true, "name server"},
+    {TV_CMD_NAME_SERVER, 0, name_server_query, true, "name server", true},
     {TV_CMD_CONFIG, L::initiators::subcmd, initiators, true, "initiators"},
 }};
 

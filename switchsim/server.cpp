@@ -1,6 +1,7 @@
 #include "server.h"
 
 #include <arpa/inet.h>
+#include <fcntl.h>
 #include <sys/epoll.h>
 #include <sys/eventfd.h>
 #include <sys/socket.h>
@@ -79,6 +80,17 @@ bool server::bind(std::string& error) {
         ::epoll_ctl(epoll_fd_, EPOLL_CTL_ADD, e.fd, &ev);
         endpoints_.push_back(e);
     }
+    if (endpoints_.size() == 1) {
+        wake_sock_.reset(::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0));
+        wake_addr_.sin_family = AF_INET;
+        wake_addr_.sin_addr.s_addr = endpoints_[0].addr.sin_addr.s_addr;
+        socklen_t len = sizeof wake_addr_;
+        if (!wake_sock_ || ::bind(wake_sock_.get(), reinterpret_cast<sockaddr*>(&wake_addr_), sizeof wake_addr_) != 0 ||
+            ::getsockname(wake_sock_.get(), reinterpret_cast<sockaddr*>(&wake_addr_), &len) != 0) {
+            error = std::string("cannot make the loop's wake-up socket: ") + std::strerror(errno);
+            return false;
+        }
+    }
     if (!opts_.capture_path.empty() && !capture_.open(opts_.capture_path)) {
         error = "cannot write the capture file " + opts_.capture_path + ": " + std::strerror(errno);
         return false;
@@ -87,6 +99,7 @@ bool server::bind(std::string& error) {
 }
 
 void server::run() {
+    if (endpoints_.size() == 1) run_one();
     std::array<epoll_event, 16> events;
     while (!stopping_.load()) {
         const int n = ::epoll_wait(epoll_fd_, events.data(), static_cast<int>(events.size()),
@@ -120,9 +133,20 @@ void server::start() {
 
 void server::stop() {
     stopping_ = true;
+    wake();
+}
+
+// The loop waits in epoll_wait, or with a single switch in the receive itself: it is woken
+// through the eventfd, and in the second case by a datagram from a socket of its own too.
+void server::wake() {
     if (wake_fd_ >= 0) {
         const std::uint64_t one = 1;
         (void)!::write(wake_fd_, &one, sizeof one);
+    }
+    if (wake_sock_ && endpoints_.size() == 1) {
+        const char nudge = 0;
+        ::sendto(wake_sock_.get(), &nudge, 1, 0, reinterpret_cast<const sockaddr*>(&endpoints_[0].addr),
+                 sizeof endpoints_[0].addr);
     }
 }
 
@@ -135,27 +159,61 @@ struct server::receive_batch {
 };
 
 void server::serve_socket(std::size_t ep) {
-    if (!rx_) rx_ = std::make_unique<receive_batch>();
-    receive_batch& b = *rx_;
     for (int read = 0; read < drain_per_wakeup;) {
-        for (int i = 0; i < receive_batch::size; ++i) {
-            b.iov[i] = {b.bufs[i].data(), b.bufs[i].size()};
-            b.msgs[i].msg_hdr = {};
-            b.msgs[i].msg_hdr.msg_name = &b.from[i];
-            b.msgs[i].msg_hdr.msg_namelen = sizeof b.from[i];
-            b.msgs[i].msg_hdr.msg_iov = &b.iov[i];
-            b.msgs[i].msg_hdr.msg_iovlen = 1;
-        }
-        const int n = ::recvmmsg(endpoints_[ep].fd, b.msgs.data(), receive_batch::size,
-                                 MSG_DONTWAIT, nullptr);
-        if (n <= 0) return;  // drained (EAGAIN) or a transient error
-        std::lock_guard lock(mu_);
-        for (int i = 0; i < n; ++i)
-            handle(ep, {b.bufs[i].data(), std::min<std::size_t>(b.msgs[i].msg_len, max_datagram)},
-                   b.from[i]);
+        const int n = receive(ep, MSG_DONTWAIT);
         if (n < receive_batch::size) return;  // nothing more was waiting
         read += n;
     }
+}
+
+// One call that reads what is waiting on the socket of `ep` (with MSG_WAITFORONE: waits for
+// the first datagram), and the handling of each; returns how many were read.
+int server::receive(std::size_t ep, int flags) {
+    if (!rx_) rx_ = std::make_unique<receive_batch>();
+    receive_batch& b = *rx_;
+    for (int i = 0; i < receive_batch::size; ++i) {
+        b.iov[i] = {b.bufs[i].data(), b.bufs[i].size()};
+        b.msgs[i].msg_hdr = {};
+        b.msgs[i].msg_hdr.msg_name = &b.from[i];
+        b.msgs[i].msg_hdr.msg_namelen = sizeof b.from[i];
+        b.msgs[i].msg_hdr.msg_iov = &b.iov[i];
+        b.msgs[i].msg_hdr.msg_iovlen = 1;
+    }
+    const int n = ::recvmmsg(endpoints_[ep].fd, b.msgs.data(), receive_batch::size, flags, nullptr);
+    if (n <= 0) return 0;  // drained (EAGAIN), timed out, or a transient error
+    std::lock_guard lock(mu_);
+    for (int i = 0; i < n; ++i) {
+        if (b.from[i].sin_port == wake_addr_.sin_port && b.from[i].sin_addr.s_addr == wake_addr_.sin_addr.s_addr)
+            continue;  // the loop's own nudge
+        handle(ep, {b.bufs[i].data(), std::min<std::size_t>(b.msgs[i].msg_len, max_datagram)}, b.from[i]);
+    }
+    return n;
+}
+
+// A fabric reached through one address: the loop waits in the receive itself, which saves a
+// system call on every request (the case of the benchmarks' large fabrics, and of most real
+// fabrics). Timers bound the wait through the socket's receive timeout.
+void server::run_one() {
+    const int fd = endpoints_[0].fd;
+    const int fl = ::fcntl(fd, F_GETFL);
+    ::fcntl(fd, F_SETFL, fl & ~O_NONBLOCK);
+    int timeout_set = -2;
+    while (!stopping_.load()) {
+        const int t = next_timeout_ms();
+        if (t != timeout_set && t != 0) {
+            const int ms = t < 0 ? 0 : t;  // 0: no limit
+            timeval tv{ms / 1000, (ms % 1000) * 1000};
+            ::setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &tv, sizeof tv);
+            timeout_set = t;
+        }
+        const int n = receive(0, t == 0 ? MSG_DONTWAIT : MSG_WAITFORONE);
+        if (n == receive_batch::size) serve_socket(0);
+        std::lock_guard lock(mu_);
+        release_due();
+        run_ticks();
+        flush_outgoing();
+    }
+    ::fcntl(fd, F_SETFL, fl);
 }
 
 void server::handle(std::size_t ep, std::span<const std::uint8_t> d, const sockaddr_in& from) {
@@ -295,6 +353,7 @@ void server::run_ticks() {
     const auto now = sim_clock::now();
     if (now < next_tick_ || endpoints_.empty()) return;
     std::vector<unsolicited> out;
+    ++fabric_.revision;
     next_tick_ = sim_clock::time_point::max();
     families::each([&](const family_info& f) {
         if (f.on_tick != nullptr) next_tick_ = std::min(next_tick_, f.on_tick(fabric_, now, out));
@@ -304,10 +363,7 @@ void server::run_ticks() {
 
 void server::replan_ticks() {
     next_tick_ = sim_clock::time_point::min();
-    if (wake_fd_ >= 0) {
-        const std::uint64_t one = 1;
-        (void)!::write(wake_fd_, &one, sizeof one);
-    }
+    wake();
 }
 
 // An answer held back for this manager follows the one just sent (or lost), `after` itself

@@ -29,6 +29,7 @@
 #include "fabric.h"
 #include "faults.h"
 #include "handler_index.h"
+#include "tv_inter.h"
 
 namespace sim {
 
@@ -86,6 +87,7 @@ public:
             ~replan() { s.replan_ticks(); }
         };
         std::lock_guard lock(mu_);
+        ++fabric_.revision;
         replan after{*this};
         return f(fabric_);
     }
@@ -112,6 +114,9 @@ private:
     };
 
     void serve_socket(std::size_t ep);
+    int receive(std::size_t ep, int flags);
+    void run_one();
+    void wake();
     void handle(std::size_t ep, std::span<const std::uint8_t> d, const sockaddr_in& from);
     void send_now(std::size_t ep, const sockaddr_in& to, std::span<const std::uint8_t> bytes);
     void send_answer(std::size_t ep, const sockaddr_in& to, const dispatch_result& r,
@@ -144,6 +149,8 @@ private:
     std::vector<endpoint> endpoints_;
     int epoll_fd_ = -1;
     int wake_fd_ = -1;
+    tv::unique_fd wake_sock_;  // with a single switch: nudges the loop out of its receive
+    sockaddr_in wake_addr_{};
     std::atomic<bool> stopping_{false};
     std::thread thread_;
 

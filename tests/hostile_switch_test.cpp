@@ -88,8 +88,9 @@ TEST(hostile_switch, every_command_of_the_tool_fails_cleanly_or_reports_what_was
             const auto r = tvtest::run_tool(TELVAR_BIN, command, {}, 30);
             EXPECT_GE(r.status, 0) << command[0] << " under " << rule << ": killed or crashed\n" << r.err;
             EXPECT_LE(r.status, 3) << command[0] << " under " << rule;
-            if (std::string(rule) == "fill=0x41")
+            if (std::string(rule) == "fill=0x41") {
                 EXPECT_TRUE(printable(r.out)) << command[0] << " printed bytes nobody sent:\n" << r.out;
+            }
         }
     }
 }
