@@ -70,6 +70,7 @@ int exit_status_of(int32_t returned) {
     if (returned == TV_ERR_PARAM) return exit_status::command_line;
     if (returned != 0)
         return telvar::tool::context_was_opened() ? exit_status::failure : exit_status::no_context;
+    if (telvar::tool::argument_was_refused()) return exit_status::command_line;
     bool bad_port = false;
     for (const int32_t code : printed_codes) {
         if (code == TV_ERR_PARAM) return exit_status::command_line;

@@ -27,16 +27,15 @@ int32_t change_wwn_zone(int32_t argc, char** argv, bool add) {
     telvar::command_context ctx{open_ip_context(argc, argv, 3, nullptr)};
     if (!ctx) return tv_api_errno;
     // A failed port-count query while opening skips the operation without a word.
-    int32_t status = tv_api_errno;
     const int32_t zone = tv::to_int(argv[1]);
     if (zone < 0 || zone >= static_cast<int32_t>(W::zones)) {
         print("set_zone: bad zone id: %d\n", zone);
-        status = TV_ERR_PARAM;
+        tv_api_errno = TV_ERR_PARAM;
     }
     uint8_t wwn[W::wwn_len];
     ascii_to_wwn(wwn, argv[2]);
     const char* name = argc > 3 ? argv[3] : nullptr;
-    if (status == TV_OK) {
+    if (tv_api_errno == TV_OK) {
         const auto z = static_cast<uint32_t>(zone);
         const int32_t code = add ? tv_set_wwn_zone(ctx.get(), z, wwn, name, inclusive ? 1 : 0)
                                  : tv_rem_wwn_zone(ctx.get(), z, wwn, name);

@@ -114,9 +114,9 @@ TEST_F(zoning_tool, refusals_print_why_and_send_nothing) {
         {{"set_zone", sw1, "ns", "256", "1"}, "bad zone number: 256\n", 1},
         {{"set_zone", sw1, "hd", "1", "2", "17"}, "bad port number: 17\n", 1},
         {{"set_zone", sw1, "hd", "1", "4-2"}, "bad port range: 4-2\n", 1},
-        {{"disable_zone_type", sw1, "5"}, "bad zone type: 5\n", 0},
-        {{"disable_zone_type", sw1, "hd", "17"}, "bad zone number: 17\n", 0},
-        {{"set_wwn_zone", sw1, "300", "210000005e010101", "x"}, "set_zone: bad zone id: 300\n", 0},
+        {{"disable_zone_type", sw1, "5"}, "bad zone type: 5\n", 1},
+        {{"disable_zone_type", sw1, "hd", "17"}, "bad zone number: 17\n", 1},
+        {{"set_wwn_zone", sw1, "300", "210000005e010101", "x"}, "set_zone: bad zone id: 300\n", 1},
         {{"rem_wwn_zone", sw1, "3", "210000005e0101ff", "x"}, "Error: WWN not found in any Zone\n", 2},
     };
     for (const auto& r : refusals) {
