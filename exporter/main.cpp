@@ -1,6 +1,7 @@
 // telvar-exporter: serves the state of switches as Prometheus metrics.
 //
-//   telvar-exporter --listen ADDR:PORT [--fabric] [--timeout MS] [--deadline MS] [--verbose] IP...
+//   telvar-exporter --listen ADDR:PORT [--fabric] [--timeout MS] [--deadline MS]
+//                   [--user USER [--password-file FILE]] [--verbose] IP...
 //
 // Every request for /metrics reads the switches then and there (collector.h); nothing is read
 // between requests. It prints the address it serves on once it listens (port 0 lets the
@@ -14,6 +15,7 @@
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <fstream>
 #include <memory>
 #include <optional>
 #include <set>
@@ -26,8 +28,8 @@
 namespace {
 
 constexpr const char* usage_text =
-    "usage: telvar-exporter --listen ADDR:PORT [--fabric] [--timeout MS] [--deadline MS] [--verbose]\n"
-    "                       IP...\n"
+    "usage: telvar-exporter --listen ADDR:PORT [--fabric] [--timeout MS] [--deadline MS]\n"
+    "                       [--user USER [--password-file FILE]] [--verbose] IP...\n"
     "Serves the state of the switches at the IPv4 addresses IP... as Prometheus metrics on\n"
     "http://ADDR:PORT/metrics. Every request reads the switches anew.\n"
     "  --listen ADDR:PORT  the IPv4 address and TCP port to serve on (port 0: any free port)\n"
@@ -35,6 +37,8 @@ constexpr const char* usage_text =
     "  --timeout MS        time budget of one exchange with a switch (default 250, 10-10000)\n"
     "  --deadline MS       time budget of a whole scrape (default 8000, 100-600000); keep it\n"
     "                      below the scrape_timeout of the Prometheus job\n"
+    "  --user USER         log into every switch as USER (for switches that require a login);\n"
+    "                      the password is the first line of FILE, else $TELVAR_PASSWORD\n"
     "  --verbose           the library's diagnostics on standard error\n"
     "Exit status: 0 stopped by SIGINT or SIGTERM, 1 a command-line error, 2 cannot listen.\n";
 
@@ -45,6 +49,8 @@ struct settings {
     int timeout_ms = 250;
     int deadline_ms = 8000;
     bool verbose = false;
+    std::string user;
+    std::string password;
     std::vector<std::string> targets;
 };
 
@@ -65,9 +71,35 @@ std::optional<long> number(std::string_view text, long low, long high) {
     return v >= low && v <= high ? std::optional<long>(v) : std::nullopt;
 }
 
+// Switches keep user ids and passwords of at most 8 characters.
+constexpr std::size_t credential_len = 8;
+
+// The first line of `path`; nullopt when it cannot be read.
+std::optional<std::string> first_line(const std::string& path) {
+    std::ifstream in(path);
+    std::string line;
+    if (!in || !std::getline(in, line)) return std::nullopt;
+    return line;
+}
+
+// The password for --user: from --password-file, else from the environment.
+void take_password(settings& s, const std::optional<std::string>& file) {
+    if (file) {
+        const auto line = first_line(*file);
+        if (!line) usage_error("--password-file " + *file + ": cannot be read");
+        s.password = *line;
+    } else if (const char* env = std::getenv("TELVAR_PASSWORD"); env != nullptr) {
+        s.password = env;
+    } else {
+        usage_error("--user needs a password: --password-file FILE or $TELVAR_PASSWORD");
+    }
+    if (s.password.size() > credential_len) usage_error("the password is longer than 8 characters");
+}
+
 settings parse(int argc, char** argv) {
     settings s;
     std::set<std::string> given;
+    std::optional<std::string> password_file;
     for (int i = 1; i < argc; ++i) {
         const std::string a = argv[i];
         const auto value = [&]() -> std::string {
@@ -97,6 +129,12 @@ settings parse(int argc, char** argv) {
             s.timeout_ms = milliseconds(10, 10000);
         } else if (a == "--deadline") {
             s.deadline_ms = milliseconds(100, 600000);
+        } else if (a == "--user") {
+            s.user = value();
+            if (s.user.empty() || s.user.size() > credential_len)
+                usage_error("--user " + s.user + ": not a user id of 1 to 8 characters");
+        } else if (a == "--password-file") {
+            password_file = value();
         } else if (a == "--verbose") {
             s.verbose = true;
         } else if (a.starts_with("-")) {
@@ -111,6 +149,8 @@ settings parse(int argc, char** argv) {
     }
     if (s.listen_address.empty()) usage_error("--listen ADDR:PORT is missing");
     if (s.targets.empty()) usage_error("no switch address given");
+    if (password_file && s.user.empty()) usage_error("--password-file needs --user");
+    if (!s.user.empty()) take_password(s, password_file);
     return s;
 }
 
@@ -146,7 +186,7 @@ int main(int argc, char** argv) {
     std::signal(SIGPIPE, SIG_IGN);
 
     const auto c = std::make_shared<exporter::collector>(
-        s.targets, exporter::scrape_options{s.fabric, std::chrono::milliseconds(s.deadline_ms)});
+        s.targets, exporter::scrape_options{s.fabric, std::chrono::milliseconds(s.deadline_ms), s.user, s.password});
     std::unique_ptr<prometheus::Exposer> server;
     try {
         server = std::make_unique<prometheus::Exposer>(s.listen_address + ":" + s.listen_port, 2);

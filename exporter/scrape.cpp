@@ -43,6 +43,7 @@ public:
 
     tv_context* ctx() const { return ctx_; }
     switch_sample& sample() { return s_; }
+    bool silent() const { return silent_; }
 
     // Runs one operation (it returns a status code); false, with the error counted, when it
     // failed or was left out.
@@ -80,6 +81,31 @@ bool read_identity(switch_reader& r) {
     if (r.sample().fc_address == 0) r.sample().fc_address = v.ver_info3 & chassis_mask;
     return true;
 }
+
+// A login to the switch the reader's context is addressed to, held while that switch is read:
+// logged out at the end of the scope, unless the switch has stopped answering. Without a user
+// nothing is sent, and the switch is taken as not needing a login.
+class switch_session {
+public:
+    switch_session(switch_reader& r, const scrape_options& o) : r_(r) {
+        if (o.user.empty()) return;
+        r.ctx()->login_required = 1;
+        logged_in_ = r.read([&] { return tv_login(r.ctx(), o.user.c_str(), o.password.c_str()); });
+        ok_ = logged_in_;
+    }
+    ~switch_session() {
+        if (logged_in_ && !r_.silent()) tv_logout(r_.ctx());
+    }
+    switch_session(const switch_session&) = delete;
+    switch_session& operator=(const switch_session&) = delete;
+
+    explicit operator bool() const { return ok_; }
+
+private:
+    switch_reader& r_;
+    bool logged_in_ = false;
+    bool ok_ = true;
+};
 
 // The addresses of the switches at the far ends of the links. A far end that did not give its
 // WWN is no failure of this switch: the walk finds out about it when it gets there.
@@ -161,12 +187,14 @@ public:
 
         std::vector<std::uint32_t> next;
         if (o_.fabric) tv_set_dest_addr(ctx.get(), seed.fc_address);
+        const switch_session session(r, o_);
+        if (!session) return finish(std::move(seed), started);
         read_rest(r, o_.fabric ? &next : nullptr);
         const std::size_t seed_at = out_.switches.size();
         finish(std::move(seed), started);
         if (o_.fabric) walk(ctx.get(), ip, next);
 
-        // The name server, through the target's own switch.
+        // The name server, through the target's own switch (also where its logout goes).
         const auto walk_started = steady::now();
         switch_sample& s = out_.switches[seed_at];
         if (o_.fabric) tv_set_dest_addr(ctx.get(), s.fc_address);
@@ -203,7 +231,10 @@ private:
             switch_reader r(ctx, deadline_, out_.deadline_exceeded, s);
             if (read_identity(r) && !wwns_.insert(s.wwn).second) continue;
             std::vector<std::uint32_t> next;
-            if (s.up) read_rest(r, &next);
+            if (s.up) {
+                const switch_session session(r, o_);
+                if (session) read_rest(r, &next);
+            }
             finish(std::move(s), started);
             enqueue(next);
         }

@@ -16,6 +16,7 @@
 #include <nlohmann/json.hpp>
 
 #include "diag_family.h"
+#include "login_family.h"
 #include "fabric.h"
 #include "support/run_tool.h"
 #include "support/sim_fixture.h"
@@ -35,8 +36,9 @@ std::string http_get(const std::string& url, const std::string& query = "") {
 // The exporter serving on a port of the system's choice, which it prints.
 class running_exporter {
 public:
-    running_exporter(const std::string& listen, const std::vector<std::string>& args)
-        : child_(TELVAR_EXPORTER, with_listen(listen, args)) {
+    running_exporter(const std::string& listen, const std::vector<std::string>& args,
+                     const std::vector<std::string>& env = {})
+        : child_(TELVAR_EXPORTER, with_listen(listen, args), env) {
         const std::string line = child_.read_line();
         if (const std::size_t at = line.find("http://"); at != std::string::npos) {
             address_ = line.substr(at);
@@ -145,6 +147,42 @@ TEST_F(exporter_fabric, serves_every_switch_of_the_fabric_once) {
     EXPECT_EQ(0, e.stop());
 }
 
+TEST_F(exporter_fabric, logs_into_switches_that_require_it_and_out_again) {
+    with_fabric([](sim::fabric& f) {
+        for (auto& sw : f.switches) sw.get<sim::login_state>().login_required = true;
+    });
+    const auto sessions = [&] {
+        return with_fabric([](sim::fabric& f) {
+            std::size_t n = 0;
+            for (auto& sw : f.switches) n += sw.get<sim::login_state>().sessions.size();
+            return n;
+        });
+    };
+    const std::filesystem::path file = std::filesystem::temp_directory_path() / "telvar-exporter-password";
+    std::ofstream(file) << "password\n";
+    {
+        running_exporter e(tvtest::addr::exporter_listen, {"--fabric", "--user", "admin", "--password-file", file.string(), base_});
+        samples s = e.scrape();
+        for (int k = 1; k <= 3; ++k) {
+            EXPECT_EQ(1, s[of("telvar_up", base_, k)]) << k;
+            EXPECT_EQ(0, s[of("telvar_scrape_errors", base_, k)]) << k;
+        }
+        EXPECT_EQ(counter(0, 1, TV_CNT_IN_FRAMES), s[of("telvar_port_in_frames_total", base_, 1, ",port=\"2\"")]);
+        EXPECT_EQ(0u, sessions());
+    }
+    std::filesystem::remove(file);
+    // Without a login, or with a wrong password, the identity alone is read.
+    for (const auto& [args, env] : std::vector<std::pair<std::vector<std::string>, std::vector<std::string>>>{
+             {{base_}, {}}, {{"--user", "admin", base_}, {"TELVAR_PASSWORD=wrong"}}}) {
+        running_exporter e(tvtest::addr::exporter_listen, args, env);
+        samples s = e.scrape();
+        EXPECT_EQ(1, s[of("telvar_up", base_, 1)]);
+        EXPECT_GT(s[of("telvar_scrape_errors", base_, 1)], 0);
+        EXPECT_EQ(0u, s.count(of("telvar_temperature_celsius", base_, 1)));
+        EXPECT_EQ(0u, sessions());
+    }
+}
+
 TEST_F(exporter_fabric, a_silent_switch_is_down_and_the_deadline_holds) {
     // A socket where a switch should be, which counts what reaches it and never answers.
     const int silent = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
@@ -191,6 +229,9 @@ TEST(exporter_command_line, refuses_what_it_cannot_serve) {
         {{"--listen", listen, "127.0.130.2", "127.0.130.2"}, "127.0.130.2 is given twice"},
         {{"--listen", listen, "--deadline", "1e4", "127.0.130.2"}, "--deadline 1e4: not a number of milliseconds from 100 to 600000"},
         {{"--listen", listen, "--port", "0", "127.0.130.2"}, "unknown option --port"},
+        {{"--listen", listen, "--user", "administrator", "127.0.130.2"}, "--user administrator: not a user id of 1 to 8 characters"},
+        {{"--listen", listen, "--password-file", "/nonexistent", "127.0.130.2"}, "--password-file needs --user"},
+        {{"--listen", listen, "--user", "admin", "--password-file", "/nonexistent", "127.0.130.2"}, "--password-file /nonexistent: cannot be read"},
     };
     for (const auto& [args, why] : cases) {
         const tvtest::tool_result r = tvtest::run_tool(TELVAR_EXPORTER, args);
