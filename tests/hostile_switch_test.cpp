@@ -11,8 +11,8 @@
 #include <string>
 #include <vector>
 
-#include "sanwrapper.h"
 
+#include "support/every_entry_point.h"
 #include "support/every_operation.h"
 #include "support/run_tool.h"
 #include "support/sim_fixture.h"
@@ -60,57 +60,17 @@ TEST(hostile_switch, every_operation_ends_with_a_defined_status) {
 }
 
 TEST(hostile_switch, every_entry_point_ends_with_a_defined_status) {
-    std::set<int32_t> entry_statuses = defined_statuses;
-    entry_statuses.insert({TVLSW_ERR_OPEN, TVLSW_ERR_IP, TVLSW_ERR_PORT_COUNT, TVLSW_ERR_PORT, TVLSW_BAD_TEXT});
     setenv("TELVARPORT", "0", 1);
     tv_api_open(nullptr);
     g_ip_timeout = 5;
     g_timeout = 30;
-    const char* ip = tvtest::addr::hostile_base;
     // A 0x01 fill gives a port count that the entry points accept, and lists they must bound.
     for (const char* rule : {"fill=0x01", "fill=0xff", "fill=0x00", "size=2048", "truncate=40"}) {
-        tvtest::running_fabric fab{ip, hostile(rule)};
-        tv_version_info version{};
-        tv_chassis_status chassis{};
-        tv_switch_links links{};
-        tv_nameserver_list ns{};
-        tv_initiators initiators{};
-        tv_port_counters counters{};
-        tv_port_status status{};
-        tvlsw_port_states states{};
-        tv_test_status_info test{};
-        tv_port_zone zone{};
-        tv_port_zone_set set{};
-        tv_port_types types{};
-        std::array<char, TVLSW_DISCOVER_SLOT * 2> slots{};
-        int32_t count = 0;
-        const std::vector<std::pair<const char*, int32_t>> results{
-            {"get_version", tvlsw_get_version(0, 0, ip, &version)},
-            {"discover", tvlsw_discover(0, 0, nullptr, ip, "2", slots.data())},
-            {"chassis_status", tvlsw_chassis_status(0, 0, ip, &chassis)},
-            {"links", tvlsw_links(0, 0, ip, &links)},
-            {"nameserver", tvlsw_nameserver(0, 0, ip, &ns)},
-            {"switch_initiators", tvlsw_switch_initiators(0, 0, ip, &initiators)},
-            {"reset_log", tvlsw_reset_log(0, 0, ip)},
-            {"port_counts", tvlsw_port_counts(0, 0, ip, "1", &counters)},
-            {"port_status", tvlsw_port_status(0, 0, 1, ip, "1", &status, &count)},
-            {"port_state", tvlsw_port_state(0, 0, "off", ip, "1", &states)},
-            {"start_test", tvlsw_start_test(0, 0, nullptr, nullptr, 0, 1, nullptr, ip, "1")},
-            {"test_status", tvlsw_test_status(0, 0, ip, "1", &test)},
-            {"stop_test", tvlsw_stop_test(0, 0, ip, "1")},
-            {"get_zone", tvlsw_get_zone(0, 0, 0, ip, "hd", "all", &zone, &set)},
-            {"set_zone", tvlsw_set_zone(0, 0, 0, 1, ip, "hd", "1", "1", 1, &zone)},
-            {"port_type", tvlsw_port_type(0, 0, nullptr, ip, "1", &types)},
-        };
-        for (const auto& [name, result] : results)
-            EXPECT_TRUE(entry_statuses.contains(result)) << name << " under " << rule << ": " << result;
-        EXPECT_LE(static_cast<uint32_t>(states.count), TV_MAX_PORTS) << rule;
-        tv_free_switch_links(&links);
-        tv_free_nameserverdata(&ns);
-        tv_free_port_status(&status);
-        tv_free_port_zone(&zone, 0);
-        tv_free_port_zone_set(&set, 0);
-        tv_free_port_types(&types);
+        tvtest::running_fabric fab{tvtest::addr::hostile_base, hostile(rule)};
+        for (const auto& e : tvtest::every_entry_point()) {
+            const int32_t result = e.run(tvtest::addr::hostile_base);
+            EXPECT_TRUE(tvtest::entry_point_results().contains(result)) << e.name << " under " << rule << ": " << result;
+        }
     }
     g_ip_timeout = 70;
     g_timeout = 500;
