@@ -46,7 +46,7 @@ void run_exporter_bench(report& out, sim::server& srv, const udp_echo& echo, con
     const int32_t was_timeout = tv_get_timeout(), was_wait = tv_get_ip_timeout();
     tv_set_timeout(250);
     tv_set_ip_timeout(62);
-    const exporter::scrape_options o{true, std::chrono::milliseconds(60000)};
+    const exporter::scrape_options o{.fabric = true, .deadline = std::chrono::milliseconds(60000)};
     const walk_figures f = measure(srv, echo, tv::layout::name_server::msg_len, 5, [&] {
         const exporter::scrape_result r = exporter::scrape({fabric}, o);
         if (r.switches.size() != 12 || r.fabric_objects.size() != 1 || r.fabric_objects.begin()->second != 10000)

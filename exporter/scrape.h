@@ -29,8 +29,8 @@ struct scrape_options {
     std::chrono::milliseconds deadline{8000};  // for the whole scrape
     // With a user, every switch is logged into after its identity is read (switches that
     // require a login refuse everything else) and logged out of when its reads are done.
-    std::string user;
-    std::string password;
+    std::string user{};
+    std::string password{};
 };
 
 struct port_sample {
