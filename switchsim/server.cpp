@@ -23,6 +23,7 @@ constexpr std::size_t max_datagram = 2048;
 constexpr int drain_per_wakeup = 64;        // datagrams read from one socket per wake-up
 constexpr auto hold_limit = std::chrono::milliseconds(1000);  // a reordered answer's latest time
 constexpr std::size_t last_answer_limit = 4096;
+constexpr std::size_t receiving_threads_limit = 8;  // above it, one epoll loop serves them all
 
 std::string text_of(const sockaddr_in& a) {
     char ip[INET_ADDRSTRLEN] = {};
@@ -80,7 +81,8 @@ bool server::bind(std::string& error) {
         ::epoll_ctl(epoll_fd_, EPOLL_CTL_ADD, e.fd, &ev);
         endpoints_.push_back(e);
     }
-    if (endpoints_.size() == 1) {
+    rx_.resize(endpoints_.size());
+    if (!endpoints_.empty() && endpoints_.size() <= receiving_threads_limit) {
         wake_sock_.reset(::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0));
         wake_addr_.sin_family = AF_INET;
         wake_addr_.sin_addr.s_addr = endpoints_[0].addr.sin_addr.s_addr;
@@ -99,7 +101,12 @@ bool server::bind(std::string& error) {
 }
 
 void server::run() {
-    if (endpoints_.size() == 1) run_one();
+    if (wake_sock_) {
+        std::vector<std::thread> others;
+        for (std::size_t ep = 1; ep < endpoints_.size(); ++ep) others.emplace_back([this, ep] { receive_loop(ep); });
+        receive_loop(0);
+        for (auto& t : others) t.join();
+    }
     std::array<epoll_event, 16> events;
     while (!stopping_.load()) {
         const int n = ::epoll_wait(epoll_fd_, events.data(), static_cast<int>(events.size()),
@@ -136,18 +143,17 @@ void server::stop() {
     wake();
 }
 
-// The loop waits in epoll_wait, or with a single switch in the receive itself: it is woken
-// through the eventfd, and in the second case by a datagram from a socket of its own too.
+// The loop waits in epoll_wait, or, with a thread per socket, each in its receive: it is woken
+// through the eventfd, and in the second case by a datagram from a socket of its own to each.
 void server::wake() {
     if (wake_fd_ >= 0) {
         const std::uint64_t one = 1;
         (void)!::write(wake_fd_, &one, sizeof one);
     }
-    if (wake_sock_ && endpoints_.size() == 1) {
-        const char nudge = 0;
-        ::sendto(wake_sock_.get(), &nudge, 1, 0, reinterpret_cast<const sockaddr*>(&endpoints_[0].addr),
-                 sizeof endpoints_[0].addr);
-    }
+    if (!wake_sock_) return;
+    const char nudge = 0;
+    for (const endpoint& e : endpoints_)
+        ::sendto(wake_sock_.get(), &nudge, 1, 0, reinterpret_cast<const sockaddr*>(&e.addr), sizeof e.addr);
 }
 
 struct server::receive_batch {
@@ -169,8 +175,8 @@ void server::serve_socket(std::size_t ep) {
 // One call that reads what is waiting on the socket of `ep` (with MSG_WAITFORONE: waits for
 // the first datagram), and the handling of each; returns how many were read.
 int server::receive(std::size_t ep, int flags) {
-    if (!rx_) rx_ = std::make_unique<receive_batch>();
-    receive_batch& b = *rx_;
+    if (!rx_[ep]) rx_[ep] = std::make_unique<receive_batch>();
+    receive_batch& b = *rx_[ep];
     for (int i = 0; i < receive_batch::size; ++i) {
         b.iov[i] = {b.bufs[i].data(), b.bufs[i].size()};
         b.msgs[i].msg_hdr = {};
@@ -190,11 +196,11 @@ int server::receive(std::size_t ep, int flags) {
     return n;
 }
 
-// A fabric reached through one address: the loop waits in the receive itself, which saves a
-// system call on every request (the case of the benchmarks' large fabrics, and of most real
-// fabrics). Timers bound the wait through the socket's receive timeout.
-void server::run_one() {
-    const int fd = endpoints_[0].fd;
+// One socket's thread: it waits in the receive itself, which saves the epoll_wait of every
+// request. Timers bound the wait through the socket's receive timeout; whichever thread finds
+// them due runs them, under the mutex.
+void server::receive_loop(std::size_t ep) {
+    const int fd = endpoints_[ep].fd;
     const int fl = ::fcntl(fd, F_GETFL);
     ::fcntl(fd, F_SETFL, fl & ~O_NONBLOCK);
     int timeout_set = -2;
@@ -206,8 +212,8 @@ void server::run_one() {
             ::setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &tv, sizeof tv);
             timeout_set = t;
         }
-        const int n = receive(0, t == 0 ? MSG_DONTWAIT : MSG_WAITFORONE);
-        if (n == receive_batch::size) serve_socket(0);
+        const int n = receive(ep, t == 0 ? MSG_DONTWAIT : MSG_WAITFORONE);
+        if (n == receive_batch::size) serve_socket(ep);
         std::lock_guard lock(mu_);
         release_due();
         run_ticks();

@@ -1,5 +1,7 @@
 // The simulator's server: one socket per switch with an IP address (UDP port 5000 on that
-// address), all served by one epoll loop on one thread.
+// address). A fabric with few addresses (most of them, real or simulated) gets one thread per
+// socket waiting in its receive, which costs a request two system calls as a plain echo
+// server's; more addresses are served by one epoll loop on one thread.
 //
 // It can run on the caller's thread (run) or on a thread of its own (start), which is how the
 // tests run a fabric in-process. Everything the loop touches is guarded by one mutex, so a
@@ -115,7 +117,7 @@ private:
 
     void serve_socket(std::size_t ep);
     int receive(std::size_t ep, int flags);
-    void run_one();
+    void receive_loop(std::size_t ep);
     void wake();
     void handle(std::size_t ep, std::span<const std::uint8_t> d, const sockaddr_in& from);
     void send_now(std::size_t ep, const sockaddr_in& to, std::span<const std::uint8_t> bytes);
@@ -143,13 +145,13 @@ private:
 
     fabric fabric_;
     server_options opts_;
-    std::unique_ptr<receive_batch> rx_;
+    std::vector<std::unique_ptr<receive_batch>> rx_;  // per socket, made by its reader
     std::vector<outgoing> outgoing_;
     std::optional<handler_index> index_;
     std::vector<endpoint> endpoints_;
     int epoll_fd_ = -1;
     int wake_fd_ = -1;
-    tv::unique_fd wake_sock_;  // with a single switch: nudges the loop out of its receive
+    tv::unique_fd wake_sock_;  // with a thread per socket: nudges them out of their receives
     sockaddr_in wake_addr_{};
     std::atomic<bool> stopping_{false};
     std::thread thread_;
