@@ -16,13 +16,10 @@
 
 namespace {
 
-const std::set<int32_t> defined_statuses{0,   12,  22,  105, 106, 107, 108, 110, 200,
-                                         201, 202, 300, 301, 400, 401};
-
 // Runs `op` with the k-th allocation failing for k = 1, 2, ... until a run allocates fewer than
 // k times; returns how many allocations a whole run makes.
 template <class Run>
-long each_failing_allocation(const char* name, Run&& run, const std::set<int32_t>& allowed = defined_statuses) {
+long each_failing_allocation(const char* name, Run&& run, const std::set<int32_t>& allowed = tvtest::defined_statuses()) {
     for (long k = 1;; ++k) {
         tv::fail_allocations_from(k);
         const int32_t status = run();

@@ -7,7 +7,6 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
-#include <set>
 #include <string>
 #include <vector>
 
@@ -19,9 +18,6 @@
 #include "support/test_addresses.h"
 
 namespace {
-
-const std::set<int32_t> defined_statuses{0,   12,  22,  105, 106, 107, 108, 110, 200,
-                                         201, 202, 300, 301, 400, 401};
 
 sim::server_options hostile(const char* rule) {
     sim::server_options o;
@@ -47,7 +43,7 @@ TEST(hostile_switch, every_operation_ends_with_a_defined_status) {
                 tv_context* ctx = tv_open(tvtest::addr::hostile_base);
                 ASSERT_NE(nullptr, ctx);
                 const int32_t status = op.run(ctx);
-                EXPECT_TRUE(defined_statuses.contains(status))
+                EXPECT_TRUE(tvtest::defined_statuses().contains(status))
                     << op.name << " under " << rule << (strict ? " (strict)" : "") << ": " << status;
                 tv_close(ctx);
             }

@@ -2,6 +2,7 @@
 
 #include <array>
 
+#include "every_operation.h"
 #include "sanwrapper.h"
 
 namespace tvtest {
@@ -86,9 +87,11 @@ constexpr std::array<entry_point, 16> entries{{
 std::span<const entry_point> every_entry_point() { return entries; }
 
 const std::set<int32_t>& entry_point_results() {
-    static const std::set<int32_t> results{0,   12,  22,  105, 106, 107, 108, 110, 200, 201, 202, 300, 301,
-                                           400, 401, TVLSW_ERR_OPEN, TVLSW_ERR_IP, TVLSW_ERR_PORT_COUNT,
-                                           TVLSW_ERR_PORT, TVLSW_BAD_TEXT};
+    static const std::set<int32_t> results = [] {
+        std::set<int32_t> r = defined_statuses();
+        r.insert({TVLSW_ERR_OPEN, TVLSW_ERR_IP, TVLSW_ERR_PORT_COUNT, TVLSW_ERR_PORT, TVLSW_BAD_TEXT});
+        return r;
+    }();
     return results;
 }
 

@@ -201,6 +201,12 @@ const operation table[] = {
 
 }  // namespace
 
+const std::set<int32_t>& defined_statuses() {
+    static const std::set<int32_t> statuses{0,   12,  22,  105, 106, 107, 108, 110, 200,
+                                            201, 202, 300, 301, 400, 401};
+    return statuses;
+}
+
 std::span<const operation> every_operation() { return table; }
 
 }  // namespace tvtest

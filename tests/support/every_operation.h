@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <set>
 #include <span>
 
 #include "tv_api.h"
@@ -18,5 +19,8 @@ struct operation {
 };
 
 std::span<const operation> every_operation();
+
+// The status codes an operation may end with, whatever a switch sends or memory allows.
+const std::set<int32_t>& defined_statuses();
 
 }  // namespace tvtest
