@@ -6,7 +6,7 @@
 #include <cstring>
 #include <string>
 
-#include "tv_api.h"
+#include "telvar/tv_api.h"
 
 namespace bench::addresses {
 

@@ -5,7 +5,7 @@
 #include <cstdio>
 
 #include "bench_main.h"
-#include "tv_api.h"
+#include "telvar/tv_api.h"
 
 namespace bench {
 

@@ -5,7 +5,7 @@
 #include <cstdio>
 
 #include "bench_main.h"
-#include "tv_inter.h"
+#include "tv_api/tv_inter.h"
 #include "udp_echo.h"
 
 namespace bench {

@@ -10,9 +10,9 @@
 #include <vector>
 
 #include "bench_main.h"
+#include "exporter/scrape.h"
 #include "http_get.h"
-#include "name_server_layout.h"
-#include "scrape.h"
+#include "proto/name_server/layout.h"
 #include "walk_measure.h"
 
 namespace bench {

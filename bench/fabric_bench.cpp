@@ -22,12 +22,12 @@
 #include <vector>
 
 #include "bench_main.h"
-#include "fabric_snapshot.h"
-#include "fabric_file.h"
-#include "generated_fabric.h"
-#include "name_server_layout.h"
-#include "server.h"
-#include "telvar.h"
+#include "proto/name_server/layout.h"
+#include "switchsim/core/fabric_file.h"
+#include "switchsim/core/generated_fabric.h"
+#include "switchsim/core/server.h"
+#include "telvar/data/fabric_snapshot.h"
+#include "telvar/telvar.h"
 #include "udp_echo.h"
 #include "walk_measure.h"
 

@@ -6,9 +6,9 @@
 #include <string>
 
 #include "bench_main.h"
-#include "default_fabric.h"
-#include "server.h"
-#include "tv_inter.h"
+#include "switchsim/core/default_fabric.h"
+#include "switchsim/core/server.h"
+#include "tv_api/tv_inter.h"
 #include "udp_echo.h"
 
 namespace bench {

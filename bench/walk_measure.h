@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "bench_main.h"
-#include "server.h"
+#include "switchsim/core/server.h"
 #include "udp_echo.h"
 
 namespace bench {

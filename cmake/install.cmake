@@ -1,18 +1,12 @@
 # Installation: the two libraries, the public headers, telvar.pc, a CMake package, the
 # programs, the man page and the bash completion.
 
-set(TELVAR_PUBLIC_HEADERS
-  tv_api/tv_export.h tv_api/tv_errs.h tv_api/utilmsg.h tv_api/version.h tv_api/utconfig.h
-  tv_api/tv_api.h telvar/telvar.h
-  tv_api/traps.h)
-foreach(h IN LISTS TELVAR_EXTRA_PUBLIC_HEADERS)
-  list(APPEND TELVAR_PUBLIC_HEADERS ${h})
-endforeach()
-
 install(TARGETS telvar telvar_static EXPORT telvarTargets
   LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR}
   ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR})
-install(FILES ${TELVAR_PUBLIC_HEADERS} DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/telvar)
+# The public headers are the files of include/telvar, installed as they stand.
+install(DIRECTORY ${CMAKE_SOURCE_DIR}/include/telvar DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}
+        FILES_MATCHING PATTERN "*.h")
 install(EXPORT telvarTargets NAMESPACE telvar:: DESTINATION ${CMAKE_INSTALL_LIBDIR}/cmake/telvar)
 
 include(CMakePackageConfigHelpers)

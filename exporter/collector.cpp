@@ -5,13 +5,13 @@
 // and switch (its FC address, "0x104000"); a port's metrics add port (counted from 1, as in
 // every report). Coded values are state sets: one sample per possible value, 1 for the value
 // the switch reported, so that a query or an alert names the value it means.
-#include "collector.h"
+#include "exporter/collector.h"
 
 #include <array>
 #include <cstdio>
 #include <set>
 
-#include "json_records.h"
+#include "telvar/data/json_records.h"
 
 namespace exporter {
 

@@ -17,7 +17,7 @@
 #include <string>
 #include <vector>
 
-#include "scrape.h"
+#include "exporter/scrape.h"
 
 namespace exporter {
 

@@ -23,7 +23,7 @@
 #include <string_view>
 #include <vector>
 
-#include "collector.h"
+#include "exporter/collector.h"
 
 namespace {
 

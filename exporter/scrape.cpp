@@ -5,13 +5,13 @@
 // first through the same context by their FC addresses, as the snapshot walk does. The name
 // server, which every switch of a fabric answers for the whole fabric, is walked once per
 // target, last: it is the longest read and the one a monitor can best do without.
-#include "scrape.h"
+#include "exporter/scrape.h"
 
 #include <deque>
 #include <memory>
 #include <set>
 
-#include "json_records.h"
+#include "telvar/data/json_records.h"
 
 namespace exporter {
 

@@ -18,7 +18,7 @@
 #include <utility>
 #include <vector>
 
-#include "tv_api.h"
+#include "telvar/tv_api.h"
 
 namespace exporter {
 

@@ -8,9 +8,9 @@
 #include <cstdlib>
 #include <string_view>
 
-#include "chassis_layout.h"
-#include "defaults_file.h"
-#include "netconfig_layout.h"
+#include "proto/chassis/layout.h"
+#include "proto/netconfig/layout.h"
+#include "tv_api/operations/defaults_file.h"
 
 namespace {
 

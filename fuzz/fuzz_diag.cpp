@@ -9,11 +9,11 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "diag_decode.h"
 #include "guarded.h"
-#include "port_status_decode.h"
-#include "ports_decode.h"
-#include "topology_decode.h"
+#include "proto/diag/decode.h"
+#include "proto/ports/decode.h"
+#include "proto/topology/decode.h"
+#include "tv_api/operations/port_status_decode.h"
 
 namespace {
 

@@ -8,9 +8,9 @@
 #include <cstdlib>
 #include <vector>
 
-#include "default_fabric.h"
-#include "dispatch.h"
-#include "tv_inter.h"
+#include "proto/header.h"
+#include "switchsim/core/default_fabric.h"
+#include "switchsim/core/dispatch.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "fabric_file.h"
+#include "switchsim/core/fabric_file.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     std::string why;

@@ -9,7 +9,7 @@
 #include <cstring>
 
 #include "guarded.h"
-#include "identity_decode.h"
+#include "proto/identity/decode.h"
 
 namespace {
 

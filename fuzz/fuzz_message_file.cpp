@@ -5,7 +5,7 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "raw_message.h"
+#include "tv_api/raw_message.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     std::FILE* f = fmemopen(const_cast<std::uint8_t*>(data), size, "r");

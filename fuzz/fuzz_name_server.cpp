@@ -12,8 +12,8 @@
 #include <string>
 
 #include "guarded.h"
-#include "json_records.h"
-#include "name_server_decode.h"
+#include "proto/name_server/decode.h"
+#include "telvar/data/json_records.h"
 
 namespace {
 

@@ -21,7 +21,7 @@
 #include <vector>
 
 #include "support/every_operation.h"
-#include "tv_inter.h"
+#include "tv_api/tv_inter.h"
 
 extern "C" int nanosleep(const timespec*, timespec*) { return 0; }
 

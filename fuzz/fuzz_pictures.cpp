@@ -5,7 +5,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "fabric_picture.h"
+#include "telvar/pictures/fabric_picture.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     namespace P = telvar::picture;

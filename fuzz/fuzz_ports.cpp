@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <cstdlib>
 
-#include "ports_decode.h"
+#include "proto/ports/decode.h"
 
 namespace {
 

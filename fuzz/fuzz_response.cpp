@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <cstdlib>
 
-#include "tv_inter.h"
+#include "proto/header.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     std::array<std::uint8_t, TV_MAX_MSG_LEN> work{};

@@ -6,8 +6,8 @@
 #include <cstdint>
 #include <cstdlib>
 
-#include "sml_decode.h"
-#include "sml_layout.h"
+#include "proto/sml/decode.h"
+#include "proto/sml/layout.h"
 
 namespace {
 

@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "guarded.h"
-#include "topology_decode.h"
+#include "proto/topology/decode.h"
 
 namespace {
 

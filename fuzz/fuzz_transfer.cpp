@@ -10,7 +10,7 @@
 #include <optional>
 #include <vector>
 
-#include "transfer_decode.h"
+#include "proto/transfer/decode.h"
 
 namespace {
 

@@ -8,7 +8,7 @@
 #include <cstdint>
 #include <cstdlib>
 
-#include "traps_decode.h"
+#include "proto/traps/decode.h"
 
 namespace {
 

@@ -8,7 +8,7 @@
 #include <cstdint>
 #include <cstdlib>
 
-#include "zoning_decode.h"
+#include "proto/zoning/decode.h"
 
 namespace {
 

@@ -1,10 +1,10 @@
 // The common prologue and epilogue of the diagnostic entry points (entry_call.h), and the
 // globals they publish.
-#include "entry_call.h"
+#include "sanwrapper/entry_call.h"
 
 #include <cstdio>
 
-#include "output.h"
+#include "telvar/framework/output.h"
 
 extern "C" {
 uint16_t g_tvlsw_udpport = 0;

@@ -10,7 +10,7 @@
 
 #include <cstdint>
 
-#include "sanwrapper.h"
+#include "telvar/sanwrapper.h"
 
 namespace tvlsw {
 

@@ -9,8 +9,8 @@
 #include <array>
 #include <string_view>
 
-#include "entry_call.h"
-#include "tv_inter.h"
+#include "sanwrapper/entry_call.h"
+#include "tv_api/command_support.h"
 
 namespace {
 

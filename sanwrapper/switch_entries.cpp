@@ -4,8 +4,8 @@
 
 #include <cstring>
 
-#include "entry_call.h"
-#include "tv_inter.h"
+#include "sanwrapper/entry_call.h"
+#include "tv_api/command_support.h"
 
 namespace {
 

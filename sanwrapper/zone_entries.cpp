@@ -7,9 +7,9 @@
 #include <memory>
 #include <string_view>
 
-#include "entry_call.h"
-#include "tv_inter.h"
-#include "zone_args.h"
+#include "sanwrapper/entry_call.h"
+#include "telvar/framework/zone_args.h"
+#include "tv_api/command_support.h"
 
 namespace {
 

@@ -10,10 +10,10 @@
 #include <string>
 #include <string_view>
 
-#include "default_fabric.h"
-#include "fabric_file.h"
-#include "generated_fabric.h"
-#include "server.h"
+#include "switchsim/core/default_fabric.h"
+#include "switchsim/core/fabric_file.h"
+#include "switchsim/core/generated_fabric.h"
+#include "switchsim/core/server.h"
 
 namespace {
 

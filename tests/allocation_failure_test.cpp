@@ -8,11 +8,11 @@
 
 #include <cstdlib>
 
-#include "alloc.h"
 #include "support/every_entry_point.h"
 #include "support/every_operation.h"
 #include "support/sim_fixture.h"
 #include "support/test_addresses.h"
+#include "tv_api/alloc.h"
 
 namespace {
 

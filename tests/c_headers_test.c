@@ -2,16 +2,16 @@
 #include <stddef.h>
 #include <string.h>
 
-#include "tv_api.h"
-#include "tv_errs.h"
-#include "utilmsg.h"
-#include "version.h"
-#include "utconfig.h"
-#include "traps.h"
-#include "namesrvr.h"
-#include "onlntest.h"
-#include "telvar.h"
-#include "sanwrapper.h"
+#include <telvar/namesrvr.h>
+#include <telvar/onlntest.h>
+#include <telvar/sanwrapper.h>
+#include <telvar/telvar.h>
+#include <telvar/traps.h>
+#include <telvar/tv_api.h>
+#include <telvar/tv_errs.h>
+#include <telvar/utconfig.h>
+#include <telvar/utilmsg.h>
+#include <telvar/version.h>
 
 _Static_assert(sizeof(tv_msg_header) == 16, "message header is 16 bytes");
 _Static_assert(offsetof(tv_version_info, wwn) == 24, "version record layout");

@@ -4,11 +4,11 @@
 #include <array>
 #include <cstdio>
 
-#include "chassis_layout.h"
-#include "defaults_file.h"
-#include "netconfig_layout.h"
+#include "proto/chassis/layout.h"
+#include "proto/netconfig/layout.h"
 #include "support/switch_test.h"
 #include "support/test_addresses.h"
+#include "tv_api/operations/defaults_file.h"
 
 namespace {
 

@@ -14,9 +14,9 @@
 #include <utility>
 #include <vector>
 
-#include "option_loop.h"
 #include "support/command_output.h"
 #include "support/test_addresses.h"
+#include "telvar/framework/option_loop.h"
 
 namespace {
 

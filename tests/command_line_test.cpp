@@ -13,13 +13,13 @@
 #include <string>
 #include <vector>
 
-#include "command_line.h"
-#include "ports_layout.h"
+#include "proto/ports/layout.h"
 #include "support/command_output.h"
 #include "support/run_tool.h"
 #include "support/sim_fixture.h"
 #include "support/test_addresses.h"
-#include "telvar.h"
+#include "telvar/cli/command_line.h"
+#include "telvar/telvar.h"
 
 namespace {
 

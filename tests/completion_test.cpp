@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "command_table.h"
 #include "support/run_tool.h"
+#include "telvar/cli/command_table.h"
 
 namespace {
 

@@ -7,11 +7,11 @@
 #include <cstring>
 #include <thread>
 
-#include "chassis_layout.h"
+#include "proto/chassis/layout.h"
+#include "proto/transfer/layout.h"
 #include "support/run_tool.h"
 #include "support/sim_fixture.h"
 #include "support/test_addresses.h"
-#include "transfer_layout.h"
 
 namespace {
 

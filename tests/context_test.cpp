@@ -7,7 +7,7 @@
 #include <string>
 
 #include "support/test_addresses.h"
-#include "tv_inter.h"
+#include "tv_api/tv_inter.h"
 
 namespace {
 

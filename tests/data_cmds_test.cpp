@@ -14,12 +14,12 @@
 #include <set>
 #include <sstream>
 
-#include "faults.h"
-#include "json_records.h"
 #include "support/run_tool.h"
 #include "support/sim_fixture.h"
 #include "support/test_addresses.h"
-#include "tv_inter.h"
+#include "switchsim/core/faults.h"
+#include "telvar/data/json_records.h"
+#include "tv_api/tv_inter.h"
 
 namespace {
 

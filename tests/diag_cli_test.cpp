@@ -10,12 +10,12 @@
 #include <string>
 #include <vector>
 
-#include "diag_family.h"
-#include "fabric_file.h"
 #include "support/command_output.h"
 #include "support/run_tool.h"
 #include "support/sim_fixture.h"
 #include "support/test_addresses.h"
+#include "switchsim/core/fabric_file.h"
+#include "switchsim/families/diag_family.h"
 
 namespace {
 

@@ -11,9 +11,9 @@
 #include <string>
 #include <vector>
 
-#include "address_range.h"
 #include "support/switch_test.h"
 #include "support/test_addresses.h"
+#include "tv_api/address_range.h"
 
 namespace {
 

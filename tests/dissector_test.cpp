@@ -10,10 +10,10 @@
 #include <filesystem>
 #include <sstream>
 
-#include "capture.h"
 #include "support/run_tool.h"
 #include "support/sim_fixture.h"
 #include "support/test_addresses.h"
+#include "switchsim/core/capture.h"
 
 namespace {
 

@@ -11,8 +11,8 @@
 
 #include "support/switch_test.h"
 #include "support/test_addresses.h"
-#include "raw_message.h"
-#include "tv_inter.h"
+#include "tv_api/raw_message.h"
+#include "tv_api/tv_inter.h"
 
 namespace {
 

@@ -15,12 +15,12 @@
 
 #include <nlohmann/json.hpp>
 
-#include "diag_family.h"
-#include "login_family.h"
-#include "fabric.h"
 #include "support/run_tool.h"
 #include "support/sim_fixture.h"
 #include "support/test_addresses.h"
+#include "switchsim/core/fabric.h"
+#include "switchsim/families/diag_family.h"
+#include "switchsim/families/login_family.h"
 
 namespace {
 

@@ -7,12 +7,12 @@
 #include <regex>
 #include <set>
 
-#include "fabric_file.h"
-#include "generated_fabric.h"
+#include "proto/topology/decode.h"
 #include "support/command_output.h"
 #include "support/sim_fixture.h"
 #include "support/test_addresses.h"
-#include "topology_decode.h"
+#include "switchsim/core/fabric_file.h"
+#include "switchsim/core/generated_fabric.h"
 
 namespace {
 

@@ -15,9 +15,9 @@
 #include <cstring>
 #include <string>
 
-#include "default_fabric.h"
 #include "support/sim_fixture.h"
 #include "support/test_addresses.h"
+#include "switchsim/core/default_fabric.h"
 
 namespace {
 

@@ -7,7 +7,7 @@
 #include <cstring>
 #include <string>
 
-#include "tv_inter.h"
+#include "tv_api/tv_inter.h"
 
 namespace {
 

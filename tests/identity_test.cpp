@@ -5,7 +5,7 @@
 #include <cstring>
 #include <string>
 
-#include "identity_decode.h"
+#include "proto/identity/decode.h"
 #include "support/switch_test.h"
 #include "support/test_addresses.h"
 

@@ -40,9 +40,8 @@ expected="Error: Invalid Parameter"
 # shellcheck disable=SC2046  # pkg-config's flags are meant to be split
 "$cc" "$tmp/probe.c" -o "$tmp/probe_shared" $(pkg-config --cflags --libs telvar)
 [ "$(LD_LIBRARY_PATH="$libdir" "$tmp/probe_shared")" = "$expected" ] || fail "the program linked with the shared library"
-inc="$(pkg-config --variable=includedir telvar)/telvar"
 # shellcheck disable=SC2046
-"$cc" -I"$inc" "$host_src" -o "$tmp/host_shared" $(pkg-config --libs telvar)
+"$cc" "$host_src" -o "$tmp/host_shared" $(pkg-config --cflags --libs telvar)
 [ "$(LD_LIBRARY_PATH="$libdir" "$tmp/host_shared" --list | wc -l)" -eq 17 ] || fail "the diagnostic host linked with the shared library"
 
 rm -f "$libdir"/libtelvar.so*
@@ -51,6 +50,6 @@ rm -f "$libdir"/libtelvar.so*
 readelf -d "$tmp/probe_static" | grep -q 'NEEDED.*libtelvar' && fail "the static program needs libtelvar.so"
 [ "$("$tmp/probe_static")" = "$expected" ] || fail "the program linked with the static library"
 # shellcheck disable=SC2046
-"$cc" -I"$inc" "$host_src" -o "$tmp/host_static" $(pkg-config --static --libs telvar)
+"$cc" "$host_src" -o "$tmp/host_static" $(pkg-config --static --cflags --libs telvar)
 [ "$("$tmp/host_static" --list | wc -l)" -eq 17 ] || fail "the diagnostic host linked with the static library"
 echo "packaging_test: installed, built and ran a probe and the diagnostic host with the shared and the static library"

@@ -13,11 +13,11 @@
 #include <regex>
 #include <set>
 
-#include "fabric_file.h"
-#include "generated_fabric.h"
 #include "support/run_tool.h"
 #include "support/sim_fixture.h"
 #include "support/test_addresses.h"
+#include "switchsim/core/fabric_file.h"
+#include "switchsim/core/generated_fabric.h"
 
 namespace {
 

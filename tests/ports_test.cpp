@@ -3,7 +3,7 @@
 // lands in the records, including that refused and oversized answers leave them untouched.
 #include <array>
 
-#include "ports_decode.h"
+#include "proto/ports/decode.h"
 #include "support/switch_test.h"
 #include "support/test_addresses.h"
 

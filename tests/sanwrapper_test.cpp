@@ -8,18 +8,18 @@
 #include <map>
 #include <sstream>
 
-#include "diag_family.h"
-#include "identity_layout.h"
-#include "name_server_layout.h"
-#include "port_family.h"
-#include "ports_layout.h"
-#include "sanwrapper.h"
+#include "proto/identity/layout.h"
+#include "proto/name_server/layout.h"
+#include "proto/ports/layout.h"
+#include "proto/topology/layout.h"
+#include "proto/zoning/layout.h"
 #include "support/run_tool.h"
 #include "support/sim_fixture.h"
 #include "support/test_addresses.h"
-#include "topology_layout.h"
-#include "zoning_family.h"
-#include "zoning_layout.h"
+#include "switchsim/families/diag_family.h"
+#include "switchsim/families/port_family.h"
+#include "switchsim/families/zoning_family.h"
+#include "telvar/sanwrapper.h"
 
 namespace {
 

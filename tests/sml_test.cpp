@@ -4,8 +4,8 @@
 #include <cstring>
 #include <string>
 
-#include "sml_decode.h"
-#include "sml_layout.h"
+#include "proto/sml/decode.h"
+#include "proto/sml/layout.h"
 #include "support/switch_test.h"
 #include "support/test_addresses.h"
 

@@ -6,12 +6,12 @@
 #include <cstdio>
 #include <fstream>
 
-#include "capture.h"
-#include "dispatch.h"
-#include "fabric_file.h"
-#include "faults.h"
 #include "support/sim_fixture.h"
 #include "support/test_addresses.h"
+#include "switchsim/core/capture.h"
+#include "switchsim/core/dispatch.h"
+#include "switchsim/core/fabric_file.h"
+#include "switchsim/core/faults.h"
 
 namespace {
 

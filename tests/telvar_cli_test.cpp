@@ -8,13 +8,13 @@
 #include <string>
 #include <vector>
 
-#include "command_table.h"
 #include "support/command_output.h"
 #include "support/run_tool.h"
 #include "support/scripted_responder.h"
 #include "support/sim_fixture.h"
 #include "support/test_addresses.h"
-#include "telvar.h"
+#include "telvar/cli/command_table.h"
+#include "telvar/telvar.h"
 
 namespace {
 

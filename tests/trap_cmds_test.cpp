@@ -12,13 +12,13 @@
 #include <regex>
 #include <thread>
 
+#include "proto/traps/decode.h"
 #include "support/command_output.h"
 #include "support/run_tool.h"
 #include "support/sim_fixture.h"
 #include "support/test_addresses.h"
-#include "trap_display.h"
-#include "traps_decode.h"
-#include "traps_family.h"
+#include "switchsim/families/traps_family.h"
+#include "telvar/displays/trap_display.h"
 
 namespace {
 

@@ -9,7 +9,7 @@
 #include "support/sim_fixture.h"
 #include "support/switch_test.h"
 #include "support/test_addresses.h"
-#include "traps_family.h"
+#include "switchsim/families/traps_family.h"
 
 namespace {
 

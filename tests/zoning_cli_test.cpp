@@ -11,7 +11,7 @@
 #include "support/run_tool.h"
 #include "support/sim_fixture.h"
 #include "support/test_addresses.h"
-#include "zoning_family.h"
+#include "switchsim/families/zoning_family.h"
 
 namespace {
 

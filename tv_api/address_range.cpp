@@ -9,9 +9,9 @@
 #include <bit>
 #include <cstdlib>
 
-#include "alloc.h"
-#include "address_range.h"
-#include "tv_inter.h"
+#include "tv_api/address_range.h"
+#include "tv_api/alloc.h"
+#include "tv_api/tv_inter.h"
 
 namespace tv {
 

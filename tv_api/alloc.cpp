@@ -1,4 +1,4 @@
-#include "alloc.h"
+#include "tv_api/alloc.h"
 
 #include <cstdlib>
 #include <cstring>

@@ -9,8 +9,8 @@
 #include <cstring>
 #include <memory>
 
-#include "alloc.h"
-#include "tv_inter.h"
+#include "tv_api/alloc.h"
+#include "tv_api/tv_inter.h"
 
 extern "C" {
 int32_t g_ip_timeout = 70;

@@ -2,7 +2,7 @@
 #include <cctype>
 #include <climits>
 
-#include "tv_inter.h"
+#include "tv_api/tv_inter.h"
 
 namespace tv {
 

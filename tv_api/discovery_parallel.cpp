@@ -23,10 +23,10 @@
 #include <unordered_map>
 #include <vector>
 
-#include "alloc.h"
-#include "address_range.h"
-#include "identity_layout.h"
-#include "tv_inter.h"
+#include "proto/identity/layout.h"
+#include "tv_api/address_range.h"
+#include "tv_api/alloc.h"
+#include "tv_api/tv_inter.h"
 
 namespace {
 

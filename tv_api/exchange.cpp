@@ -20,7 +20,7 @@
 #include <cstdint>
 #include <ctime>
 
-#include "tv_inter.h"
+#include "tv_api/tv_inter.h"
 
 namespace {
 

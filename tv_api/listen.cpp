@@ -7,7 +7,7 @@
 #include <cerrno>
 #include <cstring>
 
-#include "tv_inter.h"
+#include "tv_api/tv_inter.h"
 
 namespace tv {
 

@@ -5,7 +5,7 @@
 #include <cstdarg>
 #include <cstring>
 
-#include "tv_inter.h"
+#include "tv_api/tv_inter.h"
 
 namespace tv {
 

@@ -6,8 +6,8 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "raw_message.h"
-#include "tv_inter.h"
+#include "tv_api/raw_message.h"
+#include "tv_api/tv_inter.h"
 
 namespace {
 

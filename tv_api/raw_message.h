@@ -3,7 +3,7 @@
 
 #include <cstdio>
 
-#include "wire.h"
+#include "proto/wire.h"
 
 namespace tv {
 

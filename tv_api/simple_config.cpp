@@ -4,7 +4,7 @@
 #include <algorithm>
 #include <array>
 
-#include "tv_inter.h"
+#include "tv_api/tv_inter.h"
 
 namespace {
 

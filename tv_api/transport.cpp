@@ -8,7 +8,7 @@
 #include <chrono>
 #include <ctime>
 
-#include "tv_inter.h"
+#include "tv_api/tv_inter.h"
 
 namespace {
 

@@ -1,5 +1,6 @@
-// Internal declarations of the protocol module, shared by its .cpp files, the command layer,
-// the simulator and the tests. Not installed.
+// Internal declarations of the library, shared by its .cpp files and the tests. Not installed.
+// The command layer and the entry points see only command_support.h; the simulator sees only
+// the protocol core (proto/).
 //
 // The C++ core below returns status codes; it never reads or writes tv_api_errno. Each C entry
 // point calls the core and publishes the outcome once, with publish(), so the core never calls
@@ -18,20 +19,13 @@
 #include <netinet/in.h>
 #include <unistd.h>
 
-#include "tv_api.h"
-#include "wire.h"
+#include "proto/header.h"
+#include "proto/unique_fd.h"
+#include "proto/wire.h"
+#include "telvar/tv_api.h"
+#include "tv_api/command_support.h"
 
 namespace tv {
-
-// Offsets of the header fields and of the configuration sub-command word.
-namespace off {
-inline constexpr std::size_t status = 2;
-inline constexpr std::size_t dest = 5;
-inline constexpr std::size_t command = 8;
-inline constexpr std::size_t length = 10;
-inline constexpr std::size_t seq = 12;
-inline constexpr std::size_t subcmd = 16;
-}  // namespace off
 
 // Stores a status code in tv_api_errno and returns it: the last step of every C entry point.
 inline int32_t publish(int32_t code) {
@@ -45,36 +39,14 @@ void set_log_stream(std::FILE* stream);
 
 // ---- Framing ----
 
-// Decodes the 16 header bytes of a message (zeros for a message shorter than 16 bytes).
-tv_msg_header decode_header(wire::cbytes msg);
-// Encodes a header; hdr_length and everything else as given.
-void encode_header(wire::bytes msg, const tv_msg_header& hdr);
 // The cores of tv_set_dest_addr and tv_restore_dest_addr (ctx not null): previous_dest_addr
 // keeps the destination being replaced, and only bits 12 to 23 of an address are kept.
 uint32_t set_dest_addr(tv_context* ctx, uint32_t fc_addr);
 uint32_t restore_dest_addr(tv_context* ctx);
 
-// Status byte of a response header -> status code (0, 201, 107, 202 or 200).
-constexpr int32_t status_from_byte(std::uint8_t b) {
-    switch (b) {
-        case TV_HDR_STATUS_OK: return TV_OK;
-        case TV_HDR_STATUS_UNKNOWN: return TV_ERR_NOT_RECOGNIZED;
-        case TV_HDR_STATUS_BUSY: return TV_ERR_SWITCH_BUSY;
-        case TV_HDR_STATUS_LOGIN: return TV_ERR_LOGIN_REQUIRED;
-        default: return TV_ERR_SWITCH;
-    }
-}
-
 // Writes the header of a message of `total_len` bytes at the start of `msg` (the core of
 // tv_msg_hdr): the context's destination, the command and the next sequence number.
 void write_header(tv_context* ctx, wire::bytes msg, std::uint16_t command, std::size_t total_len);
-// Unsigned byte sum of `bytes`.
-std::uint32_t byte_sum(wire::cbytes bytes);
-// Stores the checksum of `msg` in its last 4 bytes and returns it.
-std::uint32_t set_checksum(wire::bytes msg);
-// Whether the last 4 bytes of `msg` hold the byte sum of the bytes before them.
-bool checksum_ok(wire::cbytes msg);
-
 // ---- Transport ----
 
 // Sends one datagram to the context's switch, retrying on ENOBUFS (the core of tv_send).
@@ -169,11 +141,6 @@ int32_t simple_subcmd(tv_context* ctx, std::uint16_t command, std::uint32_t subc
 int32_t simple_config_cmd(tv_context* ctx, std::uint32_t subcmd);
 
 int32_t get_version(tv_context* ctx, tv_version_info& version);
-// Walks the fabric's name server in address order, handing each object to `visit` once (the
-// record is reused for the next object: copy what is needed); the walk ends after the last
-// object or at one it has seen, and `visit` returning false ends it with 300. Returns the
-// walk's status.
-int32_t walk_nameserver(tv_context* ctx, const std::function<bool(const tv_nameserver_entry&)>& visit);
 int32_t get_port_types(tv_context* ctx, tv_port_types& types);
 // The port-state vector of the switch, left in its module-static response (read with
 // ports_decode.h) until the next port-state query: the core of tv_get_port_state(ctx, null).
@@ -196,66 +163,8 @@ int32_t get_al_port_status(tv_context* ctx, std::uint32_t port);
 wire::cbytes al_port_status_response();
 // The name-server object at port_id into a zeroed entry; 301 when there is none.
 int32_t get_nameserverentry(tv_context* ctx, std::uint32_t port_id, tv_nameserver_entry& entry);
-// The object after port_id into a zeroed entry (the core of tv_snsgetall with next, into the
-// caller's record); `found` is false, status 0, when there is none.
-int32_t get_next_nameserverentry(tv_context* ctx, std::uint32_t port_id, tv_nameserver_entry& entry,
-                                 bool& found);
 // The initiator table into a zeroed record.
 int32_t get_initiators(tv_context* ctx, tv_initiators& initiators);
-// The WWNs of the device at an FC address, from what a caller already read of the name server;
-// false for an address it does not hold.
-using device_wwns = bool (*)(const void* known, std::uint32_t port_id, std::uint8_t* port_wwn,
-                             std::uint8_t* node_wwn);
-// The core of tv_get_port_status. With `wwns_of` the devices' WWNs come from it instead of a
-// name-server query each, so that a walk that has read the whole name server does not ask
-// again for every device of every loop.
-int32_t get_port_status(tv_context* ctx, std::uint32_t port, tv_port_status& status,
-                        device_wwns wwns_of = nullptr, const void* known = nullptr);
-
 // ---- Small helpers ----
-
-// The core of an entry point whose work uses the C++ heap (containers, texts): running out of
-// memory there gives `out_of_memory` instead of an exception across the C interface.
-template <class F>
-int32_t status_without_throwing(int32_t out_of_memory, F&& core) noexcept {
-    try {
-        return core();
-    } catch (const std::bad_alloc&) {
-        return out_of_memory;
-    }
-}
-
-// The leading decimal integer of a text as the C library's atoi reads it, saturated to the
-// 32-bit range instead of overflowing; 0 for a null pointer or no digits.
-int32_t to_int(const char* text);
-
-// Owns a socket descriptor.
-class unique_fd {
-public:
-    unique_fd() = default;
-    explicit unique_fd(int fd) : fd_(fd) {}
-    unique_fd(const unique_fd&) = delete;
-    unique_fd& operator=(const unique_fd&) = delete;
-    unique_fd(unique_fd&& o) noexcept : fd_(o.release()) {}
-    unique_fd& operator=(unique_fd&& o) noexcept {
-        if (this != &o) reset(o.release());
-        return *this;
-    }
-    ~unique_fd() { reset(); }
-    int get() const { return fd_; }
-    explicit operator bool() const { return fd_ >= 0; }
-    int release() {
-        int fd = fd_;
-        fd_ = -1;
-        return fd;
-    }
-    void reset(int fd = -1) {
-        if (fd_ >= 0) ::close(fd_);
-        fd_ = fd;
-    }
-
-private:
-    int fd_ = -1;
-};
 
 }  // namespace tv

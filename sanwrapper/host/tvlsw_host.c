@@ -12,7 +12,7 @@
 #include <stdlib.h>
 #include <string.h>
 
-#include "sanwrapper.h"
+#include <telvar/sanwrapper.h>
 
 typedef struct call_args {
     uint32_t fc;

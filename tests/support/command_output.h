@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "telvar.h"
+#include "telvar/telvar.h"
 
 namespace tvtest {
 

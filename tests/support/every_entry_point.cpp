@@ -3,7 +3,7 @@
 #include <array>
 
 #include "every_operation.h"
-#include "sanwrapper.h"
+#include "telvar/sanwrapper.h"
 
 namespace tvtest {
 

@@ -7,7 +7,7 @@
 #include <set>
 #include <span>
 
-#include "tv_api.h"
+#include "telvar/tv_api.h"
 
 namespace tvtest {
 

@@ -9,8 +9,8 @@
 #include <algorithm>
 #include <stdexcept>
 
-#include "tv_api.h"
-#include "wire.h"
+#include "proto/wire.h"
+#include "telvar/tv_api.h"
 
 namespace tvtest {
 

@@ -9,9 +9,9 @@
 #include <string>
 #include <vector>
 
-#include "default_fabric.h"
-#include "server.h"
-#include "tv_inter.h"
+#include "switchsim/core/default_fabric.h"
+#include "switchsim/core/server.h"
+#include "tv_api/tv_inter.h"
 
 namespace tvtest {
 

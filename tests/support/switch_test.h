@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "support/scripted_responder.h"
-#include "tv_inter.h"
+#include "tv_api/tv_inter.h"
 
 namespace tvtest {
 

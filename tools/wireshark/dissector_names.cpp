@@ -9,11 +9,11 @@
 #include <string>
 #include <string_view>
 
-#include "chassis_layout.h"
-#include "fabric.h"
-#include "handler_index.h"
-#include "traps_layout.h"
-#include "tv_inter.h"
+#include "proto/chassis/layout.h"
+#include "proto/header.h"
+#include "proto/traps/layout.h"
+#include "switchsim/core/fabric.h"
+#include "switchsim/core/handler_index.h"
 
 namespace {
 

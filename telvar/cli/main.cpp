@@ -1,0 +1,229 @@
+// The telvar tool: `telvar [global flags] <command> [flags] <ip-address> ...`. The dispatcher
+// looks the command word up in its table (command_table.cpp), checks the command line against
+// the command's description before anything is sent (command_line.h), gets a password that -u
+// left out, runs the command and exits with the status it earned.
+//
+// Reports go to standard output (the library's default stream is standard error), so that
+// they can be piped. The tool takes only trustworthy answers (strict answer mode, unless
+// --lenient is given before the command word) and logs out of what it logged into.
+//
+// Exit statuses (the command functions keep their own return values; the dispatcher learns of
+// the failures they printed through print_error's observer):
+//   0  the command did what it was asked
+//   1  a command-line error (usage text, an unknown command, a bad port number), or a
+//      change the user did not confirm
+//   2  the switch or the network reported a failure
+//   3  no context could be set up (a bad address, no socket, a refused login)
+// The data commands (diff, zone_apply, zone_lint, locate, snapshot) return their own statuses,
+// and --json before the command word gives a report as one JSON document (data_cmds.h).
+#include <sys/random.h>
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "telvar/cli/command_line.h"
+#include "telvar/cli/command_table.h"
+#include "telvar/cli/prompts.h"
+#include "telvar/cli/session_guard.h"
+#include "telvar/data/data_cmds.h"
+#include "telvar/framework/output.h"
+#include "telvar/telvar.h"
+
+namespace {
+
+// `telvar help WORD`: the command's lines of the usage text.
+int help_for(std::string_view word) {
+    const telvar::command* c = telvar::find_command(word);
+    if (c == nullptr) {
+        std::fprintf(stderr, "telvar: unknown command '%.*s'\n", static_cast<int>(word.size()),
+                     word.data());
+        return 1;
+    }
+    for (int i = 0; i < c->usage_count; ++i) telvar::print("%s", Usage[c->usage_first + i]);
+    telvar::print("%.*s", static_cast<int>(c->help.size()), c->help.data());
+    return 0;
+}
+
+namespace exit_status {
+constexpr int done = 0, command_line = 1, failure = 2, no_context = 3;
+}
+
+std::vector<int32_t> printed_codes;
+
+void hint_login(int32_t code);
+
+void remember_printed(int32_t code) {
+    printed_codes.push_back(code);
+    hint_login(code);
+}
+
+// The exit status of a command from what it returned and what it printed.
+int exit_status_of(int32_t returned) {
+    // 301: an argument was refused before anything was sent.
+    if (returned == TV_ERR_PARAM) return exit_status::command_line;
+    if (returned != 0)
+        return telvar::tool::context_was_opened() ? exit_status::failure : exit_status::no_context;
+    if (telvar::tool::argument_was_refused()) return exit_status::command_line;
+    bool bad_port = false;
+    for (const int32_t code : printed_codes) {
+        if (code == TV_ERR_PARAM) return exit_status::command_line;
+        if (code != 0) return exit_status::failure;
+        bad_port = true;  // "bad port number", then the status after closing: "Error: OK"
+    }
+    return bad_port ? exit_status::command_line : exit_status::done;
+}
+
+// Sequence numbers start at an unpredictable value rather than the process id, so that a late
+// answer to an earlier process on the same local port cannot carry a number this one uses.
+void seed_sequence_numbers() {
+    uint32_t seed = 0;
+    if (getrandom(&seed, sizeof seed, GRND_NONBLOCK) == sizeof seed) msg_seq_num = seed;
+}
+
+// `telvar help`: the usage text, then the flags and the commands it does not list.
+void help_all() {
+    telvar::print_usage();
+    telvar::print("\t-u <user> -p <password>\tlog in first, on switches that require it\n"
+                  "\t\t(without -p: asked on a terminal, else $TELVAR_PASSWORD)\n"
+                  "\t-y\tdo not ask before a reset or a change of ports that carry links\n"
+                  "\tglobal flags may also precede the command word\n"
+                  "\nmore commands:\n");
+    for (const telvar::command& c : telvar::commands())
+        if (c.usage_count == 0) telvar::print("%.*s", static_cast<int>(c.help.size()), c.help.data());
+}
+
+// A switch that answers "login required" gets the user told, once, how to give a login.
+void hint_login(int32_t code) {
+    static bool told = false;
+    if (code != TV_ERR_LOGIN_REQUIRED || told) return;
+    told = true;
+    std::fputs("telvar: the switch requires a login: give -u <user> -p <password> before the "
+               "ip-address\n", stderr);
+}
+
+// A command line the dispatcher will not run: why, then the usage text; exit status 1.
+[[noreturn]] void refuse(std::string_view word, const std::string& why) {
+    std::fprintf(stderr, "telvar: %.*s: %s\n", static_cast<int>(word.size()), word.data(), why.c_str());
+    usage();
+}
+
+std::size_t edit_distance(std::string_view a, std::string_view b) {
+    std::vector<std::size_t> row(b.size() + 1);
+    for (std::size_t j = 0; j <= b.size(); ++j) row[j] = j;
+    for (std::size_t i = 1; i <= a.size(); ++i) {
+        std::size_t diagonal = row[0];
+        row[0] = i;
+        for (std::size_t j = 1; j <= b.size(); ++j) {
+            const std::size_t above = row[j];
+            row[j] = std::min({row[j] + 1, row[j - 1] + 1, diagonal + (a[i - 1] == b[j - 1] ? 0 : 1)});
+            diagonal = above;
+        }
+    }
+    return row[b.size()];
+}
+
+[[noreturn]] void unknown_command(std::string_view typed) {
+    std::string_view best;
+    std::size_t best_distance = 3;  // more edits than two is another word, not a slip
+    std::vector<std::string_view> words{"help"};
+    for (const telvar::command& c : telvar::commands()) words.push_back(c.word);
+    for (const std::string_view w : words) {
+        const std::size_t d = edit_distance(typed, w);
+        if (d < best_distance && d <= w.size() / 2) {
+            best = w;
+            best_distance = d;
+        }
+    }
+    std::fprintf(stderr, "telvar: unknown command '%.*s'", static_cast<int>(typed.size()), typed.data());
+    if (!best.empty()) std::fprintf(stderr, "; did you mean '%.*s'?", static_cast<int>(best.size()), best.data());
+    std::fputc('\n', stderr);
+    usage();
+}
+
+// -u without -p: the password from the terminal, else from TELVAR_PASSWORD.
+void supply_password(std::string_view word, const char* user) {
+    static std::string password;
+    if (isatty(STDIN_FILENO)) {
+        const auto typed = telvar::tool::read_secret(std::string("Password for ") + user + ": ");
+        if (!typed) refuse(word, "no password was typed");
+        password = *typed;
+    } else if (const char* env = std::getenv("TELVAR_PASSWORD")) {
+        password = env;
+    } else {
+        refuse(word, "-u needs a password: give -p, or set TELVAR_PASSWORD");
+    }
+    g_pw = password.c_str();
+}
+
+// Global flags that take a value, as they may stand before the command word.
+bool is_global_with_value(std::string_view a) {
+    return a.size() >= 2 && a[0] == '-' && (a[1] == 'f' || a[1] == 'p' || a[1] == 'u');
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    fp = stdout;
+    tv_api_open(stderr);
+    tv_set_strict_answers(1);
+    // Global flags before the command word go right after it, where the command reads them.
+    std::vector<char*> before;
+    bool json = false;
+    int first = 1;
+    for (; first < argc; ++first) {
+        const std::string_view a = argv[first];
+        if (a == "--lenient") {
+            tv_set_strict_answers(0);
+        } else if (a == "--json") {
+            json = true;
+        } else if (a == "--version") {
+            telvar::print("telvar version %s\n", tv_api_version());
+            return 0;
+        } else if (a == "-y" || a == "--yes") {
+            before.push_back(argv[first]);
+        } else if (is_global_with_value(a) && first + 1 < argc) {
+            before.push_back(argv[first]);
+            before.push_back(argv[++first]);
+        } else {
+            break;
+        }
+    }
+    if (tv_get_strict_answers()) seed_sequence_numbers();
+    telvar::tool::guard_sessions();
+    telvar::set_print_error_observer(remember_printed);
+    if (first >= argc) usage();
+    const std::string_view word = argv[first];
+    if (word == "help" || word == "-h" || word == "--help") {
+        if (first + 1 < argc) return help_for(argv[first + 1]);
+        help_all();
+        return 0;
+    }
+    const telvar::command* c = telvar::find_command(word);
+    if (c == nullptr) unknown_command(word);
+
+    // The command's argument vector: its word, the flags given before it, the rest.
+    static std::vector<char*> line;
+    line.push_back(argv[first]);
+    line.insert(line.end(), before.begin(), before.end());
+    line.insert(line.end(), argv + first + 1, argv + argc);
+    const telvar::checked_line checked = telvar::check_command_line(*c, std::span(line).subspan(1));
+    if (checked.help) return help_for(word);  // asked for, so not a command-line error
+    if (!checked.refusal.empty()) refuse(word, checked.refusal);
+    for (auto it = checked.yes.rbegin(); it != checked.yes.rend(); ++it) line.erase(line.begin() + 1 + static_cast<std::ptrdiff_t>(*it));
+    telvar::tool::set_assume_yes(!checked.yes.empty());
+    if (checked.user != nullptr && !checked.password) supply_password(word, checked.user);
+    line.push_back(nullptr);
+
+    errno = 0;  // what print_error shows must come from the command, not from start-up
+    if (json) return telvar::data::json_dispatch(static_cast<int32_t>(line.size() - 1), line.data());
+    const int32_t returned = c->fn(static_cast<int32_t>(line.size() - 1), line.data());
+    std::fflush(fp);
+    return c->returns_exit_status ? returned : exit_status_of(returned);
+}

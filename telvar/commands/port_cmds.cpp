@@ -1,0 +1,142 @@
+// Port commands of the tool: port_state and port_type, each optionally changing the port (or
+// every port) before listing it. On a terminal, a change of every port or of a port that
+// carries an inter-switch link is asked about first.
+#include <array>
+#include <cstring>
+#include <string>
+
+#include "telvar/cli/prompts.h"
+#include "telvar/commands/tool_commands.h"
+#include "telvar/framework/command_context.h"
+#include "telvar/framework/name_tables.h"
+#include "telvar/framework/option_loop.h"
+#include "telvar/framework/output.h"
+#include "telvar/telvar.h"
+
+namespace telvar::tool {
+
+namespace {
+
+struct named_code {
+    const char* word;
+    int32_t code;
+};
+
+constexpr std::array<named_code, 2> state_words{{{"on", TV_PORT_STATE_ON}, {"off", TV_PORT_STATE_OFF}}};
+constexpr std::array<named_code, 5> type_words{{{"f", TV_PORT_TYPE_F},
+                                                {"fl", TV_PORT_TYPE_FL},
+                                                {"t", TV_PORT_TYPE_T},
+                                                {"sl", TV_PORT_TYPE_SL},
+                                                {"tl", TV_PORT_TYPE_TL}}};
+
+// The code of a -s value; an unknown word is a command-line error.
+template <std::size_t N>
+int32_t code_of(const std::array<named_code, N>& words, const char* value) {
+    for (const auto& w : words)
+        if (std::strcmp(w.word, value) == 0) return w.code;
+    usage();
+}
+
+// "Port: %d\tType: %s\n" for one port, the same with the number left-aligned in two columns
+// for every port, like the port-state report.
+void show_port_types(const tv_port_types& types, int32_t port) {
+    for (uint32_t i = 0; i < types.count; ++i) {
+        if (port != TV_ALL_PORTS && static_cast<uint32_t>(port) != i) continue;
+        print(port == TV_ALL_PORTS ? "Port: %-2u\tType: %s\n" : "Port: %u\tType: %s\n", i + 1,
+              name_of(Port_Types, types.types[i]).c_str());
+    }
+}
+
+// Whether a change (`to`, e.g. "off") of `port` may go ahead: always without a terminal or
+// with -y; otherwise the user is asked when the change is of every port, or of a port whose
+// type (T_Port, TL_Port) says it carries an inter-switch link, or of one whose type is unknown.
+bool change_approved(tv_context* ctx, const char* address, int32_t port, const char* to) {
+    if (!would_ask()) return true;
+    const std::string where = switch_name(address);
+    if (port == TV_ALL_PORTS)
+        return confirmed("Set all " + std::to_string(Max_Ports) + " ports of " + where + " to " + to + "?");
+    tv_port_types types{};
+    const bool known = tv_get_port_types(ctx, &types) == 0 && static_cast<uint32_t>(port) < types.count;
+    const int32_t type = known ? static_cast<int32_t>(types.types[port]) : -1;
+    tv_free_port_types(&types);
+    const std::string which = "Port " + std::to_string(port + 1) + " of " + where;
+    if (type == TV_PORT_TYPE_T || type == TV_PORT_TYPE_TL) {
+        std::string name = name_of(Port_Types, type);
+        name.erase(name.find_last_not_of(' ') + 1);  // the padding is for reports
+        return confirmed(which + " carries an inter-switch link (" + name + "). Set it to " + to + "?");
+    }
+    return known || confirmed("The type of " + which + " could not be read. Set it to " + to + " anyway?");
+}
+
+}  // namespace
+
+// port_state [-s on|off] <ip-address> <port|all>
+int32_t port_state(int32_t argc, char** argv) {
+    int32_t new_state = -1;
+    const char* to = nullptr;
+    constexpr std::array<option_def, 1> own{{{'s', true}}};
+    parse_options(argc, argv, own, [&](char, const char* value) {
+        new_state = code_of(state_words, value);
+        to = value;
+    });
+    int32_t port = 0;
+    command_context ctx{open_with_port(argc, argv, port)};
+    if (!ctx) return tv_api_errno;
+    if (new_state >= 0 && !change_approved(ctx.get(), argv[0], port, to)) {
+        ctx.close();
+        return declined("port_state");
+    }
+    if (new_state >= 0) {
+        if (tv_set_port_state(ctx.get(), port, static_cast<uint32_t>(new_state)) != 0) {
+            print_error(tv_api_errno);
+            return ctx.close();
+        }
+        print("SUCCESS\n");
+    }
+    tv_port_state state{};
+    if (tv_get_port_state(ctx.get(), &state) == 0)
+        show_port_state(&state, port);
+    else
+        print_error(tv_api_errno);
+    tv_free_port_state(&state);
+    return ctx.close();
+}
+
+// port_type [-s f|fl|t|sl|tl] <ip-address> <port|all>
+int32_t port_type(int32_t argc, char** argv) {
+    int32_t new_type = -1;
+    std::string to;
+    constexpr std::array<option_def, 1> own{{{'s', true}}};
+    parse_options(argc, argv, own, [&](char, const char* value) {
+        new_type = code_of(type_words, value);
+        to = std::string("type ") + value;
+    });
+    int32_t port = 0;
+    command_context ctx{open_with_port(argc, argv, port)};
+    if (!ctx) return tv_api_errno;
+    if (new_type >= 0 && !change_approved(ctx.get(), argv[0], port, to.c_str())) {
+        ctx.close();
+        return declined("port_type");
+    }
+    if (new_type >= 0) {
+        const int32_t first = port == TV_ALL_PORTS ? 0 : port;
+        const int32_t last = port == TV_ALL_PORTS ? Max_Ports - 1 : port;
+        for (int32_t p = first; p <= last; ++p) {
+            if (tv_set_port_type(ctx.get(), static_cast<uint32_t>(p), new_type, 1) != 0) {
+                print("Port %d: ", p + 1);
+                print_error(tv_api_errno);
+                return ctx.close();
+            }
+        }
+        print("SUCCESS\n");
+    }
+    tv_port_types types{};
+    if (tv_get_port_types(ctx.get(), &types) == 0)
+        show_port_types(types, port);
+    else
+        print_error(tv_api_errno);
+    tv_free_port_types(&types);
+    return ctx.close();
+}
+
+}  // namespace telvar::tool

@@ -1,0 +1,100 @@
+// Port commands of the library: port_mfs_mode (set, save and list MFS modes) and port_steering
+// (the routing table as seen from a port), with the routing table's report.
+#include <array>
+
+#include "telvar/framework/command_context.h"
+#include "telvar/framework/option_loop.h"
+#include "telvar/framework/output.h"
+#include "telvar/telvar.h"
+#include "tv_api/command_support.h"
+
+namespace {
+
+using telvar::print;
+
+// The routing table of one port; a failure is printed and the caller goes on.
+void steering_of(tv_context* ctx, int32_t port, bool header) {
+    tv_port_steering steering{};
+    if (tv_get_port_steering(ctx, static_cast<uint32_t>(port), &steering) != 0)
+        print_error(tv_api_errno);
+    else
+        show_port_steering(port, &steering, header ? 1 : 0);
+}
+
+}  // namespace
+
+extern "C" {
+
+int32_t show_port_steering(int32_t port, const tv_port_steering* steering, int32_t header) {
+    if (steering == nullptr) return 0;
+    const uint32_t fc_addr = steering->fc_addr;
+    if (header != 0) {
+        print("Port Routing Table for Chassis %02d, FC Addr %06x\n",
+              static_cast<int>((fc_addr >> 14) & 0x3F), fc_addr);
+        print("Source-Port    Route-Port   Dest-Chassis    Dest-FC_Addr\n");
+        print("--------------------------------------------------------\n");
+    }
+    for (int c = 0; c < TV_MAX_CHASSIS; ++c) {
+        if (steering->route_valid[c] == 0) continue;
+        print("%02d\t\t%02d\t\t%02d\t\t%06x\n", port + 1, steering->route_port[c] + 1, c,
+              (fc_addr & 0xF00000u) | (static_cast<uint32_t>(c) << 14));
+    }
+    return 0;
+}
+
+// port_mfs_mode [-s] [-M <mfs-mode>] <ip-address> <port|all>
+int32_t port_mfs_mode(int32_t argc, char** argv) {
+    if (argc < 3) usage();
+    const char* mode_text = nullptr;
+    bool save = false;
+    constexpr std::array<telvar::option_def, 2> own{{{'M', true}, {'s', false}}};
+    telvar::parse_options(argc, argv, own, [&](char letter, const char* value) {
+        if (letter == 'M')
+            mode_text = value;
+        else
+            save = true;
+    });
+    int32_t port = 0;
+    telvar::command_context ctx{open_ip_port_context(argc, argv, 2, 1, nullptr, &port)};
+    if (!ctx) return tv_api_errno;
+    if (mode_text != nullptr &&
+        tv_set_port_mfs_mode(ctx.get(), static_cast<uint32_t>(port),
+                             static_cast<uint32_t>(tv::to_int(mode_text))) != 0) {
+        print("Set Port MFS Mode: ");
+        print_error(tv_api_errno);
+    }
+    if (tv_api_errno == 0 && save && tv_save_active(ctx.get()) != 0) {
+        print("Save active:  ");
+        print_error(tv_api_errno);
+    }
+    if (tv_api_errno == 0) {
+        tv_port_mfs_modes modes{};
+        if (tv_get_port_mfs_mode(ctx.get(), &modes) != 0) {
+            print("Get MFS Modes: ");
+            print_error(tv_api_errno);
+        } else {
+            show_port_mfs_modes(port, &modes);
+        }
+        tv_free_port_mfs_mode(&modes);
+    }
+    ctx.close();
+    return 0;
+}
+
+// port_steering <ip-address> <port|all>
+int32_t port_steering(int32_t argc, char** argv) {
+    telvar::parse_options(argc, argv);
+    int32_t port = 0;
+    telvar::command_context ctx{open_ip_port_context(argc, argv, 2, 1, nullptr, &port)};
+    if (!ctx) return tv_api_errno;
+    if (port != TV_ALL_PORTS) {
+        steering_of(ctx.get(), port, true);
+    } else {
+        // One heading, with the first port's table.
+        for (int32_t p = 0; p < Max_Ports; ++p) steering_of(ctx.get(), p, p == 0);
+    }
+    ctx.close();
+    return 0;
+}
+
+}  // extern "C"

@@ -1,0 +1,76 @@
+// The commands that treat the fabric as data: the JSON forms of the report commands
+// (`telvar --json <command>`), snapshot, diff, locate, zone_lint and zone_apply.
+//
+// Unlike the protocol's command functions, each of these returns the tool's exit status
+// itself, and under --json writes one JSON document on standard output while every text the
+// library prints (the usage text, "bad port number") goes to standard error.
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "telvar/data/json_records.h"
+#include "telvar/telvar.h"
+
+namespace telvar::data {
+
+using json = ::telvar::json::json;
+
+namespace exit_status {
+inline constexpr int done = 0, differs = 1, command_line = 1, failure = 2, no_context = 3;
+}
+
+// Whether the dispatcher was given --json.
+bool json_wanted();
+void set_json_wanted(bool on);
+
+// The commands (argv[0] is the command word).
+int32_t snapshot(int32_t argc, char** argv);
+int32_t diff(int32_t argc, char** argv);
+int32_t locate(int32_t argc, char** argv);
+int32_t zone_lint(int32_t argc, char** argv);
+int32_t zone_apply(int32_t argc, char** argv);
+
+// `telvar --json <command> ...`: the JSON form of a report command, or of one of the commands
+// above; returns the exit status.
+int json_dispatch(int32_t argc, char** argv);
+
+// ---- Helpers shared by the commands ----
+
+// Prints "telvar: <command>: <why>" on standard error.
+void complain(const char* command, const std::string& why);
+// Writes a document on standard output, indented, with a final newline.
+void print_json(const json& doc);
+// A JSON file; nullopt with the reason in `why`.
+std::optional<json> load_json(const char* path, std::string& why);
+
+// Removes `--name VALUE` (or a bare `--name` when has_value is false) from the arguments, as
+// the option loop knows only one-letter options; returns the value ("" for a bare one) or null.
+const char* take_long_option(int32_t& argc, char** argv, std::string_view name, bool has_value);
+
+// A member of a document that is an array (an object), or an empty one when it is not there or
+// of another kind, so that a hand-written document cannot make a reader throw.
+const json& member(const json& j, const char* key);
+const json& member_object(const json& j, const char* key);
+
+struct context_closer {
+    void operator()(tv_context* ctx) const { close_ip_context(ctx); }
+};
+using context_ptr = std::unique_ptr<tv_context, context_closer>;
+
+// open_ip_context, telling what failed on standard error (null then, with tv_api_errno set).
+context_ptr open_switch(const char* command, int32_t argc, char** argv, int32_t min);
+
+// A snapshot file; nullopt after telling why (exit status 2 in `status`).
+std::optional<json> load_snapshot(const char* command, const char* file, int& status);
+
+// The document a command reads: the file of --snapshot, or a walk of the live fabric; nullopt
+// after telling why, with the exit status in `status`.
+std::optional<json> fabric_document(const char* command, const char* snapshot_file, int32_t argc,
+                                    char** argv, unsigned sections, int& status);
+
+}  // namespace telvar::data

@@ -1,0 +1,111 @@
+// Helpers of the data commands (see data_cmds.h).
+#include <algorithm>
+#include <fstream>
+
+#include "telvar/data/data_cmds.h"
+#include "telvar/data/fabric_snapshot.h"
+
+namespace telvar::data {
+
+namespace {
+bool json_on = false;
+}
+
+bool json_wanted() { return json_on; }
+void set_json_wanted(bool on) { json_on = on; }
+
+void complain(const char* command, const std::string& why) {
+    std::fprintf(stderr, "telvar: %s: %s\n", command, why.c_str());
+}
+
+void print_json(const json& doc) {
+    // Texts from a switch may hold bytes that are not UTF-8: they are replaced, not refused.
+    const std::string text = doc.dump(2, ' ', false, json::error_handler_t::replace);
+    std::fwrite(text.data(), 1, text.size(), stdout);
+    std::fputc('\n', stdout);
+    std::fflush(stdout);
+}
+
+std::optional<json> load_json(const char* path, std::string& why) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) {
+        why = std::string("cannot read ") + path;
+        return std::nullopt;
+    }
+    json doc = json::parse(in, nullptr, false);
+    if (doc.is_discarded()) {
+        why = std::string(path) + " is not a JSON document";
+        return std::nullopt;
+    }
+    return doc;
+}
+
+const char* take_long_option(int32_t& argc, char** argv, std::string_view name, bool has_value) {
+    for (int32_t i = 1; i < argc; ++i) {
+        if (name != argv[i]) continue;
+        const int32_t n = has_value ? 2 : 1;
+        if (i + n > argc) usage();
+        const char* value = has_value ? argv[i + 1] : "";
+        std::copy(argv + i + n, argv + argc + 1, argv + i);
+        argc -= n;
+        return value;
+    }
+    return nullptr;
+}
+
+const json& member(const json& j, const char* key) {
+    static const json empty_array = json::array();
+    return j.is_object() && j.contains(key) && j[key].is_array() ? j[key] : empty_array;
+}
+
+const json& member_object(const json& j, const char* key) {
+    static const json empty = json::object();
+    return j.is_object() && j.contains(key) && j[key].is_object() ? j[key] : empty;
+}
+
+std::optional<json> load_snapshot(const char* command, const char* file, int& status) {
+    std::string why;
+    auto doc = load_json(file, why);
+    const auto format = [](const json& d) { return d.is_object() && d.contains("format") ? d["format"] : json(); };
+    if (!doc || format(*doc) != "telvar-snapshot") {
+        complain(command, doc ? std::string(file) + " is not a snapshot" : why);
+        status = exit_status::failure;
+        return std::nullopt;
+    }
+    return doc;
+}
+
+context_ptr open_switch(const char* command, int32_t argc, char** argv, int32_t min) {
+    context_ptr ctx{open_ip_context(argc, argv, min, nullptr)};
+    if (!ctx) {
+        const json st = telvar::json::status(tv_api_errno);
+        complain(command, std::string(argv[0]) + ": " + st["message"].get<std::string>());
+    }
+    return ctx;
+}
+
+std::optional<json> fabric_document(const char* command, const char* snapshot_file, int32_t argc,
+                                    char** argv, unsigned sections, int& status) {
+    if (snapshot_file != nullptr) return load_snapshot(command, snapshot_file, status);
+    const context_ptr ctx = open_switch(command, argc, argv, 1);
+    if (!ctx) {
+        status = exit_status::no_context;
+        return std::nullopt;
+    }
+    json doc = snapshot::take(ctx.get(), argv[0], sections);
+    if (const json& ns = doc["name_server"]["status"]; ns.is_object() && ns["code"] != TV_OK) {
+        complain(command, "name server: " + ns["message"].get<std::string>());
+        status = exit_status::failure;
+        return std::nullopt;
+    }
+    for (const json& sw : doc["switches"])
+        if (sw["status"]["code"] != TV_OK) {
+            complain(command, "switch " + sw.value("fc_address", std::string(argv[0])) + ": " +
+                                  sw["status"]["message"].get<std::string>());
+            status = exit_status::failure;
+            return std::nullopt;
+        }
+    return doc;
+}
+
+}  // namespace telvar::data

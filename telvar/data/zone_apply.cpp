@@ -1,0 +1,293 @@
+// zone_apply [--dry-run] [-s] <ip-address> FILE.json: makes the zoning of a switch what a file
+// says, changing only what differs, and prints the plan before it changes anything.
+//
+// The file holds the zoning in the snapshot's form ({"ns_zoning", "hard", "name_server",
+// "broadcast", "sl", "wwn"}), alone, under a "zoning" member, or as a whole snapshot (the
+// zoning of the switch with the addressed switch's WWN is used). A kind the file leaves out is
+// left as it is; a kind it names is made equal to it: a zone it does not list is made empty
+// and disabled, a WWN it does not list loses its zones. An SL port always belongs to one SL
+// zone, so it can be moved to another but not taken out of all: the plan says so and leaves it.
+// The whole file is checked before anything is sent.
+#include <array>
+#include <cstring>
+#include <map>
+#include <set>
+
+#include "proto/zoning/layout.h"
+#include "telvar/data/data_cmds.h"
+#include "telvar/data/fabric_snapshot.h"
+#include "telvar/framework/option_loop.h"
+
+namespace telvar::data {
+
+namespace {
+
+namespace J = telvar::json;
+
+struct port_zone {
+    bool enabled = false;
+    std::set<int> ports;  // from 1
+    bool operator==(const port_zone&) const = default;
+};
+
+struct bitmap_kind {
+    const char* key;
+    std::uint32_t type;
+    std::uint32_t max_id;
+};
+constexpr std::array<bitmap_kind, 3> bitmap_kinds{{{"hard", TV_ZONE_HD, 15}, {"name_server", TV_ZONE_NS, 255}, {"broadcast", TV_ZONE_BCST, 15}}};
+
+// One step of the plan: its line and what carries it out.
+struct step {
+    std::string text;
+    std::function<int32_t(tv_context*)> run;
+    std::uint32_t saves = 0;  // zone type to save afterwards with -s (5: WWN zoning; 0: none)
+};
+
+constexpr std::uint32_t wwn_save = 5;
+
+std::string ports_text(const std::set<int>& ports) {
+    std::string t;
+    for (const int p : ports) t += (t.empty() ? "" : " ") + std::to_string(p);
+    return t.empty() ? "none" : t;
+}
+
+// Reads one kind of zones of the file or of the switch; false with `why` for a bad entry.
+bool read_bitmap_zones(const json& list, const bitmap_kind& k, std::map<std::uint32_t, port_zone>& out, std::string& why) {
+    if (!list.is_array()) return why = std::string(k.key) + " must be a list of zones", false;
+    for (const json& z : list) {
+        if (!z.is_object() || !z.contains("id") || !z["id"].is_number_unsigned() || z["id"].get<std::uint64_t>() > k.max_id)
+            return why = std::string(k.key) + " zone ids run from 0 to " + std::to_string(k.max_id), false;
+        port_zone pz;
+        pz.enabled = z.value("enabled", true);
+        for (const json& p : z.value("ports", json::array())) {
+            if (!p.is_number_unsigned() || p.get<std::uint64_t>() < 1 || p.get<std::uint64_t>() > static_cast<std::uint64_t>(Max_Ports))
+                return why = std::string(k.key) + " zone " + z["id"].dump() + ": ports run from 1 to " + std::to_string(Max_Ports), false;
+            pz.ports.insert(p.get<int>());
+        }
+        out[z["id"].get<std::uint32_t>()] = pz;
+    }
+    return true;
+}
+
+bool read_sl_zones(const json& list, std::map<int, std::uint32_t>& port_zone_of, std::string& why) {
+    if (!list.is_array()) return why = "sl must be a list of zones", false;
+    for (const json& z : list) {
+        if (!z.is_object() || !z.contains("id") || !z["id"].is_number_unsigned() || z["id"].get<std::uint64_t>() >= 0xFFFF)
+            return why = "sl zone ids run from 0 to 65534", false;
+        for (const json& p : z.value("ports", json::array())) {
+            if (!p.is_number_unsigned() || p.get<std::uint64_t>() < 1 || p.get<std::uint64_t>() > static_cast<std::uint64_t>(Max_Ports))
+                return why = "sl zone " + z["id"].dump() + ": ports run from 1 to " + std::to_string(Max_Ports), false;
+            if (!port_zone_of.emplace(p.get<int>(), z["id"].get<std::uint32_t>()).second)
+                return why = "sl: port " + p.dump() + " is in two zones", false;
+        }
+    }
+    return true;
+}
+
+bool read_wwn_zones(const json& list, std::map<std::string, std::set<std::uint32_t>>& out, std::string& why) {
+    if (!list.is_array()) return why = "wwn must be a list of entries", false;
+    for (const json& e : list) {
+        const auto w = e.is_object() && e.contains("wwn") && e["wwn"].is_string() ? J::parse_wwn(e["wwn"].get<std::string>()) : std::nullopt;
+        if (!w) return why = "wwn: each entry has a \"wwn\" of 16 hex digits", false;
+        std::set<std::uint32_t>& zones = out[J::wwn_text(w->data())];
+        for (const json& z : e.value("zones", json::array())) {
+            if (!z.is_number_unsigned() || z.get<std::uint64_t>() > 255) return why = "wwn zones run from 0 to 255", false;
+            zones.insert(z.get<std::uint32_t>());
+        }
+    }
+    return true;
+}
+
+// The zoning object a file gives for the switch with `wwn`; null after setting `why`.
+const json* zoning_in_file(const json& doc, const std::string& wwn, std::string& why) {
+    if (doc.is_object() && doc.value("format", "") == "telvar-snapshot") {
+        const json* sw = snapshot::find_switch(doc, wwn);
+        if (sw == nullptr || !sw->contains("zoning")) {
+            why = "the snapshot has no zoning of switch " + wwn;
+            return nullptr;
+        }
+        return &(*sw)["zoning"];
+    }
+    if (doc.is_object() && doc.contains("zoning")) return &doc["zoning"];
+    if (doc.is_object()) return &doc;
+    why = "the file holds no zoning";
+    return nullptr;
+}
+
+class planner {
+public:
+    // False with `why` when the file is wrong; the steps otherwise.
+    bool plan(const json& want, const json& have, std::vector<step>& steps, std::vector<std::string>& notes, std::string& why) {
+        if (!want.is_object()) return why = "the zoning must be an object", false;
+        if (want.contains("ns_zoning") && want["ns_zoning"] != have["ns_zoning"]) {
+            const json w = want["ns_zoning"];
+            if (w != "port" && w != "wwn") return why = "ns_zoning is \"port\" or \"wwn\"", false;
+            const std::uint32_t type = w == "wwn" ? 1 : 0;
+            steps.push_back({"ns_zoning: " + have.value("ns_zoning", "") + " -> " + w.get<std::string>(),
+                             [type](tv_context* c) { return tv_set_type_ns_zoning(c, type); }});
+        }
+        for (const bitmap_kind& k : bitmap_kinds)
+            if (want.contains(k.key) && !plan_bitmap(k, want[k.key], have[k.key], steps, why)) return false;
+        if (want.contains("sl") && !plan_sl(want["sl"], have["sl"], steps, notes, why)) return false;
+        if (want.contains("wwn") && !plan_wwn(want["wwn"], have["wwn"], steps, why)) return false;
+        return true;
+    }
+
+private:
+    static bool plan_bitmap(const bitmap_kind& k, const json& want, const json& have, std::vector<step>& steps, std::string& why) {
+        std::map<std::uint32_t, port_zone> w, h;
+        if (!read_bitmap_zones(want, k, w, why) || !read_bitmap_zones(have, k, h, why)) return false;
+        std::set<std::uint32_t> ids;
+        for (const auto& m : {&w, &h})
+            for (const auto& [id, z] : *m) ids.insert(id);
+        for (const std::uint32_t id : ids) {
+            const port_zone target = w.contains(id) ? w[id] : port_zone{};
+            const port_zone current = h.contains(id) ? h[id] : port_zone{};
+            if (target == current) continue;
+            const auto describe = [](const port_zone& z) {
+                return "ports " + ports_text(z.ports) + (z.enabled ? ", enabled" : ", disabled");
+            };
+            const std::uint32_t type = k.type;
+            steps.push_back({std::string(k.key) + " zone " + std::to_string(id) + ": " + describe(current) + " -> " + describe(target),
+                             [type, id, target](tv_context* c) {
+                                 std::vector<std::uint32_t> ports;
+                                 for (const int p : target.ports) ports.push_back(static_cast<std::uint32_t>(p - 1));
+                                 tv_port_zone z{type, id, target.enabled ? 1u : 0u, static_cast<std::uint32_t>(ports.size()), ports.data()};
+                                 return tv_set_port_zone(c, &z, 0);
+                             },
+                             type});
+        }
+        return true;
+    }
+
+    static bool plan_sl(const json& want, const json& have, std::vector<step>& steps, std::vector<std::string>& notes, std::string& why) {
+        std::map<int, std::uint32_t> w, h;
+        if (!read_sl_zones(want, w, why) || !read_sl_zones(have, h, why)) return false;
+        std::map<std::uint32_t, std::set<int>> moves;  // zone -> ports that must join it
+        for (const auto& [port, id] : w)
+            if (!h.contains(port) || h[port] != id) moves[id].insert(port);
+        for (const auto& [port, id] : h)
+            if (!w.contains(port))
+                notes.push_back("sl: port " + std::to_string(port) + " stays in zone " + std::to_string(id) +
+                                ": an SL port always belongs to one zone");
+        for (const auto& move : moves) {
+            const auto id = move.first;
+            const auto& ports = move.second;
+            steps.push_back({"sl zone " + std::to_string(id) + ": gains ports " + ports_text(ports),
+                             [id, ports](tv_context* c) {
+                                 std::vector<std::uint32_t> wire;
+                                 for (const int p : ports) wire.push_back(static_cast<std::uint32_t>(p - 1));
+                                 tv_port_zone z{TV_ZONE_SL, id, 1, static_cast<std::uint32_t>(wire.size()), wire.data()};
+                                 return tv_set_port_zone(c, &z, 0);
+                             },
+                             TV_ZONE_SL});
+        }
+        return true;
+    }
+
+    static bool plan_wwn(const json& want, const json& have, std::vector<step>& steps, std::string& why) {
+        std::map<std::string, std::set<std::uint32_t>> w, h;
+        if (!read_wwn_zones(want, w, why) || !read_wwn_zones(have, h, why)) return false;
+        std::set<std::string> wwns;
+        for (const auto& m : {&w, &h})
+            for (const auto& [wwn, z] : *m) wwns.insert(wwn);
+        for (const std::string& wwn : wwns) {
+            const std::set<std::uint32_t> target = w.contains(wwn) ? w[wwn] : std::set<std::uint32_t>{};
+            const std::set<std::uint32_t> current = h.contains(wwn) ? h[wwn] : std::set<std::uint32_t>{};
+            const J::wwn_bytes bytes = *J::parse_wwn(wwn);
+            for (const std::uint32_t z : target)
+                if (!current.contains(z))
+                    steps.push_back({"wwn " + wwn + ": joins zone " + std::to_string(z),
+                                     [bytes, z](tv_context* c) { return tv_set_wwn_zone(c, z, bytes.data(), nullptr, 1); },
+                                     wwn_save});
+            for (const std::uint32_t z : current)
+                if (!target.contains(z))
+                    steps.push_back({"wwn " + wwn + ": leaves zone " + std::to_string(z),
+                                     [bytes, z](tv_context* c) { return tv_rem_wwn_zone(c, z, bytes.data(), nullptr); },
+                                     wwn_save});
+        }
+        return true;
+    }
+};
+
+int32_t save(tv_context* ctx, std::uint32_t kind) {
+    if (kind == wwn_save) return tv_save_wwn_zoning(ctx);
+    const std::uint32_t sub = tv_zone_type_to_subcmd(kind + 0x600, 0);
+    return sub == 0 ? tv_api_errno : tv_simple_config_cmd(ctx, sub);
+}
+
+}  // namespace
+
+int32_t zone_apply(int32_t argc, char** argv) {
+    bool dry_run = false;
+    for (int32_t i = 1; i < argc; ++i)
+        if (std::string_view(argv[i]) == "--dry-run") {
+            dry_run = true;
+            std::copy(argv + i + 1, argv + argc + 1, argv + i);
+            --argc;
+            break;
+        }
+    bool save_after = false;
+    constexpr std::array<option_def, 1> own{{{'s', false}}};
+    parse_options(argc, argv, own, [&](char, const char*) { save_after = true; });
+    if (argc != 2) usage();
+    std::string why;
+    const auto file = load_json(argv[1], why);
+    if (!file) {
+        complain("zone_apply", why);
+        return exit_status::failure;
+    }
+    const context_ptr ctx = open_switch("zone_apply", argc, argv, 2);
+    if (!ctx) return exit_status::no_context;
+    tv_version_info v{};
+    json have;
+    int32_t code = tv_get_version(ctx.get(), &v);
+    if (code == TV_OK) code = snapshot::read_zoning(ctx.get(), have);
+    if (code != TV_OK) {
+        complain("zone_apply", "reading the zoning: " + J::status(code)["message"].get<std::string>());
+        return exit_status::failure;
+    }
+    const std::string wwn = J::wwn_text(v.wwn);
+    const json* want = zoning_in_file(*file, wwn, why);
+    std::vector<step> steps;
+    std::vector<std::string> notes;
+    if (want == nullptr || !planner().plan(*want, have, steps, notes, why)) {
+        complain("zone_apply", std::string(argv[1]) + ": " + why);
+        return exit_status::failure;
+    }
+    json done = json::array();
+    code = TV_OK;
+    if (!json_wanted()) {
+        std::printf("zoning of %s: %s\n", wwn.c_str(), steps.empty() ? "nothing to change" : "plan");
+        for (const step& s : steps) std::printf("  %s\n", s.text.c_str());
+        for (const std::string& n : notes) std::printf("  note: %s\n", n.c_str());
+    }
+    std::set<std::uint32_t> to_save;
+    for (const step& s : dry_run ? std::vector<step>{} : steps) {
+        if ((code = s.run(ctx.get())) != TV_OK) {
+            complain("zone_apply", s.text + ": " + J::status(code)["message"].get<std::string>());
+            break;
+        }
+        done.push_back(s.text);
+        if (s.saves != 0) to_save.insert(s.saves);
+    }
+    for (const std::uint32_t kind : save_after && code == TV_OK ? to_save : std::set<std::uint32_t>{})
+        if ((code = save(ctx.get(), kind)) != TV_OK) {
+            complain("zone_apply", "saving: " + J::status(code)["message"].get<std::string>());
+            break;
+        }
+    if (json_wanted()) {
+        json plan = json::array(), notes_json = json::array();
+        for (const step& s : steps) plan.push_back(s.text);
+        for (const std::string& n : notes) notes_json.push_back(n);
+        print_json({{"switch", wwn}, {"dry_run", dry_run}, {"plan", plan}, {"notes", notes_json},
+                    {"done", done}, {"changed", !done.empty()}, {"status", J::status(code)}});
+    } else if (!dry_run && !steps.empty() && code == TV_OK) {
+        std::printf("SUCCESS\n");
+    }
+    if (code != TV_OK) return exit_status::failure;
+    return steps.empty() ? exit_status::done : exit_status::differs;
+}
+
+}  // namespace telvar::data

@@ -1,0 +1,20 @@
+// The open-report-close frame of a command function (see command_context.h).
+#include "telvar/framework/command_context.h"
+
+#include "telvar/telvar.h"
+
+namespace telvar {
+
+command_context::command_context(tv_context* ctx) : ctx_(ctx) {
+    if (ctx_ == nullptr) print_error(tv_api_errno);
+}
+
+command_context::~command_context() { close(); }
+
+int32_t command_context::close() {
+    close_ip_context(ctx_);
+    ctx_ = nullptr;
+    return tv_api_errno;
+}
+
+}  // namespace telvar

@@ -1,0 +1,35 @@
+// The context of one command function: opened by open_ip_context or open_ip_port_context,
+// reported with print_error when that failed, closed exactly once.
+//
+//     telvar::command_context ctx{open_ip_context(argc, argv, 1, nullptr)};
+//     if (!ctx) return tv_api_errno;
+//     ... operations on ctx.get() ...
+//     return ctx.close();
+#pragma once
+
+#include <cstdint>
+
+#include "telvar/tv_api.h"
+
+namespace telvar {
+
+class command_context {
+public:
+    // Takes ownership of an opened context; a null one prints tv_api_errno's message.
+    explicit command_context(tv_context* ctx);
+    ~command_context();
+    command_context(const command_context&) = delete;
+    command_context& operator=(const command_context&) = delete;
+
+    explicit operator bool() const { return ctx_ != nullptr; }
+    tv_context* get() const { return ctx_; }
+
+    // Closes the context and returns tv_api_errno as the close leaves it (0): what a command
+    // returns once its context was open.
+    int32_t close();
+
+private:
+    tv_context* ctx_;
+};
+
+}  // namespace telvar
