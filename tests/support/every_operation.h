@@ -1,6 +1,12 @@
 // Every protocol operation of the library that talks to a switch, each wrapped so that it can
 // run against any switch with records of its own, which it releases: the hostile-switch test,
-// the allocation-failure test and the operations fuzzer run the same list.
+// the allocation-failure test and the operations fuzzer run the same list, and
+// every_operation_test.py fails when an exported operation is called nowhere in it.
+//
+// The list is run in order. An operation that sends back what an earlier read left in a
+// library buffer comes after that read, in its own entry or in the same one; the switch reset
+// comes last, and the fabrics that run the list have a reset time of 0 so that a second pass
+// finds the switch answering.
 #pragma once
 
 #include <cstdint>
