@@ -240,7 +240,7 @@ bool fits(const token& tok, std::string_view t) {
 std::string describe(const alternative& a) {
     switch (a.what) {
         case kind::literal:
-        case kind::stand_in: return std::string(a.text);
+        case kind::stand_in: return std::string(a.text);  // a stand-in is told apart by not_what
         case kind::range: return "a number from " + std::to_string(a.lo) + " to " + std::to_string(a.hi);
         case kind::ip: return "an IPv4 address (dotted, no leading zeros) or a host name that resolves";
         case kind::quad: return "a dotted IPv4 address";
@@ -259,12 +259,20 @@ std::string describe(const alternative& a) {
 }
 
 std::string not_what(const token& tok, std::string_view t) {
-    std::string what;
-    for (std::size_t i = 0; i < tok.alternatives.size(); ++i) {
-        if (i > 0) what += i + 1 == tok.alternatives.size() ? " or " : ", ";
-        what += describe(tok.alternatives[i]);
+    std::vector<alternative> kinds;
+    std::string stand_ins;  // options that could have taken the operand's place
+    for (const alternative& a : tok.alternatives) {
+        if (a.what != kind::stand_in)
+            kinds.push_back(a);
+        else
+            stand_ins += (stand_ins.empty() ? ", and no " : " or ") + std::string(a.text);
     }
-    return "'" + std::string(t) + "' is not " + what;
+    std::string what;
+    for (std::size_t i = 0; i < kinds.size(); ++i) {
+        if (i > 0) what += i + 1 == kinds.size() ? " or " : ", ";
+        what += describe(kinds[i]);
+    }
+    return "'" + std::string(t) + "' is not " + what + (stand_ins.empty() ? "" : stand_ins + " was given");
 }
 
 // -f: the FC address of a switch, 1 to 6 hex digits with an optional 0x, not 0.
