@@ -80,7 +80,7 @@ constexpr std::array table{
     command{"get_trap_config", get_trap_config, {"", "<ip>"}, "{ip}", {}, j::get_trap_config},
     command{"set_trap_config", set_trap_config, {"", "<ip> <n> <word> <int> <int>"}, "{ip} 5 1 100 10"},
     command{"set_trapping", set_trapping, {"-i <n> -t enabled|disabled", "<ip>"}, "{ip}"},
-    command{"trap_listen", trap_listen, {"-t <seconds>", "<ip>"}, "{ip}",
+    command{"trap_listen", trap_listen, {"-t <seconds>", "<ip>"}, "-t 1 {ip}",
             "\twhere -t <seconds> stops listening after that time; a key stops it too\n"},
     command{"trap_test", trap_test, {"", "<ip> <n> <int>"}, "{ip} 3 100",
             "    telvar trap_test <ip-address> <counter> <value>\n"},
