@@ -8,10 +8,16 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <csignal>
+#include <span>
+#include <sstream>
 #include <string>
+#include <string_view>
 #include <vector>
+
+#include <nlohmann/json.hpp>
 
 #include "proto/ports/layout.h"
 #include "support/command_output.h"
@@ -71,6 +77,12 @@ TEST_F(command_line, mistakes_are_refused_with_a_reason_before_anything_is_sent)
         {{"chassis_tovs", "-port", "0", "-e", "25O0", sw1}, "chassis_tovs: -e: '25O0' is not a number"},
         {{"trap_listen", "-port", "0", "-t", "soon", sw1}, "trap_listen: -t: 'soon' is not a number of seconds"},
         {{"set_trap_config", "-port", "0", sw1, "5", "on", "1"}, "set_trap_config: missing <int>"},
+        {{"zone_lint", "-port", "0", "--snapshot"}, "zone_lint: --snapshot needs a value"},
+        {{"zone_lint", "-port", "0", sw1, "--snapshot", "a.json"}, "zone_lint: unexpected argument '" + sw1 + "'"},
+        {{"locate", "-port", "0", "200000c0dd00cafe"}, "locate: '200000c0dd00cafe' is not an IPv4 address (dotted, no leading zeros) "
+                                                       "or a host name that resolves, and no --snapshot was given"},
+        {{"locate", "-port", "0", "--snapshot", "a.json"}, "locate: missing <word>"},
+        {{"map", "-port", "0", "-o"}, "map: -o needs a value"},
         // Standard input is no terminal here, and the environment has no password.
         {{"port_state", "-port", "0", "-u", "admin", sw1, "1"}, "port_state: -u needs a password"},
     };
@@ -119,7 +131,7 @@ TEST(command_descriptions, are_well_formed_and_undescribed_commands_are_checked_
     EXPECT_EQ("unknown kind <prot>", telvar::syntax_problem({"", "<ip> <prot>"}));
     EXPECT_NE("", telvar::syntax_problem({"on|off", "<ip>"}));
 
-    const telvar::command later{"later", nullptr, 0, 0};
+    const telvar::command later{"later", nullptr};
     const auto refusal = [&](std::initializer_list<const char*> line) {
         tvtest::arg_vector v(line);
         return telvar::check_command_line(later, {v.argv(), static_cast<std::size_t>(v.argc())}).refusal;
@@ -128,6 +140,93 @@ TEST(command_descriptions, are_well_formed_and_undescribed_commands_are_checked_
     EXPECT_EQ("", refusal({"-x", "512", "-w", "3", "127.0.90.2", "3"}));  // -x may take a value
     EXPECT_NE("", refusal({"-f", "zz", "-x", "127.0.90.2"}));
     EXPECT_NE("", refusal({"-port", "0", "999.1.1.1", "3"}));
+}
+
+// A command line as the dispatcher holds it: the command word, then the elements, "{ip}" standing
+// for the address of the test's switch.
+class line_of {
+public:
+    line_of(std::string_view word, std::string_view text) {
+        words_.emplace_back(word);
+        std::istringstream in{std::string(text)};
+        for (std::string w; in >> w;) words_.push_back(w == "{ip}" ? sw1 : w);
+        for (auto& w : words_) line.push_back(w.data());
+    }
+    std::span<char* const> args() const { return std::span(line).subspan(1); }
+    std::vector<std::string> now() const { return {line.begin(), line.end()}; }
+
+    std::vector<char*> line;
+
+private:
+    std::vector<std::string> words_;
+};
+
+TEST(command_descriptions, every_sample_passes_the_check_of_its_command) {
+    for (const auto& c : telvar::commands()) {
+        ASSERT_FALSE(c.sample.empty()) << c.word;
+        const line_of l(c.word, c.sample);
+        EXPECT_EQ("", telvar::check_command_line(c, l.args()).refusal) << c.word << " " << c.sample;
+    }
+}
+
+// The options of a command without an option loop of its own are taken off its line and handed
+// to it; global flags and -y stay the business of the command's loop and of the dispatcher.
+TEST(command_descriptions, options_of_the_data_commands_are_handed_over) {
+    struct handing {
+        std::string word, line;
+        std::vector<std::string> left;  // the line the command sees
+        std::vector<std::pair<std::string, std::string>> handed;  // option, value ("" for a flag)
+    };
+    const std::vector<handing> cases{
+        {"zone_apply", "--dry-run -save -port 0 {ip} z.json", {"zone_apply", "-port", "0", sw1, "z.json"}, {{"--dry-run", ""}, {"-s", ""}}},
+        {"zone_apply", "-y {ip} z.json --dry-run", {"zone_apply", sw1, "z.json"}, {{"--dry-run", ""}}},
+        {"locate", "200000c0dd00cafe --snapshot a.json", {"locate", "200000c0dd00cafe"}, {{"--snapshot", "a.json"}}},
+        {"zone_lint", "-f 108000 {ip}", {"zone_lint", "-f", "108000", sw1}, {}},
+        {"map", "--devices -o x.svg -o y.svg fabric.json", {"map", "fabric.json"}, {{"--devices", ""}, {"-o", "y.svg"}}},
+        {"diff", "a.json --all b.json", {"diff", "a.json", "b.json"}, {{"--all", ""}}},
+        // A command with its own option loop keeps its options.
+        {"port_state", "-s on -y {ip} 3", {"port_state", "-s", "on", sw1, "3"}, {}},
+    };
+    for (const auto& h : cases) {
+        const telvar::command* c = telvar::find_command(h.word);
+        ASSERT_NE(nullptr, c);
+        line_of l(h.word, h.line);
+        const telvar::checked_line checked = telvar::check_command_line(*c, l.args());
+        ASSERT_EQ("", checked.refusal) << h.line;
+        telvar::hand_over(*c, checked, l.line);
+        EXPECT_EQ(h.left, l.now()) << h.line;
+        if (!c->takes_parsed_options) continue;
+        for (const auto& [name, value] : h.handed) {
+            EXPECT_TRUE(telvar::option_given(name)) << h.line << " " << name;
+            EXPECT_EQ(value, telvar::option_value(name) ? telvar::option_value(name) : "") << h.line << " " << name;
+        }
+        for (const char* other : {"--snapshot", "--all", "--dry-run", "-o", "-s", "--devices"})
+            if (std::ranges::none_of(h.handed, [&](const auto& o) { return o.first == other; }))
+                EXPECT_FALSE(telvar::option_given(other)) << h.line << " " << other;
+    }
+}
+
+// Every command word runs its sample against the fabric, as text and as JSON where it has a
+// JSON form, and ends with one of the tool's statuses: no crash, no hang, no sanitizer report.
+TEST_F(command_line, every_command_word_runs_its_sample_to_a_defined_end) {
+    for (const auto& c : telvar::commands()) {
+        const line_of sample(c.word, c.sample);
+        for (const bool json : {false, true}) {
+            if (json && c.json == nullptr) continue;
+            args a{"-port", "0"};
+            if (json) a.insert(a.begin(), "--json");
+            const auto words = sample.now();
+            a.insert(a.end(), words.begin(), words.end());
+            const auto r = telvar(a);
+            EXPECT_TRUE(r.status >= 0 && r.status <= 3) << c.word << (json ? " --json: " : ": ") << r.status << "\n" << r.err;
+            EXPECT_EQ(std::string::npos, r.err.find("Sanitizer")) << c.word << r.err;
+            EXPECT_EQ(std::string::npos, r.err.find("runtime error")) << c.word << r.err;
+            if (!json || r.out.empty()) continue;
+            const auto doc = nlohmann::json::parse(r.out, nullptr, false);
+            EXPECT_TRUE(doc.is_object()) << c.word << " --json: " << r.out;
+            if (!c.returns_exit_status) EXPECT_TRUE(doc.contains("status")) << c.word << " --json: " << r.out;
+        }
+    }
 }
 
 // The tool on a pseudo-terminal: what it prints, what is typed, how it ends.

@@ -19,7 +19,7 @@ namespace telvar {
 
 namespace {
 
-enum class kind { literal, range, ip, quad, port, ports, number, integer, hex, count, seconds, wwn, word, file };
+enum class kind { literal, stand_in, range, ip, quad, port, ports, number, integer, hex, count, seconds, wwn, word, file };
 
 constexpr std::array<std::pair<std::string_view, kind>, 12> kind_names{{
     {"ip", kind::ip},
@@ -117,6 +117,8 @@ bool parse_token(std::string_view text, token& out, std::string& problem) {
                 problem = "unknown kind <" + std::string(alt) + ">";
                 return false;
             }
+        } else if (alt.starts_with("--")) {
+            a.what = kind::stand_in;
         } else if (alt.empty() || alt.find_first_of("<>[]") != std::string_view::npos) {
             problem = "bad token " + std::string(out.spelling);
             return false;
@@ -133,7 +135,7 @@ bool parse(const syntax& s, description& d, std::string& problem) {
             d.options.push_back({w, std::nullopt});
             continue;
         }
-        if (d.options.empty() || d.options.back().value || d.options.back().name[1] == '-') {
+        if (d.options.empty() || d.options.back().value) {
             problem = "a value without its option: " + std::string(w);
             return false;
         }
@@ -144,6 +146,12 @@ bool parse(const syntax& s, description& d, std::string& problem) {
     for (const std::string_view w : words_of(s.operands)) {
         token t;
         if (!parse_token(w, t, problem)) return false;
+        for (const alternative& a : t.alternatives) {
+            if (a.what == kind::stand_in && std::ranges::find(d.options, a.text, &option_spec::name) == d.options.end()) {
+                problem = "the operand " + std::string(w) + " names no option of the command";
+                return false;
+            }
+        }
         d.operands.push_back(t);
     }
     return true;
@@ -191,6 +199,7 @@ bool port_number(std::string_view t) {
 bool fits(const alternative& a, std::string_view t) {
     switch (a.what) {
         case kind::literal: return t == a.text;
+        case kind::stand_in: return false;  // the option itself, never the operand's text
         case kind::range: {
             const auto v = decimal(t);
             return v && *v >= a.lo && *v <= a.hi;
@@ -230,7 +239,8 @@ bool fits(const token& tok, std::string_view t) {
 
 std::string describe(const alternative& a) {
     switch (a.what) {
-        case kind::literal: return std::string(a.text);
+        case kind::literal:
+        case kind::stand_in: return std::string(a.text);  // a stand-in is told apart by not_what
         case kind::range: return "a number from " + std::to_string(a.lo) + " to " + std::to_string(a.hi);
         case kind::ip: return "an IPv4 address (dotted, no leading zeros) or a host name that resolves";
         case kind::quad: return "a dotted IPv4 address";
@@ -249,12 +259,20 @@ std::string describe(const alternative& a) {
 }
 
 std::string not_what(const token& tok, std::string_view t) {
-    std::string what;
-    for (std::size_t i = 0; i < tok.alternatives.size(); ++i) {
-        if (i > 0) what += i + 1 == tok.alternatives.size() ? " or " : ", ";
-        what += describe(tok.alternatives[i]);
+    std::vector<alternative> kinds;
+    std::string stand_ins;  // options that could have taken the operand's place
+    for (const alternative& a : tok.alternatives) {
+        if (a.what != kind::stand_in)
+            kinds.push_back(a);
+        else
+            stand_ins += (stand_ins.empty() ? ", and no " : " or ") + std::string(a.text);
     }
-    return "'" + std::string(t) + "' is not " + what;
+    std::string what;
+    for (std::size_t i = 0; i < kinds.size(); ++i) {
+        if (i > 0) what += i + 1 == kinds.size() ? " or " : ", ";
+        what += describe(kinds[i]);
+    }
+    return "'" + std::string(t) + "' is not " + what + (stand_ins.empty() ? "" : stand_ins + " was given");
 }
 
 // -f: the FC address of a switch, 1 to 6 hex digits with an optional 0x, not 0.
@@ -310,6 +328,21 @@ checked_line check_command_line(const command& c, std::span<char* const> args) {
         out.refusal = why;
         return out;
     };
+    // Takes the command's own option at args[i] and its value, moving i past them; why not, or empty.
+    const auto take_own = [&](const option_spec& own, std::size_t& i) -> std::string {
+        out.own_elements.push_back(i);
+        if (!own.value) {
+            out.options.push_back({own.name, nullptr});
+            ++i;
+            return {};
+        }
+        if (i + 1 >= args.size()) return std::string(own.name) + " needs a value";
+        if (!fits(*own.value, args[i + 1])) return std::string(own.name) + ": " + not_what(*own.value, args[i + 1]);
+        out.own_elements.push_back(i + 1);
+        out.options.push_back({own.name, args[i + 1]});
+        i += 2;
+        return {};
+    };
     const auto accept = [&] {
         if (std::ranges::none_of(args, [](const char* a) { return std::string_view(a) == "-port"; }))
             out.refusal = environment_port_problem();
@@ -325,12 +358,7 @@ checked_line check_command_line(const command& c, std::span<char* const> args) {
         }
         const char letter = e.size() > 1 ? e[1] : '\0';
         if (const option_spec* own = find_own(d, e)) {
-            if (own->value) {
-                if (i + 1 >= args.size()) return refuse(std::string(own->name) + " needs a value");
-                if (!fits(*own->value, args[i + 1])) return refuse(std::string(own->name) + ": " + not_what(*own->value, args[i + 1]));
-                ++i;
-            }
-            ++i;
+            if (const std::string why = take_own(*own, i); !why.empty()) return refuse(why);
         } else if (letter == 'h') {
             out.help = true;
             return out;
@@ -353,14 +381,24 @@ checked_line check_command_line(const command& c, std::span<char* const> args) {
     }
 
     std::vector<std::string_view> rest;  // from the address on, without the options of a word
-    for (; i < args.size(); ++i)
-        if (!(std::string_view(args[i]).starts_with("--") && find_own(d, args[i]) != nullptr)) rest.emplace_back(args[i]);
+    while (i < args.size()) {
+        const option_spec* own = std::string_view(args[i]).starts_with("--") ? find_own(d, args[i]) : nullptr;
+        if (own == nullptr) {
+            rest.emplace_back(args[i++]);
+        } else if (const std::string why = take_own(*own, i); !why.empty()) {
+            return refuse(why);
+        }
+    }
     if (!described) {
         if (!rest.empty() && !switch_address(rest[0])) return refuse(not_what(token{"<ip>", {{kind::ip, "ip"}}}, rest[0]));
         return accept();
     }
+    const auto given = [&](const alternative& a) {
+        return a.what == kind::stand_in && std::ranges::find(out.options, a.text, &given_option::name) != out.options.end();
+    };
     std::size_t k = 0;
     for (const token& t : d.operands) {
+        if (std::ranges::any_of(t.alternatives, given)) continue;  // an option took its place
         if (k >= rest.size()) {
             if (t.optional) break;
             return refuse("missing " + std::string(t.spelling));
@@ -372,6 +410,16 @@ checked_line check_command_line(const command& c, std::span<char* const> args) {
     }
     if (k < rest.size()) return refuse("unexpected argument '" + std::string(rest[k]) + "'");
     return accept();
+}
+
+void hand_over(const command& c, const checked_line& checked, std::vector<char*>& line) {
+    std::vector<std::size_t> drop = checked.yes;
+    if (c.takes_parsed_options) {
+        drop.insert(drop.end(), checked.own_elements.begin(), checked.own_elements.end());
+        hand_options(checked.options);
+    }
+    std::ranges::sort(drop);
+    for (auto it = drop.rbegin(); it != drop.rend(); ++it) line.erase(line.begin() + 1 + static_cast<std::ptrdiff_t>(*it));
 }
 
 }  // namespace telvar

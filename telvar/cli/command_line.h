@@ -1,6 +1,8 @@
 // The dispatcher's check of a command line against the command's description (the syntax of
 // its table entry), before the command runs and so before anything is sent: global flags and
-// their values, the command's own options, the address and the arguments after it.
+// their values, the command's own options, the address and the arguments after it. The same
+// reading gives the options that the dispatcher hands to a command without an option loop of
+// its own (given_options.h).
 #pragma once
 
 #include <span>
@@ -8,6 +10,7 @@
 #include <vector>
 
 #include "telvar/cli/command_table.h"
+#include "telvar/cli/given_options.h"
 
 namespace telvar {
 
@@ -17,10 +20,17 @@ struct checked_line {
     const char* user = nullptr;     // the value of -u
     bool password = false;          // whether a -p (other than -port) was given
     bool help = false;              // -h among the options: help is asked for, not a command
+    std::vector<given_option> options;      // the command's own options, in the order given
+    std::vector<std::size_t> own_elements;  // where they and their values stand, ascending
 };
 
 // `args` are the elements after the command word.
 checked_line check_command_line(const command& c, std::span<char* const> args);
+
+// Takes off `line` (the command word, then the elements that were checked) what the command is
+// not to see: -y and --yes, which are the dispatcher's, and the own options of a command that
+// takes them parsed, which are handed to it.
+void hand_over(const command& c, const checked_line& checked, std::vector<char*>& line);
 
 // Why a description is not well formed (an unknown kind, a value without its option), or empty.
 std::string syntax_problem(const syntax& s);

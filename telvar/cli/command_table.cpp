@@ -1,4 +1,5 @@
-// The command words of the tool, in the order of the usage text.
+// The descriptions of the command words of the tool (see command_table.h), in the order of the
+// usage text, and the global options.
 #include "telvar/cli/command_table.h"
 
 #include <algorithm>
@@ -14,101 +15,129 @@ namespace telvar {
 namespace {
 
 namespace t = tool;
+namespace j = data::json_form;
+
+// A command that treats the fabric as data or draws it: it returns its own exit status and takes
+// the options of its description from the dispatcher.
+constexpr command data_command(command c) {
+    c.returns_exit_status = true;
+    c.takes_parsed_options = true;
+    return c;
+}
 
 constexpr std::array table{
-    command{"discover", t::discover, 2, 2, {}, {"-m <quad> -j <1-65536> --all", "<quad> [<count>]"}},
-    command{"version", t::version, 4, 1, {}, {"", "<ip>"}},
-    command{"chassis_status", t::chassis_status, 5, 1, {}, {"", "<ip>"}},
-    command{"chassis_mode", chassis_mode, 6, 2, {}, {"-s on|off|test", "<ip>"}},
-    command{"chassis_tovs", chassis_tovs, 8, 2, {}, {"-s -m <n> -e <n> -a <n> -t <n>", "<ip>"}},
-    command{"initiators", t::initiators, 10, 1, {}, {"", "<ip>"}},
-    command{"defaults", defaults, 11, 1, {}, {"", "<ip> <file>"}},
-    command{"links", t::links, 12, 1, {}, {"", "<ip>"}},
-    command{"nameserver", t::nameserver, 13, 1, {}, {"", "<ip>"}},
-    command{"port_status", t::port_status, 15, 2, {}, {"-a", "<ip> <port>|all"}},
-    command{"port_counts", t::port_counts, 17, 1, {}, {"", "<ip> <port>|all"}},
-    command{"port_state", t::port_state, 18, 1, {}, {"-s on|off", "<ip> <port>|all"}},
-    command{"port_type", t::port_type, 19, 1, {}, {"-s f|fl|t|sl|tl", "<ip> <port>|all"}},
-    command{"port_mfs_mode", port_mfs_mode, 20, 1, {}, {"-s -M <n>", "<ip> <port>|all"}},
-    command{"port_steering", port_steering, 21, 1, {}, {"", "<ip> <port>|all"}},
-    command{"reset_log", t::reset_log, 23, 1, {}, {"", "<ip>"}},
-    command{"start_test", t::start_test, 24, 2,
-            "	where -x is the transfer size (2000), -n the passes (10; 0 runs until stopped),\n"
-            "	-r resets the test log first, -t the pattern in hex (7e7e7e7e), and -w waits\n"
-            "	that many milliseconds and shows the test status\n", {"-x <n> -n <n> -r -t <hex> -w <n>", "<ip> <port>|all"}},
-    command{"stop_test", t::stop_test, 26, 1, {}, {"", "<ip> <port>|all"}},
-    command{"test_status", t::test_status, 27, 1,
-            "	where port_test_status is 0 idle, 1 running, 2 passed, 3 failed, 4 stopped\n", {"", "<ip> <port>|all"}},
-    command{"get_zone", t::get_zone, 29, 2, {}, {"-s", "<ip> hd|ns|bcst|sl|<n> <n>|all"}},
-    command{"set_zone", t::set_zone, 31, 2, {}, {"-s -e", "<ip> hd|ns|bcst|sl|<n> <n> <ports>|none..."}},
-    command{"disable_zone_type", disable_zone_type, 33, 2, {}, {"-s", "<ip> hd|ns|bcst|sl|<n> [<n>|all]"}},
-    command{"ns_zone_type", ns_zone_type, 36, 2, {}, {"-s port|wwn", "<ip>"}},
-    command{"wwn_zone", wwn_zone, 38, 4, {}, {"-s -r <n>", "<ip>"}},
-    command{"get_wwn_zone", get_wwn_zone, 42, 1, {}, {"", "<ip>"}},
-    command{"set_wwn_zone", set_wwn_zone, 43, 2, {}, {"-i", "<ip> <n> <wwn> [<word>]"}},
-    command{"rem_wwn_zone", rem_wwn_zone, 45, 1, {}, {"", "<ip> <n> <wwn> [<word>]"}},
-    command{"switch_reset", t::switch_reset, 47, 1, {}, {"", "<ip>"}},
-    command{"message", message, 48, 1, {}, {"", "<ip> <file>"}},
+    command{"discover", t::discover, {"-m <quad> -j <1-65536> --all", "<quad> [<count>]"}, "{ip} 2", {}, j::discover},
+    command{"version", t::version, {"", "<ip>"}, "{ip}", {}, j::version},
+    command{"chassis_status", t::chassis_status, {"", "<ip>"}, "{ip}", {}, j::chassis_status},
+    command{"chassis_mode", chassis_mode, {"-s on|off|test", "<ip>"}, "{ip}", {}, j::chassis_mode},
+    command{"chassis_tovs", chassis_tovs, {"-s -m <n> -e <n> -a <n> -t <n>", "<ip>"}, "{ip}", {}, j::chassis_tovs},
+    command{"initiators", t::initiators, {"", "<ip>"}, "{ip}", {}, j::initiators},
+    command{"defaults", defaults, {"", "<ip> <file>"}, "{ip} switch-defaults.txt"},
+    command{"links", t::links, {"", "<ip>"}, "{ip}", {}, j::links},
+    command{"nameserver", t::nameserver, {"", "<ip>"}, "{ip}", {}, j::nameserver},
+    command{"port_status", t::port_status, {"-a", "<ip> <port>|all"}, "{ip} 3", {}, j::port_status},
+    command{"port_counts", t::port_counts, {"", "<ip> <port>|all"}, "{ip} 3", {}, j::port_counts},
+    command{"port_state", t::port_state, {"-s on|off", "<ip> <port>|all"}, "{ip} 3", {}, j::port_state},
+    command{"port_type", t::port_type, {"-s f|fl|t|sl|tl", "<ip> <port>|all"}, "{ip} 3", {}, j::port_type},
+    command{"port_mfs_mode", port_mfs_mode, {"-s -M <n>", "<ip> <port>|all"}, "{ip} 3", {}, j::port_mfs_mode},
+    command{"port_steering", port_steering, {"", "<ip> <port>|all"}, "{ip} 3", {}, j::port_steering},
+    command{"reset_log", t::reset_log, {"", "<ip>"}, "{ip}"},
+    command{"start_test", t::start_test, {"-x <n> -n <n> -r -t <hex> -w <n>", "<ip> <port>|all"}, "{ip} 3",
+            "\twhere -x is the transfer size (2000), -n the passes (10; 0 runs until stopped),\n"
+            "\t-r resets the test log first, -t the pattern in hex (7e7e7e7e), and -w waits\n"
+            "\tthat many milliseconds and shows the test status\n"},
+    command{"stop_test", t::stop_test, {"", "<ip> <port>|all"}, "{ip} 3"},
+    command{"test_status", t::test_status, {"", "<ip> <port>|all"}, "{ip} 3",
+            "\twhere port_test_status is 0 idle, 1 running, 2 passed, 3 failed, 4 stopped\n", j::test_status},
+    command{"get_zone", t::get_zone, {"-s", "<ip> hd|ns|bcst|sl|<n> <n>|all"}, "{ip} hd 1", {}, j::get_zone},
+    command{"set_zone", t::set_zone, {"-s -e", "<ip> hd|ns|bcst|sl|<n> <n> <ports>|none..."}, "{ip} hd 1 2 5-8"},
+    command{"disable_zone_type", disable_zone_type, {"-s", "<ip> hd|ns|bcst|sl|<n> [<n>|all]"}, "{ip} hd"},
+    command{"ns_zone_type", ns_zone_type, {"-s port|wwn", "<ip>"}, "{ip}", {}, j::ns_zone_type},
+    command{"wwn_zone", wwn_zone, {"-s -r <n>", "<ip>"}, "{ip}"},
+    command{"get_wwn_zone", get_wwn_zone, {"", "<ip>"}, "{ip}", {}, j::get_wwn_zone},
+    command{"set_wwn_zone", set_wwn_zone, {"-i", "<ip> <n> <wwn> [<word>]"}, "{ip} 1 200000c0dd00cafe disk"},
+    command{"rem_wwn_zone", rem_wwn_zone, {"", "<ip> <n> <wwn> [<word>]"}, "{ip} 1 200000c0dd00cafe disk"},
+    command{"switch_reset", t::switch_reset, {"", "<ip>"}, "{ip}"},
+    command{"message", message, {"", "<ip> <file>"}, "{ip} request.txt"},
     // Commands that the usage text does not list.
-    command{"smlget", smlget, 0, 0,
+    command{"smlget", smlget, {"", "<ip> <word>..."}, "{ip} show port 3",
             "    telvar smlget [global flags] <ip-address> <words...>\n"
             "\twhere the words name a management variable, e.g. show port 3\n",
-            {"", "<ip> <word>..."}},
-    command{"smlset", smlset, 0, 0,
+            j::smlget},
+    command{"smlset", smlset, {"", "<ip> <word>..."}, "{ip} set port 3 speed 2",
             "    telvar smlset [global flags] <ip-address> <words...>\n"
-            "\twhere the words name a variable and its value, e.g. set port 3 speed 2\n",
-            {"", "<ip> <word>..."}},
-    command{"user_add", t::user_add, 0, 0,
+            "\twhere the words name a variable and its value, e.g. set port 3 speed 2\n"},
+    // The level is checked by the command.
+    command{"user_add", t::user_add, {"", "<ip> <word> <word> <word>"}, "{ip} guest secret 1",
             "    telvar user_add [global flags] <ip-address> <user> <password> <level>\n"
-            "\twhere level is 1, 2 or 3 (3 manages accounts); needs -u and -p\n",
-            {"", "<ip> <word> <word> <word>"}},  // the level is checked by the command
-    command{"user_delete", t::user_delete, 0, 0,
+            "\twhere level is 1, 2 or 3 (3 manages accounts); needs -u and -p\n"},
+    command{"user_delete", t::user_delete, {"", "<ip> <word>"}, "{ip} guest",
             "    telvar user_delete [global flags] <ip-address> <user>\n"
-            "\twhere user is not the one of -u; needs -u and -p\n",
-            {"", "<ip> <word>"}},
-    command{"passwd", t::passwd, 0, 0,
+            "\twhere user is not the one of -u; needs -u and -p\n"},
+    command{"passwd", t::passwd, {"", "<ip> <word>"}, "{ip} secret",
             "    telvar passwd [global flags] <ip-address> <new-password>\n"
-            "\tchanges the password of the user of -u; needs -u and -p\n",
-            {"", "<ip> <word>"}},
-    command{"get_trap_config", get_trap_config, 49, 1, {}, {"", "<ip>"}},
-    command{"set_trap_config", set_trap_config, 50, 2, {}, {"", "<ip> <n> <word> <int> <int>"}},
-    command{"set_trapping", set_trapping, 52, 1, {}, {"-i <n> -t enabled|disabled", "<ip>"}},
-    command{"trap_listen", trap_listen, 53, 1,
-            "\twhere -t <seconds> stops listening after that time; a key stops it too\n",
-            {"-t <seconds>", "<ip>"}},
-    command{"trap_test", trap_test, 0, 0, "    telvar trap_test <ip-address> <counter> <value>\n",
-            {"", "<ip> <n> <int>"}},
+            "\tchanges the password of the user of -u; needs -u and -p\n"},
+    command{"get_trap_config", get_trap_config, {"", "<ip>"}, "{ip}", {}, j::get_trap_config},
+    command{"set_trap_config", set_trap_config, {"", "<ip> <n> <word> <int> <int>"}, "{ip} 5 1 100 10"},
+    command{"set_trapping", set_trapping, {"-i <n> -t enabled|disabled", "<ip>"}, "{ip}"},
+    command{"trap_listen", trap_listen, {"-t <seconds>", "<ip>"}, "-t 1 {ip}",
+            "\twhere -t <seconds> stops listening after that time; a key stops it too\n"},
+    command{"trap_test", trap_test, {"", "<ip> <n> <int>"}, "{ip} 3 100",
+            "    telvar trap_test <ip-address> <counter> <value>\n"},
     // The fabric as data (docs/json.md); `telvar --json <command>` gives any report as JSON.
-    command{"snapshot", data::snapshot, 0, 0,
-            "    telvar snapshot [-o <file>] [global flags] <ip-address>\n"
-            "\tthe whole fabric as one JSON document (standard output without -o)\n",
-            {"-o <file>", "<ip>"}, true},
-    command{"diff", data::diff, 0, 0,
-            "    telvar diff [--all] <snapshot-a> <snapshot-b>\n"
-            "\twhat changed; --all also compares uptime and temperature. Exit 0 equal, 1 not\n",
-            {"--all", "<file> <file>"}, true},
-    command{"locate", data::locate, 0, 0,
-            "    telvar locate [global flags] <ip-address>|--snapshot <file> <WWN|FC-address>\n"
-            "\tthe switch, port and zones of a device\n",
-            {"--snapshot", "<word> [<word>]"}, true},
-    command{"zone_lint", data::zone_lint, 0, 0,
-            "    telvar zone_lint [global flags] <ip-address>|--snapshot <file>\n"
-            "\tzoning problems of the fabric; exit 1 when there are any\n",
-            {"--snapshot", "<word>"}, true},
-    command{"zone_apply", data::zone_apply, 0, 0,
-            "    telvar zone_apply [--dry-run] [-s] [global flags] <ip-address> <file>\n"
-            "\tmakes the switch's zoning that of the file; -s saves. Exit 0 unchanged, 1 changed\n",
-            {"--dry-run -s", "<ip> <file>"}, true},
+    data_command({"snapshot", data::snapshot, {"-o <file>", "<ip>"}, "{ip}",
+                  "    telvar snapshot [-o <file>] [global flags] <ip-address>\n"
+                  "\tthe whole fabric as one JSON document (standard output without -o)\n",
+                  data::snapshot}),
+    data_command({"diff", data::diff, {"--all", "<file> <file>"}, "a.json b.json",
+                  "    telvar diff [--all] <snapshot-a> <snapshot-b>\n"
+                  "\twhat changed; --all also compares uptime and temperature. Exit 0 equal, 1 not\n",
+                  data::diff}),
+    data_command({"locate", data::locate, {"--snapshot <file>", "<ip>|--snapshot <word>"}, "{ip} 200000c0dd00cafe",
+                  "    telvar locate [global flags] <ip-address>|--snapshot <file> <WWN|FC-address>\n"
+                  "\tthe switch, port and zones of a device\n",
+                  data::locate}),
+    data_command({"zone_lint", data::zone_lint, {"--snapshot <file>", "<ip>|--snapshot"}, "{ip}",
+                  "    telvar zone_lint [global flags] <ip-address>|--snapshot <file>\n"
+                  "\tzoning problems of the fabric; exit 1 when there are any\n",
+                  data::zone_lint}),
+    data_command({"zone_apply", data::zone_apply, {"--dry-run -s", "<ip> <file>"}, "{ip} zones.json",
+                  "    telvar zone_apply [--dry-run] [-s] [global flags] <ip-address> <file>\n"
+                  "\tmakes the switch's zoning that of the file; -s saves. Exit 0 unchanged, 1 changed\n",
+                  data::zone_apply}),
     // Pictures of the fabric, from a live walk or a snapshot file.
-    command{"map", picture::map, 0, 0,
-            "    telvar map [-o <file>] [--devices] [global flags] <ip-address>|<snapshot-file>\n"
-            "\tthe fabric as an SVG picture laid out by Graphviz; --devices draws every device\n",
-            {"-o <file> --devices", "<ip>|<file>"}, true},
-    command{"panel", picture::panel, 0, 0,
-            "    telvar panel [-o <file>] [global flags] <ip-address>|<snapshot-file> [<switch>]\n"
-            "\teach switch, or the one of that chassis number, FC address or WWN, as an SVG front panel\n",
-            {"-o <file>", "<ip>|<file> [<word>]"}, true},
+    data_command({"map", picture::map, {"-o <file> --devices", "<ip>|<file>"}, "{ip}",
+                  "    telvar map [-o <file>] [--devices] [global flags] <ip-address>|<snapshot-file>\n"
+                  "\tthe fabric as an SVG picture laid out by Graphviz; --devices draws every device\n"}),
+    data_command({"panel", picture::panel, {"-o <file>", "<ip>|<file> [<word>]"}, "{ip} 1",
+                  "    telvar panel [-o <file>] [global flags] <ip-address>|<snapshot-file> [<switch>]\n"
+                  "\teach switch, or the one of that chassis number, FC address or WWN, as an SVG front panel\n"}),
 };
+
+// The options of the dispatcher and of check_global_switches, in the order `telvar help` names them.
+constexpr std::array globals{
+    global_option{"-port", "<portno>", {}, false},  // the usage text describes -port and -f
+    global_option{"-f", "<fcaddr>", {}, false},
+    global_option{"-u", "<user>", "log in first, on switches that require it", false},
+    global_option{"-p", "<password>", "the password of -u (without -p: asked on a terminal, else $TELVAR_PASSWORD)", false},
+    global_option{"-y", {}, "do not ask before a reset or a change of ports that carry links", false},
+    global_option{"--yes", {}, "the same as -y", false},
+    global_option{"-h", {}, "help; after a command word, the help of that command", false},
+    global_option{"--json", {}, "the report as one JSON document (docs/json.md)", true},
+    global_option{"--lenient", {}, "take every answer the protocol allows, not only trustworthy ones", true},
+    global_option{"--version", {}, "print the version of the tool and end", true},
+    global_option{"--help", {}, "the same as help", true},
+};
+
+// The command word that a line of the usage text starts, or empty.
+std::string_view word_started_by(std::string_view line) {
+    for (const std::string_view lead : {std::string_view("    telvar "), std::string_view("\tor telvar ")}) {
+        if (!line.starts_with(lead)) continue;
+        line.remove_prefix(lead.size());
+        return line.substr(0, line.find_first_of(" \n"));
+    }
+    return {};
+}
 
 }  // namespace
 
@@ -118,5 +147,21 @@ const command* find_command(std::string_view word) {
     const auto it = std::ranges::find(table, word, &command::word);
     return it == table.end() ? nullptr : &*it;
 }
+
+std::vector<int> usage_lines(std::string_view word) {
+    std::vector<int> out;
+    std::string_view owner;
+    for (int i = 1; i < TELVAR_USAGE_LINES; ++i) {
+        const std::string_view line = Usage[i];
+        if (const std::string_view started = word_started_by(line); !started.empty())
+            owner = started;
+        else if (line.starts_with('\n') || line == "Usage:\n")
+            owner = {};  // a blank line or the global flags end a command's lines
+        if (!word.empty() && owner == word) out.push_back(i);
+    }
+    return out;
+}
+
+std::span<const global_option> global_options() { return globals; }
 
 }  // namespace telvar

@@ -1,10 +1,16 @@
-// The dispatcher's table: every command word of the tool with its function and its lines of
-// the usage text. Adding a command is one entry in command_table.cpp.
+// The description of every command word of the tool, one entry each, and of the global options.
+// Everything the tool says or checks about a command comes from its entry: the lines of the
+// usage text that `telvar help WORD` prints (found in the Usage table by the command word), the
+// check of a command line and the options handed to the data commands (command_line.h), the
+// JSON form that --json runs, the bash completion (completion_gen.cpp) and the man page's
+// command list (docs/telvar.1, kept by hand and checked against these entries by a test).
+// Adding a command is one entry in command_table.cpp and its function.
 #pragma once
 
 #include <cstdint>
 #include <span>
 #include <string_view>
+#include <vector>
 
 namespace telvar {
 
@@ -14,10 +20,11 @@ using command_fn = int32_t (*)(int32_t argc, char** argv);
 // (command_line.h) and read by the shell completion. Two texts:
 //
 //   options   its own options: "-x" for a flag, "-x <kind>" or "-x a|b" for one with a value,
-//             "--word" for a flag that may stand anywhere on the line;
+//             "--word" (or "--word <kind>") for one that may stand anywhere on the line;
 //   operands  the address and what follows it, one token each: "<kind>", alternatives joined by
 //             '|' ("<port>|all", "hd|ns|bcst|sl|<n>"), "[...]" for an optional last one,
-//             "..." after the last one when it repeats.
+//             "..." after the last one when it repeats. An alternative "--word" names an option
+//             that stands in for the operand: given, the operand is left out ("<ip>|--snapshot").
 //
 // Bare words are literals. Kinds: <ip> a dotted IPv4 address or a host name that resolves;
 // <quad> a dotted IPv4 address; <port> a port number from 1 (the command checks it against the
@@ -34,18 +41,40 @@ struct syntax {
 struct command {
     std::string_view word;
     command_fn fn;
-    int usage_first;  // index of its first line in the Usage table
-    int usage_count;  // and how many lines it has there (0 for a command the text does not list)
-    // What `telvar help WORD` prints after those lines: the synopsis of a command the usage
-    // text does not list, or an option it does not mention.
-    std::string_view help{};
     syntax args{};
+    // Operands that pass the check, for tests that run every command: "{ip}" stands for the
+    // address of a switch.
+    std::string_view sample{};
+    // What `telvar help WORD` prints after the command's lines of the usage text: the synopsis
+    // of a command the usage text does not list, or an option it does not mention.
+    std::string_view help{};
+    // What `telvar --json WORD` runs, or null when the command has no JSON form.
+    command_fn json = nullptr;
     // The function returns the tool's exit status itself (the data commands: data_cmds.h).
     bool returns_exit_status = false;
+    // The function has no option loop of its own options: the dispatcher parses them from `args`
+    // and hands them over (given_options.h); global flags stay on the line for its loop.
+    bool takes_parsed_options = false;
 };
 
 std::span<const command> commands();
 // The command of a word, or null.
 const command* find_command(std::string_view word);
+
+// The indices in the Usage table of the lines of a command: the line that starts with
+// "    telvar WORD " or "\tor telvar WORD ", and the lines that continue it (those that do not
+// start a command, a blank line or the global flags). Empty for a command the text does not list.
+std::vector<int> usage_lines(std::string_view word);
+
+// A global option: named by `telvar help` (unless the usage text describes it), completed by
+// the shell, described by the man page.
+struct global_option {
+    std::string_view name;   // "-port", "--json"
+    std::string_view value;  // "<portno>", or empty for a flag
+    std::string_view help;   // what `telvar help` says of it; empty when the usage text does
+    bool before_word_only;   // the dispatcher's alone: only before the command word
+};
+
+std::span<const global_option> global_options();
 
 }  // namespace telvar

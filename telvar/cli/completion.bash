@@ -1,12 +1,12 @@
 # bash completion for telvar: command words, flags, the words a flag or an argument takes (on,
 # off, hd, ns, bcst, sl, all, ...), file names and host names where those are expected.
 #
-# The table below is written at build time from the tool's command table: each command's own
-# options ("-s on|off -e", a value after the option that takes one) and its arguments from the
-# address on ("<ip> <port>|all", "[...]" optional, "..." repeated; bare words are literals).
+# The table below is written at build time from the tool's command table: the global options
+# (those before the command word, those anywhere before the address), each command's own
+# options ("-s on|off -e --all", a value after the option that takes one) and its arguments
+# from the address on ("<ip> <port>|all", "[...]" optional, "..." repeated; bare words are
+# literals; "<ip>|--snapshot": the option --snapshot takes the argument's place).
 # @COMMAND_TABLE@
-
-_telvar_global_flags='-port -f -u -p -y -h'
 
 # Adds to COMPREPLY what an argument or option value described by $1 may be that begins with $2.
 _telvar_values() {
@@ -43,7 +43,7 @@ _telvar() {
     if [[ -z $word ]]; then
         (( i > COMP_CWORD )) && return 0  # the value of a flag
         if [[ $cur == -* ]]; then
-            COMPREPLY=($(compgen -W "--lenient --version --help $_telvar_global_flags" -- "$cur"))
+            COMPREPLY=($(compgen -W "$_telvar_first_flags" -- "$cur"))
         else
             COMPREPLY=($(compgen -W "$_telvar_commands" -- "$cur"))
         fi
@@ -66,9 +66,19 @@ _telvar() {
 
     # Where the word being completed stands: after which option, or at which argument.
     local n=0 options=1 name
+    local -A given=()
     for (( i = i + 1; i < COMP_CWORD; i++ )); do
         w=${COMP_WORDS[i]}
-        if [[ $w == --* ]]; then continue; fi
+        if [[ $w == --* ]]; then  # an option of a word, anywhere on the line
+            given[$w]=1
+            [[ -n ${value[$w]+set} ]] || continue
+            if (( i + 1 == COMP_CWORD )); then
+                _telvar_values "${value[$w]}" "$cur"
+                return 0
+            fi
+            (( i++ ))
+            continue
+        fi
         if (( options )) && [[ $w == -* ]]; then
             name=${w:0:2}
             [[ -n ${value[$name]+set} || $name == -f || $name == -u || $name == -p ]] || continue
@@ -86,6 +96,20 @@ _telvar() {
         COMPREPLY=($(compgen -W "$names $_telvar_global_flags" -- "$cur"))
         return 0
     fi
+    if [[ $cur == --* ]]; then  # options of a word may follow the address too
+        COMPREPLY=($(compgen -W "$names" -- "$cur"))
+        return 0
+    fi
+    # Arguments whose place a given option took.
+    local -a left=()
+    for t in "${operands[@]}"; do
+        local alt taken=0
+        local -a alts
+        IFS='|' read -ra alts <<< "$t"
+        for alt in "${alts[@]}"; do [[ $alt == --* && -n ${given[$alt]+set} ]] && taken=1; done
+        (( taken )) || left+=("$t")
+    done
+    operands=("${left[@]}")
     (( ${#operands[@]} )) || return 0
     if (( n >= ${#operands[@]} )); then
         [[ ${operands[-1]} == *... ]] || return 0

@@ -1,5 +1,6 @@
 // Writes the bash completion of telvar: the template (completion.bash) with its table line
-// replaced by the command words and their descriptions, read from the dispatcher's table.
+// replaced by the command words, their descriptions and the global options, read from the
+// dispatcher's table.
 //
 //     telvar_completion_gen TEMPLATE OUTPUT
 #include <fstream>
@@ -22,7 +23,15 @@ std::string table() {
         options << "\n    [" << c.word << "]=" << quoted(c.args.options);
         operands << "\n    [" << c.word << "]=" << quoted(c.args.operands);
     }
-    return "_telvar_commands='help" + words.str() + "'\ndeclare -gA _telvar_options=(" + options.str() +
+    // Options that only the dispatcher knows stand before the command word; the others anywhere
+    // before the address.
+    std::ostringstream first, anywhere;
+    for (const telvar::global_option& o : telvar::global_options()) {
+        first << (first.tellp() > 0 ? " " : "") << o.name;
+        if (!o.before_word_only) anywhere << (anywhere.tellp() > 0 ? " " : "") << o.name;
+    }
+    return "_telvar_commands='help" + words.str() + "'\n_telvar_first_flags='" + first.str() +
+           "'\n_telvar_global_flags='" + anywhere.str() + "'\ndeclare -gA _telvar_options=(" + options.str() +
            "\n)\ndeclare -gA _telvar_operands=(" + operands.str() + "\n)\n";
 }
 

@@ -46,7 +46,7 @@ int help_for(std::string_view word) {
                      word.data());
         return 1;
     }
-    for (int i = 0; i < c->usage_count; ++i) telvar::print("%s", Usage[c->usage_first + i]);
+    for (const int line : telvar::usage_lines(c->word)) telvar::print("%s", Usage[line]);
     telvar::print("%.*s", static_cast<int>(c->help.size()), c->help.data());
     return 0;
 }
@@ -87,16 +87,23 @@ void seed_sequence_numbers() {
     if (getrandom(&seed, sizeof seed, GRND_NONBLOCK) == sizeof seed) msg_seq_num = seed;
 }
 
-// `telvar help`: the usage text, then the flags and the commands it does not list.
+// `telvar help`: the usage text, then the global options it does not describe and the commands
+// it does not list.
 void help_all() {
     telvar::print_usage();
-    telvar::print("\t-u <user> -p <password>\tlog in first, on switches that require it\n"
-                  "\t\t(without -p: asked on a terminal, else $TELVAR_PASSWORD)\n"
-                  "\t-y\tdo not ask before a reset or a change of ports that carry links\n"
-                  "\tglobal flags may also precede the command word\n"
-                  "\nmore commands:\n");
+    const auto options = [](bool before_word_only) {
+        for (const telvar::global_option& o : telvar::global_options()) {
+            if (o.help.empty() || o.before_word_only != before_word_only) continue;
+            const std::string named = std::string(o.name) + (o.value.empty() ? "" : " ") + std::string(o.value);
+            telvar::print("\t%s\t%.*s\n", named.c_str(), static_cast<int>(o.help.size()), o.help.data());
+        }
+    };
+    options(false);
+    telvar::print("\tglobal flags may also precede the command word\n\nbefore the command word only:\n");
+    options(true);
+    telvar::print("\nmore commands:\n");
     for (const telvar::command& c : telvar::commands())
-        if (c.usage_count == 0) telvar::print("%.*s", static_cast<int>(c.help.size()), c.help.data());
+        if (telvar::usage_lines(c.word).empty()) telvar::print("%.*s", static_cast<int>(c.help.size()), c.help.data());
 }
 
 // A switch that answers "login required" gets the user told, once, how to give a login.
@@ -216,7 +223,7 @@ int main(int argc, char** argv) {
     const telvar::checked_line checked = telvar::check_command_line(*c, std::span(line).subspan(1));
     if (checked.help) return help_for(word);  // asked for, so not a command-line error
     if (!checked.refusal.empty()) refuse(word, checked.refusal);
-    for (auto it = checked.yes.rbegin(); it != checked.yes.rend(); ++it) line.erase(line.begin() + 1 + static_cast<std::ptrdiff_t>(*it));
+    telvar::hand_over(*c, checked, line);
     telvar::tool::set_assume_yes(!checked.yes.empty());
     if (checked.user != nullptr && !checked.password) supply_password(word, checked.user);
     line.push_back(nullptr);

@@ -12,6 +12,7 @@
 #include <map>
 #include <set>
 
+#include "telvar/cli/given_options.h"
 #include "telvar/data/fabric_snapshot.h"
 #include "telvar/framework/option_loop.h"
 
@@ -238,9 +239,8 @@ private:
 
 // snapshot [-o FILE] <ip-address>
 int32_t snapshot(int32_t argc, char** argv) {
-    const char* file = nullptr;
-    constexpr std::array<option_def, 1> own{{{'o', true}}};
-    parse_options(argc, argv, own, [&](char, const char* value) { file = value; });
+    const char* file = option_value("-o");
+    parse_options(argc, argv);
     if (argc != 1) usage();
     const context_ptr ctx = open_switch("snapshot", argc, argv, 1);
     if (!ctx) return exit_status::no_context;
@@ -264,7 +264,7 @@ int32_t snapshot(int32_t argc, char** argv) {
 
 // locate [--snapshot FILE] [<ip-address>] <WWPN|WWNN|FC-address>
 int32_t locate(int32_t argc, char** argv) {
-    const char* file = take_long_option(argc, argv, "--snapshot", true);
+    const char* file = option_value("--snapshot");
     parse_options(argc, argv);
     if (argc != (file ? 1 : 2)) usage();
     const std::string wanted = argv[argc - 1];
@@ -298,7 +298,7 @@ int32_t locate(int32_t argc, char** argv) {
 
 // zone_lint [--snapshot FILE] [<ip-address>]
 int32_t zone_lint(int32_t argc, char** argv) {
-    const char* file = take_long_option(argc, argv, "--snapshot", true);
+    const char* file = option_value("--snapshot");
     parse_options(argc, argv);
     if (argc != (file ? 0 : 1)) usage();
     int status = exit_status::done;

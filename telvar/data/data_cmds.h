@@ -35,9 +35,33 @@ int32_t locate(int32_t argc, char** argv);
 int32_t zone_lint(int32_t argc, char** argv);
 int32_t zone_apply(int32_t argc, char** argv);
 
-// `telvar --json <command> ...`: the JSON form of a report command, or of one of the commands
-// above; returns the exit status.
+// `telvar --json <command> ...`: the JSON form that the command's description names (one of
+// those below, or a command above); returns the exit status.
 int json_dispatch(int32_t argc, char** argv);
+
+// The JSON forms of the report commands, each taking the arguments of its text form.
+namespace json_form {
+int32_t version(int32_t argc, char** argv);
+int32_t chassis_status(int32_t argc, char** argv);
+int32_t chassis_mode(int32_t argc, char** argv);
+int32_t chassis_tovs(int32_t argc, char** argv);
+int32_t initiators(int32_t argc, char** argv);
+int32_t links(int32_t argc, char** argv);
+int32_t nameserver(int32_t argc, char** argv);
+int32_t port_state(int32_t argc, char** argv);
+int32_t port_type(int32_t argc, char** argv);
+int32_t port_status(int32_t argc, char** argv);
+int32_t port_counts(int32_t argc, char** argv);
+int32_t test_status(int32_t argc, char** argv);
+int32_t port_steering(int32_t argc, char** argv);
+int32_t port_mfs_mode(int32_t argc, char** argv);
+int32_t get_zone(int32_t argc, char** argv);
+int32_t ns_zone_type(int32_t argc, char** argv);
+int32_t get_wwn_zone(int32_t argc, char** argv);
+int32_t get_trap_config(int32_t argc, char** argv);
+int32_t discover(int32_t argc, char** argv);
+int32_t smlget(int32_t argc, char** argv);
+}  // namespace json_form
 
 // ---- Helpers shared by the commands ----
 
@@ -47,10 +71,6 @@ void complain(const char* command, const std::string& why);
 void print_json(const json& doc);
 // A JSON file; nullopt with the reason in `why`.
 std::optional<json> load_json(const char* path, std::string& why);
-
-// Removes `--name VALUE` (or a bare `--name` when has_value is false) from the arguments, as
-// the option loop knows only one-letter options; returns the value ("" for a bare one) or null.
-const char* take_long_option(int32_t& argc, char** argv, std::string_view name, bool has_value);
 
 // A member of a document that is an array (an object), or an empty one when it is not there or
 // of another kind, so that a hand-written document cannot make a reader throw.

@@ -1,5 +1,4 @@
 // Helpers of the data commands (see data_cmds.h).
-#include <algorithm>
 #include <fstream>
 
 #include "telvar/data/data_cmds.h"
@@ -38,19 +37,6 @@ std::optional<json> load_json(const char* path, std::string& why) {
         return std::nullopt;
     }
     return doc;
-}
-
-const char* take_long_option(int32_t& argc, char** argv, std::string_view name, bool has_value) {
-    for (int32_t i = 1; i < argc; ++i) {
-        if (name != argv[i]) continue;
-        const int32_t n = has_value ? 2 : 1;
-        if (i + n > argc) usage();
-        const char* value = has_value ? argv[i + 1] : "";
-        std::copy(argv + i + n, argv + argc + 1, argv + i);
-        argc -= n;
-        return value;
-    }
-    return nullptr;
 }
 
 const json& member(const json& j, const char* key) {

@@ -6,6 +6,9 @@
 // A report command whose option changes the switch (port_state -s, chassis_mode -s, ...) has
 // no JSON form of that option: a script that changes something runs the text form, whose
 // "SUCCESS" and exit status say what it needs, and then reads with --json.
+//
+// Which command has which form is said by its description (command_table.cpp); the data
+// commands are their own JSON forms.
 #include <array>
 #include <cstring>
 #include <span>
@@ -63,6 +66,76 @@ void read_only_options(int32_t& argc, char**& argv, std::span<const option_def> 
     parse_options(argc, argv, changing, [&](char letter, const char*) { refuse_change(command, letter); });
 }
 
+// The stage type as chassis_mode reports it.
+int32_t stage_type(tv_context* ctx, json& doc) {
+    uint32_t type = 0;
+    uint8_t stage = 0, flag = 0;
+    if (tv_get_chassis_type(ctx, &type) != TV_OK) return tv_api_errno;
+    if (type != 1) {
+        doc["stage_type"] = "hub";
+        return TV_OK;
+    }
+    if (tv_get_stagetype(ctx, 1, &stage) != TV_OK) return tv_api_errno;
+    if (stage == 0 && tv_get_slzoningmode_flag(ctx, &flag) != TV_OK) return tv_api_errno;
+    doc["stage_type"] = stage != 0 ? "crosslink" : flag == 1 ? "sl zones" : "i/o transfer";
+    return TV_OK;
+}
+
+// The port text of port_state and port_type against the switch's port count; TV_ERR_PARAM
+// after printing a bad number (on standard error, as every text under --json).
+int32_t port_of(const char* text, int32_t& port) {
+    if (Max_Ports <= 0) return TV_ERR_PARAM;
+    const port_text_result p = read_port_text(text, true);
+    if (!p.ok && !p.printed) usage();
+    port = p.port;
+    return p.ok ? TV_OK : TV_ERR_PARAM;
+}
+
+bool listed(int32_t port, std::uint32_t i) { return port == TV_ALL_PORTS || static_cast<std::uint32_t>(port) == i; }
+
+// The frame of a report on the address and a port text (a number from 1 or "all"): `body`
+// with the port from 0, or TV_ALL_PORTS.
+int port_report(int32_t argc, char** argv, const std::function<int32_t(tv_context*, int32_t port, json& doc)>& body) {
+    return report(argc, argv, 2, [&](tv_context* ctx, char** args, json& doc) -> int32_t {
+        int32_t port = 0;
+        if (tv_api_errno != TV_OK) return tv_api_errno;  // the port count could not be read
+        if (const int32_t code = port_of(args[1], port); code != TV_OK) return code;
+        return body(ctx, port, doc);
+    });
+}
+
+// "ports": one entry per port of a report over one port or every port; `each` fills the entry
+// of a port (from 0) and returns its status. As in the text reports, a port that fails carries
+// its status and the others go on. Returns the first failure.
+int32_t each_port(int32_t port, json& doc, const std::function<int32_t(int32_t p, json& entry)>& each) {
+    json ports = json::array();
+    int32_t first_failure = TV_OK;
+    const bool all = port == TV_ALL_PORTS;
+    for (int32_t p = all ? 0 : port; p <= (all ? Max_Ports - 1 : port); ++p) {
+        json entry = {{"port", p + 1}};
+        if (const int32_t code = each(p, entry); code != TV_OK) {
+            entry["status"] = J::status(code);
+            if (first_failure == TV_OK) first_failure = code;
+        }
+        ports.push_back(std::move(entry));
+    }
+    doc["ports"] = std::move(ports);
+    return first_failure;
+}
+
+// A report without options whose ports are read one by one: `read` fills the entry of a port
+// (from 0) and may add to the document.
+int port_by_port(int32_t argc, char** argv, const std::function<int32_t(tv_context*, int32_t p, json& entry, json& doc)>& read) {
+    parse_options(argc, argv);
+    return port_report(argc, argv, [&](tv_context* ctx, int32_t port, json& doc) -> int32_t {
+        return each_port(port, doc, [&](int32_t p, json& entry) { return read(ctx, p, entry, doc); });
+    });
+}
+
+}  // namespace
+
+namespace json_form {
+
 int32_t version(int32_t argc, char** argv) {
     parse_options(argc, argv);
     return report(argc, argv, 1, [](tv_context* ctx, char**, json& doc) -> int32_t {
@@ -84,21 +157,6 @@ int32_t chassis_status(int32_t argc, char** argv) {
         doc["system"] = J::of(cfg);
         return TV_OK;
     });
-}
-
-// The stage type as chassis_mode reports it.
-int32_t stage_type(tv_context* ctx, json& doc) {
-    uint32_t type = 0;
-    uint8_t stage = 0, flag = 0;
-    if (tv_get_chassis_type(ctx, &type) != TV_OK) return tv_api_errno;
-    if (type != 1) {
-        doc["stage_type"] = "hub";
-        return TV_OK;
-    }
-    if (tv_get_stagetype(ctx, 1, &stage) != TV_OK) return tv_api_errno;
-    if (stage == 0 && tv_get_slzoningmode_flag(ctx, &flag) != TV_OK) return tv_api_errno;
-    doc["stage_type"] = stage != 0 ? "crosslink" : flag == 1 ? "sl zones" : "i/o transfer";
-    return TV_OK;
 }
 
 int32_t chassis_mode(int32_t argc, char** argv) {
@@ -163,48 +221,6 @@ int32_t nameserver(int32_t argc, char** argv) {
     });
 }
 
-// The port text of port_state and port_type against the switch's port count; TV_ERR_PARAM
-// after printing a bad number (on standard error, as every text under --json).
-int32_t port_of(const char* text, int32_t& port) {
-    if (Max_Ports <= 0) return TV_ERR_PARAM;
-    const port_text_result p = read_port_text(text, true);
-    if (!p.ok && !p.printed) usage();
-    port = p.port;
-    return p.ok ? TV_OK : TV_ERR_PARAM;
-}
-
-bool listed(int32_t port, std::uint32_t i) { return port == TV_ALL_PORTS || static_cast<std::uint32_t>(port) == i; }
-
-// The frame of a report on the address and a port text (a number from 1 or "all"): `body`
-// with the port from 0, or TV_ALL_PORTS.
-int port_report(int32_t argc, char** argv, const std::function<int32_t(tv_context*, int32_t port, json& doc)>& body) {
-    return report(argc, argv, 2, [&](tv_context* ctx, char** args, json& doc) -> int32_t {
-        int32_t port = 0;
-        if (tv_api_errno != TV_OK) return tv_api_errno;  // the port count could not be read
-        if (const int32_t code = port_of(args[1], port); code != TV_OK) return code;
-        return body(ctx, port, doc);
-    });
-}
-
-// "ports": one entry per port of a report over one port or every port; `each` fills the entry
-// of a port (from 0) and returns its status. As in the text reports, a port that fails carries
-// its status and the others go on. Returns the first failure.
-int32_t each_port(int32_t port, json& doc, const std::function<int32_t(int32_t p, json& entry)>& each) {
-    json ports = json::array();
-    int32_t first_failure = TV_OK;
-    const bool all = port == TV_ALL_PORTS;
-    for (int32_t p = all ? 0 : port; p <= (all ? Max_Ports - 1 : port); ++p) {
-        json entry = {{"port", p + 1}};
-        if (const int32_t code = each(p, entry); code != TV_OK) {
-            entry["status"] = J::status(code);
-            if (first_failure == TV_OK) first_failure = code;
-        }
-        ports.push_back(std::move(entry));
-    }
-    doc["ports"] = std::move(ports);
-    return first_failure;
-}
-
 int32_t port_state(int32_t argc, char** argv) {
     constexpr std::array<option_def, 1> changing{{{'s', true}}};
     read_only_options(argc, argv, changing);
@@ -259,15 +275,6 @@ int32_t port_status(int32_t argc, char** argv) {
         });
         if (alpas) doc["available_alpas"] = J::available_alpas();
         return code;
-    });
-}
-
-// A report without options whose ports are read one by one: `read` fills the entry of a port
-// (from 0) and may add to the document.
-int port_by_port(int32_t argc, char** argv, const std::function<int32_t(tv_context*, int32_t p, json& entry, json& doc)>& read) {
-    parse_options(argc, argv);
-    return port_report(argc, argv, [&](tv_context* ctx, int32_t port, json& doc) -> int32_t {
-        return each_port(port, doc, [&](int32_t p, json& entry) { return read(ctx, p, entry, doc); });
     });
 }
 
@@ -413,50 +420,15 @@ int32_t smlget(int32_t argc, char** argv) {
     return exit_of(code);
 }
 
-struct json_form {
-    std::string_view word;
-    command_fn fn;
-};
-
-// The report commands with a JSON form, and the data commands, which write JSON themselves
-// under --json.
-constexpr std::array json_forms{
-    json_form{"version", version},
-    json_form{"chassis_status", chassis_status},
-    json_form{"chassis_mode", chassis_mode},
-    json_form{"chassis_tovs", chassis_tovs},
-    json_form{"initiators", initiators},
-    json_form{"links", links},
-    json_form{"nameserver", nameserver},
-    json_form{"port_state", port_state},
-    json_form{"port_type", port_type},
-    json_form{"port_status", port_status},
-    json_form{"port_counts", port_counts},
-    json_form{"test_status", test_status},
-    json_form{"port_steering", port_steering},
-    json_form{"port_mfs_mode", port_mfs_mode},
-    json_form{"discover", discover},
-    json_form{"smlget", smlget},
-    json_form{"get_zone", get_zone},
-    json_form{"ns_zone_type", ns_zone_type},
-    json_form{"get_wwn_zone", get_wwn_zone},
-    json_form{"get_trap_config", get_trap_config},
-    json_form{"snapshot", snapshot},
-    json_form{"diff", diff},
-    json_form{"locate", locate},
-    json_form{"zone_lint", zone_lint},
-    json_form{"zone_apply", zone_apply},
-};
-
-}  // namespace
+}  // namespace json_form
 
 int json_dispatch(int32_t argc, char** argv) {
     set_json_wanted(true);
     fp = stderr;  // the library's texts must not mix with the document
     const std::string_view word = argc > 0 ? argv[0] : "";
-    for (const json_form& f : json_forms)
-        if (f.word == word) return static_cast<int>(f.fn(argc, argv));
-    if (find_command(word) != nullptr)
+    const command* c = find_command(word);
+    if (c != nullptr && c->json != nullptr) return static_cast<int>(c->json(argc, argv));
+    if (c != nullptr)
         complain("--json", "'" + std::string(word) + "' has no JSON form");
     else
         std::fprintf(stderr, "telvar: unknown command '%.*s'\n", static_cast<int>(word.size()), word.data());

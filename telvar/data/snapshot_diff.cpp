@@ -12,6 +12,7 @@
 #include <map>
 #include <set>
 
+#include "telvar/cli/given_options.h"
 #include "telvar/data/data_cmds.h"
 #include "telvar/framework/option_loop.h"
 
@@ -230,11 +231,7 @@ bool is_snapshot(const json& doc) { return doc.is_object() && doc.value("format"
 
 // diff [--all] A.json B.json
 int32_t diff(int32_t argc, char** argv) {
-    const bool all = argc > 1 && std::string_view(argv[1]) == "--all";
-    if (all) {
-        std::copy(argv + 2, argv + argc + 1, argv + 1);
-        --argc;
-    }
+    const bool all = option_given("--all");
     parse_options(argc, argv);
     if (argc != 2) usage();
     std::string why;

@@ -14,6 +14,7 @@
 #include <set>
 
 #include "proto/zoning/layout.h"
+#include "telvar/cli/given_options.h"
 #include "telvar/data/data_cmds.h"
 #include "telvar/data/fabric_snapshot.h"
 #include "telvar/framework/option_loop.h"
@@ -220,17 +221,9 @@ int32_t save(tv_context* ctx, std::uint32_t kind) {
 }  // namespace
 
 int32_t zone_apply(int32_t argc, char** argv) {
-    bool dry_run = false;
-    for (int32_t i = 1; i < argc; ++i)
-        if (std::string_view(argv[i]) == "--dry-run") {
-            dry_run = true;
-            std::copy(argv + i + 1, argv + argc + 1, argv + i);
-            --argc;
-            break;
-        }
-    bool save_after = false;
-    constexpr std::array<option_def, 1> own{{{'s', false}}};
-    parse_options(argc, argv, own, [&](char, const char*) { save_after = true; });
+    const bool dry_run = option_given("--dry-run");
+    const bool save_after = option_given("-s");
+    parse_options(argc, argv);
     if (argc != 2) usage();
     std::string why;
     const auto file = load_json(argv[1], why);

@@ -16,6 +16,7 @@
 #include <set>
 #include <unordered_map>
 
+#include "telvar/cli/given_options.h"
 #include "telvar/data/data_cmds.h"
 #include "telvar/data/fabric_snapshot.h"
 #include "telvar/framework/option_loop.h"
@@ -328,10 +329,9 @@ std::string plural(std::size_t n, const char* word) { return std::to_string(n) +
 // map [-o FILE] [--devices] <ip-address|snapshot.json>
 int32_t map(int32_t argc, char** argv) {
     map_options options;
-    options.all_devices = D::take_long_option(argc, argv, "--devices", false) != nullptr;
-    const char* file = nullptr;
-    constexpr std::array<option_def, 1> own{{{'o', true}}};
-    parse_options(argc, argv, own, [&](char, const char* value) { file = value; });
+    options.all_devices = option_given("--devices");
+    const char* file = option_value("-o");
+    parse_options(argc, argv);
     if (argc != 1) usage();
     int exit_code = status::done;
     const auto f = fabric_of("map", argc, argv, exit_code);
@@ -347,9 +347,8 @@ int32_t map(int32_t argc, char** argv) {
 
 // panel [-o FILE] <ip-address|snapshot.json> [switch]
 int32_t panel(int32_t argc, char** argv) {
-    const char* file = nullptr;
-    constexpr std::array<option_def, 1> own{{{'o', true}}};
-    parse_options(argc, argv, own, [&](char, const char* value) { file = value; });
+    const char* file = option_value("-o");
+    parse_options(argc, argv);
     if (argc < 1 || argc > 2) usage();
     const char* selector = argc == 2 ? argv[1] : nullptr;
     // A selector that can name no switch is refused before the fabric is walked.
