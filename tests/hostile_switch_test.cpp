@@ -6,17 +6,21 @@
 // switch did not send.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
+#include <memory>
 #include <string>
 #include <vector>
 
 
+#include "support/command_samples.h"
 #include "support/every_entry_point.h"
 #include "support/every_operation.h"
 #include "support/run_tool.h"
 #include "support/sim_fixture.h"
 #include "support/test_addresses.h"
 #include "switchsim/families/chassis_family.h"
+#include "telvar/cli/command_table.h"
 
 namespace {
 
@@ -82,24 +86,6 @@ TEST(hostile_switch, every_entry_point_ends_with_a_defined_status) {
     g_timeout = 500;
 }
 
-// Every command word of the tool, with arguments that make it talk to the switch.
-std::vector<std::vector<std::string>> every_command(const std::string& ip) {
-    return {{"version", ip},           {"chassis_status", ip},
-            {"chassis_mode", ip},      {"chassis_tovs", ip},
-            {"initiators", ip},        {"links", ip},
-            {"nameserver", ip},        {"port_state", ip, "all"},
-            {"port_type", ip, "all"},  {"get_zone", ip, "hd", "all"},
-            {"get_zone", ip, "sl", "all"}, {"set_zone", ip, "hd", "1", "2"},
-            {"disable_zone_type", ip, "bcst"}, {"ns_zone_type", ip},
-            {"wwn_zone", ip},          {"get_wwn_zone", ip},
-            {"set_wwn_zone", ip, "3", "2100005e01010101", "x"},
-            {"rem_wwn_zone", ip, "3", "2100005e01010101", "x"},
-            {"smlget", ip, "show", "port", "3"}, {"smlset", ip, "set", "port", "3", "speed", "2"},
-            {"get_trap_config", ip},   {"set_trap_config", ip, "11", "1", "10", "2"},
-            {"set_trapping", "-t", "enabled", ip}, {"trap_test", ip, "11", "25"},
-            {"trap_listen", "-t", "0.2", ip}};
-}
-
 // What a report may hold: text, and whatever bytes the switch sent (here all 'A').
 bool printable(const std::string& out) {
     for (const unsigned char c : out)
@@ -107,16 +93,30 @@ bool printable(const std::string& out) {
     return true;
 }
 
+// Every command word of the tool's table runs its sample line against the hostile switch, a
+// batch of children at a time (they wait on the switch, not on the processor).
 TEST(hostile_switch, every_command_of_the_tool_fails_cleanly_or_reports_what_was_sent) {
+    const std::string dir = ::testing::TempDir();
+    tvtest::write_sample_files(dir);
+    const std::string ip = tvtest::addr::hostile_tool_base;
     for (const char* rule : {"fill=0x41", "fill=0xff", "size=2048"}) {
-        tvtest::running_fabric fab{tvtest::addr::hostile_tool_base, hostile(rule)};
-        for (auto command : every_command(tvtest::addr::hostile_tool_base)) {
-            command.insert(command.begin() + 1, {"-port", "0"});
-            const auto r = tvtest::run_tool(TELVAR_BIN, command, {}, 30);
-            EXPECT_GE(r.status, 0) << command[0] << " under " << rule << ": killed or crashed\n" << r.err;
-            EXPECT_LE(r.status, 3) << command[0] << " under " << rule;
-            if (std::string(rule) == "fill=0x41") {
-                EXPECT_TRUE(printable(r.out)) << command[0] << " printed bytes nobody sent:\n" << r.out;
+        tvtest::running_fabric fab{ip, hostile(rule)};
+        const auto commands = telvar::commands();
+        constexpr std::size_t batch = 8;
+        for (std::size_t first = 0; first < commands.size(); first += batch) {
+            std::vector<std::pair<std::string_view, std::unique_ptr<tvtest::child_tool>>> running;
+            for (std::size_t i = first; i < std::min(first + batch, commands.size()); ++i) {
+                auto line = tvtest::sample_line(commands[i].word, commands[i].sample, ip, dir);
+                line.insert(line.begin() + 1, {"-port", "0"});
+                running.emplace_back(commands[i].word, std::make_unique<tvtest::child_tool>(TELVAR_BIN, line));
+            }
+            for (auto& [word, child] : running) {
+                const auto r = child->finish(30);
+                EXPECT_GE(r.status, 0) << word << " under " << rule << ": killed or crashed\n" << r.err;
+                EXPECT_LE(r.status, 3) << word << " under " << rule;
+                if (std::string(rule) == "fill=0x41") {
+                    EXPECT_TRUE(printable(r.out)) << word << " printed bytes nobody sent:\n" << r.out;
+                }
             }
         }
     }
