@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <array>
 
+#include "telvar/commands/command_cores.h"
 #include "telvar/commands/tool_commands.h"
 #include "telvar/data/data_cmds.h"
 #include "telvar/pictures/fabric_picture.h"
@@ -14,6 +15,9 @@ namespace telvar {
 namespace {
 
 namespace t = tool;
+// The library's commands by their cores, which return outcomes, rather than by the exported
+// functions of the same names.
+using namespace cores;
 
 constexpr std::array table{
     command{"discover", t::discover, 2, 2, {}, {"-m <quad> -j <1-65536> --all", "<quad> [<count>]"}},
@@ -109,6 +113,10 @@ constexpr std::array table{
             "\teach switch, or the one of that chassis number, FC address or WWN, as an SVG front panel\n",
             {"-o <file>", "<ip>|<file> [<word>]"}, true},
 };
+
+static_assert(std::ranges::all_of(table, [](const command& c) {
+    return c.fn.returns_exit_status() == c.returns_exit_status;
+}));
 
 }  // namespace
 

@@ -2,13 +2,40 @@
 // the usage text. Adding a command is one entry in command_table.cpp.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <span>
 #include <string_view>
 
+#include "telvar/framework/outcome.h"
+
 namespace telvar {
 
+// A function over a command's argument vector that returns a number (a data command's exit
+// status, a status code).
 using command_fn = int32_t (*)(int32_t argc, char** argv);
+using command_core = outcome (*)(int32_t argc, char** argv);
+
+// The function of a command: a core that returns the command's outcome, or a data command that
+// returns the tool's exit status itself.
+class command_function {
+public:
+    constexpr command_function(command_core core) : core_(core) {}
+    constexpr command_function(command_fn own) : own_(own), own_status_(true) {}
+    // No function: a description alone, which refuses to run.
+    constexpr command_function(std::nullptr_t) {}
+
+    outcome operator()(int32_t argc, char** argv) const {
+        if (own_status_) return outcome::own_status(own_(argc, argv));
+        return core_ != nullptr ? core_(argc, argv) : outcome::refused();
+    }
+    constexpr bool returns_exit_status() const { return own_status_; }
+
+private:
+    command_core core_ = nullptr;
+    command_fn own_ = nullptr;
+    bool own_status_ = false;
+};
 
 // What a command line of a command may hold, checked by the dispatcher before the command runs
 // (command_line.h) and read by the shell completion. Two texts:
@@ -33,14 +60,15 @@ struct syntax {
 
 struct command {
     std::string_view word;
-    command_fn fn;
+    command_function fn;
     int usage_first;  // index of its first line in the Usage table
     int usage_count;  // and how many lines it has there (0 for a command the text does not list)
     // What `telvar help WORD` prints after those lines: the synopsis of a command the usage
     // text does not list, or an option it does not mention.
     std::string_view help{};
     syntax args{};
-    // The function returns the tool's exit status itself (the data commands: data_cmds.h).
+    // The function returns the tool's exit status itself (the data commands: data_cmds.h); it
+    // agrees with the kind of `fn`.
     bool returns_exit_status = false;
 };
 
