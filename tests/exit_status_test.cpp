@@ -14,6 +14,7 @@
 #include <string_view>
 #include <vector>
 
+#include "support/command_output.h"
 #include "support/run_tool.h"
 #include "support/sim_fixture.h"
 #include "support/test_addresses.h"
@@ -143,15 +144,46 @@ TEST_F(exit_status, nothing_answering_is_never_success) {
     expect_no_success(run_every_command(tvtest::addr::exit_status_silent), "nothing answers");
 }
 
-TEST_F(exit_status, a_switch_refusing_every_request_is_never_success) {
+sim::server_options refusing_every_request() {
     sim::server_options refusing;
     sim::fault_rule status_01;
     status_01.kind = sim::fault_kind::status;
     status_01.value = 0x01;
     refusing.faults.push_back(status_01);
-    tvtest::running_fabric fab{tvtest::addr::exit_status_base, refusing};
+    return refusing;
+}
+
+TEST_F(exit_status, a_switch_refusing_every_request_is_never_success) {
+    tvtest::running_fabric fab{tvtest::addr::exit_status_base, refusing_every_request()};
     expect_no_success(run_every_command(tvtest::addr::exit_status_base), "status 0x01");
     EXPECT_GT(fab.requests().size(), samples().size());  // the switch was asked, and refused
+}
+
+// The exported command functions over the same cores keep the values their callers know: the
+// status of a failed open, wwn_zone also that of a failed save, 0 for every other failure.
+TEST_F(exit_status, the_library_command_functions_return_what_they_always_did) {
+    tvtest::running_fabric fab{tvtest::addr::exit_status_base, refusing_every_request()};
+    const std::string sw = tvtest::addr::exit_status_base;
+    tvtest::captured_output out;
+    const auto call = [&](int32_t (*fn)(int32_t, char**), std::initializer_list<const char*> words) {
+        tvtest::arg_vector a(words);
+        const int32_t returned = fn(a.argc(), a.argv());
+        g_udpport = nullptr;  // it pointed into `a`
+        return returned;
+    };
+
+    EXPECT_EQ(TV_ERR_BAD_HOST, call(chassis_mode, {"chassis_mode", "-port", "0", "no-such-switch.invalid"}));
+    EXPECT_EQ("Error: Bad hostname/IP address\n", out.take());
+    EXPECT_EQ(0, call(chassis_mode, {"chassis_mode", "-port", "0", sw.c_str()}));
+    EXPECT_EQ(0, call(smlset, {"smlset", "-port", "0", sw.c_str(), "set", "port", "3", "speed", "2"}));
+    EXPECT_EQ(0, call(message, {"message", "-port", "0", sw.c_str(), temp("message.txt").c_str()}));
+    out.take();
+    // The port count could not be read, so 8 ports are assumed.
+    EXPECT_EQ(0, call(port_steering, {"port_steering", "-port", "0", sw.c_str(), "9"}));
+    EXPECT_EQ("bad port number: 9\nError: OK\n", out.take());
+    EXPECT_EQ(TV_ERR_NOT_RECOGNIZED, call(wwn_zone, {"wwn_zone", "-port", "0", "-s", sw.c_str()}));
+    EXPECT_EQ(0, call(wwn_zone, {"wwn_zone", "-port", "0", sw.c_str()}));  // nothing asked of it
+    EXPECT_EQ("Error: Command not recognized by switch\nSUCCESS\n", out.take());
 }
 
 }  // namespace
