@@ -269,7 +269,7 @@ TEST_F(config_fabric, defaults_file_effects_read_back) {
 
 TEST_F(config_fabric, defaults_files_with_bad_input_say_what_went_wrong) {
     auto r = telvar({"defaults", sw1, "/nonexistent/defaults"});
-    EXPECT_EQ(0, r.status);
+    EXPECT_EQ(1, r.status);  // the file named on the command line is what must change
     EXPECT_EQ("filename: /nonexistent/defaults\n Error opening input file: /nonexistent/defaults \n", r.out);
 
     const auto run = [&](const std::string& text) {

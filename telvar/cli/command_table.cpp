@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <array>
 
+#include "telvar/commands/command_cores.h"
 #include "telvar/commands/tool_commands.h"
 #include "telvar/data/data_cmds.h"
 #include "telvar/pictures/fabric_picture.h"
@@ -24,6 +25,9 @@ constexpr command data_command(command c) {
     c.takes_parsed_options = true;
     return c;
 }
+// The library's commands by their cores, which return outcomes, rather than by the exported
+// functions of the same names.
+using namespace cores;
 
 constexpr std::array table{
     command{"discover", t::discover, {"-m <quad> -j <1-65536> --all", "<quad> [<count>]"}, "{ip} 2", {}, j::discover},
@@ -114,6 +118,7 @@ constexpr std::array table{
                   "\teach switch, or the one of that chassis number, FC address or WWN, as an SVG front panel\n"}),
 };
 
+<<<<<<< HEAD
 // The options of the dispatcher and of check_global_switches, in the order `telvar help` names them.
 constexpr std::array globals{
     global_option{"-port", "<portno>", {}, false},  // the usage text describes -port and -f
@@ -138,6 +143,11 @@ std::string_view word_started_by(std::string_view line) {
     }
     return {};
 }
+=======
+static_assert(std::ranges::all_of(table, [](const command& c) {
+    return c.fn.returns_exit_status() == c.returns_exit_status;
+}));
+>>>>>>> house-b
 
 }  // namespace
 

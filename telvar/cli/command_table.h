@@ -7,14 +7,41 @@
 // Adding a command is one entry in command_table.cpp and its function.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <span>
 #include <string_view>
 #include <vector>
 
+#include "telvar/framework/outcome.h"
+
 namespace telvar {
 
+// A function over a command's argument vector that returns a number (a data command's exit
+// status, a status code).
 using command_fn = int32_t (*)(int32_t argc, char** argv);
+using command_core = outcome (*)(int32_t argc, char** argv);
+
+// The function of a command: a core that returns the command's outcome, or a data command that
+// returns the tool's exit status itself.
+class command_function {
+public:
+    constexpr command_function(command_core core) : core_(core) {}
+    constexpr command_function(command_fn own) : own_(own), own_status_(true) {}
+    // No function: a description alone, which refuses to run.
+    constexpr command_function(std::nullptr_t) {}
+
+    outcome operator()(int32_t argc, char** argv) const {
+        if (own_status_) return outcome::own_status(own_(argc, argv));
+        return core_ != nullptr ? core_(argc, argv) : outcome::refused();
+    }
+    constexpr bool returns_exit_status() const { return own_status_; }
+
+private:
+    command_core core_ = nullptr;
+    command_fn own_ = nullptr;
+    bool own_status_ = false;
+};
 
 // What a command line of a command may hold, checked by the dispatcher before the command runs
 // (command_line.h) and read by the shell completion. Two texts:
@@ -40,7 +67,7 @@ struct syntax {
 
 struct command {
     std::string_view word;
-    command_fn fn;
+    command_function fn;
     syntax args{};
     // Operands that pass the check, for tests that run every command: "{ip}" stands for the
     // address of a switch.
@@ -50,7 +77,8 @@ struct command {
     std::string_view help{};
     // What `telvar --json WORD` runs, or null when the command has no JSON form.
     command_fn json = nullptr;
-    // The function returns the tool's exit status itself (the data commands: data_cmds.h).
+    // The function returns the tool's exit status itself (the data commands: data_cmds.h); it
+    // agrees with the kind of `fn`.
     bool returns_exit_status = false;
     // The function has no option loop of its own options: the dispatcher parses them from `args`
     // and hands them over (given_options.h); global flags stay on the line for its loop.

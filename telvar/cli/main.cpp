@@ -7,8 +7,7 @@
 // they can be piped. The tool takes only trustworthy answers (strict answer mode, unless
 // --lenient is given before the command word) and logs out of what it logged into.
 //
-// Exit statuses (the command functions keep their own return values; the dispatcher learns of
-// the failures they printed through print_error's observer):
+// Exit statuses, from the outcome the command returns (outcome.h):
 //   0  the command did what it was asked
 //   1  a command-line error (usage text, an unknown command, a bad port number), or a
 //      change the user did not confirm
@@ -51,35 +50,6 @@ int help_for(std::string_view word) {
     return 0;
 }
 
-namespace exit_status {
-constexpr int done = 0, command_line = 1, failure = 2, no_context = 3;
-}
-
-std::vector<int32_t> printed_codes;
-
-void hint_login(int32_t code);
-
-void remember_printed(int32_t code) {
-    printed_codes.push_back(code);
-    hint_login(code);
-}
-
-// The exit status of a command from what it returned and what it printed.
-int exit_status_of(int32_t returned) {
-    // 301: an argument was refused before anything was sent.
-    if (returned == TV_ERR_PARAM) return exit_status::command_line;
-    if (returned != 0)
-        return telvar::tool::context_was_opened() ? exit_status::failure : exit_status::no_context;
-    if (telvar::tool::argument_was_refused()) return exit_status::command_line;
-    bool bad_port = false;
-    for (const int32_t code : printed_codes) {
-        if (code == TV_ERR_PARAM) return exit_status::command_line;
-        if (code != 0) return exit_status::failure;
-        bad_port = true;  // "bad port number", then the status after closing: "Error: OK"
-    }
-    return bad_port ? exit_status::command_line : exit_status::done;
-}
-
 // Sequence numbers start at an unpredictable value rather than the process id, so that a late
 // answer to an earlier process on the same local port cannot carry a number this one uses.
 void seed_sequence_numbers() {
@@ -106,11 +76,9 @@ void help_all() {
         if (telvar::usage_lines(c.word).empty()) telvar::print("%.*s", static_cast<int>(c.help.size()), c.help.data());
 }
 
-// A switch that answers "login required" gets the user told, once, how to give a login.
-void hint_login(int32_t code) {
-    static bool told = false;
-    if (code != TV_ERR_LOGIN_REQUIRED || told) return;
-    told = true;
+// A switch that answered "login required" gets the user told how to give a login.
+void hint_login(const telvar::outcome& o) {
+    if (o.kind == telvar::outcome_kind::own_status || o.code != TV_ERR_LOGIN_REQUIRED) return;
     std::fputs("telvar: the switch requires a login: give -u <user> -p <password> before the "
                "ip-address\n", stderr);
 }
@@ -204,7 +172,6 @@ int main(int argc, char** argv) {
     }
     if (tv_get_strict_answers()) seed_sequence_numbers();
     telvar::tool::guard_sessions();
-    telvar::set_print_error_observer(remember_printed);
     if (first >= argc) usage();
     const std::string_view word = argv[first];
     if (word == "help" || word == "-h" || word == "--help") {
@@ -230,7 +197,8 @@ int main(int argc, char** argv) {
 
     errno = 0;  // what print_error shows must come from the command, not from start-up
     if (json) return telvar::data::json_dispatch(static_cast<int32_t>(line.size() - 1), line.data());
-    const int32_t returned = c->fn(static_cast<int32_t>(line.size() - 1), line.data());
+    const telvar::outcome outcome = c->fn(static_cast<int32_t>(line.size() - 1), line.data());
     std::fflush(fp);
-    return c->returns_exit_status ? returned : exit_status_of(returned);
+    hint_login(outcome);
+    return telvar::exit_status_of(outcome);
 }

@@ -113,9 +113,9 @@ std::string switch_name(const char* address) {
     return std::string(fc) + " through " + address;
 }
 
-int32_t declined(std::string_view word) {
+outcome declined(std::string_view word) {
     std::fprintf(stderr, "telvar: %.*s: not confirmed; nothing was changed\n", static_cast<int>(word.size()), word.data());
-    return TV_ERR_PARAM;
+    return outcome::refused();
 }
 
 std::optional<std::string> read_secret(const std::string& prompt) {

@@ -8,6 +8,8 @@
 #include <string>
 #include <string_view>
 
+#include "telvar/framework/outcome.h"
+
 namespace telvar::tool {
 
 // -y: questions are answered with yes without being asked.
@@ -23,9 +25,9 @@ bool confirmed(const std::string& question);
 // The switch a question is about: its address, or its FC address (-f) through that address.
 std::string switch_name(const char* address);
 
-// A change the user did not confirm: says so on standard error and returns 301, which the
-// dispatcher turns into exit status 1.
-int32_t declined(std::string_view word);
+// A change the user did not confirm: says so on standard error; a refusal, as of the command
+// line (exit status 1).
+outcome declined(std::string_view word);
 
 // Reads a line with echo off after printing `prompt` on standard error. The terminal's mode is
 // restored on every way out, a signal (Ctrl-C, Ctrl-\, hang-up) included. Nothing when standard

@@ -12,8 +12,6 @@ namespace telvar::tool {
 namespace {
 
 std::vector<tv_context*> open_contexts;
-bool any_opened = false;
-bool any_refused = false;
 
 void log_out(tv_context* ctx) {
     if (ctx->login_required == 0 || ctx->last_activity == 0) return;
@@ -22,14 +20,9 @@ void log_out(tv_context* ctx) {
     tv_api_errno = status;
 }
 
-void opened(tv_context* ctx) {
-    open_contexts.push_back(ctx);
-    any_opened = true;
-}
+void opened(tv_context* ctx) { open_contexts.push_back(ctx); }
 
 void closing(tv_context* ctx) {
-    // Closing resets the status, so an argument refused after opening is noted here.
-    if (tv_api_errno == TV_ERR_PARAM) any_refused = true;
     const auto it = std::ranges::find(open_contexts, ctx);
     if (it == open_contexts.end()) return;  // a login that failed: nothing to leave
     open_contexts.erase(it);
@@ -42,10 +35,6 @@ void at_exit() {
 }
 
 }  // namespace
-
-bool context_was_opened() { return any_opened; }
-
-bool argument_was_refused() { return any_refused; }
 
 void guard_sessions() {
     set_context_observers(opened, closing);

@@ -7,11 +7,4 @@ namespace telvar::tool {
 
 void guard_sessions();
 
-// Whether any command of this process got as far as an open context.
-bool context_was_opened();
-
-// Whether a command refused one of its arguments (status 301) after opening its context, which
-// some commands report only by a message of their own.
-bool argument_was_refused();
-
 }  // namespace telvar::tool

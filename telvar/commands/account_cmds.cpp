@@ -16,12 +16,11 @@ namespace telvar::tool {
 namespace {
 
 // A command line the command cannot run: why, and the command's own help, on standard error.
-// Returns 301, which the dispatcher turns into the exit status of a command-line error.
-int32_t refuse(std::string_view word, const char* why) {
+outcome refuse(std::string_view word, const char* why) {
     std::fprintf(stderr, "telvar %.*s: %s\n", static_cast<int>(word.size()), word.data(), why);
     if (const command* c = find_command(word))
         std::fprintf(stderr, "%.*s", static_cast<int>(c->help.size()), c->help.data());
-    return TV_ERR_PARAM;
+    return outcome::refused();
 }
 
 // What a command checks in its arguments (argv[0] the address) before anything is sent: the
@@ -31,7 +30,7 @@ using argument_check = const char* (*)(char** argv);
 // Runs `change` on a context logged in as the user of -u and -p; `args` is the number of
 // arguments after the address.
 template <class Change>
-int32_t as_user(std::string_view word, int32_t argc, char** argv, int32_t args, Change&& change,
+outcome as_user(std::string_view word, int32_t argc, char** argv, int32_t args, Change&& change,
                 argument_check check = nullptr) {
     parse_options(argc, argv);
     if (g_userid == nullptr || g_pw == nullptr)
@@ -39,13 +38,11 @@ int32_t as_user(std::string_view word, int32_t argc, char** argv, int32_t args, 
     if (argc != args + 1) return refuse(word, "wrong number of arguments");
     if (const char* why = check ? check(argv) : nullptr) return refuse(word, why);
     g_logincmd = 1;  // the port count is of no use here
-    command_context ctx{open_ip_context(argc, argv, args + 1, nullptr)};
-    if (!ctx) return tv_api_errno;
-    if (change(ctx.get(), argv) == 0)
-        print("SUCCESS\n");
-    else
-        print_error(tv_api_errno);
-    return ctx.close();
+    command_context ctx{open_context(argc, argv, args + 1)};
+    if (!ctx) return ctx.failure();
+    if (change(ctx.get(), argv) != 0) return reported(tv_api_errno);
+    print("SUCCESS\n");
+    return outcome::done(true);
 }
 
 // Levels outside 1 to 3 are refused here rather than left to the switch.
@@ -57,7 +54,7 @@ const char* check_level(char** argv) {
 
 }  // namespace
 
-int32_t user_add(int32_t argc, char** argv) {
+outcome user_add(int32_t argc, char** argv) {
     return as_user(
         "user_add", argc, argv, 3,
         [](tv_context* ctx, char** a) {
@@ -66,12 +63,12 @@ int32_t user_add(int32_t argc, char** argv) {
         check_level);
 }
 
-int32_t user_delete(int32_t argc, char** argv) {
+outcome user_delete(int32_t argc, char** argv) {
     return as_user("user_delete", argc, argv, 1,
                    [](tv_context* ctx, char** a) { return tv_user_delete(ctx, a[1]); });
 }
 
-int32_t passwd(int32_t argc, char** argv) {
+outcome passwd(int32_t argc, char** argv) {
     return as_user("passwd", argc, argv, 1,
                    [](tv_context* ctx, char** a) { return tv_set_curr_user_pw(ctx, g_pw, a[1]); });
 }

@@ -1,10 +1,11 @@
-// Switch configuration commands of the tool: chassis_mode, chassis_tovs and defaults, and the
-// display of the timeout values.
+// Switch configuration commands of the tool: chassis_mode, chassis_tovs and defaults (their
+// cores, and the exported functions over them), and the display of the timeout values.
 #include <array>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 
+#include "telvar/commands/command_cores.h"
 #include "telvar/framework/command_context.h"
 #include "telvar/framework/option_loop.h"
 #include "telvar/framework/output.h"
@@ -31,16 +32,24 @@ uint32_t mode_of(const char* word) {
 const char* mode_name(uint32_t mode) { return mode < modes.size() ? modes[mode].name : " "; }
 
 // "Stage Type: ..." from the chassis type, the active stage type and the SL-zoning flag.
-void show_stage_type(tv_context* ctx) {
+telvar::outcome show_stage_type(tv_context* ctx) {
+    using telvar::outcome;
     uint32_t type = 0;
-    if (tv_get_chassis_type(ctx, &type) != 0) return print_error(tv_api_errno);
-    if (type != 1) return print("Stage Type: Hub\n");
+    if (tv_get_chassis_type(ctx, &type) != 0) return telvar::reported(tv_api_errno);
+    if (type != 1) {
+        print("Stage Type: Hub\n");
+        return outcome::done();
+    }
     uint8_t stage = 0;
-    if (tv_get_stagetype(ctx, 1, &stage) != 0) return print_error(tv_api_errno);
-    if (stage != 0) return print("Stage Type: Crosslink\n");
+    if (tv_get_stagetype(ctx, 1, &stage) != 0) return telvar::reported(tv_api_errno);
+    if (stage != 0) {
+        print("Stage Type: Crosslink\n");
+        return outcome::done();
+    }
     uint8_t flag = 0;
-    if (tv_get_slzoningmode_flag(ctx, &flag) != 0) return print_error(tv_api_errno);
+    if (tv_get_slzoningmode_flag(ctx, &flag) != 0) return telvar::reported(tv_api_errno);
     print(flag == 1 ? "Stage Type: SL Zones\n" : "Stage Type: I/O Transfer\n");
+    return outcome::done();
 }
 
 // Bits of the change mask of chassis_tovs.
@@ -59,31 +68,28 @@ void show_chassis_tovs(const tv_switch_tovs* tovs) {
     print("  rttov:\t%d\n", tovs->rttov);
 }
 
+}  // extern "C"
+
+namespace telvar::cores {
+
 // chassis_mode [-s on|off|test] <ip-address>
-int32_t chassis_mode(int32_t argc, char** argv) {
+outcome chassis_mode(int32_t argc, char** argv) {
     uint32_t new_mode = 0;
     constexpr std::array<telvar::option_def, 1> own{{{'s', true}}};
     telvar::parse_options(argc, argv, own, [&](char, const char* value) { new_mode = mode_of(value); });
-    telvar::command_context ctx{open_ip_context(argc, argv, 1, nullptr)};
-    if (!ctx) return tv_api_errno;
+    command_context ctx{open_context(argc, argv, 1)};
+    if (!ctx) return ctx.failure();
     // Without -s the status code is still the one the opening left (its port-count query).
     if (new_mode != 0) tv_set_chassis_mode(ctx.get(), new_mode);
-    if (tv_api_errno != 0) {
-        print_error(tv_api_errno);
-        return ctx.close();
-    }
+    if (tv_api_errno != 0) return reported(tv_api_errno);
     uint32_t mode = 0;
-    if (tv_get_chassis_mode(ctx.get(), &mode) != 0) {
-        print_error(tv_api_errno);
-        return ctx.close();
-    }
+    if (tv_get_chassis_mode(ctx.get(), &mode) != 0) return reported(tv_api_errno);
     print("Chassis-mode: %d %s\n", static_cast<int>(mode), mode_name(mode));
-    show_stage_type(ctx.get());
-    return ctx.close();
+    return show_stage_type(ctx.get()).also(outcome::done(new_mode != 0));
 }
 
 // chassis_tovs [-s] [-m <mfs-timeout>] [-e <edtov>] [-a <ratov>] [-t <rttov>] <ip-address>
-int32_t chassis_tovs(int32_t argc, char** argv) {
+outcome chassis_tovs(int32_t argc, char** argv) {
     if (argc < 2) usage();
     tv_switch_tovs wanted{};
     unsigned mask = 0;
@@ -100,14 +106,13 @@ int32_t chassis_tovs(int32_t argc, char** argv) {
             default: save = true; break;
         }
     });
-    telvar::command_context ctx{open_ip_context(argc, argv, 1, nullptr)};
-    if (!ctx) return tv_api_errno;
+    command_context ctx{open_context(argc, argv, 1)};
+    if (!ctx) return ctx.failure();
     tv_switch_tovs tovs{};
     if (mask != 0) {
         if (tv_get_switch_tovs(ctx.get(), 1, &tovs) != 0) {
             print("Get switch TOVs:  ");
-            print_error(tv_api_errno);
-            return ctx.close();
+            return reported(tv_api_errno);
         }
         if (mask & change_ed) tovs.edtov = wanted.edtov;
         if (mask & change_ra) tovs.ratov = wanted.ratov;
@@ -115,47 +120,59 @@ int32_t chassis_tovs(int32_t argc, char** argv) {
         if (mask & change_mfs) tovs.mfstov = wanted.mfstov;
         if (tv_set_switch_tovs(ctx.get(), &tovs) != 0) {
             print("Set switch TOVs:  ");
-            print_error(tv_api_errno);
-            return ctx.close();
+            return reported(tv_api_errno);
         }
     }
-    // Without a change the status code is still the one the opening left.
-    if (tv_api_errno != 0) return ctx.close();
+    // Without a change the status code is still the one the opening left; the report of the
+    // values is left out without a word, so the failed query is the command's failure.
+    if (tv_api_errno != 0) return outcome::of_status(tv_api_errno);
+    outcome result = outcome::done(mask != 0);
     if (save && tv_save_active(ctx.get()) != 0) {
         print("Save active:  ");
-        print_error(tv_api_errno);
-        return ctx.close();
+        return result.also(reported(tv_api_errno));
     }
     print(save ? "Saved:\n" : "Active:\n");
     if (tv_get_switch_tovs(ctx.get(), save ? 0 : 1, &tovs) == 0) {
         show_chassis_tovs(&tovs);
     } else {
         print("Timeout Values:\n");
-        print_error(tv_api_errno);
+        result.also(reported(tv_api_errno));
     }
-    return ctx.close();
+    return result;
 }
 
 // defaults <ip-address> <filename>
-int32_t defaults(int32_t argc, char** argv) {
+outcome defaults(int32_t argc, char** argv) {
     if (argc < 2) usage();
     telvar::parse_options(argc, argv);
-    telvar::command_context ctx{open_ip_context(argc, argv, 1, nullptr)};
-    if (!ctx) return tv_api_errno;
-    if (argc < 2) return ctx.close();  // no file: nothing is sent
+    command_context ctx{open_context(argc, argv, 1)};
+    if (!ctx) return ctx.failure();
+    if (argc < 2) return outcome::refused();  // no file: nothing is sent
     const char* name = argv[1];
     print("filename: %s\n", name);
     std::FILE* file = std::fopen(name, "r");
     if (file == nullptr) {
         print(" Error opening input file: %s \n", name);
-        return ctx.close();
+        // A command-line error: the file named on the line is what must change, not the switch.
+        return outcome::refused();
     }
+    outcome result = outcome::done(true);
     if (upload_settings(ctx.get(), file) != 0)
-        print_error(tv_api_errno);
+        result = reported(tv_api_errno);
     else
         print("SUCCESS\n");
     std::fclose(file);
-    return ctx.close();
+    return result;
 }
+
+}  // namespace telvar::cores
+
+extern "C" {
+
+int32_t chassis_mode(int32_t argc, char** argv) { return telvar::cores::chassis_mode(argc, argv).returned; }
+
+int32_t chassis_tovs(int32_t argc, char** argv) { return telvar::cores::chassis_tovs(argc, argv).returned; }
+
+int32_t defaults(int32_t argc, char** argv) { return telvar::cores::defaults(argc, argv).returned; }
 
 }  // extern "C"

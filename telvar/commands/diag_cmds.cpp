@@ -42,24 +42,23 @@ uint32_t option_number(char letter, const char* text, int base, uint64_t max) {
 }
 
 // Runs `each` for the port, or for every port of the switch; with "all" a failure names its
-// port before the error.
-void for_ports(int32_t port, const std::function<int32_t(int32_t)>& each) {
+// port before the error, and the first failure is the command's.
+outcome for_ports(int32_t port, const std::function<int32_t(int32_t)>& each) {
     const bool all = port == TV_ALL_PORTS;
+    outcome result;
     for (int32_t p = all ? 0 : port; p <= (all ? Max_Ports - 1 : port); ++p) {
         if (each(p) == 0) continue;
         if (all) print("Port %d: ", p + 1);
-        print_error(tv_api_errno);
+        result.also(reported(tv_api_errno));
     }
+    return result;
 }
 
-// "SUCCESS\n" when the operation succeeded, else its error; whether it succeeded.
-bool report(int32_t status) {
-    if (status != 0) {
-        print_error(tv_api_errno);
-        return false;
-    }
+// "SUCCESS\n" when the operation succeeded, else its error.
+outcome report(int32_t status) {
+    if (status != 0) return reported(tv_api_errno);
     print("SUCCESS\n");
-    return true;
+    return outcome::done(true);
 }
 
 void wait_ms(uint32_t ms) {
@@ -68,33 +67,33 @@ void wait_ms(uint32_t ms) {
 }
 
 // The rest of a command of the address and a port text, once its options are read: `body` on
-// the open context and the port. What the command returns.
-int32_t on_port(int32_t argc, char** argv, const std::function<void(tv_context*, int32_t)>& body) {
+// the open context and the port.
+outcome on_port(int32_t argc, char** argv, const std::function<outcome(tv_context*, int32_t)>& body) {
     int32_t port = 0;
     command_context ctx{open_with_port(argc, argv, port)};
-    if (!ctx) return tv_api_errno;
-    body(ctx.get(), port);
-    return ctx.close();
+    if (!ctx) return ctx.failure();
+    return body(ctx.get(), port);
 }
 
-void show_test(tv_context* ctx, int32_t port) {
+outcome show_test(tv_context* ctx, int32_t port) {
     tv_test_status_info status{};
-    if (tv_test_status(ctx, &status) != 0) return print_error(tv_api_errno);
+    if (tv_test_status(ctx, &status) != 0) return reported(tv_api_errno);
     show_test_status(&status, port);
+    return outcome::done();
 }
 
 }  // namespace
 
 // port_status [-a] <ip-address> <port|all>: with -a the ALPAs still free follow.
-int32_t port_status(int32_t argc, char** argv) {
+outcome port_status(int32_t argc, char** argv) {
     bool alpas = false;
     constexpr std::array<option_def, 1> own{{{'a', false}}};
     parse_options(argc, argv, own, [&](char, const char*) { alpas = true; });
     return on_port(argc, argv, [&](tv_context* ctx, int32_t port) {
         if (alpas) {
-            if (const int32_t code = init_record_alpa(ctx); code != 0) return print_error(code);
+            if (const int32_t code = init_record_alpa(ctx); code != 0) return reported(code);
         }
-        for_ports(port, [&](int32_t p) {
+        const outcome result = for_ports(port, [&](int32_t p) {
             tv_port_status status{};
             const int32_t code = tv_get_port_status(ctx, static_cast<uint32_t>(p), &status);
             if (code == 0) show_port_status(&status);
@@ -102,14 +101,15 @@ int32_t port_status(int32_t argc, char** argv) {
             return code;
         });
         if (alpas) show_available_alpas();
+        return result;
     });
 }
 
 // port_counts <ip-address> <port|all>
-int32_t port_counts(int32_t argc, char** argv) {
+outcome port_counts(int32_t argc, char** argv) {
     parse_options(argc, argv);
     return on_port(argc, argv, [](tv_context* ctx, int32_t port) {
-        for_ports(port, [&](int32_t p) {
+        return for_ports(port, [&](int32_t p) {
             tv_port_counters counters{};
             const int32_t code = tv_get_port_counters(ctx, static_cast<uint8_t>(p), &counters);
             if (code == 0) show_port_counters(p, &counters);
@@ -119,18 +119,17 @@ int32_t port_counts(int32_t argc, char** argv) {
 }
 
 // reset_log <ip-address>
-int32_t reset_log(int32_t argc, char** argv) {
+outcome reset_log(int32_t argc, char** argv) {
     parse_options(argc, argv);
-    command_context ctx{open_ip_context(argc, argv, 1, nullptr)};
-    if (!ctx) return tv_api_errno;
-    report(tv_reset_log(ctx.get()));
-    return ctx.close();
+    command_context ctx{open_context(argc, argv, 1)};
+    if (!ctx) return ctx.failure();
+    return report(tv_reset_log(ctx.get()));
 }
 
 // start_test [-x <xfer-size>] [-n <number-of-passes>] [-r] [-t <test-pattern>] [-w <wait-msec>]
 //     <ip-address> <port|all>
 // -r resets the test log first; -w waits that long once the test runs and shows its status.
-int32_t start_test(int32_t argc, char** argv) {
+outcome start_test(int32_t argc, char** argv) {
     uint32_t size = default_transfer_size, passes = default_passes, pattern = default_pattern;
     bool reset = false;
     int64_t wait = -1;
@@ -145,24 +144,25 @@ int32_t start_test(int32_t argc, char** argv) {
         }
     });
     return on_port(argc, argv, [&](tv_context* ctx, int32_t port) {
-        if (reset && tv_reset_log(ctx) != 0) return print_error(tv_api_errno);
-        if (!report(tv_start_test(ctx, static_cast<uint32_t>(port), size, passes, pattern)) || wait < 0) return;
+        if (reset && tv_reset_log(ctx) != 0) return reported(tv_api_errno);
+        outcome started = report(tv_start_test(ctx, static_cast<uint32_t>(port), size, passes, pattern));
+        if (!started.ok() || wait < 0) return started;
         wait_ms(static_cast<uint32_t>(wait));
-        show_test(ctx, port);
+        return started.also(show_test(ctx, port));
     });
 }
 
 // stop_test <ip-address> <port|all>: the test stops on every port it runs on; the port is
 // checked as every port argument is.
-int32_t stop_test(int32_t argc, char** argv) {
+outcome stop_test(int32_t argc, char** argv) {
     parse_options(argc, argv);
-    return on_port(argc, argv, [](tv_context* ctx, int32_t) { report(tv_stop_test(ctx)); });
+    return on_port(argc, argv, [](tv_context* ctx, int32_t) { return report(tv_stop_test(ctx)); });
 }
 
 // test_status <ip-address> <port|all>
-int32_t test_status(int32_t argc, char** argv) {
+outcome test_status(int32_t argc, char** argv) {
     parse_options(argc, argv);
-    return on_port(argc, argv, [](tv_context* ctx, int32_t port) { show_test(ctx, port); });
+    return on_port(argc, argv, [](tv_context* ctx, int32_t port) { return show_test(ctx, port); });
 }
 
 }  // namespace telvar::tool

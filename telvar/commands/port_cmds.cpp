@@ -71,7 +71,7 @@ bool change_approved(tv_context* ctx, const char* address, int32_t port, const c
 }  // namespace
 
 // port_state [-s on|off] <ip-address> <port|all>
-int32_t port_state(int32_t argc, char** argv) {
+outcome port_state(int32_t argc, char** argv) {
     int32_t new_state = -1;
     const char* to = nullptr;
     constexpr std::array<option_def, 1> own{{{'s', true}}};
@@ -81,29 +81,28 @@ int32_t port_state(int32_t argc, char** argv) {
     });
     int32_t port = 0;
     command_context ctx{open_with_port(argc, argv, port)};
-    if (!ctx) return tv_api_errno;
+    if (!ctx) return ctx.failure();
     if (new_state >= 0 && !change_approved(ctx.get(), argv[0], port, to)) {
         ctx.close();
         return declined("port_state");
     }
+    outcome result;
     if (new_state >= 0) {
-        if (tv_set_port_state(ctx.get(), port, static_cast<uint32_t>(new_state)) != 0) {
-            print_error(tv_api_errno);
-            return ctx.close();
-        }
+        if (tv_set_port_state(ctx.get(), port, static_cast<uint32_t>(new_state)) != 0) return reported(tv_api_errno);
         print("SUCCESS\n");
+        result.changed = true;
     }
     tv_port_state state{};
     if (tv_get_port_state(ctx.get(), &state) == 0)
         show_port_state(&state, port);
     else
-        print_error(tv_api_errno);
+        result.also(reported(tv_api_errno));
     tv_free_port_state(&state);
-    return ctx.close();
+    return result;
 }
 
 // port_type [-s f|fl|t|sl|tl] <ip-address> <port|all>
-int32_t port_type(int32_t argc, char** argv) {
+outcome port_type(int32_t argc, char** argv) {
     int32_t new_type = -1;
     std::string to;
     constexpr std::array<option_def, 1> own{{{'s', true}}};
@@ -113,20 +112,22 @@ int32_t port_type(int32_t argc, char** argv) {
     });
     int32_t port = 0;
     command_context ctx{open_with_port(argc, argv, port)};
-    if (!ctx) return tv_api_errno;
+    if (!ctx) return ctx.failure();
     if (new_type >= 0 && !change_approved(ctx.get(), argv[0], port, to.c_str())) {
         ctx.close();
         return declined("port_type");
     }
+    outcome result;
     if (new_type >= 0) {
         const int32_t first = port == TV_ALL_PORTS ? 0 : port;
         const int32_t last = port == TV_ALL_PORTS ? Max_Ports - 1 : port;
         for (int32_t p = first; p <= last; ++p) {
             if (tv_set_port_type(ctx.get(), static_cast<uint32_t>(p), new_type, 1) != 0) {
                 print("Port %d: ", p + 1);
-                print_error(tv_api_errno);
-                return ctx.close();
+                // The ports before it did change.
+                return result.also(reported(tv_api_errno));
             }
+            result.changed = true;
         }
         print("SUCCESS\n");
     }
@@ -134,9 +135,9 @@ int32_t port_type(int32_t argc, char** argv) {
     if (tv_get_port_types(ctx.get(), &types) == 0)
         show_port_types(types, port);
     else
-        print_error(tv_api_errno);
+        result.also(reported(tv_api_errno));
     tv_free_port_types(&types);
-    return ctx.close();
+    return result;
 }
 
 }  // namespace telvar::tool

@@ -2,6 +2,7 @@
 // (the routing table as seen from a port), with the routing table's report.
 #include <array>
 
+#include "telvar/commands/command_cores.h"
 #include "telvar/framework/command_context.h"
 #include "telvar/framework/option_loop.h"
 #include "telvar/framework/output.h"
@@ -13,12 +14,12 @@ namespace {
 using telvar::print;
 
 // The routing table of one port; a failure is printed and the caller goes on.
-void steering_of(tv_context* ctx, int32_t port, bool header) {
+telvar::outcome steering_of(tv_context* ctx, int32_t port, bool header) {
     tv_port_steering steering{};
     if (tv_get_port_steering(ctx, static_cast<uint32_t>(port), &steering) != 0)
-        print_error(tv_api_errno);
-    else
-        show_port_steering(port, &steering, header ? 1 : 0);
+        return telvar::reported(tv_api_errno);
+    show_port_steering(port, &steering, header ? 1 : 0);
+    return telvar::outcome::done();
 }
 
 }  // namespace
@@ -42,59 +43,71 @@ int32_t show_port_steering(int32_t port, const tv_port_steering* steering, int32
     return 0;
 }
 
+}  // extern "C"
+
+namespace telvar::cores {
+
 // port_mfs_mode [-s] [-M <mfs-mode>] <ip-address> <port|all>
-int32_t port_mfs_mode(int32_t argc, char** argv) {
+outcome port_mfs_mode(int32_t argc, char** argv) {
     if (argc < 3) usage();
     const char* mode_text = nullptr;
     bool save = false;
-    constexpr std::array<telvar::option_def, 2> own{{{'M', true}, {'s', false}}};
-    telvar::parse_options(argc, argv, own, [&](char letter, const char* value) {
+    constexpr std::array<option_def, 2> own{{{'M', true}, {'s', false}}};
+    parse_options(argc, argv, own, [&](char letter, const char* value) {
         if (letter == 'M')
             mode_text = value;
         else
             save = true;
     });
     int32_t port = 0;
-    telvar::command_context ctx{open_ip_port_context(argc, argv, 2, 1, nullptr, &port)};
-    if (!ctx) return tv_api_errno;
-    if (mode_text != nullptr &&
-        tv_set_port_mfs_mode(ctx.get(), static_cast<uint32_t>(port),
-                             static_cast<uint32_t>(tv::to_int(mode_text))) != 0) {
-        print("Set Port MFS Mode: ");
-        print_error(tv_api_errno);
+    command_context ctx{open_port_context(argc, argv, 2, true, &port)};
+    if (!ctx) return ctx.failure();
+    outcome result;
+    if (mode_text != nullptr) {
+        if (tv_set_port_mfs_mode(ctx.get(), static_cast<uint32_t>(port),
+                                 static_cast<uint32_t>(tv::to_int(mode_text))) != 0) {
+            print("Set Port MFS Mode: ");
+            result = reported(tv_api_errno);
+        } else {
+            result.changed = true;
+        }
     }
     if (tv_api_errno == 0 && save && tv_save_active(ctx.get()) != 0) {
         print("Save active:  ");
-        print_error(tv_api_errno);
+        result.also(reported(tv_api_errno));
     }
-    if (tv_api_errno == 0) {
-        tv_port_mfs_modes modes{};
-        if (tv_get_port_mfs_mode(ctx.get(), &modes) != 0) {
-            print("Get MFS Modes: ");
-            print_error(tv_api_errno);
-        } else {
-            show_port_mfs_modes(port, &modes);
-        }
-        tv_free_port_mfs_mode(&modes);
+    // A failed port-count query of the opening leaves the modes out without a word.
+    if (tv_api_errno != 0) return result.also(outcome::of_status(tv_api_errno));
+    tv_port_mfs_modes modes{};
+    if (tv_get_port_mfs_mode(ctx.get(), &modes) != 0) {
+        print("Get MFS Modes: ");
+        result.also(reported(tv_api_errno));
+    } else {
+        show_port_mfs_modes(port, &modes);
     }
-    ctx.close();
-    return 0;
+    tv_free_port_mfs_mode(&modes);
+    return result;
 }
 
 // port_steering <ip-address> <port|all>
-int32_t port_steering(int32_t argc, char** argv) {
-    telvar::parse_options(argc, argv);
+outcome port_steering(int32_t argc, char** argv) {
+    parse_options(argc, argv);
     int32_t port = 0;
-    telvar::command_context ctx{open_ip_port_context(argc, argv, 2, 1, nullptr, &port)};
-    if (!ctx) return tv_api_errno;
-    if (port != TV_ALL_PORTS) {
-        steering_of(ctx.get(), port, true);
-    } else {
-        // One heading, with the first port's table.
-        for (int32_t p = 0; p < Max_Ports; ++p) steering_of(ctx.get(), p, p == 0);
-    }
-    ctx.close();
-    return 0;
+    command_context ctx{open_port_context(argc, argv, 2, true, &port)};
+    if (!ctx) return ctx.failure();
+    if (port != TV_ALL_PORTS) return steering_of(ctx.get(), port, true);
+    // One heading, with the first port's table.
+    outcome result;
+    for (int32_t p = 0; p < Max_Ports; ++p) result.also(steering_of(ctx.get(), p, p == 0));
+    return result;
 }
+
+}  // namespace telvar::cores
+
+extern "C" {
+
+int32_t port_mfs_mode(int32_t argc, char** argv) { return telvar::cores::port_mfs_mode(argc, argv).returned; }
+
+int32_t port_steering(int32_t argc, char** argv) { return telvar::cores::port_steering(argc, argv).returned; }
 
 }  // extern "C"

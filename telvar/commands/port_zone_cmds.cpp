@@ -6,7 +6,7 @@
 //
 // with "Ports: none" for a zone without members. Zone types are hd, ns, bcst and sl (or 1 to
 // 4); zone ids run from 0 to 15 for hd and bcst, 0 to 255 for ns and 0 to 65535 for sl.
-// Arguments out of range print why and the command returns 301 without sending anything
+// Arguments out of range print why and the command line is refused without anything sent
 // beyond the port-count query of opening.
 #include <algorithm>
 #include <array>
@@ -97,22 +97,20 @@ bool read_ports(int32_t argc, char** args, tv_context* ctx, std::vector<uint32_t
 }  // namespace
 
 // get_zone [-s] <ip-address> <zone-type> <zone-id|all>; -s reads the saved zones.
-int32_t get_zone(int32_t argc, char** argv) {
+outcome get_zone(int32_t argc, char** argv) {
     bool saved = false;
     constexpr std::array<option_def, 1> own{{{'s', false}}};
     parse_options(argc, argv, own, [&](char, const char*) { saved = true; });
-    command_context ctx{open_ip_context(argc, argv, 3, nullptr)};
-    if (!ctx) return tv_api_errno;
+    command_context ctx{open_context(argc, argv, 3)};
+    if (!ctx) return ctx.failure();
     tv_port_zone zone{};
     bool all = false;
-    if (!read_zone(argv + 1, true, ctx.get(), zone, all)) {
-        ctx.close();
-        return TV_ERR_PARAM;
-    }
+    if (!read_zone(argv + 1, true, ctx.get(), zone, all)) return outcome::refused();
+    outcome result;
     if (all) {
         tv_port_zone_set set{zone.type, 0, nullptr};
         if (tv_get_port_zone_set(ctx.get(), &set, saved ? 1 : 0) != TV_OK) {
-            print_error(tv_api_errno);
+            result = reported(tv_api_errno);
         } else {
             if (set.count == 0) print("No zones\n");
             for (uint32_t i = 0; i < set.count; ++i) show_zone(*set.zones[i]);
@@ -120,38 +118,34 @@ int32_t get_zone(int32_t argc, char** argv) {
         tv_free_port_zone_set(&set, 0);
     } else {
         if (tv_get_port_zone(ctx.get(), &zone, saved ? 1 : 0) != TV_OK)
-            print_error(tv_api_errno);
+            result = reported(tv_api_errno);
         else
             show_zone(zone);
         tv_free_port_zone(&zone, 0);
     }
-    return ctx.close();
+    return result;
 }
 
 // set_zone [-s] [-e] <ip-address> <zone-type> <zone-id> <port-list...>; -e enables the zone,
 // -s saves the zones of the type afterwards.
-int32_t set_zone(int32_t argc, char** argv) {
+outcome set_zone(int32_t argc, char** argv) {
     bool save = false;
     bool enable = false;
     constexpr std::array<option_def, 2> own{{{'s', false}, {'e', false}}};
     parse_options(argc, argv, own, [&](char letter, const char*) { (letter == 's' ? save : enable) = true; });
     command_context ctx{open_with_port_count(argc, argv, 4)};
-    if (!ctx) return tv_api_errno;
+    if (!ctx) return ctx.failure();
     tv_port_zone zone{};
     bool all = false;
     std::vector<uint32_t> ports;
-    if (!read_zone(argv + 1, false, ctx.get(), zone, all) || !read_ports(argc - 3, argv + 3, ctx.get(), ports)) {
-        ctx.close();
-        return TV_ERR_PARAM;
-    }
+    if (!read_zone(argv + 1, false, ctx.get(), zone, all) || !read_ports(argc - 3, argv + 3, ctx.get(), ports))
+        return outcome::refused();
     zone.enabled = enable ? 1 : 0;
     zone.count = static_cast<uint32_t>(ports.size());
     zone.ports = ports.data();
-    if (tv_set_port_zone(ctx.get(), &zone, save ? 1 : 0) != TV_OK)
-        print_error(tv_api_errno);
-    else
-        print("SUCCESS\n");
-    return ctx.close();
+    if (tv_set_port_zone(ctx.get(), &zone, save ? 1 : 0) != TV_OK) return reported(tv_api_errno);
+    print("SUCCESS\n");
+    return outcome::done(true);
 }
 
 }  // namespace telvar::tool

@@ -15,6 +15,7 @@
 #include <string_view>
 
 #include "telvar/cli/prompts.h"
+#include "telvar/commands/command_cores.h"
 #include "telvar/commands/tool_commands.h"
 #include "telvar/framework/command_context.h"
 #include "telvar/framework/option_loop.h"
@@ -118,48 +119,40 @@ char** discover_addresses(int32_t argc, char** argv) {
 // discover <base-ip-address> <range>, or discover -m <ip-mask> <base-ip-address>: one
 // answering address a line, in probing order. -j N keeps N probes in flight (the same addresses
 // in the same order); ranges above 65536 addresses need --all.
-int32_t discover(int32_t argc, char** argv) {
+// Finding no switch is a result, not a failure; probes that could not be made (a bad mask, no
+// socket) are the command's failure.
+outcome discover(int32_t argc, char** argv) {
     const std::unique_ptr<char*, discovery_deleter> found{discover_addresses(argc, argv)};
-    if (!found) {
-        print_error(tv_api_errno);
-        return tv_api_errno;
-    }
+    if (!found) return reported(tv_api_errno);
     if (found.get()[0] == nullptr) print("No switch answered\n");
     for (char** ip = found.get(); *ip != nullptr; ++ip) print("%s\n", *ip);
-    return 0;
+    return outcome::done();
 }
 
-int32_t version(int32_t argc, char** argv) {
+outcome version(int32_t argc, char** argv) {
     parse_options(argc, argv);
-    command_context ctx{open_ip_context(argc, argv, 1, nullptr)};
-    if (!ctx) return tv_api_errno;
+    command_context ctx{open_context(argc, argv, 1)};
+    if (!ctx) return ctx.failure();
     tv_version_info v{};
-    if (tv_get_version(ctx.get(), &v) == 0)
-        show_version(&v);
-    else
-        print_error(tv_api_errno);
-    return ctx.close();
+    if (tv_get_version(ctx.get(), &v) != 0) return reported(tv_api_errno);
+    show_version(&v);
+    return outcome::done();
 }
 
-int32_t chassis_status(int32_t argc, char** argv) {
+outcome chassis_status(int32_t argc, char** argv) {
     parse_options(argc, argv);
-    command_context ctx{open_ip_context(argc, argv, 1, nullptr)};
-    if (!ctx) return tv_api_errno;
+    command_context ctx{open_context(argc, argv, 1)};
+    if (!ctx) return ctx.failure();
     tv_chassis_status status{};
-    if (tv_get_chassis_status(ctx.get(), &status) != 0) {
-        print_error(tv_api_errno);
-        return ctx.close();
-    }
+    if (tv_get_chassis_status(ctx.get(), &status) != 0) return reported(tv_api_errno);
     show_chassis_status(&status);
     tv_sysconfig cfg{};
-    if (tv_get_snmp_sysconfig(ctx.get(), &cfg) == 0)
-        show_sysconfig(&cfg);
-    else
-        print_error(tv_api_errno);
-    return ctx.close();
+    if (tv_get_snmp_sysconfig(ctx.get(), &cfg) != 0) return reported(tv_api_errno);
+    show_sysconfig(&cfg);
+    return outcome::done();
 }
 
-int32_t switch_reset(int32_t argc, char** argv) {
+outcome switch_reset(int32_t argc, char** argv) {
     // The flags are read here only to name the switch in the question; the command reads them
     // again, to the same values.
     int32_t left = argc;
@@ -167,7 +160,7 @@ int32_t switch_reset(int32_t argc, char** argv) {
     parse_options(left, at);
     if (left >= 1 && !confirmed("Reset the switch " + switch_name(at[0]) + "? It restarts and drops what was not saved."))
         return declined("switch_reset");
-    return ::switch_reset(argc, argv);
+    return cores::switch_reset(argc, argv);
 }
 
 }  // namespace telvar::tool

@@ -17,6 +17,7 @@
 #include <cstring>
 #include <ctime>
 
+#include "telvar/commands/command_cores.h"
 #include "telvar/displays/trap_display.h"
 #include "telvar/framework/command_context.h"
 #include "telvar/framework/option_loop.h"
@@ -37,18 +38,17 @@ std::uint8_t byte_or_invalid(const char* text) {
 
 // The start of a trap command without options of its own: the usage text below two elements,
 // the global flags, and the context opened with at least `min` elements from the address.
-tv_context* open_trap_command(int32_t& argc, char**& argv, int32_t min) {
+telvar::opened_context open_trap_command(int32_t& argc, char**& argv, int32_t min) {
     if (argc < 2) usage();
     telvar::parse_options(argc, argv);
-    return open_ip_context(argc, argv, min, nullptr);
+    return telvar::open_context(argc, argv, min);
 }
 
 // `done` when the operation succeeded, else its error.
-void report(int32_t status, const char* done) {
-    if (status == 0)
-        print("%s", done);
-    else
-        print_error(tv_api_errno);
+telvar::outcome report(int32_t status, const char* done) {
+    if (status != 0) return telvar::reported(tv_api_errno);
+    print("%s", done);
+    return telvar::outcome::done(true);
 }
 
 volatile std::sig_atomic_t interrupted = 0;
@@ -84,54 +84,48 @@ private:
 
 }  // namespace
 
-extern "C" {
+namespace telvar::cores {
 
-int32_t get_trap_config(int32_t argc, char** argv) {
-    telvar::command_context ctx{open_trap_command(argc, argv, 1)};
-    if (!ctx) return tv_api_errno;
+outcome get_trap_config(int32_t argc, char** argv) {
+    command_context ctx{open_trap_command(argc, argv, 1)};
+    if (!ctx) return ctx.failure();
     tv_trapping_status status{};
-    if (tv_get_trapping_status(ctx.get(), 0, &status) != 0) {
-        print_error(tv_api_errno);
-        return ctx.close();
-    }
+    if (tv_get_trapping_status(ctx.get(), 0, &status) != 0) return reported(tv_api_errno);
     print("Trapping: %s\n", status.enabled != 0 ? "enabled" : "disabled");
     print("Sample Interval: %d ms\n", status.interval);
     tv_trap_config_list list{};
+    outcome result;
     if (tv_get_all_trap_configs(ctx.get(), 0, &list) != 0)
-        print_error(tv_api_errno);
+        result = reported(tv_api_errno);
     else
         show_trap_configs(&list);
     tv_free_trap_configs(&list);
-    return ctx.close();
+    return result;
 }
 
-int32_t set_trap_config(int32_t argc, char** argv) {
-    telvar::command_context ctx{open_trap_command(argc, argv, 5)};
-    if (!ctx) return tv_api_errno;
+outcome set_trap_config(int32_t argc, char** argv) {
+    command_context ctx{open_trap_command(argc, argv, 5)};
+    if (!ctx) return ctx.failure();
     tv_trap_config config{};
     config.code = byte_or_invalid(argv[1]);
     config.status = std::strcmp(argv[2], "1") == 0 || std::strcmp(argv[2], "on") == 0 ? 1 : 0;
     config.rising = tv::to_int(argv[3]);
     config.falling = tv::to_int(argv[4]);
-    report(tv_set_trap_config(ctx.get(), 1, &config), "SUCCESS\n");
-    return ctx.close();
+    return report(tv_set_trap_config(ctx.get(), 1, &config), "SUCCESS\n");
 }
 
-int32_t set_trapping(int32_t argc, char** argv) {
+outcome set_trapping(int32_t argc, char** argv) {
     if (argc < 2) usage();
     const char* interval = nullptr;
     const char* trapping = nullptr;
-    constexpr std::array<telvar::option_def, 2> own{{{'i', true}, {'t', true}}};
-    telvar::parse_options(argc, argv, own, [&](char letter, const char* value) {
+    constexpr std::array<option_def, 2> own{{{'i', true}, {'t', true}}};
+    parse_options(argc, argv, own, [&](char letter, const char* value) {
         (letter == 'i' ? interval : trapping) = value;
     });
-    telvar::command_context ctx{open_ip_context(argc, argv, 1, nullptr)};
-    if (!ctx) return tv_api_errno;
+    command_context ctx{open_context(argc, argv, 1)};
+    if (!ctx) return ctx.failure();
     tv_trapping_status status{};
-    if (tv_get_trapping_status(ctx.get(), 0, &status) != 0) {
-        print_error(tv_api_errno);
-        return ctx.close();
-    }
+    if (tv_get_trapping_status(ctx.get(), 0, &status) != 0) return reported(tv_api_errno);
     if (interval != nullptr) status.interval = tv::to_int(interval);
     if (trapping != nullptr) {
         if (std::strcmp(trapping, "enabled") == 0) {
@@ -143,9 +137,68 @@ int32_t set_trapping(int32_t argc, char** argv) {
             usage();
         }
     }
-    report(tv_set_trapping_status(ctx.get(), 1, &status), "SUCCESS\n");
-    return ctx.close();
+    return report(tv_set_trapping_status(ctx.get(), 1, &status), "SUCCESS\n");
 }
+
+outcome trap_listen(int32_t argc, char** argv) {
+    if (argc < 2) usage();
+    double limit_s = 0;  // 0: until a key is pressed
+    constexpr std::array<option_def, 1> own{{{'t', true}}};
+    parse_options(argc, argv, own, [&](char, const char* value) { limit_s = std::atof(value); });
+    const interrupt_catcher interrupt;
+    command_context ctx{open_context(argc, argv, 1)};
+    if (!ctx) return ctx.failure();
+    tv_trap_listener* listener = tv_trap_createlistener(ctx.get());
+    if (listener == nullptr) {
+        print("create_listener\n");
+        return reported(tv_api_errno);
+    }
+    const sockaddr_in& at = listener->ctx->local_addr;
+    print("listening at: %s:%d\n\n%s", inet_ntoa(at.sin_addr), ntohs(at.sin_port), trap_event_header);
+    if (fp != nullptr) std::fflush(fp);
+
+    // A steady clock with fractions of a second, so that -t holds whatever the wall clock does.
+    const auto start = std::chrono::steady_clock::now();
+    for (;;) {
+        tv_trap_event event{};
+        if (tv_trap_listen(listener, 200, &event) == 0) {
+            print("%s", trap_event_line(event, std::time(nullptr)).c_str());
+            if (fp != nullptr) std::fflush(fp);
+        }
+        const std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - start;
+        if (limit_s > 0 && elapsed.count() >= limit_s) break;
+        if (interrupt.caught() || _kbhit() > 0) break;
+    }
+    print("stopped\n");
+    if (tv_trap_release_listener(ctx.get(), listener) != 0) {
+        print("release_listener");
+        return reported(tv_api_errno);
+    }
+    return outcome::done();
+}
+
+outcome trap_test(int32_t argc, char** argv) {
+    command_context ctx{open_trap_command(argc, argv, 3)};
+    if (!ctx) return ctx.failure();
+    tv_trap_counter counter{};
+    counter.index = byte_or_invalid(argv[1]);
+    counter.value_b1 = 1;
+    counter.mode = 0;
+    counter.value = tv::to_int(argv[2]);
+    outcome sent = report(tv_set_trap_counter(ctx.get(), &counter), "message sent\n");
+    sent.changed = false;  // a test alert changes nothing in the switch
+    return sent;
+}
+
+}  // namespace telvar::cores
+
+extern "C" {
+
+int32_t get_trap_config(int32_t argc, char** argv) { return telvar::cores::get_trap_config(argc, argv).returned; }
+
+int32_t set_trap_config(int32_t argc, char** argv) { return telvar::cores::set_trap_config(argc, argv).returned; }
+
+int32_t set_trapping(int32_t argc, char** argv) { return telvar::cores::set_trapping(argc, argv).returned; }
 
 int32_t _kbhit(void) {
     const int saved_errno = errno;  // a failed check must not colour a later print_error
@@ -171,55 +224,8 @@ int32_t _kbhit(void) {
     return result;
 }
 
-int32_t trap_listen(int32_t argc, char** argv) {
-    if (argc < 2) usage();
-    double limit_s = 0;  // 0: until a key is pressed
-    constexpr std::array<telvar::option_def, 1> own{{{'t', true}}};
-    telvar::parse_options(argc, argv, own, [&](char, const char* value) { limit_s = std::atof(value); });
-    const interrupt_catcher interrupt;
-    telvar::command_context ctx{open_ip_context(argc, argv, 1, nullptr)};
-    if (!ctx) return tv_api_errno;
-    tv_trap_listener* listener = tv_trap_createlistener(ctx.get());
-    if (listener == nullptr) {
-        print("create_listener\n");
-        print_error(tv_api_errno);
-        return ctx.close();
-    }
-    const sockaddr_in& at = listener->ctx->local_addr;
-    print("listening at: %s:%d\n\n%s", inet_ntoa(at.sin_addr), ntohs(at.sin_port),
-          telvar::trap_event_header);
-    if (fp != nullptr) std::fflush(fp);
+int32_t trap_listen(int32_t argc, char** argv) { return telvar::cores::trap_listen(argc, argv).returned; }
 
-    // A steady clock with fractions of a second, so that -t holds whatever the wall clock does.
-    const auto start = std::chrono::steady_clock::now();
-    for (;;) {
-        tv_trap_event event{};
-        if (tv_trap_listen(listener, 200, &event) == 0) {
-            print("%s", telvar::trap_event_line(event, std::time(nullptr)).c_str());
-            if (fp != nullptr) std::fflush(fp);
-        }
-        const std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - start;
-        if (limit_s > 0 && elapsed.count() >= limit_s) break;
-        if (interrupt.caught() || _kbhit() > 0) break;
-    }
-    print("stopped\n");
-    if (tv_trap_release_listener(ctx.get(), listener) != 0) {
-        print("release_listener");
-        print_error(tv_api_errno);
-    }
-    return ctx.close();
-}
-
-int32_t trap_test(int32_t argc, char** argv) {
-    telvar::command_context ctx{open_trap_command(argc, argv, 3)};
-    if (!ctx) return tv_api_errno;
-    tv_trap_counter counter{};
-    counter.index = byte_or_invalid(argv[1]);
-    counter.value_b1 = 1;
-    counter.mode = 0;
-    counter.value = tv::to_int(argv[2]);
-    report(tv_set_trap_counter(ctx.get(), &counter), "message sent\n");
-    return ctx.close();
-}
+int32_t trap_test(int32_t argc, char** argv) { return telvar::cores::trap_test(argc, argv).returned; }
 
 }  // extern "C"

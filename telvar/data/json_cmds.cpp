@@ -401,19 +401,20 @@ int32_t smlget(int32_t argc, char** argv) {
     json doc = json::object();
     int32_t code = TV_OK;
     bool sent = false;
-    const int32_t returned = tool::with_sml_request(argc, argv, [&](tv_context* ctx, const char* request) {
+    const outcome returned = tool::with_sml_request(argc, argv, [&](tv_context* ctx, const char* request) {
         sent = true;
         char* value = nullptr;
         int32_t switch_code = 0;
         if (tv_smlget(ctx, request, &value, &switch_code) != TV_OK) {
             code = tv_api_errno;
-            return;
+            return outcome::of_status(code);
         }
         doc["value"] = value;
         doc["code"] = switch_code;
         tv_smlfree(&value);
+        return outcome::done();
     });
-    if (!sent) code = returned;  // the request was refused or no context was opened
+    if (!sent) code = returned.code;  // the request was refused or no context was opened
     doc["status"] = J::status(code);
     print_json(doc);
     if (!sent && code != TV_ERR_PARAM) return exit_status::no_context;

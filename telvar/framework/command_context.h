@@ -1,22 +1,49 @@
-// The context of one command function: opened by open_ip_context or open_ip_port_context,
-// reported with print_error when that failed, closed exactly once.
+// The context of one command core: opened with what the opening came to, reported with
+// print_error when that failed, closed exactly once (at the latest when it goes out of scope).
 //
-//     telvar::command_context ctx{open_ip_context(argc, argv, 1, nullptr)};
-//     if (!ctx) return tv_api_errno;
-//     ... operations on ctx.get() ...
-//     return ctx.close();
+//     telvar::command_context ctx{telvar::open_context(argc, argv, 1)};
+//     if (!ctx) return ctx.failure();
+//     ... operations on ctx.get(), each trouble returned as telvar::reported(code) ...
+//     return telvar::outcome::done();
 #pragma once
 
 #include <cstdint>
 
+#include "telvar/framework/outcome.h"
 #include "telvar/tv_api.h"
 
 namespace telvar {
 
+// A context as an opening left it: open, or null with the outcome that explains why.
+struct opened_context {
+    tv_context* ctx = nullptr;
+    outcome failure;
+};
+
+// open_ip_context with its reason on failure: no connection when no context could be set up
+// (no socket, a refused login). A bad command line prints the usage text and ends the process.
+opened_context open_context(int32_t argc, char** argv, int32_t min, char** ip_out = nullptr);
+
+// open_ip_port_context likewise: a port number out of range prints "bad port number: %d\n" and
+// is a refusal of the command line.
+opened_context open_port_context(int32_t argc, char** argv, int32_t min, bool allow_all,
+                                 int32_t* port_out, char** ip_out = nullptr);
+
+// open_context for a command whose port numbers need the switch's port count: when the count
+// could not be read the context is closed, and the query's status is the failure, since going
+// on with an assumed count would change the wrong ports.
+opened_context open_with_port_count(int32_t argc, char** argv, int32_t min);
+
+// open_with_port_count for a command of the address and a port text (a number or "all"): the
+// port in `port` (TV_ALL_PORTS for "all"). A number out of range prints "bad port number: %d\n"
+// and is refused; any other text prints the usage text and ends the process.
+opened_context open_with_port(int32_t argc, char** argv, int32_t& port);
+
 class command_context {
 public:
-    // Takes ownership of an opened context; a null one prints tv_api_errno's message.
-    explicit command_context(tv_context* ctx);
+    // Takes ownership of an opened context; a null one prints tv_api_errno's message, as every
+    // command does when it could not open.
+    explicit command_context(const opened_context& opened);
     ~command_context();
     command_context(const command_context&) = delete;
     command_context& operator=(const command_context&) = delete;
@@ -24,12 +51,20 @@ public:
     explicit operator bool() const { return ctx_ != nullptr; }
     tv_context* get() const { return ctx_; }
 
-    // Closes the context and returns tv_api_errno as the close leaves it (0): what a command
-    // returns once its context was open.
-    int32_t close();
+    // What the command comes to when the context could not be opened; the command function
+    // returns the status code it printed.
+    outcome failure() const { return failure_; }
+
+    // Closes the context now (closing resets tv_api_errno to 0).
+    void close();
 
 private:
     tv_context* ctx_;
+    outcome failure_;
 };
+
+// print_error(code) and what the code makes of the command: the common way to report the
+// failure of a step.
+outcome reported(int32_t code);
 
 }  // namespace telvar

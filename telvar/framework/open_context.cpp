@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <string_view>
 
+#include "telvar/framework/command_context.h"
 #include "telvar/framework/output.h"
 #include "telvar/telvar.h"
 #include "tv_api/command_support.h"
@@ -32,30 +33,72 @@ void set_context_observers(context_observer opened, context_observer closing) {
     on_closing = closing;
 }
 
-tv_context* open_with_port_count(int32_t argc, char** argv, int32_t min) {
-    tv_context* ctx = open_ip_context(argc, argv, min, nullptr);
-    if (ctx == nullptr) return nullptr;
-    if (const int32_t count_status = tv_api_errno; count_status != TV_OK) {
-        close_ip_context(ctx);
-        tv_api_errno = count_status;
-        return nullptr;
+opened_context open_context(int32_t argc, char** argv, int32_t min, char** ip_out) {
+    // Without an address element there is nothing to open, whatever minimum the caller gave.
+    if (argc < min || argc < 1) usage();
+    char* address = argv[0];
+    tv_context* ctx = tv_opencontext(address, local_udp_port(g_udpport));
+    if (ctx == nullptr) return {nullptr, outcome::no_connection(tv_api_errno)};
+    if (g_remotefcaddr != 0) tv_set_dest_addr(ctx, g_remotefcaddr);
+    // A user id on the command line means the switch wants a login before anything else,
+    // the port-count query included.
+    if (g_userid != nullptr) {
+        ctx->login_required = 1;
+        if (tv_login(ctx, g_userid, g_pw) != 0) {
+            const int32_t code = tv_api_errno;
+            close_ip_context(ctx);
+            tv_api_errno = code;
+            return {nullptr, outcome::no_connection(code)};
+        }
     }
-    return ctx;
+    if (on_opened != nullptr) on_opened(ctx);
+    if (g_logincmd == 0) {
+        Max_Ports = tv_get_num_of_ports(ctx);
+        if (Max_Ports < 0) Max_Ports = ports_when_unknown;
+    }
+    if (ip_out != nullptr) *ip_out = address;
+    return {ctx, {}};
+}
+
+opened_context open_port_context(int32_t argc, char** argv, int32_t min, bool allow_all,
+                                 int32_t* port_out, char** ip_out) {
+    const opened_context opened = open_context(argc, argv, min, ip_out);
+    if (opened.ctx == nullptr) return opened;
+    if (argc < 2 || argv[1] == nullptr) close_and_usage(opened.ctx);  // a missing port text, too
+    const port_text_result port = read_port_text(argv[1], allow_all);
+    if (!port.ok) {
+        if (!port.printed) close_and_usage(opened.ctx);
+        close_ip_context(opened.ctx);
+        return {nullptr, outcome::refused(TV_ERR_PARAM)};
+    }
+    if (port_out != nullptr) *port_out = port.port;
+    return opened;
+}
+
+opened_context open_with_port_count(int32_t argc, char** argv, int32_t min) {
+    const opened_context opened = open_context(argc, argv, min);
+    if (opened.ctx == nullptr) return opened;
+    if (const int32_t count_status = tv_api_errno; count_status != TV_OK) {
+        close_ip_context(opened.ctx);
+        tv_api_errno = count_status;
+        return {nullptr, outcome::of_status(count_status)};
+    }
+    return opened;
 }
 
 // A port count that could not be read is the command's failure: going on with an assumed count
 // would act on the wrong ports.
-tv_context* open_with_port(int32_t argc, char** argv, int32_t& port) {
-    tv_context* ctx = open_with_port_count(argc, argv, 2);
-    if (ctx == nullptr) return nullptr;
+opened_context open_with_port(int32_t argc, char** argv, int32_t& port) {
+    const opened_context opened = open_with_port_count(argc, argv, 2);
+    if (opened.ctx == nullptr) return opened;
     const port_text_result p = read_port_text(argv[1], true);
     if (!p.ok) {
-        close_ip_context(ctx);
+        close_ip_context(opened.ctx);
         if (!p.printed) usage();
-        return nullptr;
+        return {nullptr, outcome::refused(TV_ERR_PARAM)};
     }
     port = p.port;
-    return ctx;
+    return opened;
 }
 
 port_text_result parse_port_text(const char* text_ptr, bool allow_all) {
@@ -92,45 +135,12 @@ int32_t local_udp_port(const char* text) {
 extern "C" {
 
 tv_context* open_ip_context(int32_t argc, char** argv, int32_t min, char** ip_out) {
-    // Without an address element there is nothing to open, whatever minimum the caller gave.
-    if (argc < min || argc < 1) usage();
-    char* address = argv[0];
-    tv_context* ctx = tv_opencontext(address, telvar::local_udp_port(g_udpport));
-    if (ctx == nullptr) return nullptr;
-    if (g_remotefcaddr != 0) tv_set_dest_addr(ctx, g_remotefcaddr);
-    // A user id on the command line means the switch wants a login before anything else,
-    // the port-count query included.
-    if (g_userid != nullptr) {
-        ctx->login_required = 1;
-        if (tv_login(ctx, g_userid, g_pw) != 0) {
-            const int32_t code = tv_api_errno;
-            close_ip_context(ctx);
-            tv_api_errno = code;
-            return nullptr;
-        }
-    }
-    if (on_opened != nullptr) on_opened(ctx);
-    if (g_logincmd == 0) {
-        Max_Ports = tv_get_num_of_ports(ctx);
-        if (Max_Ports < 0) Max_Ports = ports_when_unknown;
-    }
-    if (ip_out != nullptr) *ip_out = address;
-    return ctx;
+    return telvar::open_context(argc, argv, min, ip_out).ctx;
 }
 
 tv_context* open_ip_port_context(int32_t argc, char** argv, int32_t min, int32_t allow_all,
                                  char** ip_out, int32_t* port_out) {
-    tv_context* ctx = open_ip_context(argc, argv, min, ip_out);
-    if (ctx == nullptr) return nullptr;
-    if (argc < 2 || argv[1] == nullptr) close_and_usage(ctx);  // a missing port text, too
-    const telvar::port_text_result port = telvar::read_port_text(argv[1], allow_all != 0);
-    if (!port.ok) {
-        if (!port.printed) close_and_usage(ctx);
-        close_ip_context(ctx);
-        return nullptr;
-    }
-    if (port_out != nullptr) *port_out = port.port;
-    return ctx;
+    return telvar::open_port_context(argc, argv, min, allow_all != 0, port_out, ip_out).ctx;
 }
 
 void close_ip_context(tv_context* ctx) {

@@ -15,11 +15,6 @@ void print(const char* format, ...) TV_PRINTF(1, 2);
 // The version line and the usage text, as usage() prints them before it exits.
 void print_usage();
 
-// Told of every status code that print_error prints, so that a host (the tool's dispatcher)
-// learns of failures a command reported and still returned 0 for. Null: nobody is told.
-using print_error_observer = void (*)(int32_t code);
-void set_print_error_observer(print_error_observer observer);
-
 // Told of every context that open_ip_context opened (after its login, if any) and of every
 // context that close_ip_context is about to close, so that a host can log out of what it
 // logged into. Null: nobody is told.
@@ -44,16 +39,6 @@ port_text_result parse_port_text(const char* text, bool allow_all);
 // environment variable TELVARPORT, else telvarport, each read as a decimal number truncated to
 // 16 bits (so 0 lets the system choose); 5001 when none is set.
 int32_t local_udp_port(const char* text);
-
-// open_ip_context for a command whose port numbers need the switch's port count: when the
-// count could not be read, the context is closed and null returned with tv_api_errno the
-// query's status, since going on with an assumed count would change the wrong ports.
-tv_context* open_with_port_count(int32_t argc, char** argv, int32_t min);
-
-// open_with_port_count for a command of the address and a port text (a number or "all"): the
-// port in `port` (TV_ALL_PORTS for "all"). A number out of range prints "bad port number: %d\n"
-// and gives null; any other text prints the usage text and ends the process.
-tv_context* open_with_port(int32_t argc, char** argv, int32_t& port);
 
 // What a line of the name-server table shows of an object, kept apart from the 584-byte
 // record so that a walk of a large fabric can hold every line in little memory.

@@ -14,15 +14,10 @@ namespace {
 // its known system errors.
 bool is_system_error(int number) { return number > 0 && strerrorname_np(number) != nullptr; }
 
-telvar::print_error_observer observer = nullptr;
-
 }  // namespace
-
-void telvar::set_print_error_observer(print_error_observer o) { observer = o; }
 
 extern "C" void print_error(int32_t code) {
     const int number = errno;
-    if (observer != nullptr) observer(code);
     telvar::print("Error: ");
     if (is_system_error(number)) {
         telvar::print("%s\n", std::strerror(number));
