@@ -118,7 +118,10 @@ constexpr std::array table{
                   "\teach switch, or the one of that chassis number, FC address or WWN, as an SVG front panel\n"}),
 };
 
-<<<<<<< HEAD
+static_assert(std::ranges::all_of(table, [](const command& c) {
+    return c.fn.returns_exit_status() == c.returns_exit_status;
+}));
+
 // The options of the dispatcher and of check_global_switches, in the order `telvar help` names them.
 constexpr std::array globals{
     global_option{"-port", "<portno>", {}, false},  // the usage text describes -port and -f
@@ -143,11 +146,6 @@ std::string_view word_started_by(std::string_view line) {
     }
     return {};
 }
-=======
-static_assert(std::ranges::all_of(table, [](const command& c) {
-    return c.fn.returns_exit_status() == c.returns_exit_status;
-}));
->>>>>>> house-b
 
 }  // namespace
 
