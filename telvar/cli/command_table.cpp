@@ -57,7 +57,7 @@ constexpr std::array table{
     command{"set_zone", t::set_zone, {"-s -e", "<ip> hd|ns|bcst|sl|<n> <n> <ports>|none..."}, "{ip} hd 1 2 5-8"},
     command{"disable_zone_type", disable_zone_type, {"-s", "<ip> hd|ns|bcst|sl|<n> [<n>|all]"}, "{ip} hd"},
     command{"ns_zone_type", ns_zone_type, {"-s port|wwn", "<ip>"}, "{ip}", {}, j::ns_zone_type},
-    command{"wwn_zone", wwn_zone, {"-s -r <n>", "<ip>"}, "{ip}"},
+    command{"wwn_zone", wwn_zone, {"-s -r <n>", "<ip>"}, "-s {ip}"},
     command{"get_wwn_zone", get_wwn_zone, {"", "<ip>"}, "{ip}", {}, j::get_wwn_zone},
     command{"set_wwn_zone", set_wwn_zone, {"-i", "<ip> <n> <wwn> [<word>]"}, "{ip} 1 200000c0dd00cafe disk"},
     command{"rem_wwn_zone", rem_wwn_zone, {"", "<ip> <n> <wwn> [<word>]"}, "{ip} 1 200000c0dd00cafe disk"},
@@ -72,13 +72,13 @@ constexpr std::array table{
             "    telvar smlset [global flags] <ip-address> <words...>\n"
             "\twhere the words name a variable and its value, e.g. set port 3 speed 2\n"},
     // The level is checked by the command.
-    command{"user_add", t::user_add, {"", "<ip> <word> <word> <word>"}, "{ip} guest secret 1",
+    command{"user_add", t::user_add, {"", "<ip> <word> <word> <word>"}, "-u admin -p password {ip} guest secret 1",
             "    telvar user_add [global flags] <ip-address> <user> <password> <level>\n"
             "\twhere level is 1, 2 or 3 (3 manages accounts); needs -u and -p\n"},
-    command{"user_delete", t::user_delete, {"", "<ip> <word>"}, "{ip} guest",
+    command{"user_delete", t::user_delete, {"", "<ip> <word>"}, "-u admin -p password {ip} guest",
             "    telvar user_delete [global flags] <ip-address> <user>\n"
             "\twhere user is not the one of -u; needs -u and -p\n"},
-    command{"passwd", t::passwd, {"", "<ip> <word>"}, "{ip} secret",
+    command{"passwd", t::passwd, {"", "<ip> <word>"}, "-u admin -p password {ip} secret",
             "    telvar passwd [global flags] <ip-address> <new-password>\n"
             "\tchanges the password of the user of -u; needs -u and -p\n"},
     command{"get_trap_config", get_trap_config, {"", "<ip>"}, "{ip}", {}, j::get_trap_config},

@@ -15,8 +15,8 @@ const std::array<std::pair<std::string_view, std::string_view>, 5> sample_files{
     // A version request, one hexadecimal word a line.
     {"request.txt", "11000000\n00fffffd\n00070004\n\n00000001\n"},
     {"zones.json", R"({"hard": [{"id": 1, "enabled": true, "ports": [1, 2]}]})"},
-    {"a.json", R"({"switches": []})"},
-    {"b.json", R"({"switches": []})"},
+    {"a.json", R"({"format": "telvar-snapshot", "switches": []})"},
+    {"b.json", R"({"format": "telvar-snapshot", "switches": []})"},
 }};
 
 }  // namespace
