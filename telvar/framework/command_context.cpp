@@ -6,14 +6,11 @@
 namespace telvar {
 
 command_context::command_context(tv_context* ctx) : ctx_(ctx) {
-    if (ctx_ == nullptr) print_error(tv_api_errno);
+    if (!ctx_) print_error(tv_api_errno);
 }
 
-command_context::~command_context() { close(); }
-
 int32_t command_context::close() {
-    close_ip_context(ctx_);
-    ctx_ = nullptr;
+    ctx_.reset();
     return tv_api_errno;
 }
 

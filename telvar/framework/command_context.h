@@ -9,27 +9,28 @@
 
 #include <cstdint>
 
-#include "telvar/tv_api.h"
+#include "telvar/telvar.h"
+#include "tv_api/command_support.h"
 
 namespace telvar {
+
+// The command layer's owner of a context: closing logs out of what the tool logged into.
+using context_ptr = tv::owned_context<&close_ip_context>;
 
 class command_context {
 public:
     // Takes ownership of an opened context; a null one prints tv_api_errno's message.
     explicit command_context(tv_context* ctx);
-    ~command_context();
-    command_context(const command_context&) = delete;
-    command_context& operator=(const command_context&) = delete;
 
     explicit operator bool() const { return ctx_ != nullptr; }
-    tv_context* get() const { return ctx_; }
+    tv_context* get() const { return ctx_.get(); }
 
     // Closes the context and returns tv_api_errno as the close leaves it (0): what a command
     // returns once its context was open.
     int32_t close();
 
 private:
-    tv_context* ctx_;
+    context_ptr ctx_;
 };
 
 }  // namespace telvar
