@@ -8,6 +8,7 @@
 #include <set>
 
 #include "proto/topology/decode.h"
+#include "proto/topology/layout.h"
 #include "support/command_output.h"
 #include "support/sim_fixture.h"
 #include "support/test_addresses.h"
@@ -27,7 +28,7 @@ sim::fabric fabric_at(const std::string& json, const char* base) {
     return std::move(*f);
 }
 
-std::uint32_t chassis_of(std::uint32_t fc_addr) { return (fc_addr >> 14) & 0x3F; }
+using tv::layout::topology::chassis_of;
 
 // Walks the fabric from `start` as the links command does (the start recorded first unless
 // `record_start` is false); the chassis of the tables printed, in order.
