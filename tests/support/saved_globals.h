@@ -16,64 +16,54 @@
 
 namespace tvtest {
 
-class saved_globals {
+// A variable's value when made, put back when it goes.
+template <class T>
+class kept {
 public:
-    saved_globals() = default;
-    ~saved_globals() {
-        g_remotefcaddr = remotefcaddr_;
-        g_udpport = udpport_;
-        g_userid = userid_;
-        g_pw = pw_;
-        g_logincmd = logincmd_;
-        Max_Ports = max_ports_;
-        fp = fp_;
-        tv_set_strict_answers(strict_);
-        g_ip_timeout = ip_timeout_;
-        g_timeout = timeout_;
-        Discover = discover_;
-        Long_Poll = long_poll_;
-        tv_api_errno = api_errno_;
-        Main = main_;
-        g_tvlsw_udpport = tvlsw_udpport_;
-        restore_env("TELVARPORT", telvarport_upper_);
-        restore_env("telvarport", telvarport_lower_);
-    }
-    saved_globals(const saved_globals&) = delete;
-    saved_globals& operator=(const saved_globals&) = delete;
+    explicit kept(T& var) : var_(var), value_(var) {}
+    ~kept() { var_ = value_; }
+    kept(const kept&) = delete;
+    kept& operator=(const kept&) = delete;
 
 private:
-    static std::optional<std::string> env(const char* name) {
-        const char* v = std::getenv(name);
-        return v != nullptr ? std::optional<std::string>(v) : std::nullopt;
-    }
-    static void restore_env(const char* name, const std::optional<std::string>& v) {
-        if (v)
-            setenv(name, v->c_str(), 1);
-        else
-            unsetenv(name);
-    }
+    T& var_;
+    T value_;
+};
 
+// An environment variable, set or not, put back when it goes.
+class kept_env {
+public:
+    explicit kept_env(const char* name) : name_(name) {
+        if (const char* v = std::getenv(name)) value_ = v;
+    }
+    ~kept_env() {
+        if (value_)
+            setenv(name_, value_->c_str(), 1);
+        else
+            unsetenv(name_);
+    }
+    kept_env(const kept_env&) = delete;
+    kept_env& operator=(const kept_env&) = delete;
+
+private:
+    const char* name_;
+    std::optional<std::string> value_;
+};
+
+class saved_globals {
     // The command layer's.
-    std::uint32_t remotefcaddr_ = g_remotefcaddr;
-    const char* udpport_ = g_udpport;
-    const char* userid_ = g_userid;
-    const char* pw_ = g_pw;
-    std::int32_t logincmd_ = g_logincmd;
-    std::int32_t max_ports_ = Max_Ports;
-    std::FILE* fp_ = fp;
+    kept<std::uint32_t> remotefcaddr_{g_remotefcaddr};
+    kept<const char*> udpport_{g_udpport}, userid_{g_userid}, pw_{g_pw};
+    kept<std::int32_t> logincmd_{g_logincmd}, max_ports_{Max_Ports};
+    kept<std::FILE*> fp_{fp};
     // The exchange's.
-    std::int32_t strict_ = tv_get_strict_answers();
-    std::int32_t ip_timeout_ = g_ip_timeout;
-    std::int32_t timeout_ = g_timeout;
-    std::int32_t discover_ = Discover;
-    std::int32_t long_poll_ = Long_Poll;
-    std::int32_t api_errno_ = tv_api_errno;
+    kept<std::int32_t> strict_{g_strict_answers}, ip_timeout_{g_ip_timeout}, timeout_{g_timeout};
+    kept<std::int32_t> discover_{Discover}, long_poll_{Long_Poll}, api_errno_{tv_api_errno};
     // The diagnostic entry points'.
-    std::int32_t main_ = Main;
-    std::uint16_t tvlsw_udpport_ = g_tvlsw_udpport;
+    kept<std::int32_t> main_{Main};
+    kept<std::uint16_t> tvlsw_udpport_{g_tvlsw_udpport};
     // Where the local UDP port comes from when no -port is given.
-    std::optional<std::string> telvarport_upper_ = env("TELVARPORT");
-    std::optional<std::string> telvarport_lower_ = env("telvarport");
+    kept_env telvarport_upper_{"TELVARPORT"}, telvarport_lower_{"telvarport"};
 };
 
 }  // namespace tvtest
