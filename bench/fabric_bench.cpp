@@ -23,6 +23,7 @@
 
 #include "bench_main.h"
 #include "proto/name_server/layout.h"
+#include "proto/topology/layout.h"
 #include "switchsim/core/fabric_file.h"
 #include "switchsim/core/generated_fabric.h"
 #include "switchsim/core/server.h"
@@ -124,7 +125,7 @@ void run_walks(report& out, const char* self) {
         for (int i = 0; i < walks_per_repeat; ++i) {
             std::fill(std::begin(all_chassis), std::end(all_chassis), -1);
             tv_set_dest_addr(ctx, first_switch);
-            add_to_topo(static_cast<int32_t>((first_switch >> 14) & 0x3F));
+            add_to_topo(static_cast<int32_t>(tv::layout::topology::chassis_of(first_switch)));
             if (print_topo(ctx) != 0) std::fprintf(stderr, "fabric walk: status %d\n", tv_api_errno);
         }
     });

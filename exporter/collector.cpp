@@ -12,6 +12,7 @@
 #include <set>
 
 #include "telvar/data/json_records.h"
+#include "telvar/framework/port_counter_table.h"
 
 namespace exporter {
 
@@ -22,53 +23,6 @@ using prometheus::ClientMetric;
 using prometheus::MetricFamily;
 using prometheus::MetricType;
 using labels = std::vector<ClientMetric::Label>;
-
-struct counter_name {
-    int word;
-    const char* name;  // of the metric: telvar_port_<name>_total
-    const char* help;
-};
-
-constexpr std::array<counter_name, 38> counter_names{{
-    {TV_CNT_IN_FRAMES, "in_frames", "Frames received."},
-    {TV_CNT_OUT_FRAMES, "out_frames", "Frames sent."},
-    {TV_CNT_DISCARDS, "discards", "Frames discarded."},
-    {TV_CNT_FBSY_FRAMES, "fbsy_frames", "Fabric-busy frames."},
-    {TV_CNT_C2_RJT_FRAMES, "c2_rjt_frames", "Class 2 reject frames."},
-    {TV_CNT_LINK_FAILS, "link_fails", "Link failures."},
-    {TV_CNT_SYNC_LOSSES, "sync_losses", "Losses of synchronisation."},
-    {TV_CNT_PRIM_SEQ_ERRS, "prim_seq_errs", "Primitive sequence protocol errors."},
-    {TV_CNT_INVALID_TX_WORDS, "invalid_tx_words", "Invalid transmission words."},
-    {TV_CNT_CRC_ERRS, "crc_errs", "CRC errors."},
-    {TV_CNT_DELIMITER_ERRS, "delimiter_errs", "Delimiter errors."},
-    {TV_CNT_ADDRESS_ID_ERRS, "address_id_errs", "Address identifier errors."},
-    {TV_CNT_LINK_RESET_IN, "link_reset_in", "Link resets received."},
-    {TV_CNT_LINK_RESET_OUT, "link_reset_out", "Link resets sent."},
-    {TV_CNT_OLS_IN, "ols_in", "Offline sequences received."},
-    {TV_CNT_OLS_OUT, "ols_out", "Offline sequences sent."},
-    {TV_CNT_TOTAL_LIP, "total_lip", "Loop initialisation primitives received, all kinds."},
-    {TV_CNT_LIP_F7_F7, "lip_f7_f7", "LIP(F7,F7) received."},
-    {TV_CNT_LIP_F8_F7, "lip_f8_f7", "LIP(F8,F7) received."},
-    {TV_CNT_LIP_F7_AL_PS, "lip_f7_al_ps", "LIP(F7,AL_PS) received."},
-    {TV_CNT_LIP_F8_AL_PS, "lip_f8_al_ps", "LIP(F8,AL_PS) received."},
-    {TV_CNT_LIP_AL_PD_AL_PS, "lip_al_pd_al_ps", "LIP(AL_PD,AL_PS) received."},
-    {TV_CNT_AL_INIT_ERRS, "al_init_errs", "Loop initialisation errors."},
-    {TV_CNT_AL_INITS, "al_inits", "Loop initialisations."},
-    {TV_CNT_FLOW_CONTROL_ERRS, "flow_control_errs", "Flow control errors."},
-    {TV_CNT_SHORT_FRAMES, "short_frames", "Frames too short."},
-    {TV_CNT_LONG_FRAMES, "long_frames", "Frames too long."},
-    {TV_CNT_SMOOTHING_OVERFLOWS, "smoothing_overflows", "Smoothing overflows."},
-    {TV_CNT_LOSS_OF_SIGNAL, "loss_of_signal", "Losses of signal."},
-    {TV_CNT_LASER_FAULTS, "laser_faults", "Laser faults."},
-    {TV_CNT_SYNC_LOSS, "sync_loss", "Synchronisation losses (the second count)."},
-    {TV_CNT_LISM_FAILED, "lism_failed", "Loop initialisation select master failures."},
-    {TV_CNT_LOOP_INIT_FAILED, "loop_init_failed", "Failed loop initialisations."},
-    {TV_CNT_RETRY_LIP, "retry_lip", "Retried LIPs."},
-    {TV_CNT_LOF_TIMEOUT_ELS, "lof_timeout_els", "Loss-of-frame timeouts on extended link services."},
-    {TV_CNT_LOF_TIMEOUT, "lof_timeout", "Loss-of-frame timeouts."},
-    {TV_CNT_LIP_DURING_INIT, "lip_during_init", "LIPs during loop initialisation."},
-    {TV_CNT_OPN_RETURNED, "opn_returned", "OPNs returned."},
-}};
 
 // The families of a scrape, in the order their first sample came.
 class family_set {
@@ -135,7 +89,7 @@ void add_port(family_set& f, const labels& sw, const port_sample& p) {
                     "state", TV_PORT_STATE_INVALID + 1, J::port_state_word, p.state->operational);
     }
     if (!p.counters) return;
-    for (const counter_name& c : counter_names)
+    for (const telvar::port_counter& c : telvar::port_counters)
         f.add(std::string("telvar_port_") + c.name + "_total", c.help, MetricType::Counter, l,
               p.counters->counter[c.word]);
 }

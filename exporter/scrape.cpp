@@ -1,30 +1,25 @@
 // The reads of one scrape (see scrape.h).
 //
 // Each target gets a context of its own for the scrape. Its switch is read through the default
-// destination; with the fabric walk, the switches its links lead to are then read breadth
-// first through the same context by their FC addresses, as the snapshot walk does. The name
+// destination; with the fabric walk (telvar/data/fabric_walk.h, the snapshot's), the switches
+// its links lead to are then read through the same context by their FC addresses. The name
 // server, which every switch of a fabric answers for the whole fabric, is walked once per
 // target, last: it is the longest read and the one a monitor can best do without.
 #include "exporter/scrape.h"
 
-#include <deque>
 #include <memory>
 #include <set>
 
+#include "telvar/data/fabric_walk.h"
 #include "telvar/data/json_records.h"
+#include "tv_api/command_support.h"
 
 namespace exporter {
 
 namespace {
 
 namespace J = telvar::json;
-
-constexpr std::uint32_t chassis_mask = 0xFFC000u;
-
-struct context_closer {
-    void operator()(tv_context* ctx) const { tv_close(ctx); }
-};
-using context_ptr = std::unique_ptr<tv_context, context_closer>;
+namespace W = telvar::fabric;
 
 struct free_deleter {
     void operator()(void* p) const { std::free(p); }
@@ -73,12 +68,12 @@ private:
     bool silent_ = false;
 };
 
-bool read_identity(switch_reader& r) {
+bool read_identity(switch_reader& r, W::visit& at) {
     tv_version_info v{};
-    if (!r.read([&] { return tv_get_version(r.ctx(), &v); })) return false;
+    if (!r.read([&] { return at.read_identity(v); })) return false;
     r.sample().up = true;
     r.sample().wwn = J::wwn_text(v.wwn);
-    if (r.sample().fc_address == 0) r.sample().fc_address = v.ver_info3 & chassis_mask;
+    if (r.sample().fc_address == 0) r.sample().fc_address = at.address();
     return true;
 }
 
@@ -107,17 +102,13 @@ private:
     bool ok_ = true;
 };
 
-// The addresses of the switches at the far ends of the links. A far end that did not give its
-// WWN is no failure of this switch: the walk finds out about it when it gets there.
-void read_links(switch_reader& r, std::vector<std::uint32_t>& next) {
-    tv_switch_links links{};
-    const bool ok = r.read([&] {
-        const int32_t code = tv_get_switch_links(r.ctx(), &links);
-        return links.links != nullptr ? TV_OK : code;
+// The links, for the walk to go on along. A far end that did not give its WWN is no failure of
+// this switch: the walk finds out about it when it gets there.
+void read_links(switch_reader& r, W::visit& at) {
+    r.read([&] {
+        const int32_t code = at.read_links();
+        return at.links_listed() ? TV_OK : code;
     });
-    tv_set_dest_addr(r.ctx(), r.sample().fc_address);  // reading the links moves the context
-    for (int i = 0; ok && i < links.count; ++i) next.push_back(links.links[i].remote_fc_addr & chassis_mask);
-    tv_free_switch_links(&links);
 }
 
 void read_ports(switch_reader& r) {
@@ -140,9 +131,9 @@ void read_ports(switch_reader& r) {
     tv_free_port_state(&states);
 }
 
-// Everything after the identity; `next` (when given) receives where the links lead.
-void read_rest(switch_reader& r, std::vector<std::uint32_t>* next) {
-    if (next != nullptr) read_links(r, *next);
+// Everything after the identity; the links first, when the fabric is walked.
+void read_rest(switch_reader& r, W::visit& at, bool links) {
+    if (links) read_links(r, at);
     tv_chassis_status cs{};
     if (r.read([&] { return tv_get_chassis_status(r.ctx(), &cs); })) r.sample().chassis = cs;
     tv_sysconfig cfg{};
@@ -163,7 +154,7 @@ std::optional<std::map<int, std::int64_t>> count_objects(switch_reader& r) {
         const std::unique_ptr<tv_nameserver_entry, free_deleter> e{raw};
         if (!e || e->port_id <= address) return by_chassis;
         address = e->port_id;
-        ++by_chassis[J::chassis_of(e->port_id)];
+        ++by_chassis[W::chassis_of(e->port_id)];
     }
 }
 
@@ -176,27 +167,33 @@ public:
         const std::size_t first = out_.switches.size();
         const auto started = steady::now();
         switch_sample seed(ip);
-        const context_ptr ctx{tv_open(ip.c_str())};
+        const tv::owned_context<&tv_close> ctx{tv_open(ip.c_str())};
         if (!ctx) {
             ++seed.errors;
             return finish(std::move(seed), started);
         }
-        switch_reader r(ctx.get(), deadline_, out_.deadline_exceeded, seed);
-        if (!read_identity(r)) return finish(std::move(seed), started);
-        if (!wwns_.insert(seed.wwn).second) return;  // read already, through another target
-
-        std::vector<std::uint32_t> next;
-        if (o_.fabric) tv_set_dest_addr(ctx.get(), seed.fc_address);
-        const switch_session session(r, o_);
-        if (!session) return finish(std::move(seed), started);
-        read_rest(r, o_.fabric ? &next : nullptr);
-        const std::size_t seed_at = out_.switches.size();
-        finish(std::move(seed), started);
-        if (o_.fabric) walk(ctx.get(), ip, next);
+        // The target's own switch stays logged into through the walk and the name server: its
+        // logout is the scrape's last word to the target.
+        switch_reader seed_reader(ctx.get(), deadline_, out_.deadline_exceeded, seed);
+        std::optional<switch_session> seed_session;
+        std::optional<std::size_t> seed_at;  // in out_.switches, once read
+        const W::walk_options walk{.follow_links = o_.fabric, .follow_failed_links = true};
+        bool at_seed = true;
+        W::walk(ctx.get(), std::nullopt, walk, [&](W::visit& at) {
+            if (!std::exchange(at_seed, false)) return read_switch(ip, at);
+            if (!read_identity(seed_reader, at)) return finish(std::move(seed), started);
+            if (!wwns_.insert(seed.wwn).second) return;  // read already, through another target
+            seed_session.emplace(seed_reader, o_);
+            if (!*seed_session) return finish(std::move(seed), started);
+            read_rest(seed_reader, at, o_.fabric);
+            seed_at = out_.switches.size();
+            finish(std::move(seed), started);
+        });
+        if (!seed_at) return;
 
         // The name server, through the target's own switch (also where its logout goes).
         const auto walk_started = steady::now();
-        switch_sample& s = out_.switches[seed_at];
+        switch_sample& s = out_.switches[*seed_at];
         if (o_.fabric) tv_set_dest_addr(ctx.get(), s.fc_address);
         switch_reader ns(ctx.get(), deadline_, out_.deadline_exceeded, s);
         if (const auto counts = count_objects(ns)) {
@@ -206,7 +203,7 @@ public:
             for (std::size_t i = first; i < out_.switches.size(); ++i) {
                 switch_sample& sw = out_.switches[i];
                 if (!sw.up) continue;
-                const auto it = counts->find(J::chassis_of(sw.fc_address));
+                const auto it = counts->find(W::chassis_of(sw.fc_address));
                 sw.name_server_objects = it == counts->end() ? 0 : it->second;
             }
         }
@@ -214,30 +211,18 @@ public:
     }
 
 private:
-    // Breadth first over the links, each switch once by chassis number.
-    void walk(tv_context* ctx, const std::string& ip, const std::vector<std::uint32_t>& first) {
-        std::set<int> known{J::chassis_of(out_.switches.back().fc_address)};
-        std::deque<std::uint32_t> queue;
-        const auto enqueue = [&](const std::vector<std::uint32_t>& addresses) {
-            for (const std::uint32_t a : addresses)
-                if (known.insert(J::chassis_of(a)).second) queue.push_back(a);
-        };
-        enqueue(first);
-        while (!queue.empty()) {
-            const auto started = steady::now();
-            switch_sample s(ip, queue.front());
-            queue.pop_front();
-            tv_set_dest_addr(ctx, s.fc_address);
-            switch_reader r(ctx, deadline_, out_.deadline_exceeded, s);
-            if (read_identity(r) && !wwns_.insert(s.wwn).second) continue;
-            std::vector<std::uint32_t> next;
-            if (s.up) {
-                const switch_session session(r, o_);
-                if (session) read_rest(r, &next);
-            }
-            finish(std::move(s), started);
-            enqueue(next);
+    // A switch the walk reached through the links: read once (by WWN), logged into for the
+    // time of its reads.
+    void read_switch(const std::string& ip, W::visit& at) {
+        const auto started = steady::now();
+        switch_sample s(ip, at.address());
+        switch_reader r(at.ctx(), deadline_, out_.deadline_exceeded, s);
+        if (read_identity(r, at) && !wwns_.insert(s.wwn).second) return;
+        if (s.up) {
+            const switch_session session(r, o_);
+            if (session) read_rest(r, at, true);
         }
+        finish(std::move(s), started);
     }
 
     void finish(switch_sample s, steady::time_point started) {

@@ -72,7 +72,6 @@ TEST_F(allocation_failure, every_operation_reports_it_and_leaks_nothing) {
         return status;
     });
     EXPECT_GT(total, 30);  // the list reaches the library's allocations, not none of them
-    Discover = 0;
 }
 
 TEST_F(allocation_failure, every_entry_point_reports_it_and_leaks_nothing) {
@@ -82,7 +81,6 @@ TEST_F(allocation_failure, every_entry_point_reports_it_and_leaks_nothing) {
         total += each_failing_allocation(e.name, [&] { return e.run(tvtest::addr::allocation_base); },
                                          tvtest::entry_point_results());
     EXPECT_GT(total, 40);  // a context each, and the lists of those that read lists
-    Discover = 0;
 }
 
 TEST(allocation_failure_refusal, the_context_says_12) {

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "support/command_output.h"
+#include "support/saved_globals.h"
 #include "support/test_addresses.h"
 #include "telvar/framework/option_loop.h"
 
@@ -47,10 +48,10 @@ std::string then_usage(std::string_view message = "") {
 
 class framework : public ::testing::Test {
 protected:
+    tvtest::saved_globals globals_;
     tvtest::captured_output out;
     std::deque<arg_vector> args;
     void SetUp() override { reset(); }
-    void TearDown() override { reset(); }
     static void reset() {
         g_remotefcaddr = 0;
         g_udpport = g_userid = g_pw = nullptr;

@@ -22,29 +22,25 @@
 #include "proto/ports/layout.h"
 #include "support/command_output.h"
 #include "support/run_tool.h"
-#include "support/sim_fixture.h"
 #include "support/test_addresses.h"
+#include "support/tool_test.h"
 #include "telvar/cli/command_line.h"
 #include "telvar/telvar.h"
 
 namespace {
 
-using args = std::vector<std::string>;
+using tvtest::args;
 
 const std::string sw1 = tvtest::addr::command_line_base;  // 127.0.90.2: 16 ports, port 16 a T_Port
 
-class command_line : public ::testing::Test {
+class command_line : public tvtest::tool_test {
 protected:
-    tvtest::running_fabric fab{tvtest::addr::command_line_base};
-
-    tvtest::tool_result telvar(const args& a, const std::vector<std::string>& env = {}) {
-        return tvtest::run_tool(TELVAR_BIN, a, env);
-    }
+    command_line() : tool_test(tvtest::addr::command_line_base, tvtest::local_port::as_given) {}
     sim::port_config port_cfg(std::size_t port) {
-        return fab.server().with_fabric([&](sim::fabric& f) { return f.switches[0].get<sim::port_state>().active[port]; });
+        return on_switch(0, [&](sim::switch_state& s) { return s.get<sim::port_state>().active[port]; });
     }
     void require_login() {
-        fab.server().with_fabric([](sim::fabric& f) { f.switches[0].get<sim::login_state>().login_required = true; });
+        on_switch(0, [](sim::switch_state& s) { s.get<sim::login_state>().login_required = true; });
     }
 };
 
@@ -349,7 +345,7 @@ TEST_F(command_line, changes_that_are_hard_to_undo_are_asked_about_on_a_terminal
     EXPECT_EQ(1, port_cfg(15).admin);
     EXPECT_EQ(1, port_cfg(2).admin);
     EXPECT_EQ(2, port_cfg(0).admin);
-    EXPECT_EQ(1, fab.server().with_fabric([](sim::fabric& f) { return f.switches[0].get<sim::port_state>().active[0].type; }));
+    EXPECT_EQ(1, with([](sim::fabric& f) { return f.switches[0].get<sim::port_state>().active[0].type; }));
 }
 
 }  // namespace

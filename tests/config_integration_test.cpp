@@ -12,6 +12,7 @@
 #include "support/run_tool.h"
 #include "support/sim_fixture.h"
 #include "support/test_addresses.h"
+#include "support/tool_test.h"
 
 namespace {
 
@@ -31,10 +32,6 @@ protected:
         fabric_test::SetUp();
         tv_set_strict_answers(1);
     }
-    void TearDown() override {
-        tv_set_strict_answers(0);
-        fabric_test::TearDown();
-    }
 
     std::vector<bytes> answers() {
         std::vector<bytes> out;
@@ -42,7 +39,7 @@ protected:
             if (r.dir == sim::record::direction::out) out.push_back(r.bytes);
         return out;
     }
-    tvtest::tool_result telvar(const args& a) { return tvtest::run_tool(TELVAR_BIN, a, {"TELVARPORT=0"}); }
+    static tvtest::tool_result telvar(const args& a) { return tvtest::run_telvar(a, tvtest::local_port::environment); }
     // Waits (bounded) until the simulator has seen n reset messages.
     bool resets_seen(std::size_t n) {
         for (int i = 0; i < 200; ++i) {

@@ -15,15 +15,15 @@
 #include <sstream>
 
 #include "support/run_tool.h"
-#include "support/sim_fixture.h"
 #include "support/test_addresses.h"
+#include "support/tool_test.h"
 #include "switchsim/core/faults.h"
 #include "telvar/data/json_records.h"
 #include "tv_api/tv_inter.h"
 
 namespace {
 
-using args = std::vector<std::string>;
+using tvtest::args;
 using nlohmann::json;
 namespace fs = std::filesystem;
 
@@ -37,19 +37,16 @@ std::set<std::string> lines_of(const std::string& text) {
     return out;
 }
 
-class data_cmds : public ::testing::Test {
+class data_cmds : public tvtest::tool_test {
 protected:
-    explicit data_cmds(sim::server_options o = {}, std::string base = sw1)
-        : ip(std::move(base)), fab(ip, std::move(o)) {}
+    explicit data_cmds(sim::server_options o = {}, const std::string& base = sw1)
+        : tool_test(base, tvtest::local_port::environment, std::move(o)), ip(base) {}
     void SetUp() override {
         dir = fs::temp_directory_path() / ("telvar-data-" + std::to_string(getpid()));
         fs::create_directories(dir);
     }
     void TearDown() override { fs::remove_all(dir); }
 
-    tvtest::tool_result telvar(args a) {
-        return tvtest::run_tool(TELVAR_BIN, a, {"TELVARPORT=0"});
-    }
     std::string path(const std::string& name) const { return (dir / name).string(); }
     json snapshot(const std::string& name) {
         const auto r = telvar({"snapshot", "-o", path(name), ip});
@@ -60,7 +57,6 @@ protected:
     void write(const std::string& name, const json& doc) { std::ofstream(path(name)) << doc.dump(); }
 
     std::string ip;  // the fabric's first switch
-    tvtest::running_fabric fab;
     fs::path dir;
 };
 

@@ -11,15 +11,14 @@
 #include <vector>
 
 #include "support/command_output.h"
-#include "support/run_tool.h"
-#include "support/sim_fixture.h"
 #include "support/test_addresses.h"
+#include "support/tool_test.h"
 #include "switchsim/core/fabric_file.h"
 #include "switchsim/families/diag_family.h"
 
 namespace {
 
-using args = std::vector<std::string>;
+using tvtest::args;
 
 // A loop address is a byte whose 8b/10b character has as many ones as zeros: both of its
 // sub-blocks are balanced, or neither is (the second then takes the code that evens out the
@@ -75,28 +74,15 @@ TEST(alpa_map, holds_the_position_map_bit_of_each_valid_alpa) {
     EXPECT_EQ(22, tv_api_errno);
 }
 
-class diag_tool : public ::testing::Test {
+class diag_tool : public tvtest::tool_test {
 protected:
-    explicit diag_tool(sim::fabric f) : fab(std::move(f)) {
-        fab.server().with_fabric([](sim::fabric& fb) { fb.get<sim::diag_fabric_state>().manual = true; });
+    explicit diag_tool(sim::fabric f) : tool_test(std::move(f)) {
+        with([](sim::fabric& fb) { fb.get<sim::diag_fabric_state>().manual = true; });
     }
     diag_tool() : diag_tool(sim::default_fabric(inet_addr(tvtest::addr::diag_cli_base))) {}
 
-    template <class F>
-    decltype(auto) with(F&& f) {
-        return fab.server().with_fabric(std::forward<F>(f));
-    }
     void advance(std::uint64_t ms) {
         with([&](sim::fabric& f) { sim::advance_clock(f, ms); });
-    }
-    tvtest::tool_result telvar(args a) {
-        a.insert(a.begin() + 1, {"-port", "0"});
-        return tvtest::run_tool(TELVAR_BIN, a);
-    }
-    std::string ok(const args& a) {
-        const auto r = telvar(a);
-        EXPECT_EQ(0, r.status) << a[0] << "\n" << r.out;
-        return r.out;
     }
     // The counter report of a port as the display prints the switch's counts of it now.
     std::string counters_of(std::size_t sw, std::size_t port) {
@@ -108,7 +94,6 @@ protected:
         return out.take();
     }
 
-    tvtest::running_fabric fab;
     const std::string sw1 = tvtest::addr::diag_cli_base;
 };
 

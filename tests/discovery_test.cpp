@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "support/saved_globals.h"
 #include "support/switch_test.h"
 #include "support/test_addresses.h"
 #include "tv_api/address_range.h"
@@ -47,13 +48,13 @@ std::size_t open_descriptors() {
 
 class discovery : public ::testing::Test {
 protected:
+    tvtest::saved_globals globals_;
     std::map<int, std::unique_ptr<scripted_responder>> switches;
 
     void SetUp() override {
         Discover = 1;
         tv_api_open(nullptr);
     }
-    void TearDown() override { Discover = 1; }
 
     // A switch on 127.0.4.<host> that answers every version request, or stays silent.
     void add_switch(int host, bool answers) {

@@ -7,13 +7,14 @@
 #include <string>
 
 #include "support/command_output.h"
+#include "support/saved_globals.h"
 
 namespace {
 
 class displays : public ::testing::Test {
 protected:
+    tvtest::saved_globals globals_;
     tvtest::captured_output out;
-    void TearDown() override { Max_Ports = 0; }
 };
 
 TEST_F(displays, wwn_and_version_record) {

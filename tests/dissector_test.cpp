@@ -11,6 +11,7 @@
 #include <sstream>
 
 #include "support/run_tool.h"
+#include "support/saved_globals.h"
 #include "support/sim_fixture.h"
 #include "support/test_addresses.h"
 #include "switchsim/core/capture.h"
@@ -77,7 +78,8 @@ TEST_F(dissector, names_pairs_and_checks_a_simulator_run) {
         std::string why;
         o.faults.push_back(*sim::parse_fault("corrupt,cmd=0x12,count=1", why));
         tvtest::running_fabric fab(tvtest::addr::dissector_base, o);
-        const int32_t was_strict = tv_set_strict_answers(1);
+        const tvtest::saved_globals saved;
+        tv_set_strict_answers(1);
         tv_context* ctx = tv_open(tvtest::addr::dissector_base);
         ASSERT_NE(nullptr, ctx);
         tv_version_info v{};
@@ -95,7 +97,6 @@ TEST_F(dissector, names_pairs_and_checks_a_simulator_run) {
         tv_trap_release_listener(ctx, l);
         EXPECT_EQ(0, tv_switch_reset(ctx));
         tv_close(ctx);
-        tv_set_strict_answers(was_strict);
     }  // the simulator has stopped: the capture is complete
 
     std::vector<std::string> rows = decode(capture, {"kind", "command.name", "subcmd.name",

@@ -4,15 +4,20 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <functional>
+#include <optional>
 #include <regex>
 #include <set>
 
 #include "proto/topology/decode.h"
+#include "proto/topology/layout.h"
 #include "support/command_output.h"
+#include "support/saved_globals.h"
 #include "support/sim_fixture.h"
 #include "support/test_addresses.h"
 #include "switchsim/core/fabric_file.h"
 #include "switchsim/core/generated_fabric.h"
+#include "telvar/data/fabric_walk.h"
 
 namespace {
 
@@ -27,7 +32,7 @@ sim::fabric fabric_at(const std::string& json, const char* base) {
     return std::move(*f);
 }
 
-std::uint32_t chassis_of(std::uint32_t fc_addr) { return (fc_addr >> 14) & 0x3F; }
+using tv::layout::topology::chassis_of;
 
 // Walks the fabric from `start` as the links command does (the start recorded first unless
 // `record_start` is false); the chassis of the tables printed, in order.
@@ -59,10 +64,6 @@ std::vector<bytes> requests_of(const tvtest::running_fabric& fab, std::uint16_t 
 class default_view : public tvtest::fabric_test {
 protected:
     default_view() : fabric_test(tvtest::addr::fabric_base) {}  // sw1 .22.2, sw2 .22.3, sw3 .22.4
-    void TearDown() override {
-        fabric_test::TearDown();
-        g_timeout = 500;
-    }
     void set_admin(std::size_t sw, std::size_t port, std::uint8_t state) {
         fab.server().with_fabric([&](sim::fabric& f) { f.switches[sw].get<sim::port_state>().active[port].admin = state; });
     }
@@ -159,10 +160,8 @@ protected:
         ctx = tv_open(base);
         ASSERT_NE(nullptr, ctx);
     }
-    void TearDown() override {
-        tv_close(ctx);
-        Discover = 1;
-    }
+    void TearDown() override { tv_close(ctx); }
+    tvtest::saved_globals globals_;
     std::unique_ptr<tvtest::running_fabric> fab;
     tv_context* ctx = nullptr;
 };
@@ -189,16 +188,74 @@ TEST_F(own_fabric, a_ring_of_thirteen_stops_at_twelve_tables) {
         EXPECT_FALSE(sim::parse_generate_shape(bad, why)) << bad;
 }
 
-TEST_F(own_fabric, a_switch_reached_by_two_paths_is_printed_once) {
-    // d is reached from a through b and through c; a and b are joined twice.
-    start(R"({"switches": [{"name": "a", "ip": "127.0.0.2", "chassis": 1}, {"name": "b", "chassis": 2},
+// d is reached from a through b and through c; a and b are joined twice.
+constexpr const char* two_paths =
+    R"({"switches": [{"name": "a", "ip": "127.0.0.2", "chassis": 1}, {"name": "b", "chassis": 2},
                            {"name": "c", "chassis": 3}, {"name": "d", "chassis": 4}],
               "links": [{"from": "a:1", "to": "b:1"}, {"from": "a:2", "to": "c:1"}, {"from": "b:2", "to": "d:1"},
-                        {"from": "c:2", "to": "d:2"}, {"from": "a:3", "to": "b:3"}]})",
-          tvtest::addr::two_path_base);
+                        {"from": "c:2", "to": "d:2"}, {"from": "a:3", "to": "b:3"}]})";
+
+TEST_F(own_fabric, a_switch_reached_by_two_paths_is_printed_once) {
+    start(two_paths, tvtest::addr::two_path_base);
     EXPECT_EQ((std::vector<std::uint32_t>{1, 2, 4, 3}), walk(ctx, 0x104000));
     // Unrecorded, the start is entered again over the first link back to it.
     EXPECT_EQ((std::vector<std::uint32_t>{1, 2, 1, 3, 4}), walk(ctx, 0x104000, false));
+}
+
+TEST_F(own_fabric, the_breadth_first_walk_reaches_each_switch_once_through_the_links_it_read) {
+    namespace F = telvar::fabric;
+    start(two_paths, tvtest::addr::two_path_base);
+    struct seen {
+        std::vector<std::uint32_t> chassis, known;
+        std::vector<bool> addressed;  // the context addressed the switch visited
+    };
+    // Visits every switch from `start`, reading the links of those `follow` accepts.
+    const auto run = [&](std::optional<std::uint32_t> from, const std::function<bool(std::uint32_t)>& follow) {
+        seen out;
+        fab->server().clear_records();
+        F::walk(
+            ctx, from, {},
+            [&](F::visit& v) {
+                tv_version_info id{};
+                EXPECT_EQ(TV_OK, v.read_identity(id));
+                out.chassis.push_back(chassis_of(v.address()));
+                out.addressed.push_back(tv_get_dest_addr(ctx) == v.address());
+                if (follow(v.address())) {
+                    EXPECT_EQ(TV_OK, v.read_links());
+                }
+                out.addressed.back() = out.addressed.back() && tv_get_dest_addr(ctx) == v.address();
+            },
+            [&](int done, int known) {
+                EXPECT_EQ(out.chassis.size(), static_cast<std::size_t>(done));
+                out.known.push_back(static_cast<std::uint32_t>(known));
+            });
+        return out;
+    };
+    const auto every = [](std::uint32_t) { return true; };
+    seen all = run(0x104000, every);
+    EXPECT_EQ((std::vector<std::uint32_t>{1, 2, 3, 4}), all.chassis);  // by distance, then link order
+    EXPECT_EQ((std::vector<std::uint32_t>{3, 4, 4, 4}), all.known);
+    EXPECT_EQ(std::vector<bool>(4, true), all.addressed);
+    // The walk sends nothing of its own: a version read, and a topology read per link list.
+    EXPECT_EQ(4u, requests_of(*fab, TV_CMD_CONFIG, 0x10).size());
+
+    // A switch whose links are not read leads nowhere: d is still reached through c, and not
+    // at all when c's links are not read either.
+    EXPECT_EQ((std::vector<std::uint32_t>{1, 2, 3, 4}), run(0x104000, [](std::uint32_t a) { return a != 0x108000; }).chassis);
+    EXPECT_EQ((std::vector<std::uint32_t>{1, 2, 3}), run(0x104000, [](std::uint32_t a) { return a == 0x104000; }).chassis);
+
+    // From the context's own destination the first switch is known by its identity, and then
+    // addressed by its FC address like every other.
+    tv_close(ctx);
+    ctx = tv_open(tvtest::addr::two_path_base);
+    ASSERT_NE(nullptr, ctx);
+    all = run(std::nullopt, every);
+    EXPECT_EQ((std::vector<std::uint32_t>{1, 2, 3, 4}), all.chassis);
+    EXPECT_EQ(std::vector<bool>(4, true), all.addressed);
+    const auto requests = fab->requests();
+    ASSERT_FALSE(requests.empty());
+    EXPECT_EQ(TV_DEFAULT_DEST, w::get_be24(requests.front(), 5));  // the identity, through the default
+    EXPECT_EQ(0x104000u, w::get_be24(requests[1], 5));
 }
 
 }  // namespace

@@ -17,6 +17,7 @@
 #include "support/every_entry_point.h"
 #include "support/every_operation.h"
 #include "support/run_tool.h"
+#include "support/saved_globals.h"
 #include "support/sim_fixture.h"
 #include "support/test_addresses.h"
 #include "switchsim/families/chassis_family.h"
@@ -44,6 +45,7 @@ constexpr std::array<const char*, 7> rules{"fill=0xff", "fill=0x00", "fill=0x01"
                                            "size=2048", "truncate=12", "truncate=40"};
 
 TEST(hostile_switch, every_operation_ends_with_a_defined_status) {
+    const tvtest::saved_globals saved;
     tv_api_open(nullptr);
     Discover = 0;
     g_ip_timeout = 5;  // most spoiled answers cost a whole budget: keep it short
@@ -63,13 +65,10 @@ TEST(hostile_switch, every_operation_ends_with_a_defined_status) {
             }
         }
     }
-    g_strict_answers = 0;
-    g_ip_timeout = 70;
-    g_timeout = 500;
-    Discover = 1;
 }
 
 TEST(hostile_switch, every_entry_point_ends_with_a_defined_status) {
+    const tvtest::saved_globals saved;
     setenv("TELVARPORT", "0", 1);
     tv_api_open(nullptr);
     g_ip_timeout = 5;
@@ -82,8 +81,6 @@ TEST(hostile_switch, every_entry_point_ends_with_a_defined_status) {
             EXPECT_TRUE(tvtest::entry_point_results().contains(result)) << e.name << " under " << rule << ": " << result;
         }
     }
-    g_ip_timeout = 70;
-    g_timeout = 500;
 }
 
 // What a report may hold: text, and whatever bytes the switch sent (here all 'A').

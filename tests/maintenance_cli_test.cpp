@@ -8,28 +8,18 @@
 #include <string>
 #include <vector>
 
-#include "support/run_tool.h"
-#include "support/sim_fixture.h"
 #include "support/test_addresses.h"
+#include "support/tool_test.h"
 
 namespace {
 
-using args = std::vector<std::string>;
+using tvtest::args;
 
 const std::string sw1 = tvtest::addr::maintenance_base;
 
-class maintenance_tool : public ::testing::Test {
+class maintenance_tool : public tvtest::tool_test {
 protected:
-    tvtest::running_fabric fab{tvtest::addr::maintenance_base};
-
-    tvtest::tool_result telvar(args a) {
-        a.insert(a.begin() + 1, {"-port", "0"});
-        return tvtest::run_tool(TELVAR_BIN, a);
-    }
-    template <class F>
-    auto on_sw1(F&& f) {
-        return fab.server().with_fabric([&](sim::fabric& fabric) { return f(fabric.switches[0]); });
-    }
+    maintenance_tool() : tool_test(tvtest::addr::maintenance_base) {}
 };
 
 TEST_F(maintenance_tool, management_variables_round_trip) {
@@ -41,7 +31,7 @@ TEST_F(maintenance_tool, management_variables_round_trip) {
 
     // A variable that mirrors the port configuration changes it.
     EXPECT_EQ("SUCCESS\n", telvar({"smlset", sw1, "set", "port", "5", "admin", "off"}).out);
-    EXPECT_EQ(2, on_sw1([](sim::switch_state& s) { return s.get<sim::port_state>().active[4].admin; }));
+    EXPECT_EQ(2, on_switch(0, [](sim::switch_state& s) { return s.get<sim::port_state>().active[4].admin; }));
     EXPECT_EQ("SUCCESS\n", telvar({"smlset", sw1, "snmp.community", "ops", "team"}).out);
     EXPECT_EQ("\"ops team\"\n", telvar({"smlget", sw1, "show", "snmp.community"}).out);
 
@@ -80,7 +70,7 @@ TEST_F(maintenance_tool, message_dumps_the_raw_answer) {
 }
 
 TEST_F(maintenance_tool, logins_and_user_accounts) {
-    on_sw1([](sim::switch_state& s) { return s.get<sim::login_state>().login_required = true; });
+    on_switch(0, [](sim::switch_state& s) { return s.get<sim::login_state>().login_required = true; });
     auto r = telvar({"smlset", sw1, "set", "port", "3", "speed", "1"});
     EXPECT_EQ("Error: Command requires user login\n", r.out);
     EXPECT_NE(std::string::npos, r.err.find("give -u <user> -p <password>")) << r.err;
@@ -88,7 +78,7 @@ TEST_F(maintenance_tool, logins_and_user_accounts) {
     EXPECT_EQ("SUCCESS\n", r.out);
     EXPECT_EQ("", r.err);
 
-    const auto sessions = [&] { return on_sw1([](sim::switch_state& s) { return s.get<sim::login_state>().sessions.size(); }); };
+    const auto sessions = [&] { return on_switch(0, [](sim::switch_state& s) { return s.get<sim::login_state>().sessions.size(); }); };
     const std::size_t open_sessions = sessions();
     EXPECT_EQ("SUCCESS\n", telvar({"user_add", "-u", "admin", "-p", "password", sw1, "bob", "bobpw", "1"}).out);
     EXPECT_EQ(open_sessions, sessions());  // the account commands log out again

@@ -16,12 +16,13 @@
 #include "support/run_tool.h"
 #include "support/sim_fixture.h"
 #include "support/test_addresses.h"
+#include "support/tool_test.h"
 #include "switchsim/core/fabric_file.h"
 #include "switchsim/core/generated_fabric.h"
 
 namespace {
 
-using args = std::vector<std::string>;
+using tvtest::args;
 using nlohmann::json;
 using texts = std::multiset<std::string>;
 namespace fs = std::filesystem;
@@ -70,7 +71,7 @@ protected:
     void SetUp() override { fs::create_directories(dir); }
     void TearDown() override { fs::remove_all(dir); }
 
-    tvtest::tool_result telvar(args a) { return tvtest::run_tool(TELVAR_BIN, a, {"TELVARPORT=0"}); }
+    static tvtest::tool_result telvar(const args& a) { return tvtest::run_telvar(a, tvtest::local_port::environment); }
     std::string path(const std::string& name) const { return (dir / name).string(); }
     // Runs a drawing command with -o FILE and reads the picture.
     picture draw(args a) {

@@ -14,6 +14,7 @@
 #include "proto/topology/layout.h"
 #include "proto/zoning/layout.h"
 #include "support/run_tool.h"
+#include "support/saved_globals.h"
 #include "support/sim_fixture.h"
 #include "support/test_addresses.h"
 #include "switchsim/families/diag_family.h"
@@ -208,13 +209,13 @@ TEST_F(entry_points, failures_return_their_statuses_and_close_what_they_opened) 
 // A bad port text where the usage rule applies ends the process. No switch is needed once the
 // port count is not read, and no fabric runs: the child is forked with this thread alone.
 TEST(entry_point_usage, a_bad_port_text_of_stop_test_and_port_status_ends_the_process) {
+    const tvtest::saved_globals saved;
     GTEST_FLAG_SET(death_test_style, "fast");
     g_logincmd = 1;
     Max_Ports = 16;
     EXPECT_EXIT(tvlsw_stop_test(0, 0, sw1, "x1"), testing::ExitedWithCode(1), "telvar  version");
     tv_port_status status{};
     EXPECT_EXIT(tvlsw_port_status(0, 0, 0, sw1, "", &status, nullptr), testing::ExitedWithCode(1), "Usage:");
-    g_logincmd = 0;
 }
 
 // The arguments the diagnostic host is run with, after the entry point's name.

@@ -138,8 +138,6 @@ TEST_F(simulator, faults_spoil_answers_as_asked) {
     fab.server().add_fault(*sim::parse_fault("delay=300,cmd=7,count=1", why));
     EXPECT_EQ(88, version());
     EXPECT_EQ(2u, fab.requests().size());
-    g_ip_timeout = 70;
-    g_timeout = 500;
 }
 
 TEST(handler_index, refuses_two_families_that_claim_one_command) {

@@ -9,14 +9,14 @@
 #include "support/command_output.h"
 #include "support/run_tool.h"
 #include "support/scripted_responder.h"
-#include "support/sim_fixture.h"
 #include "support/test_addresses.h"
+#include "support/tool_test.h"
 #include "telvar/cli/command_table.h"
 #include "telvar/telvar.h"
 
 namespace {
 
-using args = std::vector<std::string>;
+using tvtest::args;
 
 const std::string sw1 = tvtest::addr::telvar_base;  // 127.0.8.2; sw2 .3, sw3 .4
 const std::string sw2 = "127.0.8.3";
@@ -27,15 +27,11 @@ const std::string sw1_version =
 const std::string sw2_version =
     "HW: \t302\nPROM: \t105\nFLASH: \t40118\nWWN:\t100000005e020000\nMAC:\t02005e005302\n";
 
-class telvar_tool : public ::testing::Test {
+class telvar_tool : public tvtest::tool_test {
 protected:
-    tvtest::running_fabric fab{tvtest::addr::telvar_base};
-
-    tvtest::tool_result telvar(const args& a, const std::vector<std::string>& env = {}) {
-        return tvtest::run_tool(TELVAR_BIN, a, env);
-    }
+    telvar_tool() : tool_test(tvtest::addr::telvar_base, tvtest::local_port::as_given) {}
     sim::port_config port_cfg(std::size_t sw, std::size_t port) {
-        return fab.server().with_fabric([&](sim::fabric& f) { return f.switches[sw].get<sim::port_state>().active[port]; });
+        return on_switch(sw, [&](sim::switch_state& s) { return s.get<sim::port_state>().active[port]; });
     }
 };
 
@@ -113,7 +109,7 @@ TEST_F(telvar_tool, version_through_the_address_and_through_the_fabric) {
 }
 
 TEST_F(telvar_tool, chassis_status_with_system_information) {
-    fab.server().with_fabric([](sim::fabric& f) {
+    with([](sim::fabric& f) {
         f.switches[1].booted = std::chrono::steady_clock::now() - std::chrono::milliseconds(123500);
         f.switches[1].ports[2].gbic = 6;
         f.switches[1].ports[3].gbic = 9;
@@ -176,13 +172,13 @@ TEST_F(telvar_tool, port_type_sets_loop_mode_and_type) {
 }
 
 TEST_F(telvar_tool, login_with_user_and_password) {
-    fab.server().with_fabric([](sim::fabric& f) { f.switches[0].get<sim::login_state>().login_required = true; });
+    with([](sim::fabric& f) { f.switches[0].get<sim::login_state>().login_required = true; });
     auto r = telvar({"port_state", "-port", "0", sw1, "1"});
     EXPECT_EQ("Error: Command requires user login\n", r.out);
     r = telvar({"port_state", "-port", "5123", "-u", "admin", "-pw", "password", sw1, "16"});
     EXPECT_EQ("Port: 16\tAdmin:   on, Operational:   on\n", r.out);
     // The tool logged out: the next command from the same local port has no login to inherit.
-    EXPECT_TRUE(fab.server().with_fabric(
+    EXPECT_TRUE(with(
         [](sim::fabric& f) { return f.switches[0].get<sim::login_state>().sessions.empty(); }));
     r = telvar({"port_state", "-port", "5123", sw1, "16"});
     EXPECT_EQ("Error: Command requires user login\n", r.out);
@@ -305,7 +301,7 @@ TEST_F(telvar_tool, the_fabric_from_its_links_name_server_and_initiators) {
 }
 
 TEST_F(telvar_tool, switch_reset_reloads_the_saved_configuration) {
-    fab.server().with_fabric([](sim::fabric& f) { f.switches[0].get<sim::port_state>().active[4].admin = 2; });
+    with([](sim::fabric& f) { f.switches[0].get<sim::port_state>().active[4].admin = 2; });
     const auto r = telvar({"switch_reset", "-port", "0", sw1});
     EXPECT_EQ(0, r.status);
     EXPECT_EQ("SUCCESS\n", r.out);

@@ -15,14 +15,14 @@
 #include "proto/traps/decode.h"
 #include "support/command_output.h"
 #include "support/run_tool.h"
-#include "support/sim_fixture.h"
 #include "support/test_addresses.h"
+#include "support/tool_test.h"
 #include "switchsim/families/traps_family.h"
 #include "telvar/displays/trap_display.h"
 
 namespace {
 
-using args = std::vector<std::string>;
+using tvtest::args;
 
 const std::string sw1 = tvtest::addr::trap_tool_base;  // 127.0.52.2; sw3 is .4
 const std::string sw3 = "127.0.52.4";
@@ -58,14 +58,13 @@ TEST(trap_displays, event_lines_and_an_empty_configuration) {
               telvar::trap_event_line({0, 9, 2, 7, 0, -1}, when));
 }
 
-class trap_tool : public ::testing::Test {
+class trap_tool : public tvtest::tool_test {
 protected:
-    tvtest::running_fabric fab{tvtest::addr::trap_tool_base};
+    trap_tool() : tool_test(tvtest::addr::trap_tool_base, tvtest::local_port::as_given) {}
 
-    tvtest::tool_result telvar(const args& a) { return tvtest::run_tool(TELVAR_BIN, a); }
     template <class F>
     auto traps(std::size_t sw, F&& f) {
-        return fab.server().with_fabric([&](sim::fabric& fb) { return f(fb.switches[sw].get<sim::trap_state>()); });
+        return on_switch(sw, [&](sim::switch_state& s) { return f(s.get<sim::trap_state>()); });
     }
     std::size_t listeners() { return traps(0, [](sim::trap_state& t) { return t.listeners.size(); }); }
     // Waits, bounded, until sw1 has a listener: the tool has registered.

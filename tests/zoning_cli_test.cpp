@@ -8,34 +8,22 @@
 #include <thread>
 #include <vector>
 
-#include "support/run_tool.h"
-#include "support/sim_fixture.h"
 #include "support/test_addresses.h"
+#include "support/tool_test.h"
 #include "switchsim/families/zoning_family.h"
 
 namespace {
 
-using args = std::vector<std::string>;
+using tvtest::args;
 using subs = std::vector<std::uint32_t>;
 
 const std::string sw1 = tvtest::addr::zoning_cli_base;
 
-class zoning_tool : public ::testing::Test {
+class zoning_tool : public tvtest::tool_test {
 protected:
-    tvtest::running_fabric fab{tvtest::addr::zoning_cli_base};
-
-    tvtest::tool_result telvar(args a) {
-        a.insert(a.begin() + 1, {"-port", "0"});
-        return tvtest::run_tool(TELVAR_BIN, a);
-    }
-    // Runs a command that should succeed and returns what it printed.
-    std::string ok(const args& a) {
-        const auto r = telvar(a);
-        EXPECT_EQ(0, r.status) << a[0];
-        return r.out;
-    }
+    zoning_tool() : tool_test(tvtest::addr::zoning_cli_base) {}
     sim::zoning_state zoning() {
-        return fab.server().with_fabric([](sim::fabric& f) { return f.switches[0].get<sim::zoning_state>(); });
+        return on_switch(0, [](sim::switch_state& s) { return s.get<sim::zoning_state>(); });
     }
 };
 

@@ -4,11 +4,23 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <new>
 
 #include "telvar/tv_api.h"
 
 namespace tv {
+
+// Owns a context and closes it with `close` on every way out. One shape for every owner: the
+// library's own close (which leaves the status code as it is) inside the library, tv_close
+// for the exporter, close_ip_context for the command layer, whose close logs out of what the
+// tool logged into.
+template <auto close>
+struct context_closer {
+    void operator()(tv_context* ctx) const { close(ctx); }
+};
+template <auto close>
+using owned_context = std::unique_ptr<tv_context, context_closer<close>>;
 
 // The core of an entry point whose work uses the C++ heap (containers, texts): running out of
 // memory there gives `out_of_memory` instead of an exception across the C interface.

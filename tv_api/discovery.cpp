@@ -17,14 +17,13 @@
 
 #include "tv_api/address_range.h"
 #include "tv_api/alloc.h"
+#include "tv_api/command_support.h"
 #include "tv_api/tv_inter.h"
 
 namespace {
 
-struct context_closer {
-    void operator()(tv_context* ctx) const { tv::close_context(ctx); }
-};
-using context_ptr = std::unique_ptr<tv_context, context_closer>;
+// Closing a probe's context leaves the status code as the scan set it.
+using context_ptr = tv::owned_context<&tv::close_context>;
 
 struct result_deleter {
     void operator()(char** result) const { tv_free_discovery(result, nullptr); }

@@ -50,6 +50,10 @@ inline constexpr std::size_t info1 = 20, info2 = 21, table0 = 24, route_valid = 
 constexpr std::uint8_t chassis_of(std::uint32_t fc_addr) {
     return static_cast<std::uint8_t>((fc_addr >> 14) & 0x3F);
 }
+// The domain and chassis bits of an address: what a switch answers to, whatever port and
+// loop address follow.
+inline constexpr std::uint32_t chassis_mask = 0xFFC000u;
+constexpr std::uint32_t switch_addr_of(std::uint32_t fc_addr) { return fc_addr & chassis_mask; }
 constexpr std::uint32_t port_of(std::uint32_t fc_addr) { return (fc_addr & 0x3F00) >> 8; }
 // The address of a device on a port: the switch's domain and area bits, the port, the ALPA.
 constexpr std::uint32_t device_addr(std::uint32_t switch_addr, std::uint32_t port,

@@ -15,6 +15,7 @@
 #include <tuple>
 #include <vector>
 
+#include "proto/topology/layout.h"
 #include "switchsim/core/fabric_basics.h"
 #include "switchsim/families/families.h"
 
@@ -104,10 +105,7 @@ constexpr std::uint32_t fc_addr_of_chassis(std::uint8_t chassis) {
     return 0x100000u | (std::uint32_t{chassis} << 14);
 }
 
-// Chassis number of an FC address (bits 14 to 19).
-constexpr std::uint8_t chassis_of(std::uint32_t fc_addr) {
-    return static_cast<std::uint8_t>((fc_addr >> 14) & 0x3F);
-}
+using tv::layout::topology::chassis_of;
 
 // A reset of the switch: every family's reset, and the uptime starts again.
 void reset_switch(switch_state& s);

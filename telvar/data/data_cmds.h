@@ -8,12 +8,12 @@
 
 #include <cstdint>
 #include <cstdio>
-#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
 
 #include "telvar/data/json_records.h"
+#include "telvar/framework/command_context.h"
 #include "telvar/telvar.h"
 
 namespace telvar::data {
@@ -77,10 +77,7 @@ std::optional<json> load_json(const char* path, std::string& why);
 const json& member(const json& j, const char* key);
 const json& member_object(const json& j, const char* key);
 
-struct context_closer {
-    void operator()(tv_context* ctx) const { close_ip_context(ctx); }
-};
-using context_ptr = std::unique_ptr<tv_context, context_closer>;
+using telvar::context_ptr;
 
 // open_ip_context, telling what failed on standard error (null then, with tv_api_errno set).
 context_ptr open_switch(const char* command, int32_t argc, char** argv, int32_t min);

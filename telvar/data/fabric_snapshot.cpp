@@ -3,9 +3,9 @@
 // The name server is walked first, object by object, so that each switch's ports can list the
 // devices attached to them when the switch is read; the walk keeps of each object its address,
 // port and WWNs in a flat index (the WWNs serve the port status, which would otherwise ask the
-// name server again for every device of every loop). Switches are read breadth first by
-// chassis number, each through the context by its FC address; the links are read right after
-// the identity so that a switch failing later in its record still leads the walk on.
+// name server again for every device of every loop). The switches come from the fabric walk
+// (fabric_walk.h); the links are read right after the identity so that a switch failing later
+// in its record still leads the walk on.
 //
 // The per-device work is what bounds a snapshot of a large fabric beside its exchanges: each
 // object is written as text into one reused buffer, and nothing is allocated for it beyond
@@ -17,10 +17,9 @@
 #include <algorithm>
 #include <ctime>
 #include <deque>
-#include <set>
-#include <vector>
 
 #include "proto/zoning/layout.h"
+#include "telvar/data/fabric_walk.h"
 #include "telvar/data/json_text.h"
 #include "tv_api/command_support.h"
 
@@ -249,31 +248,27 @@ int32_t read_traps(tv_context* ctx, json& sw) {
     return code;
 }
 
-// The links of the switch the context addresses, and the switches they lead to.
-int32_t read_links(tv_context* ctx, std::uint32_t here, json& sw, std::vector<std::uint32_t>& next) {
-    tv_switch_links links{};
-    const int32_t code = tv_get_switch_links(ctx, &links);
-    tv_set_dest_addr(ctx, here);  // reading the links moves the context along them
+// The links of the switch a visit is at; the walk goes on to their far ends once they are read.
+int32_t read_links(fabric::visit& at, json& sw) {
+    const int32_t code = at.read_links();
     if (code == TV_OK) {
         json out = json::array();
-        for (int i = 0; i < links.count; ++i) {
-            out.push_back(J::of(links.links[i]));
-            next.push_back(links.links[i].remote_fc_addr & 0xFFC000u);
-        }
+        for (int i = 0; i < at.links().count; ++i) out.push_back(J::of(at.links().links[i]));
         sw["links"] = std::move(out);
     }
-    tv_free_switch_links(&links);
     return code;
 }
 
-// Reads the switch at `address` and hands its record to `sink` after `separator`: whole once
+// Reads the switch a visit is at and hands its record to `sink` after `separator`: whole once
 // it is read, or, when its ports are read, its members up to them first and then each port
-// as it is read, so that the devices of its loops are never held together. The addresses its
-// links lead to are added to `next`. Returns the record's status.
-int32_t read_switch(tv_context* ctx, std::uint32_t address, unsigned sections, const device_index& index,
-                    std::vector<std::uint32_t>& next, std::string_view separator, const sink_fn& sink) {
-    tv_set_dest_addr(ctx, address);
-    json sw = {{"fc_address", J::fc_address_text(address)}, {"chassis", J::chassis_of(address)}};
+// as it is read, so that the devices of its loops are never held together. Returns the
+// record's status.
+int32_t read_switch(fabric::visit& at, unsigned sections, const device_index& index, std::string_view separator,
+                    const sink_fn& sink) {
+    tv_context* const ctx = at.ctx();
+    const std::uint32_t address = at.address();
+    const int chassis = fabric::chassis_of(address);
+    json sw = {{"fc_address", J::fc_address_text(address)}, {"chassis", chassis}};
     std::string text(separator);
     bool ports_written = false;
     // Every member that sorts before "ports" is read before them, so the head is final.
@@ -286,9 +281,9 @@ int32_t read_switch(tv_context* ctx, std::uint32_t address, unsigned sections, c
     };
     const auto steps = [&]() -> int32_t {
         tv_version_info v{};
-        if (tv_get_version(ctx, &v) != TV_OK) return tv_api_errno;
+        if (at.read_identity(v) != TV_OK) return tv_api_errno;
         sw["identity"] = J::of(v);
-        if (const int32_t code = read_links(ctx, address, sw, next); code != TV_OK) return code;
+        if (const int32_t code = read_links(at, sw); code != TV_OK) return code;
         if (sections & section::chassis) {
             tv_chassis_status cs{};
             tv_sysconfig cfg{};
@@ -304,7 +299,7 @@ int32_t read_switch(tv_context* ctx, std::uint32_t address, unsigned sections, c
             sw["initiators"] = J::initiators_of(t);
         }
         if (sections & section::ports)
-            if (const int32_t code = read_ports(ctx, index, J::chassis_of(address), sections, sw, begin_ports, sink);
+            if (const int32_t code = read_ports(ctx, index, chassis, sections, sw, begin_ports, sink);
                 code != TV_OK)
                 return code;
         if (sections & section::routes) {
@@ -363,7 +358,7 @@ int walk(tv_context* ctx, const std::string& source, unsigned sections,
             sink(text);
             return 1;
         }
-        start = v.ver_info3 & 0xFFC000u;
+        start = fabric::switch_addr_of(v.ver_info3);
     }
     tv_set_dest_addr(ctx, start);
     sink(text);
@@ -382,19 +377,15 @@ int walk(tv_context* ctx, const std::string& source, unsigned sections,
         text.clear();
     }
     end_name_server(ns_status);
-    std::deque<std::uint32_t> queue{start};
-    std::set<int> known{J::chassis_of(start)};
-    int done = 0, failed = 0;
-    while (!queue.empty()) {
-        const std::uint32_t address = queue.front();
-        queue.pop_front();
-        std::vector<std::uint32_t> next;
-        if (read_switch(ctx, address, sections, index, next, done == 0 ? "\n" : ",\n", sink) != TV_OK) ++failed;
-        for (const std::uint32_t a : next)
-            if (known.insert(J::chassis_of(a)).second) queue.push_back(a);
-        ++done;
-        if (progress) progress(done, static_cast<int>(known.size()));
-    }
+    int failed = 0;
+    bool first = true;
+    fabric::walk(
+        ctx, start, {},
+        [&](fabric::visit& at) {
+            if (read_switch(at, sections, index, first ? "\n" : ",\n", sink) != TV_OK) ++failed;
+            first = false;
+        },
+        progress);
     sink("]}\n");
     tv_set_dest_addr(ctx, start);
     return failed;

@@ -8,8 +8,10 @@
 #include <cstdio>
 #include <span>
 
+#include "proto/topology/layout.h"
 #include "telvar/data/json_text.h"
 #include "telvar/framework/name_tables.h"
+#include "telvar/framework/port_counter_table.h"
 #include "telvar/telvar.h"
 #include "tv_api/operations/port_status_decode.h"
 
@@ -157,7 +159,7 @@ void put_device_type(std::string& out, std::uint8_t code) {
 
 void put_device(std::string& out, const tv_nameserver_entry& e) {
     object_text o(out);
-    put_int(o.key("chassis"), chassis_of(e.port_id));
+    put_int(o.key("chassis"), tv::layout::topology::chassis_of(e.port_id));
     put_int(o.key("cos"), e.cos);
     std::string& fc4 = o.key("fc4_types");
     fc4 += '[';
@@ -227,28 +229,12 @@ void put_attached(std::string& out, const tv_port_status& s) {
 
 namespace {
 
-// Names of the counters by word (tv_port_counter).
-constexpr std::array<const char*, TV_PORT_COUNTER_WORDS> counter_names{
-    nullptr,           "in_frames",        "out_frames",         "discards",        "fbsy_frames",
-    "c2_rjt_frames",   "link_fails",       "sync_losses",        "prim_seq_errs",   "invalid_tx_words",
-    "crc_errs",        "delimiter_errs",   "address_id_errs",    "link_reset_in",   "link_reset_out",
-    "ols_in",          "ols_out",          "total_lip",          "lip_f7_f7",       "lip_f8_f7",
-    "lip_f7_al_ps",    "lip_f8_al_ps",     "lip_al_pd_al_ps",    "al_init_errs",    "al_inits",
-    "flow_control_errs", "short_frames",   "long_frames",        "smoothing_overflows", "loss_of_signal",
-    "laser_faults",    "sync_loss",        "lism_failed",        "loop_init_failed", "retry_lip",
-    "lof_timeout_els", "lof_timeout",      "lip_during_init",    "opn_returned"};
-
-// The counter words in the order of their names.
-const std::array<int, TV_PORT_COUNTER_WORDS - 1>& counters_by_name() {
-    static const auto order = [] {
-        std::array<int, TV_PORT_COUNTER_WORDS - 1> words{};
-        for (std::size_t i = 0; i < words.size(); ++i) words[i] = static_cast<int>(i + 1);
-        std::sort(words.begin(), words.end(),
-                  [](int a, int b) { return std::string_view(counter_names[a]) < counter_names[b]; });
-        return words;
-    }();
-    return order;
-}
+// The counters in the order of their names, as the document lists them.
+constexpr auto counters_by_name = [] {
+    auto by_name = port_counters;
+    std::ranges::sort(by_name, {}, [](const port_counter& c) { return std::string_view(c.name); });
+    return by_name;
+}();
 
 json parsed(const std::string& text) { return json::parse(text); }
 
@@ -256,7 +242,7 @@ json parsed(const std::string& text) { return json::parse(text); }
 
 void put_counters(std::string& out, const tv_port_counters& c) {
     object_text o(out);
-    for (const int word : counters_by_name()) put_int(o.key(counter_names[word]), c.counter[word]);
+    for (const port_counter& p : counters_by_name) put_int(o.key(p.name), c.counter[p.word]);
 }
 
 json of(const tv_nameserver_entry& e) {

@@ -36,8 +36,6 @@ std::string fc_address_text(std::uint32_t address);
 // Up to 6 hex digits, with or without 0x; nullopt for anything else.
 std::optional<std::uint32_t> parse_fc_address(std::string_view text);
 std::string ipv4_text(std::uint32_t address_high_first);
-// The chassis number of an FC address (bits 14 to 19).
-constexpr int chassis_of(std::uint32_t fc_address) { return static_cast<int>((fc_address >> 14) & 0x3F); }
 
 json status(int32_t code);
 

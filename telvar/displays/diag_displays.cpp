@@ -1,8 +1,7 @@
 // Reports of port diagnostics: a port's counters and the online test's status. Ports are given
 // counted from 0 and printed counted from 1.
-#include <array>
-
 #include "telvar/framework/output.h"
+#include "telvar/framework/port_counter_table.h"
 #include "telvar/telvar.h"
 
 namespace {
@@ -10,54 +9,10 @@ namespace {
 using telvar::print;
 
 // A line of the counter report: the label, the value, and a blank before the newline on the
-// first 24 lines.
-struct counter_line {
-    int word;
-    const char* label;
-    bool blank;
-};
-
-// The order of the report, which prints the synchronisation losses of word 31 last.
-constexpr std::array<counter_line, 38> counter_lines{{
-    {TV_CNT_IN_FRAMES, "Inframes:\t", true},
-    {TV_CNT_OUT_FRAMES, "Outframes:\t", true},
-    {TV_CNT_DISCARDS, "Discards:\t", true},
-    {TV_CNT_FBSY_FRAMES, "Fbsyframes:\t", true},
-    {TV_CNT_C2_RJT_FRAMES, "C2Rjtframes:\t", true},
-    {TV_CNT_LINK_FAILS, "LinkFails:\t", true},
-    {TV_CNT_SYNC_LOSSES, "SyncLosses:\t", true},
-    {TV_CNT_PRIM_SEQ_ERRS, "Prim Seq Errs:\t", true},
-    {TV_CNT_INVALID_TX_WORDS, "InvalidTxWds:\t", true},
-    {TV_CNT_CRC_ERRS, "CRC Errs:\t", true},
-    {TV_CNT_DELIMITER_ERRS, "DelimiterErrs:\t", true},
-    {TV_CNT_ADDRESS_ID_ERRS, "AddressIdErrs:\t", true},
-    {TV_CNT_LINK_RESET_IN, "Link Reset In:\t", true},
-    {TV_CNT_LINK_RESET_OUT, "Link Reset Out:\t", true},
-    {TV_CNT_OLS_IN, "OLS In:\t\t", true},
-    {TV_CNT_OLS_OUT, "OLS Out:\t", true},
-    {TV_CNT_TOTAL_LIP, "Total LIP Rcvd:\t", true},
-    {TV_CNT_LIP_F7_F7, "LIP F7 F7:\t", true},
-    {TV_CNT_LIP_F8_F7, "LIP F8 F7:\t", true},
-    {TV_CNT_LIP_F7_AL_PS, "LIP F7 AL_PS:\t", true},
-    {TV_CNT_LIP_F8_AL_PS, "LIP F8 AL_PS:\t", true},
-    {TV_CNT_LIP_AL_PD_AL_PS, "LIP AL_PD,AL_PS:\t", true},
-    {TV_CNT_AL_INIT_ERRS, "AL Init Errs:\t", true},
-    {TV_CNT_AL_INITS, "AL Inits:\t", true},
-    {TV_CNT_FLOW_CONTROL_ERRS, "LIF_flow_cntrl_err_cnt:\t", false},
-    {TV_CNT_SHORT_FRAMES, "short_frame_err_cnt:\t", false},
-    {TV_CNT_LONG_FRAMES, "long_frame_err_cnt:\t", false},
-    {TV_CNT_SMOOTHING_OVERFLOWS, "smth_ovrflw_err_cnt:\t", false},
-    {TV_CNT_LOSS_OF_SIGNAL, "loss_of_signal_cnt:\t", false},
-    {TV_CNT_LASER_FAULTS, "laser_fault_cnt:\t", false},
-    {TV_CNT_LISM_FAILED, "lism_failed:\t\t", false},
-    {TV_CNT_LOOP_INIT_FAILED, "loop_init_failed:\t", false},
-    {TV_CNT_RETRY_LIP, "retry_lip:\t\t", false},
-    {TV_CNT_LOF_TIMEOUT_ELS, "lof_timeout_els:\t", false},
-    {TV_CNT_LOF_TIMEOUT, "lof_timeout:\t\t", false},
-    {TV_CNT_LIP_DURING_INIT, "lip_during_init:\t", false},
-    {TV_CNT_OPN_RETURNED, "opn_returned:\t\t", false},
-    {TV_CNT_SYNC_LOSS, "sync_loss:\t\t", false},
-}};
+// lines of words 1 to 24.
+void print_counter(const telvar::port_counter& c, const tv_port_counters& counters) {
+    print("%s%u%s", c.label, counters.counter[c.word], c.word <= TV_CNT_AL_INITS ? " \n" : "\n");
+}
 
 }  // namespace
 
@@ -66,8 +21,10 @@ extern "C" {
 int32_t show_port_counters(int32_t port, const tv_port_counters* counters) {
     if (counters == nullptr) return 0;
     print("Port:\t\t%u\n", static_cast<unsigned>(port + 1));
-    for (const counter_line& l : counter_lines)
-        print("%s%u%s", l.label, counters->counter[l.word], l.blank ? " \n" : "\n");
+    // In the order of the words, but for the synchronisation losses of word 31, printed last.
+    for (const telvar::port_counter& c : telvar::port_counters)
+        if (c.word != TV_CNT_SYNC_LOSS) print_counter(c, *counters);
+    print_counter(telvar::port_counter_of(TV_CNT_SYNC_LOSS), *counters);
     return 0;
 }
 

@@ -6,6 +6,7 @@
 // own link list and points the context back at its own switch before following the next link.
 #include <algorithm>
 
+#include "proto/topology/layout.h"
 #include "telvar/framework/output.h"
 #include "telvar/telvar.h"
 
@@ -57,7 +58,7 @@ int32_t add_to_topo(int32_t chassis) {
 
 int32_t print_topo(tv_context* ctx) {
     const uint32_t here = tv_get_dest_addr(ctx);
-    print("\nChassis: %2.2x      Remote: Chassis      Port    FCAddr     WWN\n", (here >> 14) & 0x3F);
+    print("\nChassis: %2.2x      Remote: Chassis      Port    FCAddr     WWN\n", tv::layout::topology::chassis_of(here));
     links_guard g;
     if (tv_get_switch_links(ctx, &g.links) != 0) {
         print_error(tv_api_errno);

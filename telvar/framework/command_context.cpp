@@ -13,12 +13,7 @@ command_context::command_context(const opened_context& opened) : ctx_(opened.ctx
     print_error(tv_api_errno);
 }
 
-command_context::~command_context() { close(); }
-
-void command_context::close() {
-    close_ip_context(ctx_);
-    ctx_ = nullptr;
-}
+void command_context::close() { ctx_.reset(); }
 
 outcome reported(int32_t code) {
     print_error(code);

@@ -10,9 +10,13 @@
 #include <cstdint>
 
 #include "telvar/framework/outcome.h"
-#include "telvar/tv_api.h"
+#include "telvar/telvar.h"
+#include "tv_api/command_support.h"
 
 namespace telvar {
+
+// The command layer's owner of a context: closing logs out of what the tool logged into.
+using context_ptr = tv::owned_context<&close_ip_context>;
 
 // A context as an opening left it: open, or null with the outcome that explains why.
 struct opened_context {
@@ -44,12 +48,9 @@ public:
     // Takes ownership of an opened context; a null one prints tv_api_errno's message, as every
     // command does when it could not open.
     explicit command_context(const opened_context& opened);
-    ~command_context();
-    command_context(const command_context&) = delete;
-    command_context& operator=(const command_context&) = delete;
 
     explicit operator bool() const { return ctx_ != nullptr; }
-    tv_context* get() const { return ctx_; }
+    tv_context* get() const { return ctx_.get(); }
 
     // What the command comes to when the context could not be opened; the command function
     // returns the status code it printed.
@@ -59,7 +60,7 @@ public:
     void close();
 
 private:
-    tv_context* ctx_;
+    context_ptr ctx_;
     outcome failure_;
 };
 

@@ -16,6 +16,7 @@
 #include <set>
 #include <unordered_map>
 
+#include "proto/topology/layout.h"
 #include "telvar/cli/given_options.h"
 #include "telvar/data/data_cmds.h"
 #include "telvar/data/fabric_snapshot.h"
@@ -287,7 +288,7 @@ std::optional<std::vector<int>> chassis_named(const fabric& f, std::string_view 
     if (!wwn && !fc && number < 0) return std::nullopt;
     std::vector<int> out;
     for (const fabric_switch& s : f.switches)
-        if ((wwn && s.wwn == J::wwn_text(wwn->data())) || (fc && s.fc_address == J::fc_address_text(*fc & 0xFFC000u)) ||
+        if ((wwn && s.wwn == J::wwn_text(wwn->data())) || (fc && s.fc_address == J::fc_address_text(tv::layout::topology::switch_addr_of(*fc))) ||
             s.chassis == number)
             out.push_back(s.chassis);
     return out;

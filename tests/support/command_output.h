@@ -18,7 +18,7 @@ class captured_output {
 public:
     captured_output() : stream_(open_memstream(&buf_, &len_)) { fp = stream_; }
     ~captured_output() {
-        fp = stderr;
+        fp = before_;
         std::fclose(stream_);
         std::free(buf_);
     }
@@ -35,6 +35,7 @@ public:
     }
 
 private:
+    std::FILE* before_ = fp;
     char* buf_ = nullptr;
     std::size_t len_ = 0;
     std::FILE* stream_;

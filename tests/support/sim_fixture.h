@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "support/saved_globals.h"
 #include "switchsim/core/default_fabric.h"
 #include "switchsim/core/server.h"
 #include "tv_api/tv_inter.h"
@@ -64,15 +65,13 @@ protected:
         ASSERT_NE(nullptr, ctx);
         fab.server().clear_records();
     }
-    void TearDown() override {
-        tv_close(ctx);
-        Discover = 1;
-    }
+    void TearDown() override { tv_close(ctx); }
     template <class F>
     decltype(auto) sw(std::size_t i, F&& f) {
         return fab.server().with_fabric([&](sim::fabric& fb) { return f(fb.switches[i]); });
     }
 
+    saved_globals globals_;  // made before the fabric: put back after everything else
     running_fabric fab;
     tv_context* ctx = nullptr;
 

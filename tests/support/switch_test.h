@@ -9,6 +9,7 @@
 #include <string_view>
 #include <vector>
 
+#include "support/saved_globals.h"
 #include "support/scripted_responder.h"
 #include "tv_api/tv_inter.h"
 
@@ -59,13 +60,7 @@ protected:
         ctx = tv_open(ip_);
         ASSERT_NE(nullptr, ctx);
     }
-    void TearDown() override {
-        tv_close(ctx);
-        Discover = 1;
-        g_strict_answers = 0;
-        g_ip_timeout = 70;
-        g_timeout = 500;
-    }
+    void TearDown() override { tv_close(ctx); }
 
     bytes request(std::size_t i) const { return sw.received().at(i); }
     // The sub-command word of every request that reached the switch, in order.
@@ -80,6 +75,7 @@ protected:
         return {reinterpret_cast<const char*>(msg.data()) + off, width};
     }
 
+    saved_globals globals_;  // first made, last gone: whatever a test changes is put back
     scripted_responder sw;
     tv_context* ctx = nullptr;
 
