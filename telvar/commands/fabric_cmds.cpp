@@ -2,6 +2,7 @@
 // fabric's name server) and initiators (the switch's initiator table).
 #include <vector>
 
+#include "proto/topology/layout.h"
 #include "telvar/commands/tool_commands.h"
 #include "telvar/framework/command_context.h"
 #include "telvar/framework/option_loop.h"
@@ -24,7 +25,7 @@ outcome links(int32_t argc, char** argv) {
         if (tv_get_version(ctx.get(), &v) != 0) return reported(tv_api_errno);
         tv_set_dest_addr(ctx.get(), v.ver_info3);
     }
-    add_to_topo(static_cast<int32_t>((tv_get_dest_addr(ctx.get()) >> 14) & 0x3F));
+    add_to_topo(static_cast<int32_t>(tv::layout::topology::chassis_of(tv_get_dest_addr(ctx.get()))));
     // print_topo prints the first failure of its walk and returns its status.
     return outcome::of_status(print_topo(ctx.get()));
 }

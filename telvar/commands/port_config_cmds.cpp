@@ -2,6 +2,7 @@
 // (the routing table as seen from a port), with the routing table's report.
 #include <array>
 
+#include "proto/topology/layout.h"
 #include "telvar/commands/command_cores.h"
 #include "telvar/framework/command_context.h"
 #include "telvar/framework/option_loop.h"
@@ -31,7 +32,7 @@ int32_t show_port_steering(int32_t port, const tv_port_steering* steering, int32
     const uint32_t fc_addr = steering->fc_addr;
     if (header != 0) {
         print("Port Routing Table for Chassis %02d, FC Addr %06x\n",
-              static_cast<int>((fc_addr >> 14) & 0x3F), fc_addr);
+              static_cast<int>(tv::layout::topology::chassis_of(fc_addr)), fc_addr);
         print("Source-Port    Route-Port   Dest-Chassis    Dest-FC_Addr\n");
         print("--------------------------------------------------------\n");
     }
