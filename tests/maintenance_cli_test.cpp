@@ -4,12 +4,17 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdint>
 #include <fstream>
+#include <sstream>
 #include <string>
 #include <vector>
 
+#include "proto/header.h"
+#include "proto/identity/layout.h"
 #include "support/test_addresses.h"
 #include "support/tool_test.h"
+#include "switchsim/families/identity_family.h"
 
 namespace {
 
@@ -21,6 +26,24 @@ class maintenance_tool : public tvtest::tool_test {
 protected:
     maintenance_tool() : tool_test(tvtest::addr::maintenance_base) {}
 };
+
+// The answer buffer of a `message` dump, byte by byte; empty when a line is not the word its
+// place calls for ("\n%2.2x  %08x", numbered 00 to 7f).
+std::vector<std::uint8_t> dumped_bytes(const std::string& out) {
+    std::istringstream in(out.substr(std::min(out.size(), out.find("Response Buffer\n"))));
+    std::string line;
+    std::getline(in, line);  // the title
+    std::getline(in, line);  // the blank line before the first word
+    std::vector<std::uint8_t> bytes;
+    for (unsigned n = 0; std::getline(in, line); ++n) {
+        char number[8];
+        std::snprintf(number, sizeof number, "%2.2x  ", n);
+        if (line.size() != 12 || line.compare(0, 4, number) != 0) return {};
+        const auto word = static_cast<std::uint32_t>(std::stoul(line.substr(4), nullptr, 16));
+        for (int shift = 24; shift >= 0; shift -= 8) bytes.push_back(static_cast<std::uint8_t>(word >> shift));
+    }
+    return bytes;
+}
 
 TEST_F(maintenance_tool, management_variables_round_trip) {
     EXPECT_EQ("\"type=FL admin=on oper=on speed=auto\"\n", telvar({"smlget", sw1, "show", "port", "3"}).out);
@@ -67,6 +90,46 @@ TEST_F(maintenance_tool, message_dumps_the_raw_answer) {
     EXPECT_EQ(r.out.size() - 14, r.out.find("\n7f  00000000\n"));
     EXPECT_EQ("\nResponse Buffer\nError: No such file or directory\n",
               telvar({"message", sw1, file + ".missing"}).out);
+}
+
+// The example in docs/ is the version request it says it is: the simulator answers it with the
+// switch's own version record, whole and checksummed.
+TEST_F(maintenance_tool, documented_request_file_asks_for_the_version) {
+    namespace L = tv::layout::identity::version;
+    const std::string file = std::string(TELVAR_SOURCE_DIR) + "/docs/request-version.txt";
+    const auto [flash, fc_addr] = on_switch(0, [](sim::switch_state& s) {
+        return std::pair(s.get<sim::identity_state>().flash_rev, s.fc_addr);
+    });
+    fab.server().clear_records();
+    const auto r = telvar({"message", sw1, file});
+    EXPECT_EQ(0, r.status) << r.err;
+
+    // What reached the switch: a version request to the addressed switch, sequence number 1,
+    // with the checksum the tool appended.
+    const auto sent = fab.requests();
+    ASSERT_FALSE(sent.empty());
+    const std::vector<std::uint8_t>& req = sent.back();
+    ASSERT_EQ(L::req_len, req.size());
+    const tv_msg_header h = tv::decode_header(req);
+    EXPECT_EQ(1, h.hdr_version);
+    EXPECT_EQ(4, h.hdr_format);
+    EXPECT_EQ(0xFFFFFDu, h.hdr_dest);
+    EXPECT_EQ(TV_CMD_VERSION, h.hdr_command);
+    EXPECT_EQ(L::req_len - 16, h.hdr_length);
+    EXPECT_EQ(1u, h.hdr_seq);
+    EXPECT_EQ(1, tv_verify_chksum(req.data(), static_cast<int32_t>(req.size())));
+
+    // The answer in the dump: the whole version record, checksummed, and zeros after it.
+    const std::vector<std::uint8_t> answer = dumped_bytes(r.out);
+    ASSERT_EQ(512u, answer.size()) << r.out;
+    const tv_msg_header a = tv::decode_header(answer);
+    EXPECT_EQ(0, a.hdr_status);
+    EXPECT_EQ(1u, a.hdr_seq);
+    EXPECT_EQ(L::ret_len - 16, a.hdr_length);
+    EXPECT_EQ(1, tv_verify_chksum(answer.data(), static_cast<int32_t>(L::ret_len)));
+    EXPECT_EQ(flash, tv::wire::get_be32(answer, L::flash_rev));
+    EXPECT_EQ(fc_addr, tv::wire::get_be32(answer, L::fc_addr));
+    EXPECT_TRUE(std::all_of(answer.begin() + L::ret_len, answer.end(), [](std::uint8_t b) { return b == 0; }));
 }
 
 TEST_F(maintenance_tool, logins_and_user_accounts) {
