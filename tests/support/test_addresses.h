@@ -48,6 +48,10 @@ inline constexpr const char* two_path_base = "127.0.24.2";
 // The fabric as data: the tool's data commands, then the Ansible modules (127.0.110.0 -
 // 127.0.119.255).
 inline constexpr const char* data_base = "127.0.110.2";
+// The Ansible playbook's fabrics (tests/ansible_playbook_test.sh writes them out): an open one,
+// and one that requires a login.
+inline constexpr const char* ansible_base = "127.0.111.2";
+inline constexpr const char* ansible_login_base = "127.0.112.2";
 // The fabric as data: the ports' status and counters in its documents (127.0.150.0 -
 // 127.0.159.255; the benchmarks take a /24 of it with TELVAR_BENCH_NET).
 inline constexpr const char* data_ports_base = "127.0.150.2";
