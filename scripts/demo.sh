@@ -4,29 +4,40 @@
 # commands against it, and stops the simulator on every path, Ctrl-C included. The simulator
 # captures every datagram; the demo ends with tshark's line for each, decoded by our dissector.
 # TELVAR_DEMO_NET moves the fabric to another /24 of loopback (default 127.0.0: the switches
-# are .2, .3 and .4).
+# are .2, .3 and .4). What the demo writes goes to a temporary folder that it removes when it
+# ends, however it ends; TELVAR_DEMO_OUT=DIR keeps the pictures and the capture in DIR.
 set -euo pipefail
 
 bin=${1:-build/bin}
 net=${TELVAR_DEMO_NET:-127.0.0}
 sw1=$net.2 sw2=$net.3 sw3=$net.4
-sim_out=$(mktemp)
-capture=$(mktemp)
+out=${TELVAR_DEMO_OUT:-}
 sim_pid=""
+listen_pid=""
+work=""
 
 stop_simulator() {
     if [ -n "$sim_pid" ] && kill -0 "$sim_pid" 2>/dev/null; then
         kill -INT "$sim_pid" 2>/dev/null || true
         wait "$sim_pid" 2>/dev/null || true
     fi
-    rm -f "$sim_out"
 }
 cleanup() {
+    if [ -n "$listen_pid" ]; then kill "$listen_pid" 2>/dev/null || true; fi
     stop_simulator
-    rm -f "$capture"
+    if [ -n "$work" ]; then rm -rf "$work"; fi
 }
+# Set before the folder is made, so that no moment leaves it behind.
 trap cleanup EXIT
 trap 'exit 130' INT TERM
+work=$(mktemp -d "${TMPDIR:-/tmp}/telvar-demo.XXXXXX")
+sim_out=$work/switchsim.out
+capture=$work/demo.pcap
+pictures=$work
+if [ -n "$out" ]; then
+    mkdir -p "$out"
+    pictures=$out
+fi
 
 run() {
     echo
@@ -90,10 +101,13 @@ run port_state -s on "$sw2" 16
 # The third switch, reached through the first one by its Fibre Channel address.
 # The fabric as pictures (SVG, for a browser): the map laid out by Graphviz, a switch's panel.
 if command -v dot >/dev/null; then
-    pictures=$(mktemp -d)
     run map -o "$pictures/fabric-map.svg" "$sw1"
     run panel -o "$pictures/panel-sw1.svg" "$sw1" 1
-    echo "(the pictures are in $pictures)"
+    if [ -n "$out" ]; then
+        echo "(the pictures are in $out)"
+    else
+        echo "(TELVAR_DEMO_OUT=DIR keeps the pictures; these go with the demo's temporary folder)"
+    fi
 fi
 
 run version -f 10c000 "$sw1"
@@ -124,9 +138,11 @@ listen_pid=$!
 sleep 1.5
 run trap_test -port 0 "$sw1" 13 9
 wait "$listen_pid"
+listen_pid=""
 
 # The capture, decoded: complete once the simulator has stopped.
 stop_simulator
+if [ -n "$out" ]; then cp "$capture" "$out/demo.pcap"; fi
 echo
 dissector="$bin/../wireshark/telvar.lua"
 if ! command -v tshark >/dev/null; then
@@ -140,11 +156,12 @@ else
         ! tshark -G protocols -X "lua_script:$dissector" 2>/dev/null | grep -q $'\ttelvar$'; then
         # This tshark runs no Lua script as root (run_user_scripts_when_superuser in its
         # init.lua): it reads the capture as nobody.
+        # It reads the capture on its standard input, which this shell opens: nobody need
+        # not reach into the private temporary folder.
         tshark=(setpriv --reuid=nobody --regid=nogroup --clear-groups --reset-env tshark)
-        chmod 644 "$capture"
     fi
     echo "\$ tshark -n -X lua_script:$dissector -r demo.pcap"
-    "${tshark[@]}" -n -X "lua_script:$dissector" -r "$capture" 2> >(grep -v '^Running as user' >&2)
+    "${tshark[@]}" -n -X "lua_script:$dissector" -r - <"$capture" 2> >(grep -v '^Running as user' >&2)
 fi
 echo
 echo "Demo complete."

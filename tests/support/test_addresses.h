@@ -83,4 +83,6 @@ inline constexpr const char* pictures_readme_base = "127.0.142.2";
 // answers, and a fabric (127.0.160.2-4) that refuses every request.
 inline constexpr const char* exit_status_silent = "127.0.160.1";
 inline constexpr const char* exit_status_base = "127.0.160.2";
+// The demo's fabric, moved off the default addresses (tests/demo_test.sh: TELVAR_DEMO_NET).
+inline constexpr const char* demo_base = "127.0.170.2";
 }  // namespace tvtest::addr
