@@ -79,4 +79,7 @@ inline constexpr const char* pictures_readme_base = "127.0.142.2";
 // answers, and a fabric (127.0.160.2-4) that refuses every request.
 inline constexpr const char* exit_status_silent = "127.0.160.1";
 inline constexpr const char* exit_status_base = "127.0.160.2";
+// The credentials file: a fabric that requires a login (127.0.170.2-4; 127.0.170.200 is named
+// in files but never used).
+inline constexpr const char* credentials_base = "127.0.170.2";
 }  // namespace tvtest::addr
