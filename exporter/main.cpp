@@ -1,13 +1,14 @@
 // telvar-exporter: serves the state of switches as Prometheus metrics.
 //
 //   telvar-exporter --listen ADDR:PORT [--fabric] [--timeout MS] [--deadline MS]
-//                   [--user USER [--password-file FILE]] [--verbose] IP...
+//                   [--user USER [--password-file FILE] | --credentials FILE] [--verbose] IP...
 //
 // Every request for /metrics reads the switches then and there (collector.h); nothing is read
 // between requests. It prints the address it serves on once it listens (port 0 lets the
 // system choose one), and runs until SIGINT or SIGTERM.
 //
-// Exit statuses: 0 stopped by a signal, 1 a command-line error, 2 it could not listen.
+// Exit statuses: 0 stopped by a signal, 1 a command-line error or a refused credentials file,
+// 2 it could not listen.
 #include <arpa/inet.h>
 #include <prometheus/exposer.h>
 #include <sys/random.h>
@@ -16,6 +17,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
+#include <map>
 #include <memory>
 #include <optional>
 #include <set>
@@ -24,12 +26,13 @@
 #include <vector>
 
 #include "exporter/collector.h"
+#include "telvar/cli/credentials.h"
 
 namespace {
 
 constexpr const char* usage_text =
     "usage: telvar-exporter --listen ADDR:PORT [--fabric] [--timeout MS] [--deadline MS]\n"
-    "                       [--user USER [--password-file FILE]] [--verbose] IP...\n"
+    "                       [--user USER [--password-file FILE] | --credentials FILE] [--verbose] IP...\n"
     "Serves the state of the switches at the IPv4 addresses IP... as Prometheus metrics on\n"
     "http://ADDR:PORT/metrics. Every request reads the switches anew.\n"
     "  --listen ADDR:PORT  the IPv4 address and TCP port to serve on (port 0: any free port)\n"
@@ -39,8 +42,11 @@ constexpr const char* usage_text =
     "                      below the scrape_timeout of the Prometheus job\n"
     "  --user USER         log into every switch as USER (for switches that require a login);\n"
     "                      the password is the first line of FILE, else $TELVAR_PASSWORD\n"
+    "  --credentials FILE  log into the switches of each IP as the credentials file says\n"
+    "                      (lines ADDRESS USER PASSWORD, ADDRESS * for any; mode 0600)\n"
     "  --verbose           the library's diagnostics on standard error\n"
-    "Exit status: 0 stopped by SIGINT or SIGTERM, 1 a command-line error, 2 cannot listen.\n";
+    "Exit status: 0 stopped by SIGINT or SIGTERM, 1 a command-line error or a refused\n"
+    "credentials file, 2 cannot listen.\n";
 
 struct settings {
     std::string listen_address;
@@ -52,6 +58,7 @@ struct settings {
     std::string user;
     std::string password;
     std::vector<std::string> targets;
+    std::map<std::string, std::pair<std::string, std::string>> logins;  // from --credentials
 };
 
 [[noreturn]] void usage_error(const std::string& why) {
@@ -96,10 +103,23 @@ void take_password(settings& s, const std::optional<std::string>& file) {
     if (s.password.size() > credential_len) usage_error("the password is longer than 8 characters");
 }
 
+// The logins of the targets that the credentials file at `path` has an entry for.
+void take_credentials(settings& s, const std::string& path) {
+    telvar::credentials::file file;
+    std::string error;
+    if (!telvar::credentials::read(path, false, file, error)) {
+        std::fprintf(stderr, "telvar-exporter: credentials file %s\n", error.c_str());
+        std::exit(1);
+    }
+    for (const std::string& target : s.targets)
+        if (const telvar::credentials::entry* e = file.find(target)) s.logins[target] = {e->user, e->password};
+}
+
 settings parse(int argc, char** argv) {
     settings s;
     std::set<std::string> given;
     std::optional<std::string> password_file;
+    std::optional<std::string> credentials_file;
     for (int i = 1; i < argc; ++i) {
         const std::string a = argv[i];
         const auto value = [&]() -> std::string {
@@ -135,6 +155,8 @@ settings parse(int argc, char** argv) {
                 usage_error("--user " + s.user + ": not a user id of 1 to 8 characters");
         } else if (a == "--password-file") {
             password_file = value();
+        } else if (a == "--credentials") {
+            credentials_file = value();
         } else if (a == "--verbose") {
             s.verbose = true;
         } else if (a.starts_with("-")) {
@@ -150,7 +172,9 @@ settings parse(int argc, char** argv) {
     if (s.listen_address.empty()) usage_error("--listen ADDR:PORT is missing");
     if (s.targets.empty()) usage_error("no switch address given");
     if (password_file && s.user.empty()) usage_error("--password-file needs --user");
+    if (credentials_file && !s.user.empty()) usage_error("--credentials and --user exclude each other");
     if (!s.user.empty()) take_password(s, password_file);
+    if (credentials_file) take_credentials(s, *credentials_file);
     return s;
 }
 
@@ -186,7 +210,7 @@ int main(int argc, char** argv) {
     std::signal(SIGPIPE, SIG_IGN);
 
     const auto c = std::make_shared<exporter::collector>(
-        s.targets, exporter::scrape_options{s.fabric, std::chrono::milliseconds(s.deadline_ms), s.user, s.password});
+        s.targets, exporter::scrape_options{s.fabric, std::chrono::milliseconds(s.deadline_ms), s.user, s.password, s.logins});
     std::unique_ptr<prometheus::Exposer> server;
     try {
         server = std::make_unique<prometheus::Exposer>(s.listen_address + ":" + s.listen_port, 2);

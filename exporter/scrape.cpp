@@ -77,15 +77,25 @@ bool read_identity(switch_reader& r, W::visit& at) {
     return true;
 }
 
+// The user and password of the switches reached through a target.
+struct login {
+    std::string user, password;
+};
+
+login login_for(const scrape_options& o, const std::string& target) {
+    const auto it = o.logins.find(target);
+    return it != o.logins.end() ? login{it->second.first, it->second.second} : login{o.user, o.password};
+}
+
 // A login to the switch the reader's context is addressed to, held while that switch is read:
 // logged out at the end of the scope, unless the switch has stopped answering. Without a user
 // nothing is sent, and the switch is taken as not needing a login.
 class switch_session {
 public:
-    switch_session(switch_reader& r, const scrape_options& o) : r_(r) {
-        if (o.user.empty()) return;
+    switch_session(switch_reader& r, const login& l) : r_(r) {
+        if (l.user.empty()) return;
         r.ctx()->login_required = 1;
-        logged_in_ = r.read([&] { return tv_login(r.ctx(), o.user.c_str(), o.password.c_str()); });
+        logged_in_ = r.read([&] { return tv_login(r.ctx(), l.user.c_str(), l.password.c_str()); });
         ok_ = logged_in_;
     }
     ~switch_session() {
@@ -179,11 +189,12 @@ public:
         std::optional<std::size_t> seed_at;  // in out_.switches, once read
         const W::walk_options walk{.follow_links = o_.fabric, .follow_failed_links = true};
         bool at_seed = true;
+        const login l = login_for(o_, ip);
         W::walk(ctx.get(), std::nullopt, walk, [&](W::visit& at) {
-            if (!std::exchange(at_seed, false)) return read_switch(ip, at);
+            if (!std::exchange(at_seed, false)) return read_switch(ip, l, at);
             if (!read_identity(seed_reader, at)) return finish(std::move(seed), started);
             if (!wwns_.insert(seed.wwn).second) return;  // read already, through another target
-            seed_session.emplace(seed_reader, o_);
+            seed_session.emplace(seed_reader, l);
             if (!*seed_session) return finish(std::move(seed), started);
             read_rest(seed_reader, at, o_.fabric);
             seed_at = out_.switches.size();
@@ -213,13 +224,13 @@ public:
 private:
     // A switch the walk reached through the links: read once (by WWN), logged into for the
     // time of its reads.
-    void read_switch(const std::string& ip, W::visit& at) {
+    void read_switch(const std::string& ip, const login& l, W::visit& at) {
         const auto started = steady::now();
         switch_sample s(ip, at.address());
         switch_reader r(at.ctx(), deadline_, out_.deadline_exceeded, s);
         if (read_identity(r, at) && !wwns_.insert(s.wwn).second) return;
         if (s.up) {
-            const switch_session session(r, o_);
+            const switch_session session(r, l);
             if (session) read_rest(r, at, true);
         }
         finish(std::move(s), started);

@@ -31,6 +31,9 @@ struct scrape_options {
     // require a login refuse everything else) and logged out of when its reads are done.
     std::string user{};
     std::string password{};
+    // Per target address (the credentials file): the user and password that its switches are
+    // logged into with, in place of the two above.
+    std::map<std::string, std::pair<std::string, std::string>> logins{};
 };
 
 struct port_sample {

@@ -307,6 +307,42 @@ TEST_F(command_line, the_password_is_read_with_echo_off_and_echo_comes_back_on_e
     EXPECT_TRUE(fab.requests().empty());
 }
 
+TEST_F(command_line, a_new_password_left_out_is_typed_twice_with_echo_off) {
+    require_login();
+    const auto password_of = [&](const std::string& id) {
+        return on_switch(0, [&](sim::switch_state& s) {
+            const sim::user* u = s.get<sim::login_state>().find_user(id);
+            return u != nullptr ? u->password : std::string("(none)");
+        });
+    };
+    {
+        on_terminal t({"user_add", "-port", "0", "-u", "admin", "-p", "password", sw1, "carol", "2"});
+        ASSERT_TRUE(t.wait_for("New password for carol: ")) << t.out;
+        EXPECT_FALSE(t.echo());
+        t.type("carolpw\n");
+        ASSERT_TRUE(t.wait_for("Retype the new password for carol: ")) << t.out;
+        t.type("carolpw\n");
+        EXPECT_TRUE(exited_with(t.finish(), 0)) << t.out;
+        EXPECT_NE(std::string::npos, t.out.find("SUCCESS")) << t.out;
+        EXPECT_EQ(std::string::npos, t.out.find("carolpw"));  // never echoed
+        EXPECT_TRUE(t.echo());
+    }
+    EXPECT_EQ("carolpw", password_of("carol"));
+    // Two different texts change nothing, and nothing reaches the switch.
+    fab.server().clear_records();
+    {
+        on_terminal t({"passwd", "-port", "0", "-u", "carol", "-p", "carolpw", sw1});
+        ASSERT_TRUE(t.wait_for("New password for carol: ")) << t.out;
+        t.type("one\n");
+        ASSERT_TRUE(t.wait_for("Retype the new password for carol: ")) << t.out;
+        t.type("other\n");
+        EXPECT_TRUE(exited_with(t.finish(), 1)) << t.out;
+        EXPECT_NE(std::string::npos, t.out.find("telvar passwd: the two passwords typed differ; nothing was changed")) << t.out;
+    }
+    EXPECT_TRUE(fab.requests().empty());
+    EXPECT_EQ("carolpw", password_of("carol"));
+}
+
 TEST_F(command_line, changes_that_are_hard_to_undo_are_asked_about_on_a_terminal) {
     struct question {
         args line;

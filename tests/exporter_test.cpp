@@ -170,6 +170,25 @@ TEST_F(exporter_fabric, logs_into_switches_that_require_it_and_out_again) {
         EXPECT_EQ(counter(0, 1, TV_CNT_IN_FRAMES), s[of("telvar_port_in_frames_total", base_, 1, ",port=\"2\"")]);
         EXPECT_EQ(0u, sessions());
     }
+    // The credentials file's entry for the target serves every switch reached through it.
+    std::ofstream(file, std::ios::trunc) << "# the test's fabric\n127.0.130.200 admin wrong\n" << base_ << " admin password\n";
+    std::filesystem::permissions(file, std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
+    {
+        running_exporter e(tvtest::addr::exporter_listen, {"--fabric", "--credentials", file.string(), base_});
+        samples s = e.scrape();
+        for (int k = 1; k <= 3; ++k) {
+            EXPECT_EQ(1, s[of("telvar_up", base_, k)]) << k;
+            EXPECT_EQ(0, s[of("telvar_scrape_errors", base_, k)]) << k;
+        }
+        EXPECT_EQ(0u, sessions());
+    }
+    std::filesystem::permissions(file, std::filesystem::perms::group_read, std::filesystem::perm_options::add);
+    const tvtest::tool_result refused = tvtest::run_tool(
+        TELVAR_EXPORTER, {"--listen", std::string(tvtest::addr::exporter_listen) + ":0", "--credentials", file.string(), base_});
+    EXPECT_EQ(1, refused.status);
+    EXPECT_EQ("telvar-exporter: credentials file " + file.string() + ": others than its owner may read or change it (mode 0640); chmod 600 " +
+                  file.string() + "\n",
+              refused.err);
     std::filesystem::remove(file);
     // Without a login, or with a wrong password, the identity alone is read.
     for (const auto& [args, env] : std::vector<std::pair<std::vector<std::string>, std::vector<std::string>>>{
@@ -232,6 +251,7 @@ TEST(exporter_command_line, refuses_what_it_cannot_serve) {
         {{"--listen", listen, "--user", "administrator", "127.0.130.2"}, "--user administrator: not a user id of 1 to 8 characters"},
         {{"--listen", listen, "--password-file", "/nonexistent", "127.0.130.2"}, "--password-file needs --user"},
         {{"--listen", listen, "--user", "admin", "--password-file", "/nonexistent", "127.0.130.2"}, "--password-file /nonexistent: cannot be read"},
+        {{"--listen", listen, "--credentials", "/nonexistent", "--user", "admin", "127.0.130.2"}, "--credentials and --user exclude each other"},
     };
     for (const auto& [args, why] : cases) {
         const tvtest::tool_result r = tvtest::run_tool(TELVAR_EXPORTER, args);

@@ -391,20 +391,34 @@ checked_line check_command_line(const command& c, std::span<char* const> args) {
     }
     if (!described) {
         if (!rest.empty() && !switch_address(rest[0])) return refuse(not_what(token{"<ip>", {{kind::ip, "ip"}}}, rest[0]));
+        if (!rest.empty()) out.address = rest[0].data();
         return accept();
     }
     const auto given = [&](const alternative& a) {
         return a.what == kind::stand_in && std::ranges::find(out.options, a.text, &given_option::name) != out.options.end();
     };
+    // The operands that must be given after the one at `from`.
+    const auto needed_after = [&](std::size_t from) {
+        return std::count_if(d.operands.begin() + static_cast<std::ptrdiff_t>(from) + 1, d.operands.end(), [&](const token& t) {
+            return !t.optional && std::ranges::none_of(t.alternatives, given);
+        });
+    };
     std::size_t k = 0;
-    for (const token& t : d.operands) {
+    for (std::size_t at = 0; at < d.operands.size(); ++at) {
+        const token& t = d.operands[at];
         if (std::ranges::any_of(t.alternatives, given)) continue;  // an option took its place
-        if (k >= rest.size()) {
-            if (t.optional) break;
-            return refuse("missing " + std::string(t.spelling));
-        }
+        // An optional operand is left out when those after it need every element that is left.
+        if (t.optional && rest.size() - k <= static_cast<std::size_t>(needed_after(at))) continue;
+        if (k >= rest.size()) return refuse("missing " + std::string(t.spelling));
+        // The first element, when it is a switch's address, is the one the credentials are for;
+        // it is resolved once, as a name that does not resolve may take its time.
+        const auto fits_as = [&](kind what, bool as) {
+            return std::ranges::any_of(t.alternatives, [&](const alternative& a) { return (a.what == what) == as && fits(a, rest[k]); });
+        };
+        if (k == 0 && fits_as(kind::ip, true)) out.address = rest[0].data();
         do {
-            if (!fits(t, rest[k])) return refuse(not_what(t, rest[k]));
+            const bool fitting = k == 0 ? out.address != nullptr || fits_as(kind::ip, false) : fits(t, rest[k]);
+            if (!fitting) return refuse(not_what(t, rest[k]));
             ++k;
         } while (t.repeats && k < rest.size());
     }

@@ -19,6 +19,7 @@ struct checked_line {
     std::vector<std::size_t> yes;   // where -y / --yes stand: the dispatcher's, not the command's
     const char* user = nullptr;     // the value of -u
     bool password = false;          // whether a -p (other than -port) was given
+    const char* address = nullptr;  // the switch's address, when the line names one
     bool help = false;              // -h among the options: help is asked for, not a command
     std::vector<given_option> options;      // the command's own options, in the order given
     std::vector<std::size_t> own_elements;  // where they and their values stand, ascending

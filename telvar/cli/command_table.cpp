@@ -72,15 +72,17 @@ constexpr std::array table{
             "    telvar smlset [global flags] <ip-address> <words...>\n"
             "\twhere the words name a variable and its value, e.g. set port 3 speed 2\n"},
     // The level is checked by the command.
-    command{"user_add", t::user_add, {"", "<ip> <word> <word> <word>"}, "-u admin -p password {ip} guest secret 1",
-            "    telvar user_add [global flags] <ip-address> <user> <password> <level>\n"
-            "\twhere level is 1, 2 or 3 (3 manages accounts); needs -u and -p\n"},
+    command{"user_add", t::user_add, {"", "<ip> <word> [<word>] <word>"}, "-u admin -p password {ip} guest secret 1",
+            "    telvar user_add [global flags] <ip-address> <user> [<password>] <level>\n"
+            "\twhere level is 1, 2 or 3 (3 manages accounts); needs -u and -p (or a credentials\n"
+            "\tfile entry); a password left out is asked for twice, else $TELVAR_NEW_PASSWORD\n"},
     command{"user_delete", t::user_delete, {"", "<ip> <word>"}, "-u admin -p password {ip} guest",
             "    telvar user_delete [global flags] <ip-address> <user>\n"
-            "\twhere user is not the one of -u; needs -u and -p\n"},
-    command{"passwd", t::passwd, {"", "<ip> <word>"}, "-u admin -p password {ip} secret",
-            "    telvar passwd [global flags] <ip-address> <new-password>\n"
-            "\tchanges the password of the user of -u; needs -u and -p\n"},
+            "\twhere user is not the one of -u; needs -u and -p (or a credentials file entry)\n"},
+    command{"passwd", t::passwd, {"", "<ip> [<word>]"}, "-u admin -p password {ip} secret",
+            "    telvar passwd [global flags] <ip-address> [<new-password>]\n"
+            "\tchanges the password of the user of -u; needs -u and -p (or a credentials file\n"
+            "\tentry); a new password left out is asked for twice, else $TELVAR_NEW_PASSWORD\n"},
     command{"get_trap_config", get_trap_config, {"", "<ip>"}, "{ip}", {}, j::get_trap_config},
     command{"set_trap_config", set_trap_config, {"", "<ip> <n> <word> <int> <int>"}, "{ip} 5 1 100 10"},
     command{"set_trapping", set_trapping, {"-i <n> -t enabled|disabled", "<ip>"}, "{ip}"},
@@ -126,8 +128,8 @@ static_assert(std::ranges::all_of(table, [](const command& c) {
 constexpr std::array globals{
     global_option{"-port", "<portno>", {}, false},  // the usage text describes -port and -f
     global_option{"-f", "<fcaddr>", {}, false},
-    global_option{"-u", "<user>", "log in first, on switches that require it", false},
-    global_option{"-p", "<password>", "the password of -u (without -p: asked on a terminal, else $TELVAR_PASSWORD)", false},
+    global_option{"-u", "<user>", "log in first, on switches that require it (without -u: as the credentials file says)", false},
+    global_option{"-p", "<password>", "the password of -u (without -p: the credentials file's, asked on a terminal, else $TELVAR_PASSWORD)", false},
     global_option{"-y", {}, "do not ask before a reset or a change of ports that carry links", false},
     global_option{"--yes", {}, "the same as -y", false},
     global_option{"-h", {}, "help; after a command word, the help of that command", false},

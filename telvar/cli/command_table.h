@@ -49,8 +49,9 @@ private:
 //   options   its own options: "-x" for a flag, "-x <kind>" or "-x a|b" for one with a value,
 //             "--word" (or "--word <kind>") for one that may stand anywhere on the line;
 //   operands  the address and what follows it, one token each: "<kind>", alternatives joined by
-//             '|' ("<port>|all", "hd|ns|bcst|sl|<n>"), "[...]" for an optional last one,
-//             "..." after the last one when it repeats. An alternative "--word" names an option
+//             '|' ("<port>|all", "hd|ns|bcst|sl|<n>"), "[...]" for an optional one (left
+//             out when those after it need every element that is left), "..." after the
+//             last one when it repeats. An alternative "--word" names an option
 //             that stands in for the operand: given, the operand is left out ("<ip>|--snapshot").
 //
 // Bare words are literals. Kinds: <ip> a dotted IPv4 address or a host name that resolves;

@@ -1,7 +1,8 @@
 // The telvar tool: `telvar [global flags] <command> [flags] <ip-address> ...`. The dispatcher
 // looks the command word up in its table (command_table.cpp), checks the command line against
-// the command's description before anything is sent (command_line.h), gets a password that -u
-// left out, runs the command and exits with the status it earned.
+// the command's description before anything is sent (command_line.h), takes the login from the
+// credentials file (credentials.h) or gets a password that -u left out, runs the command and
+// exits with the status it earned.
 //
 // Reports go to standard output (the library's default stream is standard error), so that
 // they can be piped. The tool takes only trustworthy answers (strict answer mode, unless
@@ -9,8 +10,8 @@
 //
 // Exit statuses, from the outcome the command returns (outcome.h):
 //   0  the command did what it was asked
-//   1  a command-line error (usage text, an unknown command, a bad port number), or a
-//      change the user did not confirm
+//   1  a command-line error (usage text, an unknown command, a bad port number), a refused
+//      credentials file, or a change the user did not confirm
 //   2  the switch or the network reported a failure
 //   3  no context could be set up (a bad address, no socket, a refused login)
 // The data commands (diff, zone_apply, zone_lint, locate, snapshot) return their own statuses,
@@ -29,6 +30,7 @@
 
 #include "telvar/cli/command_line.h"
 #include "telvar/cli/command_table.h"
+#include "telvar/cli/credentials.h"
 #include "telvar/cli/prompts.h"
 #include "telvar/cli/session_guard.h"
 #include "telvar/data/data_cmds.h"
@@ -80,7 +82,7 @@ void help_all() {
 void hint_login(const telvar::outcome& o) {
     if (o.kind == telvar::outcome_kind::own_status || o.code != TV_ERR_LOGIN_REQUIRED) return;
     std::fputs("telvar: the switch requires a login: give -u <user> -p <password> before the "
-               "ip-address\n", stderr);
+               "ip-address, or an entry in the credentials file\n", stderr);
 }
 
 // A command line the dispatcher will not run: why, then the usage text; exit status 1.
@@ -135,6 +137,32 @@ void supply_password(std::string_view word, const char* user) {
         refuse(word, "-u needs a password: give -p, or set TELVAR_PASSWORD");
     }
     g_pw = password.c_str();
+}
+
+// The login of a line that does not give both -u and -p: the credentials file's entry for the
+// switch's address (its user when there is no -u, its password for the same user when there is
+// no -p; what the line gives wins), else the password of -u asked for. The file's texts become
+// g_userid and g_pw before the command's option loop, which puts the line's over them.
+void take_login(std::string_view word, const telvar::checked_line& checked) {
+    bool supplied = false;
+    if (checked.address != nullptr && (checked.user == nullptr || !checked.password)) {
+        static telvar::credentials::file file;
+        std::string error;
+        if (!telvar::credentials::read_default(file, error)) {
+            std::fprintf(stderr, "telvar: %.*s: credentials file %s\n", static_cast<int>(word.size()), word.data(), error.c_str());
+            std::exit(1);
+        }
+        if (const telvar::credentials::entry* e = file.find(checked.address)) {
+            if (checked.user == nullptr) {
+                g_userid = e->user.c_str();
+                g_pw = e->password.c_str();
+            } else if (e->user == checked.user) {
+                g_pw = e->password.c_str();
+                supplied = true;
+            }
+        }
+    }
+    if (checked.user != nullptr && !checked.password && !supplied) supply_password(word, checked.user);
 }
 
 // Global flags that take a value, as they may stand before the command word.
@@ -192,7 +220,7 @@ int main(int argc, char** argv) {
     if (!checked.refusal.empty()) refuse(word, checked.refusal);
     telvar::hand_over(*c, checked, line);
     telvar::tool::set_assume_yes(!checked.yes.empty());
-    if (checked.user != nullptr && !checked.password) supply_password(word, checked.user);
+    take_login(word, checked);
     line.push_back(nullptr);
 
     errno = 0;  // what print_error shows must come from the command, not from start-up

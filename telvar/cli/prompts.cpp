@@ -11,6 +11,7 @@
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
+#include <cstdlib>
 
 namespace telvar::tool {
 
@@ -129,6 +130,27 @@ std::optional<std::string> read_secret(const std::string& prompt) {
     }
     std::fputc('\n', stderr);  // the newline the user typed was not echoed
     return secret;
+}
+
+std::optional<std::string> new_password(const std::string& whom, std::string& why) {
+    if (isatty(STDIN_FILENO) == 0) {
+        const char* given = std::getenv("TELVAR_NEW_PASSWORD");
+        if (given != nullptr && *given != '\0') return given;
+        why = given != nullptr ? "TELVAR_NEW_PASSWORD is empty"
+                               : "no new password: give it, type it on a terminal, or set TELVAR_NEW_PASSWORD";
+        return std::nullopt;
+    }
+    const std::optional<std::string> first = read_secret("New password for " + whom + ": ");
+    if (!first || first->empty()) {
+        why = "no password was typed";
+        return std::nullopt;
+    }
+    // Typed blind, so typed twice: a slip would lock the account's owner out.
+    if (read_secret("Retype the new password for " + whom + ": ") != first) {
+        why = "the two passwords typed differ";
+        return std::nullopt;
+    }
+    return first;
 }
 
 }  // namespace telvar::tool

@@ -1,5 +1,5 @@
-// What the tool asks a person at a terminal: a password that -u left out, and whether to go on
-// with a change that is hard to take back. Without a terminal on standard input nothing is
+// What the tool asks a person at a terminal: a password that -u left out, a new password that
+// an account command left out, and whether to go on with a change that is hard to take back. Without a terminal on standard input nothing is
 // asked, so that scripts behave as before; -y answers every question with yes.
 #pragma once
 
@@ -33,5 +33,10 @@ outcome declined(std::string_view word);
 // restored on every way out, a signal (Ctrl-C, Ctrl-\, hang-up) included. Nothing when standard
 // input is no terminal or ends first.
 std::optional<std::string> read_secret(const std::string& prompt);
+
+// A new password for the account `whom`: typed twice on a terminal, with echo off; without a
+// terminal on standard input, $TELVAR_NEW_PASSWORD. Nothing, with the reason in `why`, when the
+// two typed differ, nothing was typed, or there is neither a terminal nor the variable.
+std::optional<std::string> new_password(const std::string& whom, std::string& why);
 
 }  // namespace telvar::tool

@@ -85,4 +85,7 @@ inline constexpr const char* exit_status_silent = "127.0.160.1";
 inline constexpr const char* exit_status_base = "127.0.160.2";
 // The demo's fabric, moved off the default addresses (tests/demo_test.sh: TELVAR_DEMO_NET).
 inline constexpr const char* demo_base = "127.0.170.2";
+// The credentials file: a fabric that requires a login (127.0.171.2-4; 127.0.171.200 is named
+// in files but never used).
+inline constexpr const char* credentials_base = "127.0.171.2";
 }  // namespace tvtest::addr
