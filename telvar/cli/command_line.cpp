@@ -356,6 +356,11 @@ checked_line check_command_line(const command& c, std::span<char* const> args) {
             out.yes.push_back(i++);
             continue;
         }
+        if (e == "-q" || e == "-v") {
+            out.notice = e == "-q" ? notice_level::quiet : notice_level::verbose;
+            out.notices.push_back(i++);
+            continue;
+        }
         const char letter = e.size() > 1 ? e[1] : '\0';
         if (const option_spec* own = find_own(d, e)) {
             if (const std::string why = take_own(*own, i); !why.empty()) return refuse(why);
@@ -391,6 +396,7 @@ checked_line check_command_line(const command& c, std::span<char* const> args) {
     }
     if (!described) {
         if (!rest.empty() && !switch_address(rest[0])) return refuse(not_what(token{"<ip>", {{kind::ip, "ip"}}}, rest[0]));
+        if (!rest.empty()) out.address = rest[0].data();
         return accept();
     }
     const auto given = [&](const alternative& a) {
@@ -405,6 +411,12 @@ checked_line check_command_line(const command& c, std::span<char* const> args) {
         }
         do {
             if (!fits(t, rest[k])) return refuse(not_what(t, rest[k]));
+            // The first operand names a switch when it reads as an address (map and panel take a
+            // snapshot file there too); it is an element of args, so it is terminated.
+            if (k == 0 && std::ranges::any_of(t.alternatives, [&](const alternative& a) {
+                    return a.what == kind::ip && fits(a, rest[k]);
+                }))
+                out.address = rest[k].data();
             ++k;
         } while (t.repeats && k < rest.size());
     }
@@ -414,6 +426,7 @@ checked_line check_command_line(const command& c, std::span<char* const> args) {
 
 void hand_over(const command& c, const checked_line& checked, std::vector<char*>& line) {
     std::vector<std::size_t> drop = checked.yes;
+    drop.insert(drop.end(), checked.notices.begin(), checked.notices.end());
     if (c.takes_parsed_options) {
         drop.insert(drop.end(), checked.own_elements.begin(), checked.own_elements.end());
         hand_options(checked.options);

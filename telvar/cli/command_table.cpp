@@ -130,6 +130,8 @@ constexpr std::array globals{
     global_option{"-p", "<password>", "the password of -u (without -p: asked on a terminal, else $TELVAR_PASSWORD)", false},
     global_option{"-y", {}, "do not ask before a reset or a change of ports that carry links", false},
     global_option{"--yes", {}, "the same as -y", false},
+    global_option{"-q", {}, "quiet: no hints and no progress on standard error (reports and errors stay)", false},
+    global_option{"-v", {}, "verbose: say on standard error which switch is addressed, from which local port", false},
     global_option{"-h", {}, "help; after a command word, the help of that command", false},
     global_option{"--json", {}, "the report as one JSON document (docs/json.md)", true},
     global_option{"--lenient", {}, "take every answer the protocol allows, not only trustworthy ones", true},
