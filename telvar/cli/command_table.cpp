@@ -30,7 +30,11 @@ constexpr command data_command(command c) {
 using namespace cores;
 
 constexpr std::array table{
-    command{"discover", t::discover, {"-m <quad> -j <1-65536> --all", "<quad> [<count>]"}, "{ip} 2", {}, j::discover},
+    command{"discover", t::discover, {"-m <quad> -j <1-65536> --all --sequential", "<quad> [<count>]"}, "{ip} 2",
+            "\twhere -j is how many addresses are probed at a time (256), --all allows more than\n"
+            "\t65536 addresses, --sequential probes one address after another (about 0.23 s\n"
+            "\tfor each address where nothing answers)\n",
+            j::discover},
     command{"version", t::version, {"", "<ip>"}, "{ip}", {}, j::version},
     command{"chassis_status", t::chassis_status, {"", "<ip>"}, "{ip}", {}, j::chassis_status},
     command{"chassis_mode", chassis_mode, {"-s on|off|test", "<ip>"}, "{ip}", {}, j::chassis_mode},
