@@ -79,4 +79,6 @@ inline constexpr const char* pictures_readme_base = "127.0.142.2";
 // answers, and a fabric (127.0.160.2-4) that refuses every request.
 inline constexpr const char* exit_status_silent = "127.0.160.1";
 inline constexpr const char* exit_status_base = "127.0.160.2";
+// The tool's defaults: discovery over a fabric spread through 127.0.170.0/24, the local port.
+inline constexpr const char* tool_defaults_base = "127.0.170.2";
 }  // namespace tvtest::addr
