@@ -23,6 +23,7 @@ inline const char* exchange_echo = "127.0.9.1";
 inline const char* throughput_echo = "127.0.9.2";
 inline const char* simulator = "127.0.9.3";  // and the next two
 inline constexpr const char* silent_net = "127.1.0.0";  // a /16 where nothing listens
+inline constexpr const char* sink_net = "127.2.0.0";    // a /24 that takes probes and answers none
 inline const char* fabric = "127.0.25.2";     // a generated fabric's first switch, and the next 11
 inline const char* fabric_echo = "127.0.25.1";
 inline const char* exporter = "127.0.134.1";  // the exporter's HTTP listener

@@ -53,16 +53,16 @@ TEST(completion, offers_flags_the_words_of_values_and_arguments_and_file_names) 
         words offered;
     };
     const std::vector<expectation> cases{
-        {{"telvar", "-"}, {"--json", "--lenient", "--version", "--help", "-port", "-f", "-u", "-p", "-y", "--yes", "-h"}},
+        {{"telvar", "-"}, {"--json", "--lenient", "--version", "--help", "-port", "-f", "-u", "-p", "-y", "--yes", "-q", "-v", "-h"}},
         {{"telvar", "--json", "-port", "0", "ver"}, {"version"}},
-        {{"telvar", "port_state", "-"}, {"-s", "-port", "-f", "-u", "-p", "-y", "--yes", "-h"}},
+        {{"telvar", "port_state", "-"}, {"-s", "-port", "-f", "-u", "-p", "-y", "--yes", "-q", "-v", "-h"}},
         {{"telvar", "port_state", "-s", ""}, {"on", "off"}},
         {{"telvar", "chassis_mode", "-u", "admin", "-s", "o"}, {"on", "off"}},
         {{"telvar", "port_state", "-s", "on", "10.0.0.1", "a"}, {"all"}},
         {{"telvar", "get_zone", "-s", "10.0.0.1", ""}, {"hd", "ns", "bcst", "sl"}},
         {{"telvar", "get_zone", "10.0.0.1", "hd", ""}, {"all"}},
         {{"telvar", "set_zone", "10.0.0.1", "hd", "3", "1", "5-8", "n"}, {"none"}},  // a list
-        {{"telvar", "discover", "--all", "-j", "4", "-"}, {"-m", "-j", "--all", "-port", "-f", "-u", "-p", "-y", "--yes", "-h"}},
+        {{"telvar", "discover", "--all", "-j", "4", "-"}, {"-m", "-j", "--all", "--sequential", "-port", "-f", "-u", "-p", "-y", "--yes", "-q", "-v", "-h"}},
         // An option of a word may follow the address; --snapshot takes the address's place.
         {{"telvar", "zone_apply", "10.0.0.1", "--d"}, {"--dry-run"}},
         {{"telvar", "locate", "--snapshot", file.substr(0, file.size() - 5)}, {file}},

@@ -84,7 +84,7 @@ TEST_F(telvar_tool, usage_text_and_help) {
 
     r = telvar({"help", "discover"});
     EXPECT_EQ(0, r.status);
-    EXPECT_EQ(std::string(Usage[2]) + Usage[3], r.out);
+    EXPECT_EQ(std::string(Usage[2]) + Usage[3] + std::string(telvar::find_command("discover")->help), r.out);
     // Each command's lines of the usage text, then its notes.
     for (const auto& c : telvar::commands()) {
         std::string expected;

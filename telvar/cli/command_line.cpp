@@ -356,6 +356,11 @@ checked_line check_command_line(const command& c, std::span<char* const> args) {
             out.yes.push_back(i++);
             continue;
         }
+        if (e == "-q" || e == "-v") {
+            out.notice = e == "-q" ? notice_level::quiet : notice_level::verbose;
+            out.notices.push_back(i++);
+            continue;
+        }
         const char letter = e.size() > 1 ? e[1] : '\0';
         if (const option_spec* own = find_own(d, e)) {
             if (const std::string why = take_own(*own, i); !why.empty()) return refuse(why);
@@ -428,6 +433,7 @@ checked_line check_command_line(const command& c, std::span<char* const> args) {
 
 void hand_over(const command& c, const checked_line& checked, std::vector<char*>& line) {
     std::vector<std::size_t> drop = checked.yes;
+    drop.insert(drop.end(), checked.notices.begin(), checked.notices.end());
     if (c.takes_parsed_options) {
         drop.insert(drop.end(), checked.own_elements.begin(), checked.own_elements.end());
         hand_options(checked.options);

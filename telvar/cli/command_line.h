@@ -11,15 +11,18 @@
 
 #include "telvar/cli/command_table.h"
 #include "telvar/cli/given_options.h"
+#include "telvar/framework/notices.h"
 
 namespace telvar {
 
 struct checked_line {
     std::string refusal;            // why the line is refused; empty when it is not
     std::vector<std::size_t> yes;   // where -y / --yes stand: the dispatcher's, not the command's
+    std::vector<std::size_t> notices;        // where -q / -v stand: the dispatcher's too
+    notice_level notice = notice_level::normal;  // as the last of them says
+    const char* address = nullptr;  // the switch the command opens a context to, if it names one
     const char* user = nullptr;     // the value of -u
     bool password = false;          // whether a -p (other than -port) was given
-    const char* address = nullptr;  // the switch's address, when the line names one
     bool help = false;              // -h among the options: help is asked for, not a command
     std::vector<given_option> options;      // the command's own options, in the order given
     std::vector<std::size_t> own_elements;  // where they and their values stand, ascending
@@ -29,7 +32,7 @@ struct checked_line {
 checked_line check_command_line(const command& c, std::span<char* const> args);
 
 // Takes off `line` (the command word, then the elements that were checked) what the command is
-// not to see: -y and --yes, which are the dispatcher's, and the own options of a command that
+// not to see: -y, --yes, -q and -v, which are the dispatcher's, and the own options of a command that
 // takes them parsed, which are handed to it.
 void hand_over(const command& c, const checked_line& checked, std::vector<char*>& line);
 

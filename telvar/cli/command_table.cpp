@@ -30,7 +30,11 @@ constexpr command data_command(command c) {
 using namespace cores;
 
 constexpr std::array table{
-    command{"discover", t::discover, {"-m <quad> -j <1-65536> --all", "<quad> [<count>]"}, "{ip} 2", {}, j::discover},
+    command{"discover", t::discover, {"-m <quad> -j <1-65536> --all --sequential", "<quad> [<count>]"}, "{ip} 2",
+            "\twhere -j is how many addresses are probed at a time (256), --all allows more than\n"
+            "\t65536 addresses, --sequential probes one address after another (about 0.23 s\n"
+            "\tfor each address where nothing answers)\n",
+            j::discover},
     command{"version", t::version, {"", "<ip>"}, "{ip}", {}, j::version},
     command{"chassis_status", t::chassis_status, {"", "<ip>"}, "{ip}", {}, j::chassis_status},
     command{"chassis_mode", chassis_mode, {"-s on|off|test", "<ip>"}, "{ip}", {}, j::chassis_mode},
@@ -132,6 +136,8 @@ constexpr std::array globals{
     global_option{"-p", "<password>", "the password of -u (without -p: the credentials file's, asked on a terminal, else $TELVAR_PASSWORD)", false},
     global_option{"-y", {}, "do not ask before a reset or a change of ports that carry links", false},
     global_option{"--yes", {}, "the same as -y", false},
+    global_option{"-q", {}, "quiet: no hints and no progress on standard error (reports and errors stay)", false},
+    global_option{"-v", {}, "verbose: say on standard error which switch is addressed, from which local port", false},
     global_option{"-h", {}, "help; after a command word, the help of that command", false},
     global_option{"--json", {}, "the report as one JSON document (docs/json.md)", true},
     global_option{"--lenient", {}, "take every answer the protocol allows, not only trustworthy ones", true},

@@ -31,9 +31,11 @@
 #include "telvar/cli/command_line.h"
 #include "telvar/cli/command_table.h"
 #include "telvar/cli/credentials.h"
+#include "telvar/cli/local_port.h"
 #include "telvar/cli/prompts.h"
 #include "telvar/cli/session_guard.h"
 #include "telvar/data/data_cmds.h"
+#include "telvar/framework/notices.h"
 #include "telvar/framework/output.h"
 #include "telvar/telvar.h"
 
@@ -81,8 +83,8 @@ void help_all() {
 // A switch that answered "login required" gets the user told how to give a login.
 void hint_login(const telvar::outcome& o) {
     if (o.kind == telvar::outcome_kind::own_status || o.code != TV_ERR_LOGIN_REQUIRED) return;
-    std::fputs("telvar: the switch requires a login: give -u <user> -p <password> before the "
-               "ip-address, or an entry in the credentials file\n", stderr);
+    telvar::hint("the switch requires a login: give -u <user> -p <password> before the "
+                 "ip-address, or an entry in the credentials file");
 }
 
 // A command line the dispatcher will not run: why, then the usage text; exit status 1.
@@ -189,7 +191,7 @@ int main(int argc, char** argv) {
         } else if (a == "--version") {
             telvar::print("telvar version %s\n", tv_api_version());
             return 0;
-        } else if (a == "-y" || a == "--yes") {
+        } else if (a == "-y" || a == "--yes" || a == "-q" || a == "-v") {
             before.push_back(argv[first]);
         } else if (is_global_with_value(a) && first + 1 < argc) {
             before.push_back(argv[first]);
@@ -220,6 +222,8 @@ int main(int argc, char** argv) {
     if (!checked.refusal.empty()) refuse(word, checked.refusal);
     telvar::hand_over(*c, checked, line);
     telvar::tool::set_assume_yes(!checked.yes.empty());
+    telvar::set_notice_level(checked.notice);
+    telvar::tool::choose_local_port(checked.address, line);
     take_login(word, checked);
     line.push_back(nullptr);
 

@@ -12,8 +12,6 @@
 // its place in the index.
 #include "telvar/data/fabric_snapshot.h"
 
-#include <unistd.h>
-
 #include <algorithm>
 #include <ctime>
 #include <deque>
@@ -21,6 +19,7 @@
 #include "proto/zoning/layout.h"
 #include "telvar/data/fabric_walk.h"
 #include "telvar/data/json_text.h"
+#include "telvar/framework/notices.h"
 #include "tv_api/command_support.h"
 
 namespace telvar::snapshot {
@@ -398,7 +397,7 @@ json take(tv_context* ctx, const std::string& source, unsigned sections) {
 }
 
 int write(tv_context* ctx, const std::string& source, std::FILE* out) {
-    const bool tty = isatty(STDERR_FILENO) != 0;
+    const bool tty = progress_wanted();
     const int failed = walk(
         ctx, source, section::all, [&](std::string_view t) { std::fwrite(t.data(), 1, t.size(), out); },
         [&](int k, int n) {

@@ -1,11 +1,14 @@
 // Opening and closing the context of a command: the local UDP port from -port or the
 // environment, the target switch from -f, the login with -u and -p, the port count that bounds
 // the port numbers typed on the command line, and the check of the port text itself.
+#include <arpa/inet.h>
+
 #include <cctype>
 #include <cstdlib>
 #include <string_view>
 
 #include "telvar/framework/command_context.h"
+#include "telvar/framework/notices.h"
 #include "telvar/framework/output.h"
 #include "telvar/telvar.h"
 #include "tv_api/command_support.h"
@@ -37,9 +40,17 @@ opened_context open_context(int32_t argc, char** argv, int32_t min, char** ip_ou
     // Without an address element there is nothing to open, whatever minimum the caller gave.
     if (argc < min || argc < 1) usage();
     char* address = argv[0];
-    tv_context* ctx = tv_opencontext(address, local_udp_port(g_udpport));
-    if (ctx == nullptr) return {nullptr, outcome::no_connection(tv_api_errno)};
+    const int32_t local_port = local_udp_port(g_udpport);
+    tv_context* ctx = tv_opencontext(address, local_port);
+    if (ctx == nullptr) {
+        // Another telvar or a trap_listen left running holds the port: say how to get past it.
+        if (tv_api_errno == TV_ERR_BIND && local_port != 0)
+            hint("local UDP port %d is in use; -port 0 lets the system choose one", local_port);
+        return {nullptr, outcome::no_connection(tv_api_errno)};
+    }
     if (g_remotefcaddr != 0) tv_set_dest_addr(ctx, g_remotefcaddr);
+    note("switch %s, FC address %06x, from local UDP port %u", ctx->host_text, ctx->dest_fc_addr,
+         ntohs(ctx->local_addr.sin_port));
     // A user id on the command line means the switch wants a login before anything else,
     // the port-count query included.
     if (g_userid != nullptr) {

@@ -88,4 +88,6 @@ inline constexpr const char* demo_base = "127.0.170.2";
 // The credentials file: a fabric that requires a login (127.0.171.2-4; 127.0.171.200 is named
 // in files but never used).
 inline constexpr const char* credentials_base = "127.0.171.2";
+// The tool's defaults: discovery over a fabric spread through 127.0.172.0/24, the local port.
+inline constexpr const char* tool_defaults_base = "127.0.172.2";
 }  // namespace tvtest::addr
