@@ -193,6 +193,9 @@ int main(int argc, char** argv) {
     telvar::hand_over(*c, checked, line);
     telvar::tool::set_assume_yes(!checked.yes.empty());
     if (checked.user != nullptr && !checked.password) supply_password(word, checked.user);
+    // Without a login, a switch that requires one refuses the port-count query of the open,
+    // and `message` then sends nothing; a command that types no port has no use for the count.
+    if (checked.user == nullptr && g_userid == nullptr && !telvar::reads_port_count(*c)) g_logincmd = 1;
     line.push_back(nullptr);
 
     errno = 0;  // what print_error shows must come from the command, not from start-up
