@@ -79,4 +79,8 @@ inline constexpr const char* pictures_readme_base = "127.0.142.2";
 // answers, and a fabric (127.0.160.2-4) that refuses every request.
 inline constexpr const char* exit_status_silent = "127.0.160.1";
 inline constexpr const char* exit_status_base = "127.0.160.2";
+// Walks of whole fabrics by the tool (127.0.176.0 - 127.0.177.255): the default fabric
+// requiring a login (127.0.176.2-4), and a generated fabric of 20 switches (127.0.177.2).
+inline constexpr const char* fabric_login_base = "127.0.176.2";
+inline constexpr const char* large_fabric_base = "127.0.177.2";
 }  // namespace tvtest::addr
