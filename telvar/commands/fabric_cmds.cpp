@@ -49,8 +49,9 @@ outcome links(int32_t argc, char** argv) {
     std::optional<std::uint32_t> start;
     if (dest != TV_DEFAULT_DEST) start = dest;
     int32_t first_failure = TV_OK;
-    const fabric::walk_options o{.follow_failed_links = true};
-    fabric::walk(ctx.get(), start, o, [&](fabric::visit& at) {
+    // As the snapshot: a list whose far end did not answer leads no further, so that --json
+    // links lists the same switches.
+    fabric::walk(ctx.get(), start, {}, [&](fabric::visit& at) {
         // Without -f the start is headed by its own chassis number, which its identity gives.
         tv_version_info v{};
         if (!at.address_known() && at.read_identity(v) != TV_OK) {
