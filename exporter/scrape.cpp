@@ -87,31 +87,6 @@ login login_for(const scrape_options& o, const std::string& target) {
     return it != o.logins.end() ? login{it->second.first, it->second.second} : login{o.user, o.password};
 }
 
-// A login to the switch the reader's context is addressed to, held while that switch is read:
-// logged out at the end of the scope, unless the switch has stopped answering. Without a user
-// nothing is sent, and the switch is taken as not needing a login.
-class switch_session {
-public:
-    switch_session(switch_reader& r, const login& l) : r_(r) {
-        if (l.user.empty()) return;
-        r.ctx()->login_required = 1;
-        logged_in_ = r.read([&] { return tv_login(r.ctx(), l.user.c_str(), l.password.c_str()); });
-        ok_ = logged_in_;
-    }
-    ~switch_session() {
-        if (logged_in_ && !r_.silent()) tv_logout(r_.ctx());
-    }
-    switch_session(const switch_session&) = delete;
-    switch_session& operator=(const switch_session&) = delete;
-
-    explicit operator bool() const { return ok_; }
-
-private:
-    switch_reader& r_;
-    bool logged_in_ = false;
-    bool ok_ = true;
-};
-
 // The links, for the walk to go on along. A far end that did not give its WWN is no failure of
 // this switch: the walk finds out about it when it gets there.
 void read_links(switch_reader& r, W::visit& at) {
@@ -182,32 +157,38 @@ public:
             ++seed.errors;
             return finish(std::move(seed), started);
         }
-        // The target's own switch stays logged into through the walk and the name server: its
-        // logout is the scrape's last word to the target.
+        // With a user the walk logs into every switch after its identity is read (switches that
+        // require a login refuse everything else) and out of it after its reads. The target's
+        // own switch stays logged into through the walk and the name server: its logout is the
+        // scrape's last word to the target.
+        const login l = login_for(o_, ip);
+        if (!l.user.empty()) W::use_login(ctx.get(), l.user.c_str(), l.password.c_str());
         switch_reader seed_reader(ctx.get(), deadline_, out_.deadline_exceeded, seed);
-        std::optional<switch_session> seed_session;
+        bool seed_logged_in = false;
         std::optional<std::size_t> seed_at;  // in out_.switches, once read
         const W::walk_options walk{.follow_links = o_.fabric, .follow_failed_links = true};
         bool at_seed = true;
-        const login l = login_for(o_, ip);
         W::walk(ctx.get(), std::nullopt, walk, [&](W::visit& at) {
-            if (!std::exchange(at_seed, false)) return read_switch(ip, l, at);
+            if (!std::exchange(at_seed, false)) return read_switch(ip, at);
             if (!read_identity(seed_reader, at)) return finish(std::move(seed), started);
             if (!wwns_.insert(seed.wwn).second) return;  // read already, through another target
-            seed_session.emplace(seed_reader, l);
-            if (!*seed_session) return finish(std::move(seed), started);
+            if (!seed_reader.read([&] { return at.log_in(); })) return finish(std::move(seed), started);
+            seed_logged_in = at.logged_in();
+            at.hand_over_login();
             read_rest(seed_reader, at, o_.fabric);
             seed_at = out_.switches.size();
             finish(std::move(seed), started);
         });
-        if (!seed_at) return;
+        if (!seed_at) return;  // nothing logged into: the seed was not read
 
         // The name server, through the target's own switch (also where its logout goes).
         const auto walk_started = steady::now();
         switch_sample& s = out_.switches[*seed_at];
         if (o_.fabric) tv_set_dest_addr(ctx.get(), s.fc_address);
         switch_reader ns(ctx.get(), deadline_, out_.deadline_exceeded, s);
-        if (const auto counts = count_objects(ns)) {
+        const auto counts = count_objects(ns);
+        if (seed_logged_in && !seed_reader.silent() && !ns.silent()) tv_logout(ctx.get());
+        if (counts) {
             std::int64_t total = 0;
             for (const auto& [chassis, n] : *counts) total += n;
             out_.fabric_objects[ip] = total;
@@ -223,16 +204,15 @@ public:
 
 private:
     // A switch the walk reached through the links: read once (by WWN), logged into for the
-    // time of its reads.
-    void read_switch(const std::string& ip, const login& l, W::visit& at) {
+    // time of its reads. One that stopped answering is not asked to log out: it would only
+    // time out again.
+    void read_switch(const std::string& ip, W::visit& at) {
         const auto started = steady::now();
         switch_sample s(ip, at.address());
         switch_reader r(at.ctx(), deadline_, out_.deadline_exceeded, s);
         if (read_identity(r, at) && !wwns_.insert(s.wwn).second) return;
-        if (s.up) {
-            const switch_session session(r, l);
-            if (session) read_rest(r, at, true);
-        }
+        if (s.up && r.read([&] { return at.log_in(); })) read_rest(r, at, true);
+        if (r.silent()) at.hand_over_login();
         finish(std::move(s), started);
     }
 

@@ -28,7 +28,8 @@ struct scrape_options {
     bool fabric = false;                     // follow the links of every target
     std::chrono::milliseconds deadline{8000};  // for the whole scrape
     // With a user, every switch is logged into after its identity is read (switches that
-    // require a login refuse everything else) and logged out of when its reads are done.
+    // require a login refuse everything else) and logged out of when the target's reads are
+    // done.
     std::string user{};
     std::string password{};
     // Per target address (the credentials file): the user and password that its switches are

@@ -164,6 +164,10 @@ const command* find_command(std::string_view word) {
     return it == table.end() ? nullptr : &*it;
 }
 
+bool reads_port_count(const command& c) {
+    return c.args.operands.find("<port") != std::string_view::npos || c.word == "zone_apply";
+}
+
 std::vector<int> usage_lines(std::string_view word) {
     std::vector<int> out;
     std::string_view owner;

@@ -90,6 +90,11 @@ std::span<const command> commands();
 // The command of a word, or null.
 const command* find_command(std::string_view word);
 
+// Whether the command checks port numbers against the switch's port count (Max_Ports), which
+// opening its context reads unless g_logincmd is set: those with a port operand, and zone_apply
+// for the ports its file names.
+bool reads_port_count(const command& c);
+
 // The indices in the Usage table of the lines of a command: the line that starts with
 // "    telvar WORD " or "\tor telvar WORD ", and the lines that continue it (those that do not
 // start a command, a blank line or the global flags). Empty for a command the text does not list.

@@ -225,6 +225,9 @@ int main(int argc, char** argv) {
     telvar::set_notice_level(checked.notice);
     telvar::tool::choose_local_port(checked.address, line);
     take_login(word, checked);
+    // Without a login, a switch that requires one refuses the port-count query of the open,
+    // and `message` then sends nothing; a command that types no port has no use for the count.
+    if (checked.user == nullptr && g_userid == nullptr && !telvar::reads_port_count(*c)) g_logincmd = 1;
     line.push_back(nullptr);
 
     errno = 0;  // what print_error shows must come from the command, not from start-up

@@ -1,9 +1,10 @@
 // Fabric commands of the tool: links (the link tables of the whole fabric), nameserver (the
 // fabric's name server) and initiators (the switch's initiator table).
+#include <optional>
 #include <vector>
 
-#include "proto/topology/layout.h"
 #include "telvar/commands/tool_commands.h"
+#include "telvar/data/fabric_walk.h"
 #include "telvar/framework/command_context.h"
 #include "telvar/framework/option_loop.h"
 #include "telvar/framework/output.h"
@@ -12,22 +13,57 @@
 
 namespace telvar::tool {
 
-// links <ip-address>: the walk starts from the switch the context addresses. Without -f that
-// switch is addressed under its own FC address, so that its table is headed by its chassis
-// number, and its chassis is recorded before the walk so that a link back to it does not print
-// its table a second time.
+namespace {
+
+// One switch of `links`, in print_topo's formats (ports counted from 1, in hex as it prints
+// them); the status of its links read. A list that was read though a far end did not answer
+// is printed, then the failure.
+int32_t print_switch_links(fabric::visit& at) {
+    print("\nChassis: %2.2x      Remote: Chassis      Port    FCAddr     WWN\n", fabric::chassis_of(at.address()));
+    const int32_t code = at.read_links();
+    const tv_switch_links& l = at.links();
+    if (at.links_listed() && l.count == 0) print("No Links found\n");
+    for (int i = 0; at.links_listed() && i < l.count; ++i) {
+        const tv_switch_link& k = l.links[i];
+        print("   Port:    %2.2x           %2.2x           %2.2x      %6x     ", k.port + 1, k.remote_chassis,
+              k.remote_port + 1, k.remote_fc_addr);
+        show_wwn(k.remote_wwn, "\n");
+    }
+    if (code != TV_OK) print_error(code);
+    return code;
+}
+
+}  // namespace
+
+// links <ip-address>: the link table of every switch of the fabric, from the switch the context
+// addresses outwards (the breadth-first walk that snapshot and --json links take, so the three
+// agree), each switch once. print_topo, the library's display, stops after 12 switches; this
+// walk has no such bound. A switch whose links cannot be read is reported where it stands and
+// the walk goes on with the rest; the command then fails. With -u and -p every switch is
+// logged into for the time of its read.
 outcome links(int32_t argc, char** argv) {
     parse_options(argc, argv);
     command_context ctx{open_context(argc, argv, 1)};
     if (!ctx) return ctx.failure();
-    if (tv_get_dest_addr(ctx.get()) == TV_DEFAULT_DEST) {
+    const std::uint32_t dest = ctx.get()->dest_fc_addr;
+    std::optional<std::uint32_t> start;
+    if (dest != TV_DEFAULT_DEST) start = dest;
+    int32_t first_failure = TV_OK;
+    // As the snapshot: a list whose far end did not answer leads no further, so that --json
+    // links lists the same switches.
+    fabric::walk(ctx.get(), start, {}, [&](fabric::visit& at) {
+        // Without -f the start is headed by its own chassis number, which its identity gives.
         tv_version_info v{};
-        if (tv_get_version(ctx.get(), &v) != 0) return reported(tv_api_errno);
-        tv_set_dest_addr(ctx.get(), v.ver_info3);
-    }
-    add_to_topo(static_cast<int32_t>(tv::layout::topology::chassis_of(tv_get_dest_addr(ctx.get()))));
-    // print_topo prints the first failure of its walk and returns its status.
-    return outcome::of_status(print_topo(ctx.get()));
+        if (!at.address_known() && at.read_identity(v) != TV_OK) {
+            first_failure = tv_api_errno;
+            print_error(first_failure);
+            return;
+        }
+        if (const int32_t code = print_switch_links(at); code != TV_OK && first_failure == TV_OK) first_failure = code;
+    });
+    // Logging out of the start goes where the login went.
+    ctx.get()->dest_fc_addr = dest;
+    return outcome::of_status(first_failure);
 }
 
 // nameserver <ip-address>: every object of the fabric's name server, in address order, as

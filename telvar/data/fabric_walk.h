@@ -7,10 +7,20 @@
 // The walk sends nothing of its own: a visit reads the identity and the links when its owner
 // asks, in the owner's order (the exporter logs in between the two), and only the far ends of
 // a visit's links read lead the walk on. A visit that does not read its links ends that branch.
+//
+// Logins. Switches that require one refuse all but their identity without it, and a login is
+// the switch's own, not the fabric's. So where the context requires a login (login_required,
+// as the tool's does with -u and the exporter's with --user), the walk logs into every switch
+// it reads with the context's credentials, once, and out of them all when it ends. A switch
+// is logged into when it is visited, and also as soon as a links read names it as a far end
+// that answered, since reads of a switch reach its neighbours (a T_Port's status reads the far
+// switch's network settings). The switch the context was logged into when the walk began (the
+// start) is its owner's to log out of. Without a login the walk adds no exchange.
 #pragma once
 
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <optional>
 #include <vector>
 
@@ -30,11 +40,57 @@ struct walk_options {
     bool follow_failed_links = false;
 };
 
+// Gives the context the credentials a walk logs into each switch with, and marks it as
+// requiring a login; nothing is sent. Texts longer than 8 characters are cut, as a login cuts
+// them.
+void use_login(tv_context* ctx, const char* user, const char* password);
+
+// The logins of one walk, by chassis number: each switch is tried once (a switch that refused
+// or did not answer is not asked again), and every login made is ended by log_out_all.
+class walk_logins {
+public:
+    // Active when the context requires a login; the context counts as logged into the switch
+    // it addresses when it also has a login stamp (its owner logged in before the walk).
+    explicit walk_logins(tv_context* ctx);
+    walk_logins(const walk_logins&) = delete;
+    walk_logins& operator=(const walk_logins&) = delete;
+
+    bool owner_logged_in() const { return owners_; }
+    // The switch at `address` is the one the owner logged into.
+    void adopt(std::uint32_t address);
+    // Logs into the switch at `address` (none: the one the context addresses), through the
+    // context and back to where it pointed; the status of its one attempt (TV_OK when no
+    // login is needed).
+    int32_t log_in(std::optional<std::uint32_t> address);
+    // Whether the walk logged into the switch and is to log out of it.
+    bool holds(std::optional<std::uint32_t> address) const;
+    // Leaves the switch's login to the owner, or forgets it (a switch that stopped answering).
+    void hand_over(std::optional<std::uint32_t> address);
+    // Logs out of every switch logged into and not handed over. tv_api_errno and, when the
+    // owner is logged in, the context's login stamp stay as they were.
+    void log_out_all();
+
+private:
+    struct session {
+        std::uint32_t dest;  // where the login went
+        int32_t status;
+        bool ours;  // made by the walk, to be ended by it
+    };
+    static int key(std::optional<std::uint32_t> address) { return address ? chassis_of(*address) : -1; }
+
+    tv_context* ctx_;
+    bool active_;
+    bool owners_;
+    std::map<int, session> sessions_;
+};
+
 // One switch the walk has reached, for the time of its visit; the context addresses it.
 class visit {
 public:
-    visit(tv_context* ctx, std::optional<std::uint32_t> address, const walk_options& o)
-        : ctx_(ctx), address_(address), o_(o) {}
+    // `owners_start`: this is the start, and the owner is logged into it.
+    visit(tv_context* ctx, std::optional<std::uint32_t> address, const walk_options& o, walk_logins& logins,
+          bool owners_start = false)
+        : ctx_(ctx), address_(address), o_(o), logins_(logins), owners_start_(owners_start) {}
     ~visit() { tv_free_switch_links(&links_); }
     visit(const visit&) = delete;
     visit& operator=(const visit&) = delete;
@@ -50,9 +106,19 @@ public:
     // addressed by it from then on, as every other switch of the walk is.
     int32_t read_identity(tv_version_info& v);
 
-    // Reads the switch's links and hands their far ends to the walk; returns the status of the
-    // read. Reading links moves the context along them: it addresses this switch again after
-    // (once its address is known: read the identity first).
+    // Logs into the switch where the context requires a login (once in the walk); returns the
+    // status. read_links does it for its owner.
+    int32_t log_in() { return logins_.log_in(address_); }
+    // Whether the walk is logged into the switch and will log out of it at its end.
+    bool logged_in() const { return logins_.holds(address_); }
+    // Leaves the switch's login to the owner (or to nobody: one that stopped answering); the
+    // walk does not log out of it.
+    void hand_over_login() { logins_.hand_over(address_); }
+
+    // Reads the switch's links and hands their far ends to the walk, logging into those that
+    // answered; returns the status of the read (or of the login it needs). Reading links moves
+    // the context along them: it addresses this switch again after (once its address is
+    // known: read the identity first).
     int32_t read_links();
     // What the links read listed (count 0 until read); valid for the visit.
     const tv_switch_links& links() const { return links_; }
@@ -66,14 +132,16 @@ private:
     tv_context* ctx_;
     std::optional<std::uint32_t> address_;
     const walk_options& o_;
+    walk_logins& logins_;
+    bool owners_start_;
     tv_switch_links links_{};
     std::vector<std::uint32_t> next_;
 };
 
 // Walks from the switch at `start` (none: the switch the context addresses, known by its
-// identity), pointing the context at each switch before `each` visits it; `progress` (may be
-// empty) learns after each visit how many switches are done and how many are known. Returns
-// the number of switches visited.
+// identity), pointing the context at each switch before `each` visits it, and logs out of
+// what it logged into at the end; `progress` (may be empty) learns after each visit how many
+// switches are done and how many are known. Returns the number of switches visited.
 int walk(tv_context* ctx, std::optional<std::uint32_t> start, const walk_options& o, const std::function<void(visit&)>& each,
          const std::function<void(int done, int known)>& progress = {});
 

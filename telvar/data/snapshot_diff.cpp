@@ -9,6 +9,7 @@
 // and what is attached to a port (its devices, the switch at the far end of its link) is left
 // to the name server's and the links' lines in the same way. Values that move on their own
 // (uptime, temperature, the ports' counters) are compared only with --all.
+#include <algorithm>
 #include <map>
 #include <set>
 
@@ -86,9 +87,23 @@ const json& array_of(const json& j, const char* key) {
     return j.is_object() && j.contains(key) && j[key].is_array() ? j[key] : empty;
 }
 
+// Keys in the order a person reads them: numbers (ports, zone ids, chassis, trap codes) by
+// value, so that port 2 comes before port 16, and before any text.
+struct reading_order {
+    static bool number(const std::string& k) {
+        return !k.empty() && std::all_of(k.begin(), k.end(), [](char c) { return c >= '0' && c <= '9'; });
+    }
+    bool operator()(const std::string& a, const std::string& b) const {
+        const bool na = number(a), nb = number(b);
+        if (na != nb) return na;
+        if (na && a.size() != b.size()) return a.size() < b.size();  // as written by dump(): no leading zeros
+        return a < b;
+    }
+};
+
 // The elements of an array keyed by `key` (a member, or the element's text when null).
-std::map<std::string, json> keyed(const json& list, const char* key) {
-    std::map<std::string, json> out;
+std::map<std::string, json, reading_order> keyed(const json& list, const char* key) {
+    std::map<std::string, json, reading_order> out;
     for (const json& e : list) {
         const json k = key != nullptr && e.is_object() && e.contains(key) ? e[key] : e;
         out[k.is_string() ? k.get<std::string>() : k.dump()] = e;

@@ -90,4 +90,8 @@ inline constexpr const char* demo_base = "127.0.170.2";
 inline constexpr const char* credentials_base = "127.0.171.2";
 // The tool's defaults: discovery over a fabric spread through 127.0.172.0/24, the local port.
 inline constexpr const char* tool_defaults_base = "127.0.172.2";
+// Walks of whole fabrics by the tool (127.0.176.0 - 127.0.177.255): the default fabric
+// requiring a login (127.0.176.2-4), and a generated fabric of 20 switches (127.0.177.2).
+inline constexpr const char* fabric_login_base = "127.0.176.2";
+inline constexpr const char* large_fabric_base = "127.0.177.2";
 }  // namespace tvtest::addr
