@@ -1,5 +1,7 @@
-// The tool's command lines against a fabric of the simulator: every refused line exits 1 with a
-// one-line reason on standard error and the usage text, before anything reaches a switch; the
+// The tool's command lines against a fabric of the simulator: every refused line exits 1 (2 for
+// diff, zone_lint, zone_apply) with a one-line reason and the command's usage lines on standard
+// error, before anything but the port count reaches a switch; what the accepted spellings hand
+// to the command; the
 // questions the tool asks on a terminal (a password, a confirmation), through a pseudo-terminal.
 #include <gtest/gtest.h>
 #include <poll.h>
@@ -11,6 +13,7 @@
 #include <algorithm>
 #include <chrono>
 #include <csignal>
+#include <functional>
 #include <span>
 #include <sstream>
 #include <string>
@@ -44,10 +47,26 @@ protected:
     }
 };
 
+// A refused line: the reason and the command's own usage lines on standard error, nothing on
+// standard output; exit status 1, or 2 for the commands whose statuses follow diff(1).
+void expect_refused(const tvtest::tool_result& r, const std::string& reason, int status) {
+    const std::string word = reason.substr(0, reason.find(':'));
+    const telvar::command* c = telvar::find_command(word);
+    ASSERT_NE(nullptr, c) << reason;
+    EXPECT_EQ(status, r.status) << reason;
+    EXPECT_EQ("", r.out) << reason;
+    EXPECT_EQ(0u, r.err.find("telvar: " + reason)) << r.err;
+    const std::size_t first_line = r.err.find('\n');
+    ASSERT_NE(std::string::npos, first_line) << r.err;
+    EXPECT_EQ(telvar::usage_of(*c), r.err.substr(first_line + 1)) << reason;
+    EXPECT_NE("", telvar::usage_of(*c)) << word;
+}
+
 TEST_F(command_line, mistakes_are_refused_with_a_reason_before_anything_is_sent) {
     struct mistake {
         args line;
-        std::string reason;  // the start of the line on standard error
+        std::string reason;  // the start of the line on standard error, from the command word
+        int status = 1;
         std::vector<std::string> env{};
     };
     const std::vector<mistake> mistakes{
@@ -55,42 +74,133 @@ TEST_F(command_line, mistakes_are_refused_with_a_reason_before_anything_is_sent)
         {{"version", "-port", "0", "-f", "0x1000000", sw1}, "version: -f: '0x1000000'"},
         {{"version", "-port", "70000", sw1}, "version: -port: '70000' is not a UDP port (0 to 65535)"},
         {{"-port", "5x", "version", sw1}, "version: -port: '5x'"},
-        {{"version", sw1}, "version: TELVARPORT: 'many'", {"TELVARPORT=many"}},
+        {{"version", sw1}, "version: TELVARPORT: 'many'", 1, {"TELVARPORT=many"}},
         {{"version", "-port", "0", "999.1.1.1"}, "version: '999.1.1.1' is not an IPv4 address"},
         {{"version", "-port", "0", "127.0.70"}, "version: '127.0.70' is not"},
         {{"version", "-port", "0", "no-such-switch.invalid"}, "version: 'no-such-switch.invalid' is not"},
         {{"version", "-port", "0", sw1, "extra"}, "version: unexpected argument 'extra'"},
+        {{"--json", "version", "-port", "0", sw1, "extra"}, "version: unexpected argument 'extra'"},
         {{"version", "-port", "0", "-x", sw1}, "version: unknown option -x"},
+        {{"version", sw1, "-port", "0", "-x"}, "version: unknown option -x"},  // after the address too
         {{"version", "-port", "0"}, "version: missing <ip>"},
+        {{"version", "-port", "0", sw1, "--timeout", "0"}, "version: --timeout: '0' is not a number of milliseconds from 1 to 600000"},
+        {{"version", "-port", "0", sw1, "--wait"}, "version: --wait needs a value"},
         {{"port_state", "-port", "0", sw1, "3x"}, "port_state: '3x' is not a port number (1 and up) or all"},
         {{"port_state", "-port", "0", sw1, "-1"}, "port_state: '-1' is not a port number"},
         {{"port_state", "-port", "0", sw1, "0"}, "port_state: '0' is not a port number"},
         {{"port_state", "-port", "0", "-s", "maybe", sw1, "1"}, "port_state: -s: 'maybe' is not on or off"},
+        {{"port_state", "-port", "0", sw1, "1", "-s", "maybe"}, "port_state: -s: 'maybe' is not on or off"},
         {{"port_type", "-port", "0", "-s"}, "port_type: -s needs a value"},
-        {{"get_zone", "-port", "0", sw1, "fc", "1"}, "get_zone: 'fc' is not hd, ns, bcst, sl or a number"},
+        {{"get_zone", "-port", "0", sw1, "fc", "1"}, "get_zone: 'fc' is not hd, ns, bcst, sl or a number from 1 to 4"},
+        {{"get_zone", "-port", "0", sw1, "5", "1"}, "get_zone: '5' is not hd, ns, bcst, sl or a number from 1 to 4"},
+        {{"get_zone", "-port", "0", sw1, "hd", "16"}, "get_zone: '16' is not a zone id of hd zones (0 to 15) or all"},
+        {{"set_zone", "-port", "0", sw1, "ns", "256", "1"}, "set_zone: '256' is not a zone id of ns zones (0 to 255)"},
         {{"set_zone", "-port", "0", sw1, "hd", "1", "2", "5-x"}, "set_zone: '5-x' is not a port number or a range"},
+        {{"set_zone", "-port", "0", sw1, "hd", "1", "8-5"}, "set_zone: '8-5' is not a port number or a range"},
+        {{"disable_zone_type", "-port", "0", sw1, "bcst", "16"}, "disable_zone_type: '16' is not a zone id of bcst zones (0 to 15) or all"},
+        {{"wwn_zone", "-port", "0", "-r", "3", sw1}, "wwn_zone: -r: '3' is not 0, 1 or 2"},
         {{"set_wwn_zone", "-port", "0", sw1, "12", "200000c0dd00caf"}, "set_wwn_zone: '200000c0dd00caf' is not a WWN"},
+        {{"set_wwn_zone", "-port", "0", sw1, "12", "20:00:00:c0:dd:00:ca", "x"}, "set_wwn_zone: '20:00:00:c0:dd:00:ca' is not a WWN"},
+        {{"set_wwn_zone", "-port", "0", sw1, "300", "200000c0dd00cafe"}, "set_wwn_zone: '300' is not a number from 0 to 255"},
+        {{"rem_wwn_zone", "-port", "0", sw1, "256", "200000c0dd00cafe"}, "rem_wwn_zone: '256' is not a number from 0 to 255"},
         {{"chassis_tovs", "-port", "0", "-e", "25O0", sw1}, "chassis_tovs: -e: '25O0' is not a number"},
         {{"trap_listen", "-port", "0", "-t", "soon", sw1}, "trap_listen: -t: 'soon' is not a number of seconds"},
         {{"set_trap_config", "-port", "0", sw1, "5", "on", "1"}, "set_trap_config: missing <int>"},
-        {{"zone_lint", "-port", "0", "--snapshot"}, "zone_lint: --snapshot needs a value"},
-        {{"zone_lint", "-port", "0", sw1, "--snapshot", "a.json"}, "zone_lint: unexpected argument '" + sw1 + "'"},
+        {{"set_trap_config", "-port", "0", sw1, "11", "yes", "10", "2"}, "set_trap_config: 'yes' is not on, 1, enabled, off, 0 or disabled"},
+        {{"set_trap_config", "-port", "0", sw1, "32", "on", "10", "2"}, "set_trap_config: '32' is not a number from 0 to 31"},
+        {{"trap_test", "-port", "0", sw1, "40", "1"}, "trap_test: '40' is not a number from 0 to 31"},
+        {{"smlget", "-port", "0", sw1, "show", "-x"}, "smlget: unknown option -x"},  // words with a dash follow --
+        {{"zone_lint", "-port", "0", "--snapshot"}, "zone_lint: --snapshot needs a value", 2},
+        {{"zone_lint", "-port", "0", sw1, "--snapshot", "a.json"}, "zone_lint: unexpected argument '" + sw1 + "'", 2},
+        {{"zone_apply", "-port", "0", sw1}, "zone_apply: missing <file>", 2},
+        {{"diff", "a.json", "--every"}, "diff: unknown option --every", 2},
         {{"locate", "-port", "0", "200000c0dd00cafe"}, "locate: '200000c0dd00cafe' is not an IPv4 address (dotted, no leading zeros) "
-                                                       "or a host name that resolves, and no --snapshot was given"},
-        {{"locate", "-port", "0", "--snapshot", "a.json"}, "locate: missing <word>"},
+                                                       "or a host name that resolves or a snapshot file, and no --snapshot was given"},
+        {{"locate", "-port", "0", "--snapshot", "a.json"}, "locate: missing <wwn>|<fcaddr>"},
+        {{"locate", "a.json", "zz"}, "locate: 'zz' is not a WWN (16 hex digits, or 8 pairs joined by colons) or an FC address"},
         {{"map", "-port", "0", "-o"}, "map: -o needs a value"},
         // Standard input is no terminal here, and the environment has no password.
         {{"port_state", "-port", "0", "-u", "admin", sw1, "1"}, "port_state: -u needs a password"},
     };
-    const std::string text = tvtest::usage_text();
-    for (const auto& m : mistakes) {
-        const auto r = telvar(m.line, m.env);
-        EXPECT_EQ(1, r.status) << m.reason;
-        EXPECT_EQ(0u, r.err.find("telvar: " + m.reason)) << r.err;
-        EXPECT_EQ(r.err.size() - 1, r.err.find('\n')) << r.err;  // one line
-        EXPECT_EQ(text, r.out) << m.reason;
-    }
+    for (const auto& m : mistakes) expect_refused(telvar(m.line, m.env), m.reason, m.status);
     EXPECT_TRUE(fab.requests().empty());
+
+    // A port the switch does not have is known once its port count is read, and nothing else is sent.
+    const std::vector<mistake> beyond{
+        {{"port_state", "-port", "0", sw1, "17"}, "port_state: port 17: this switch has ports 1-16"},
+        {{"--json", "port_counts", sw1, "20", "-port", "0"}, "port_counts: port 20: this switch has ports 1-16"},
+        {{"set_zone", "-port", "0", sw1, "hd", "3", "2", "5-17"}, "set_zone: port 17: this switch has ports 1-16"},
+        {{"port_steering", "-port", "0", "-f", "108000", sw1, "99"}, "port_steering: port 99: this switch has ports 1-16"},
+    };
+    for (const auto& m : beyond) expect_refused(telvar(m.line, m.env), m.reason, m.status);
+    const std::vector<std::uint32_t> sent = fab.subcommands();
+    EXPECT_EQ(beyond.size(), sent.size());
+    for (const std::uint32_t sub : sent) EXPECT_EQ(tv::layout::ports::subcmd::port_types, sub);
+}
+
+// What reaches the command from the spellings the dispatcher accepts, seen in the switch or in
+// the report: trap words, WWNs with colons, options after the operands, "--", late --json and
+// -h, global flags after the address, a snapshot file where the address stands.
+TEST_F(command_line, every_accepted_spelling_reaches_the_command_as_it_knows_it) {
+    const std::string snap = ::testing::TempDir() + "command_line_snapshot.json";
+    ASSERT_EQ(0, telvar({"snapshot", sw1, "-o", snap, "-port", "0"}).status);
+    const auto trap_line = [&](const std::string& code) {
+        const std::string out = telvar({"get_trap_config", "-port", "0", sw1}).out;
+        const std::size_t at = out.find("\n" + code + "    ");
+        return at == std::string::npos ? std::string() : out.substr(at + 1, out.find('\n', at + 1) - at - 1).substr(0, 30);
+    };
+    struct spelling {
+        args line;
+        std::function<std::string()> seen;  // what the switch or the report shows afterwards
+        std::string expected;
+        int status = 0;
+    };
+    const std::vector<spelling> spellings{
+        {{"set_trap_config", sw1, "11", "enabled", "10", "2", "-port", "0"}, [&] { return trap_line("11"); }, "11    enabled   10       2    "},
+        {{"set_trap_config", sw1, "11", "disabled", "10", "2", "-port", "0"}, [&] { return trap_line("11"); }, "11    disabled  10       2    "},
+        {{"set_trap_config", sw1, "12", "1", "-5", "-7", "-port", "0"}, [&] { return trap_line("12"); }, "12    enabled   -5       -7   "},
+        {{"set_trap_config", "-port", "0", "--", sw1, "12", "off", "-6", "-8"}, [&] { return trap_line("12"); }, "12    disabled  -6       -8   "},
+        {{"set_wwn_zone", sw1, "7", "21:00:00:00:5E:CC:00:01", "disk", "-port", "0"},
+         [&] {
+             const std::string out = telvar({"get_wwn_zone", "-port", "0", sw1}).out;
+             const std::size_t at = out.find("WWN: 210000005ecc0001");
+             return at == std::string::npos ? std::string() : out.substr(at, out.find('\n', out.find('\n', at) + 1) - at);
+         },
+         "WWN: 210000005ecc0001\n     Member of zone(s): 7 "},
+        {{"port_state", sw1, "3", "-s", "off", "-y", "-port", "0"},
+         [&] { return std::to_string(port_cfg(2).admin); }, "2"},
+        {{"port_state", sw1, "3", "-port", "0"}, [] { return std::string(); }, ""},  // for the output below
+        {{"version", sw1, "-port", "0", "-f", "108000", "--timeout", "2000", "--wait", "100"},
+         [] { return std::string(); }, ""},
+    };
+    for (const auto& s : spellings) {
+        const auto r = telvar(s.line);
+        EXPECT_EQ(s.status, r.status) << s.line[0] << "\n" << r.out << r.err;
+        EXPECT_EQ(s.expected, s.seen()) << s.line[0];
+    }
+
+    // Reports, through late flags and a snapshot file in the address's place.
+    struct report {
+        args line;
+        std::string starts;  // the start of standard output
+        int status = 0;
+    };
+    const std::vector<report> reports{
+        {{"version", sw1, "-port", "0", "-f", "108000"}, "HW: \t302\n"},
+        {{"version", sw1, "--json", "-port", "0"}, "{"},
+        {{"port_state", sw1, "3", "-h"}, Usage[18]},
+        {{"port_state", "--help"}, Usage[18]},
+        {{"smlget", "-port", "0", sw1, "--", "show", "port", "3"}, "\""},
+        {{"locate", snap, "21:00:00:00:5e:01:01:01"}, "device:  21:00:00:00:5e:01:01:01"},
+        {{"locate", "--snapshot", snap, "2100000000000000"}, "", 1},  // no such device in it
+        {{"zone_lint", snap}, "chassis 1: ", 1},  // the default fabric has zoning problems
+        {{"map", snap, "-o", ::testing::TempDir() + "command_line_map.svg"}, ""},
+    };
+    for (const auto& r : reports) {
+        const auto got = telvar(r.line);
+        EXPECT_EQ(r.status, got.status) << r.line[0] << " " << r.line[1] << "\n" << got.out << got.err;
+        EXPECT_EQ(0u, got.out.find(r.starts)) << r.line[0] << " " << r.line[1] << "\n" << got.out;
+    }
 }
 
 TEST_F(command_line, global_flags_before_the_command_word_the_dispatchers_own_flags_and_words) {
@@ -116,8 +226,9 @@ TEST_F(command_line, global_flags_before_the_command_word_the_dispatchers_own_fl
     EXPECT_EQ(std::string("telvar version ") + tv_api_version() + "\n", r.out);
     r = telvar({"verison", sw1});
     EXPECT_EQ(1, r.status);
-    EXPECT_EQ("telvar: unknown command 'verison'; did you mean 'version'?\n", r.err);
-    EXPECT_EQ("telvar: unknown command 'zzz'\n", telvar({"zzz", sw1}).err);
+    EXPECT_EQ("", r.out);
+    EXPECT_EQ("telvar: unknown command 'verison'; did you mean 'version'?\ntelvar: 'telvar help' lists the commands\n", r.err);
+    EXPECT_EQ("telvar: unknown command 'zzz'\ntelvar: 'telvar help' lists the commands\n", telvar({"zzz", sw1}).err);
 }
 
 // Commands that land without a description still compile and get the generic check: global

@@ -53,16 +53,23 @@ TEST(completion, offers_flags_the_words_of_values_and_arguments_and_file_names) 
         words offered;
     };
     const std::vector<expectation> cases{
-        {{"telvar", "-"}, {"--json", "--lenient", "--version", "--help", "-port", "-f", "-u", "-p", "-y", "--yes", "-q", "-v", "-h"}},
+        {{"telvar", "-"}, {"--json", "--lenient", "--version", "--help", "--timeout", "--wait", "-port", "-f", "-u", "-p", "-y", "--yes", "-q", "-v", "-h"}},
         {{"telvar", "--json", "-port", "0", "ver"}, {"version"}},
-        {{"telvar", "port_state", "-"}, {"-s", "-port", "-f", "-u", "-p", "-y", "--yes", "-q", "-v", "-h"}},
+        {{"telvar", "port_state", "-"}, {"-s", "-port", "-f", "-u", "-p", "-y", "--yes", "-q", "-v", "-h", "--json", "--timeout", "--wait"}},
+        // Options anywhere until "--"; values of --timeout are numbers.
+        {{"telvar", "port_state", "10.0.0.1", "3", "-"}, {"-s", "-port", "-f", "-u", "-p", "-y", "--yes", "-q", "-v", "-h", "--json", "--timeout", "--wait"}},
+        {{"telvar", "port_state", "10.0.0.1", "-s", ""}, {"on", "off"}},
+        {{"telvar", "port_state", "--timeout", "300", "10.0.0.1", "a"}, {"all"}},
+        {{"telvar", "smlget", "--", "10.0.0.1", "-"}, {}},
+        {{"telvar", "locate", file.substr(0, file.size() - 5)}, {file}},
         {{"telvar", "port_state", "-s", ""}, {"on", "off"}},
         {{"telvar", "chassis_mode", "-u", "admin", "-s", "o"}, {"on", "off"}},
         {{"telvar", "port_state", "-s", "on", "10.0.0.1", "a"}, {"all"}},
         {{"telvar", "get_zone", "-s", "10.0.0.1", ""}, {"hd", "ns", "bcst", "sl"}},
         {{"telvar", "get_zone", "10.0.0.1", "hd", ""}, {"all"}},
         {{"telvar", "set_zone", "10.0.0.1", "hd", "3", "1", "5-8", "n"}, {"none"}},  // a list
-        {{"telvar", "discover", "--all", "-j", "4", "-"}, {"-m", "-j", "--all", "--sequential", "-port", "-f", "-u", "-p", "-y", "--yes", "-q", "-v", "-h"}},
+        {{"telvar", "discover", "--all", "-j", "4", "-"},
+         {"-m", "-j", "--all", "--sequential", "-port", "-f", "-u", "-p", "-y", "--yes", "-q", "-v", "-h", "--json", "--timeout", "--wait"}},
         // An option of a word may follow the address; --snapshot takes the address's place.
         {{"telvar", "zone_apply", "10.0.0.1", "--d"}, {"--dry-run"}},
         {{"telvar", "locate", "--snapshot", file.substr(0, file.size() - 5)}, {file}},
@@ -132,7 +139,7 @@ TEST(completion, knows_and_the_man_page_describes_every_word_and_option_that_hel
     const std::size_t from = help.out.find("\nglobal flags:"), to = help.out.find("\nmore commands:");
     ASSERT_LT(from, to);
     const std::string globals = help.out.substr(from, to - from);
-    for (const char* name : {"--json", "--lenient", "--version", "-y", "--yes"}) EXPECT_TRUE(options_named(globals).contains(name)) << name;
+    for (const char* name : {"--json", "--lenient", "--version", "-y", "--yes", "--timeout", "--wait"}) EXPECT_TRUE(options_named(globals).contains(name)) << name;
     const words first = complete({"telvar", "-"});
     for (const std::string& o : options_named(globals)) {
         EXPECT_TRUE(first.contains(o)) << o << " is not completed";

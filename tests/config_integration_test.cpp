@@ -241,8 +241,7 @@ TEST_F(config_fabric, defaults_file_effects_read_back) {
     auto r = telvar({"defaults", sw1, example});
     EXPECT_EQ("filename: " + example + "\nSUCCESS\n", r.out);
     EXPECT_EQ("", r.err);
-    // No port count: the command types no port. 0: the network read and write.
-    EXPECT_EQ((subs{3, 0, 4, 6, 0}), fab.subcommands());
+    EXPECT_EQ((subs{3, 0, 4, 6, 0}), fab.subcommands());  // 0: the network read and write; no port count
 
     tv_net_config net{};
     ASSERT_EQ(0, tv_get_net_config(ctx, &net));

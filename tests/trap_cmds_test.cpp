@@ -149,14 +149,21 @@ TEST_F(trap_tool, configuration_commands_show_change_and_save) {
             return std::pair{tv::decode_trap_config(t.active, 5), tv::decode_trap_config(t.saved, 5)};
         });
     };
-    for (const auto& [word, status] : {std::pair{"yes", 0}, std::pair{"on", 1}}) {
+    // Every enable word the tool takes reaches the command as "on" or "0"; others are refused.
+    for (const auto& [word, status] : {std::pair{"disabled", 0}, std::pair{"on", 1}, std::pair{"0", 0}, std::pair{"enabled", 1}}) {
         EXPECT_EQ("SUCCESS\n", telvar({"set_trap_config", "-port", "0", sw3, "5", word, "7", "-3"}).out);
         const auto [active, saved] = code5();
         EXPECT_EQ(status, active.status) << word;
         EXPECT_EQ(7, saved.rising);
         EXPECT_EQ(-3, saved.falling);
     }
-    EXPECT_EQ("Error: Invalid Parameter\n", telvar({"set_trap_config", "-port", "0", sw3, "300", "1", "1", "1"}).out);
+    for (const args& refused : {args{"set_trap_config", "-port", "0", sw3, "300", "1", "1", "1"},
+                                args{"set_trap_config", "-port", "0", sw3, "5", "yes", "1", "1"}}) {
+        r = telvar(refused);
+        EXPECT_EQ(1, r.status);
+        EXPECT_EQ("", r.out);
+        EXPECT_EQ(0u, r.err.find("telvar: set_trap_config: '")) << r.err;
+    }
 
     EXPECT_EQ("SUCCESS\n", telvar({"set_trapping", "-port", "0", "-t", "enabled", "-i", "2500", sw3}).out);
     const auto trapping = traps(2, [](sim::trap_state& t) { return tv::decode_trapping(t.saved); });
@@ -164,7 +171,8 @@ TEST_F(trap_tool, configuration_commands_show_change_and_save) {
     EXPECT_EQ(2500, trapping.interval);
     r = telvar({"set_trapping", "-port", "0", "-t", "maybe", sw3});
     EXPECT_EQ(1, r.status);
-    EXPECT_EQ(0u, r.out.find("telvar  version"));
+    EXPECT_EQ("", r.out);
+    EXPECT_EQ(0u, r.err.find("telvar: set_trapping: -t: 'maybe' is not enabled or disabled\n")) << r.err;
 
     EXPECT_EQ("    telvar trap_test <ip-address> <counter> <value>\n", telvar({"help", "trap_test"}).out);
 }

@@ -5,6 +5,7 @@
 
 #include <arpa/inet.h>
 #include <netdb.h>
+#include <sys/stat.h>
 
 #include <algorithm>
 #include <array>
@@ -19,9 +20,12 @@ namespace telvar {
 
 namespace {
 
-enum class kind { literal, stand_in, range, ip, quad, port, ports, number, integer, hex, count, seconds, wwn, word, file };
+enum class kind {
+    literal, stand_in, range, ip, quad, port, ports, number, integer, hex, count, seconds, wwn, word, file,
+    snapshot, fc_address, enabled, zone
+};
 
-constexpr std::array<std::pair<std::string_view, kind>, 12> kind_names{{
+constexpr std::array<std::pair<std::string_view, kind>, 16> kind_names{{
     {"ip", kind::ip},
     {"quad", kind::quad},
     {"port", kind::port},
@@ -34,6 +38,10 @@ constexpr std::array<std::pair<std::string_view, kind>, 12> kind_names{{
     {"wwn", kind::wwn},
     {"word", kind::word},
     {"file", kind::file},
+    {"snapshot", kind::snapshot},
+    {"fcaddr", kind::fc_address},
+    {"enabled", kind::enabled},
+    {"zone", kind::zone},
 }};
 
 struct alternative {
@@ -196,7 +204,64 @@ bool port_number(std::string_view t) {
     return v && *v >= 1 && *v <= INT32_MAX;
 }
 
-bool fits(const alternative& a, std::string_view t) {
+// -f: the FC address of a switch, 1 to 6 hex digits with an optional 0x, not 0.
+bool fc_address(std::string_view t) {
+    if (t.starts_with("0x") || t.starts_with("0X")) t.remove_prefix(2);
+    return t.size() <= 6 && is_hex(t) && t.find_first_not_of('0') != std::string_view::npos;
+}
+
+bool udp_port(std::string_view t) {
+    const auto v = decimal(t);
+    return v && *v <= 65535;
+}
+
+// A WWN as the command takes it (16 hex digits) from 16 hex digits or from eight pairs joined
+// by colons, as reports print it.
+std::optional<std::string> wwn_digits(std::string_view t) {
+    std::string out;
+    if (t.size() == 23) {
+        for (std::size_t i = 0; i < t.size(); ++i) {
+            if (i % 3 == 2) {
+                if (t[i] != ':') return std::nullopt;
+            } else {
+                out += t[i];
+            }
+        }
+    } else {
+        out = t;
+    }
+    if (out.size() != 16 || !is_hex(out)) return std::nullopt;
+    std::ranges::transform(out, out.begin(), [](char ch) { return static_cast<char>(std::tolower(static_cast<unsigned char>(ch))); });
+    return out;
+}
+
+// A trap's enable word as the command knows it: "on" enables, "0" disables.
+std::optional<std::string> enable_word(std::string_view t) {
+    if (t == "on" || t == "1" || t == "enabled") return "on";
+    if (t == "off" || t == "0" || t == "disabled") return "0";
+    return std::nullopt;
+}
+
+// A snapshot file where an address may stand: a path, a .json file or a file that exists, as
+// the commands that read a fabric tell the two apart.
+bool snapshot_file(std::string_view t) {
+    struct stat st{};
+    return t.find('/') != std::string_view::npos || t.ends_with(".json") ||
+           (stat(std::string(t).c_str(), &st) == 0 && S_ISREG(st.st_mode));
+}
+
+// Zone ids by zone type (1 hd, 2 ns, 3 bcst, 4 sl); 0 before a type is known.
+constexpr std::array<std::uint64_t, 5> last_zone_id{0, 15, 255, 15, 0xFFFF};
+constexpr std::array<std::string_view, 5> zone_type_names{"", "hd", "ns", "bcst", "sl"};
+
+// What the check knows of the operands before the current one.
+struct operand_context {
+    std::size_t zone_type = 0;  // the zone type given, for a <zone> after it
+};
+
+// Whether `t` is what `a` stands for; `spelled` receives the command's spelling of it when
+// that differs from `t`.
+bool fits(const alternative& a, std::string_view t, const operand_context& ctx, std::optional<std::string>& spelled) {
     switch (a.what) {
         case kind::literal: return t == a.text;
         case kind::stand_in: return false;  // the option itself, never the operand's text
@@ -209,7 +274,9 @@ bool fits(const alternative& a, std::string_view t) {
         case kind::port: return port_number(t);
         case kind::ports: {
             const std::size_t dash = t.find('-');
-            return port_number(t.substr(0, dash)) && (dash == std::string_view::npos || port_number(t.substr(dash + 1)));
+            if (dash == std::string_view::npos) return port_number(t);
+            return port_number(t.substr(0, dash)) && port_number(t.substr(dash + 1)) &&
+                   *decimal(t.substr(0, dash)) <= *decimal(t.substr(dash + 1));
         }
         case kind::number: {
             const auto v = decimal(t);
@@ -226,18 +293,34 @@ bool fits(const alternative& a, std::string_view t) {
         case kind::seconds:
             return t.size() <= 12 && std::ranges::count(t, '.') <= 1 && t.find_first_not_of("0123456789.") == std::string_view::npos &&
                    t.find_first_of("0123456789") != std::string_view::npos;
-        case kind::wwn: return t.size() == 16 && is_hex(t);
+        case kind::wwn:
+            spelled = wwn_digits(t);
+            if (spelled && *spelled == t) spelled.reset();
+            return wwn_digits(t).has_value();
+        case kind::enabled:
+            spelled = enable_word(t);
+            if (spelled && *spelled == t) spelled.reset();
+            return enable_word(t).has_value();
+        case kind::zone: {
+            const auto v = decimal(t);
+            return v && *v <= last_zone_id[ctx.zone_type];
+        }
+        case kind::snapshot: return snapshot_file(t);
+        case kind::fc_address: return fc_address(t);
         case kind::word:
         case kind::file: return true;
     }
     return false;
 }
 
-bool fits(const token& tok, std::string_view t) {
-    return std::ranges::any_of(tok.alternatives, [&](const alternative& a) { return fits(a, t); });
+bool fits(const token& tok, std::string_view t, const operand_context& ctx, std::optional<std::string>& spelled) {
+    return std::ranges::any_of(tok.alternatives, [&](const alternative& a) {
+        spelled.reset();
+        return fits(a, t, ctx, spelled);
+    });
 }
 
-std::string describe(const alternative& a) {
+std::string describe(const alternative& a, const operand_context& ctx) {
     switch (a.what) {
         case kind::literal:
         case kind::stand_in: return std::string(a.text);  // a stand-in is told apart by not_what
@@ -251,14 +334,20 @@ std::string describe(const alternative& a) {
         case kind::integer: return "a whole number";
         case kind::hex: return "a hex number of up to 8 digits";
         case kind::seconds: return "a number of seconds";
-        case kind::wwn: return "a WWN (16 hex digits)";
+        case kind::wwn: return "a WWN (16 hex digits, or 8 pairs joined by colons)";
+        case kind::enabled: return "on, 1, enabled, off, 0 or disabled";
+        case kind::zone:
+            return "a zone id of " + std::string(zone_type_names[ctx.zone_type]) + " zones (0 to " +
+                   std::to_string(last_zone_id[ctx.zone_type]) + ")";
+        case kind::snapshot: return "a snapshot file";
+        case kind::fc_address: return "an FC address (up to 6 hex digits)";
         case kind::word:
         case kind::file: return "a word";
     }
     return {};
 }
 
-std::string not_what(const token& tok, std::string_view t) {
+std::string not_what(const token& tok, std::string_view t, const operand_context& ctx) {
     std::vector<alternative> kinds;
     std::string stand_ins;  // options that could have taken the operand's place
     for (const alternative& a : tok.alternatives) {
@@ -270,20 +359,9 @@ std::string not_what(const token& tok, std::string_view t) {
     std::string what;
     for (std::size_t i = 0; i < kinds.size(); ++i) {
         if (i > 0) what += i + 1 == kinds.size() ? " or " : ", ";
-        what += describe(kinds[i]);
+        what += describe(kinds[i], ctx);
     }
     return "'" + std::string(t) + "' is not " + what + (stand_ins.empty() ? "" : stand_ins + " was given");
-}
-
-// -f: the FC address of a switch, 1 to 6 hex digits with an optional 0x, not 0.
-bool fc_address(std::string_view t) {
-    if (t.starts_with("0x") || t.starts_with("0X")) t.remove_prefix(2);
-    return t.size() <= 6 && is_hex(t) && t.find_first_not_of('0') != std::string_view::npos;
-}
-
-bool udp_port(std::string_view t) {
-    const auto v = decimal(t);
-    return v && *v <= 65535;
 }
 
 const option_spec* find_own(const description& d, std::string_view e) {
@@ -307,6 +385,19 @@ std::string environment_port_problem() {
     return {};
 }
 
+// --timeout and --wait: milliseconds, bounded so that no line can make a command wait for hours.
+constexpr std::uint64_t longest_timeout_ms = 600000, longest_wait_ms = 60000;
+
+checked_line::element as_given(char* text, bool own = false) { return {text, own, std::nullopt}; }
+
+// The number of a port operand and of both ends of a range.
+void note_ports(std::string_view t, std::vector<std::uint64_t>& ports) {
+    const std::size_t dash = t.find('-');
+    if (const auto first = decimal(t.substr(0, dash))) ports.push_back(*first);
+    if (dash == std::string_view::npos) return;
+    if (const auto last = decimal(t.substr(dash + 1))) ports.push_back(*last);
+}
+
 }  // namespace
 
 std::string syntax_problem(const syntax& s) {
@@ -328,43 +419,80 @@ checked_line check_command_line(const command& c, std::span<char* const> args) {
         out.refusal = why;
         return out;
     };
-    // Takes the command's own option at args[i] and its value, moving i past them; why not, or empty.
-    const auto take_own = [&](const option_spec& own, std::size_t& i) -> std::string {
-        out.own_elements.push_back(i);
-        if (!own.value) {
-            out.options.push_back({own.name, nullptr});
-            ++i;
-            return {};
-        }
-        if (i + 1 >= args.size()) return std::string(own.name) + " needs a value";
-        if (!fits(*own.value, args[i + 1])) return std::string(own.name) + ": " + not_what(*own.value, args[i + 1]);
-        out.own_elements.push_back(i + 1);
-        out.options.push_back({own.name, args[i + 1]});
-        i += 2;
-        return {};
-    };
     const auto accept = [&] {
-        if (std::ranges::none_of(args, [](const char* a) { return std::string_view(a) == "-port"; }))
+        if (std::ranges::none_of(out.front, [](const checked_line::element& e) { return std::string_view(e.given) == "-port"; }))
             out.refusal = environment_port_problem();
         return out;
     };
+    // Takes the command's own option at args[i] and its value, moving i past them; why not, or empty.
+    const auto take_own = [&](const option_spec& own, std::size_t& i) -> std::string {
+        if (!own.value) {
+            out.options.push_back({own.name, nullptr});
+            out.front.push_back(as_given(args[i++], true));
+            return {};
+        }
+        if (i + 1 >= args.size()) return std::string(own.name) + " needs a value";
+        std::optional<std::string> spelled;
+        if (!fits(*own.value, args[i + 1], {}, spelled)) return std::string(own.name) + ": " + not_what(*own.value, args[i + 1], {});
+        out.options.push_back({own.name, args[i + 1]});
+        out.front.push_back(as_given(args[i], true));
+        out.front.push_back({args[i + 1], true, spelled});
+        i += 2;
+        return {};
+    };
+    // --timeout and --wait: a number of milliseconds from 1 to `longest`.
+    const auto take_time = [&](std::size_t& i, std::uint64_t longest, std::optional<int32_t>& into) -> std::string {
+        const std::string name = args[i];
+        if (i + 1 >= args.size()) return name + " needs a value";
+        const auto v = decimal(args[i + 1]);
+        if (!v || *v < 1 || *v > longest)
+            return name + ": '" + args[i + 1] + "' is not a number of milliseconds from 1 to " + std::to_string(longest);
+        into = static_cast<int32_t>(*v);
+        i += 2;
+        return {};
+    };
 
-    std::size_t i = 0;
-    while (i < args.size() && args[i][0] == '-') {
+    // Options anywhere until "--"; an element that starts with a dash and a digit is a negative
+    // number, since no option is named by a digit.
+    std::vector<char*> rest;
+    bool options_end = false;
+    for (std::size_t i = 0; i < args.size();) {
         const std::string_view e = args[i];
-        if (e == "-y" || e == "--yes") {
-            out.yes.push_back(i++);
+        if (options_end || e.size() < 2 || e[0] != '-' || std::isdigit(static_cast<unsigned char>(e[1]))) {
+            rest.push_back(args[i++]);
             continue;
         }
-        if (e == "-q" || e == "-v") {
+        if (e == "-q" || e == "-v") {  // the dispatcher's, left off the command's line
             out.notice = e == "-q" ? notice_level::quiet : notice_level::verbose;
-            out.notices.push_back(i++);
+            ++i;
             continue;
         }
-        const char letter = e.size() > 1 ? e[1] : '\0';
+        if (e == "--") {
+            options_end = true;
+            ++i;
+            continue;
+        }
+        if (e == "-y" || e == "--yes") {
+            out.yes = true;
+            ++i;
+            continue;
+        }
+        if (e == "--json") {
+            out.json = true;
+            ++i;
+            continue;
+        }
+        if (e == "--timeout" || e == "--wait") {
+            const bool timeout = e == "--timeout";
+            if (const std::string why = take_time(i, timeout ? longest_timeout_ms : longest_wait_ms, timeout ? out.timeout : out.wait);
+                !why.empty())
+                return refuse(why);
+            continue;
+        }
+        const char letter = e[1];
         if (const option_spec* own = find_own(d, e)) {
             if (const std::string why = take_own(*own, i); !why.empty()) return refuse(why);
-        } else if (letter == 'h') {
+        } else if (letter == 'h' || e == "--help") {
             out.help = true;
             return out;
         } else if (letter == 'f' || letter == 'p' || letter == 'u') {
@@ -377,26 +505,23 @@ checked_line check_command_line(const command& c, std::span<char* const> args) {
                 return refuse("-port: '" + std::string(value) + "' is not a UDP port (0 to 65535)");
             if (letter == 'p' && flag != "-port") out.password = true;
             if (letter == 'u') out.user = args[i + 1];
+            out.front.push_back(as_given(args[i]));
+            out.front.push_back(as_given(args[i + 1]));
             i += 2;
         } else if (!described) {
-            return accept();  // an option of the command's own: whether a value follows is unknown
+            // An option of the command's own: whether a value follows is unknown, so the rest
+            // goes to the command as it stands.
+            for (; i < args.size(); ++i) out.front.push_back(as_given(args[i]));
+            return accept();
         } else {
             return refuse("unknown option " + std::string(e));
         }
     }
 
-    std::vector<std::string_view> rest;  // from the address on, without the options of a word
-    while (i < args.size()) {
-        const option_spec* own = std::string_view(args[i]).starts_with("--") ? find_own(d, args[i]) : nullptr;
-        if (own == nullptr) {
-            rest.emplace_back(args[i++]);
-        } else if (const std::string why = take_own(*own, i); !why.empty()) {
-            return refuse(why);
-        }
-    }
     if (!described) {
-        if (!rest.empty() && !switch_address(rest[0])) return refuse(not_what(token{"<ip>", {{kind::ip, "ip"}}}, rest[0]));
-        if (!rest.empty()) out.address = rest[0].data();
+        if (!rest.empty() && !switch_address(rest[0])) return refuse(not_what(token{"<ip>", {{kind::ip, "ip"}}}, rest[0], {}));
+        for (char* r : rest) out.operands.push_back(as_given(r));
+        if (!rest.empty()) out.address = rest[0];
         return accept();
     }
     const auto given = [&](const alternative& a) {
@@ -408,6 +533,8 @@ checked_line check_command_line(const command& c, std::span<char* const> args) {
             return !t.optional && std::ranges::none_of(t.alternatives, given);
         });
     };
+    const bool snapshot_option = std::ranges::find(d.options, "--snapshot", &option_spec::name) != d.options.end();
+    operand_context ctx;
     std::size_t k = 0;
     for (std::size_t at = 0; at < d.operands.size(); ++at) {
         const token& t = d.operands[at];
@@ -415,15 +542,33 @@ checked_line check_command_line(const command& c, std::span<char* const> args) {
         // An optional operand is left out when those after it need every element that is left.
         if (t.optional && rest.size() - k <= static_cast<std::size_t>(needed_after(at))) continue;
         if (k >= rest.size()) return refuse("missing " + std::string(t.spelling));
-        // The first element, when it is a switch's address, is the one the credentials are for;
-        // it is resolved once, as a name that does not resolve may take its time.
-        const auto fits_as = [&](kind what, bool as) {
-            return std::ranges::any_of(t.alternatives, [&](const alternative& a) { return (a.what == what) == as && fits(a, rest[k]); });
-        };
-        if (k == 0 && fits_as(kind::ip, true)) out.address = rest[0].data();
         do {
-            const bool fitting = k == 0 ? out.address != nullptr || fits_as(kind::ip, false) : fits(t, rest[k]);
-            if (!fitting) return refuse(not_what(t, rest[k]));
+            const std::string_view text = rest[k];
+            const alternative* matched = nullptr;
+            std::optional<std::string> spelled;
+            for (const alternative& a : t.alternatives) {
+                spelled.reset();
+                if (fits(a, text, ctx, spelled)) {
+                    matched = &a;
+                    break;
+                }
+            }
+            if (matched == nullptr) return refuse(not_what(t, text, ctx));
+            if (k == 0 && matched->what == kind::ip) out.address = rest[k];  // whose credentials apply
+            if (matched->what == kind::port || matched->what == kind::ports) note_ports(text, out.ports);
+            if (t.alternatives.front().text == "hd") {  // the zone type, by word or by number
+                const auto number = decimal(text).value_or(0);
+                ctx.zone_type = matched->what == kind::literal
+                                    ? static_cast<std::size_t>(std::ranges::find(zone_type_names, text) - zone_type_names.begin())
+                                    : static_cast<std::size_t>(number < zone_type_names.size() ? number : 0);
+            }
+            if (matched->what == kind::snapshot && snapshot_option) {
+                out.options.push_back({"--snapshot", rest[k]});  // the one way the command reads a file
+                out.front.push_back(as_given(const_cast<char*>("--snapshot"), true));
+                out.front.push_back(as_given(rest[k], true));
+            } else {
+                out.operands.push_back({rest[k], false, spelled});
+            }
             ++k;
         } while (t.repeats && k < rest.size());
     }
@@ -432,14 +577,14 @@ checked_line check_command_line(const command& c, std::span<char* const> args) {
 }
 
 void hand_over(const command& c, const checked_line& checked, std::vector<char*>& line) {
-    std::vector<std::size_t> drop = checked.yes;
-    drop.insert(drop.end(), checked.notices.begin(), checked.notices.end());
-    if (c.takes_parsed_options) {
-        drop.insert(drop.end(), checked.own_elements.begin(), checked.own_elements.end());
-        hand_options(checked.options);
-    }
-    std::ranges::sort(drop);
-    for (auto it = drop.rbegin(); it != drop.rend(); ++it) line.erase(line.begin() + 1 + static_cast<std::ptrdiff_t>(*it));
+    if (c.takes_parsed_options) hand_options(checked.options);
+    const auto text = [](const checked_line::element& e) {
+        return e.spelled ? const_cast<char*>(e.spelled->c_str()) : e.given;
+    };
+    line.resize(1);
+    for (const checked_line::element& e : checked.front)
+        if (!(e.own && c.takes_parsed_options)) line.push_back(text(e));
+    for (const checked_line::element& e : checked.operands) line.push_back(text(e));
 }
 
 }  // namespace telvar

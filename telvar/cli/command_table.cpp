@@ -25,6 +25,17 @@ constexpr command data_command(command c) {
     c.takes_parsed_options = true;
     return c;
 }
+// A data command whose exit status follows diff(1): 0 same, 1 different or changed, 2 trouble,
+// a refused command line included.
+constexpr command comparing(command c) {
+    c.compares = true;
+    return data_command(c);
+}
+// A command without a port operand that still needs the switch's port count when it opens.
+constexpr command counting_ports(command c) {
+    c.counts_ports = true;
+    return c;
+}
 // The library's commands by their cores, which return outcomes, rather than by the exported
 // functions of the same names.
 using namespace cores;
@@ -57,14 +68,14 @@ constexpr std::array table{
     command{"stop_test", t::stop_test, {"", "<ip> <port>|all"}, "{ip} 3"},
     command{"test_status", t::test_status, {"", "<ip> <port>|all"}, "{ip} 3",
             "\twhere port_test_status is 0 idle, 1 running, 2 passed, 3 failed, 4 stopped\n", j::test_status},
-    command{"get_zone", t::get_zone, {"-s", "<ip> hd|ns|bcst|sl|<n> <n>|all"}, "{ip} hd 1", {}, j::get_zone},
-    command{"set_zone", t::set_zone, {"-s -e", "<ip> hd|ns|bcst|sl|<n> <n> <ports>|none..."}, "{ip} hd 1 2 5-8"},
-    command{"disable_zone_type", disable_zone_type, {"-s", "<ip> hd|ns|bcst|sl|<n> [<n>|all]"}, "{ip} hd"},
+    command{"get_zone", t::get_zone, {"-s", "<ip> hd|ns|bcst|sl|<1-4> <zone>|all"}, "{ip} hd 1", {}, j::get_zone},
+    command{"set_zone", t::set_zone, {"-s -e", "<ip> hd|ns|bcst|sl|<1-4> <zone> <ports>|none..."}, "{ip} hd 1 2 5-8"},
+    command{"disable_zone_type", disable_zone_type, {"-s", "<ip> hd|ns|bcst|sl|<1-4> [<zone>|all]"}, "{ip} hd"},
     command{"ns_zone_type", ns_zone_type, {"-s port|wwn", "<ip>"}, "{ip}", {}, j::ns_zone_type},
-    command{"wwn_zone", wwn_zone, {"-s -r <n>", "<ip>"}, "-s {ip}"},
+    command{"wwn_zone", wwn_zone, {"-s -r 0|1|2", "<ip>"}, "-s {ip}"},
     command{"get_wwn_zone", get_wwn_zone, {"", "<ip>"}, "{ip}", {}, j::get_wwn_zone},
-    command{"set_wwn_zone", set_wwn_zone, {"-i", "<ip> <n> <wwn> [<word>]"}, "{ip} 1 200000c0dd00cafe disk"},
-    command{"rem_wwn_zone", rem_wwn_zone, {"", "<ip> <n> <wwn> [<word>]"}, "{ip} 1 200000c0dd00cafe disk"},
+    command{"set_wwn_zone", set_wwn_zone, {"-i", "<ip> <0-255> <wwn> [<word>]"}, "{ip} 1 200000c0dd00cafe disk"},
+    command{"rem_wwn_zone", rem_wwn_zone, {"", "<ip> <0-255> <wwn> [<word>]"}, "{ip} 1 200000c0dd00cafe disk"},
     command{"switch_reset", t::switch_reset, {"", "<ip>"}, "{ip}"},
     command{"message", message, {"", "<ip> <file>"}, "{ip} request.txt"},
     // Commands that the usage text does not list.
@@ -88,38 +99,39 @@ constexpr std::array table{
             "\tchanges the password of the user of -u; needs -u and -p (or a credentials file\n"
             "\tentry); a new password left out is asked for twice, else $TELVAR_NEW_PASSWORD\n"},
     command{"get_trap_config", get_trap_config, {"", "<ip>"}, "{ip}", {}, j::get_trap_config},
-    command{"set_trap_config", set_trap_config, {"", "<ip> <n> <word> <int> <int>"}, "{ip} 5 1 100 10"},
+    command{"set_trap_config", set_trap_config, {"", "<ip> <0-31> <enabled> <int> <int>"}, "{ip} 5 1 100 10"},
     command{"set_trapping", set_trapping, {"-i <n> -t enabled|disabled", "<ip>"}, "{ip}"},
     command{"trap_listen", trap_listen, {"-t <seconds>", "<ip>"}, "-t 1 {ip}",
             "\twhere -t <seconds> stops listening after that time; a key stops it too\n"},
-    command{"trap_test", trap_test, {"", "<ip> <n> <int>"}, "{ip} 3 100",
+    command{"trap_test", trap_test, {"", "<ip> <0-31> <int>"}, "{ip} 3 100",
             "    telvar trap_test <ip-address> <counter> <value>\n"},
     // The fabric as data (docs/json.md); `telvar --json <command>` gives any report as JSON.
     data_command({"snapshot", data::snapshot, {"-o <file>", "<ip>"}, "{ip}",
                   "    telvar snapshot [-o <file>] [global flags] <ip-address>\n"
                   "\tthe whole fabric as one JSON document (standard output without -o)\n",
                   data::snapshot}),
-    data_command({"diff", data::diff, {"--all", "<file> <file>"}, "a.json b.json",
+    comparing({"diff", data::diff, {"--all", "<file> <file>"}, "a.json b.json",
                   "    telvar diff [--all] <snapshot-a> <snapshot-b>\n"
-                  "\twhat changed; --all also compares uptime and temperature. Exit 0 equal, 1 not\n",
+                  "\twhat changed; --all also compares uptime and temperature. Exit 0 equal, 1 not, 2 trouble\n",
                   data::diff}),
-    data_command({"locate", data::locate, {"--snapshot <file>", "<ip>|--snapshot <word>"}, "{ip} 200000c0dd00cafe",
-                  "    telvar locate [global flags] <ip-address>|--snapshot <file> <WWN|FC-address>\n"
-                  "\tthe switch, port and zones of a device\n",
+    data_command({"locate", data::locate, {"--snapshot <file>", "<ip>|<snapshot>|--snapshot <wwn>|<fcaddr>"}, "{ip} 200000c0dd00cafe",
+                  "    telvar locate [global flags] <ip-address>|<snapshot-file> <WWN|FC-address>\n"
+                  "\tthe switch, port and zones of a device; --snapshot <file> also names the file\n",
                   data::locate}),
-    data_command({"zone_lint", data::zone_lint, {"--snapshot <file>", "<ip>|--snapshot"}, "{ip}",
-                  "    telvar zone_lint [global flags] <ip-address>|--snapshot <file>\n"
-                  "\tzoning problems of the fabric; exit 1 when there are any\n",
+    comparing({"zone_lint", data::zone_lint, {"--snapshot <file>", "<ip>|<snapshot>|--snapshot"}, "{ip}",
+                  "    telvar zone_lint [global flags] <ip-address>|<snapshot-file>\n"
+                  "\tzoning problems of the fabric; --snapshot <file> also names the file.\n"
+                  "\tExit 0 none, 1 some, 2 trouble\n",
                   data::zone_lint}),
-    data_command({"zone_apply", data::zone_apply, {"--dry-run -s", "<ip> <file>"}, "{ip} zones.json",
+    counting_ports(comparing({"zone_apply", data::zone_apply, {"--dry-run -s", "<ip> <file>"}, "{ip} zones.json",
                   "    telvar zone_apply [--dry-run] [-s] [global flags] <ip-address> <file>\n"
-                  "\tmakes the switch's zoning that of the file; -s saves. Exit 0 unchanged, 1 changed\n",
-                  data::zone_apply}),
+                  "\tmakes the switch's zoning that of the file; -s saves. Exit 0 unchanged, 1 changed, 2 trouble\n",
+                  data::zone_apply})),
     // Pictures of the fabric, from a live walk or a snapshot file.
-    data_command({"map", picture::map, {"-o <file> --devices", "<ip>|<file>"}, "{ip}",
+    data_command({"map", picture::map, {"-o <file> --devices", "<ip>|<snapshot>"}, "{ip}",
                   "    telvar map [-o <file>] [--devices] [global flags] <ip-address>|<snapshot-file>\n"
                   "\tthe fabric as an SVG picture laid out by Graphviz; --devices draws every device\n"}),
-    data_command({"panel", picture::panel, {"-o <file>", "<ip>|<file> [<word>]"}, "{ip} 1",
+    data_command({"panel", picture::panel, {"-o <file>", "<ip>|<snapshot> [<word>]"}, "{ip} 1",
                   "    telvar panel [-o <file>] [global flags] <ip-address>|<snapshot-file> [<switch>]\n"
                   "\teach switch, or the one of that chassis number, FC address or WWN, as an SVG front panel\n"}),
 };
@@ -139,7 +151,9 @@ constexpr std::array globals{
     global_option{"-q", {}, "quiet: no hints and no progress on standard error (reports and errors stay)", false},
     global_option{"-v", {}, "verbose: say on standard error which switch is addressed, from which local port", false},
     global_option{"-h", {}, "help; after a command word, the help of that command", false},
-    global_option{"--json", {}, "the report as one JSON document (docs/json.md)", true},
+    global_option{"--json", {}, "the report as one JSON document (docs/json.md)", false},
+    global_option{"--timeout", "<ms>", "give up on a silent switch after about this long per request (default 255)", false},
+    global_option{"--wait", "<ms>", "wait this long for each answer before asking again (default 60)", false},
     global_option{"--lenient", {}, "take every answer the protocol allows, not only trustworthy ones", true},
     global_option{"--version", {}, "print the version of the tool and end", true},
     global_option{"--help", {}, "the same as help", true},
@@ -164,10 +178,6 @@ const command* find_command(std::string_view word) {
     return it == table.end() ? nullptr : &*it;
 }
 
-bool reads_port_count(const command& c) {
-    return c.args.operands.find("<port") != std::string_view::npos || c.word == "zone_apply";
-}
-
 std::vector<int> usage_lines(std::string_view word) {
     std::vector<int> out;
     std::string_view owner;
@@ -183,5 +193,22 @@ std::vector<int> usage_lines(std::string_view word) {
 }
 
 std::span<const global_option> global_options() { return globals; }
+
+bool reads_port_count(const command& c) {
+    return c.counts_ports || c.args.operands.find("<port") != std::string_view::npos;
+}
+
+std::string usage_of(const command& c) {
+    std::string out;
+    for (const int i : usage_lines(c.word)) out += Usage[i];
+    if (!out.empty()) return out;
+    std::string_view help = c.help;
+    while (!help.empty()) {
+        const std::size_t end = std::min(help.find('\n'), help.size() - 1) + 1;
+        if (help.starts_with("    telvar ")) out += help.substr(0, end);
+        help.remove_prefix(end);
+    }
+    return out;
+}
 
 }  // namespace telvar

@@ -10,6 +10,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <span>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -58,7 +59,12 @@ private:
 // <quad> a dotted IPv4 address; <port> a port number from 1 (the command checks it against the
 // switch); <ports> a port or a range N-M; <n> 0 to 2^31-1; <int> a signed number; <hex> up to 8
 // hex digits; <count> digits of any length; <seconds> a decimal number; <wwn> 16 hex digits;
-// <word> anything; <file> anything, completed as a file name; <A-B> a number from A to B.
+// <word> anything; <file> anything, completed as a file name; <A-B> a number from A to B;
+// <snapshot> a snapshot file (a path or a .json file: "<ip>|<snapshot>" takes a fabric from a
+// switch or a file, and a command with a --snapshot option is handed the file as that option);
+// <fcaddr> up to 6 hex digits; <enabled> on, 1, enabled (handed over as "on") or off, 0,
+// disabled (as "0"); <zone> a zone id within the range of the zone type before it (0-15 hd and
+// bcst, 0-255 ns, 0-65535 sl). A <wwn> may be written with colons; it is handed over as 16 digits.
 // A command without a description is checked generically: its global flags, and its address
 // unless an option of its own comes first.
 struct syntax {
@@ -84,16 +90,25 @@ struct command {
     // The function has no option loop of its own options: the dispatcher parses them from `args`
     // and hands them over (given_options.h); global flags stay on the line for its loop.
     bool takes_parsed_options = false;
+    // Its exit status follows diff(1): 0 same, 1 different or changed, 2 trouble, a refused
+    // command line included (diff, zone_lint, zone_apply).
+    bool compares = false;
+    // It needs the switch's port count without a port operand (zone_apply checks the ports of
+    // its file). Commands with neither read no port count when they open.
+    bool counts_ports = false;
 };
+
+// Whether opening the command's context reads the switch's port count: it has a port operand
+// (<port>, <ports>) or counts_ports.
+bool reads_port_count(const command& c);
+
+// The lines a refused command line shows of the command: its lines of the usage text, or the
+// synopsis lines of its help ("    telvar WORD ...") when the usage text does not list it.
+std::string usage_of(const command& c);
 
 std::span<const command> commands();
 // The command of a word, or null.
 const command* find_command(std::string_view word);
-
-// Whether the command checks port numbers against the switch's port count (Max_Ports), which
-// opening its context reads unless g_logincmd is set: those with a port operand, and zone_apply
-// for the ports its file names.
-bool reads_port_count(const command& c);
 
 // The indices in the Usage table of the lines of a command: the line that starts with
 // "    telvar WORD " or "\tor telvar WORD ", and the lines that continue it (those that do not

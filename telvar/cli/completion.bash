@@ -2,7 +2,7 @@
 # off, hd, ns, bcst, sl, all, ...), file names and host names where those are expected.
 #
 # The table below is written at build time from the tool's command table: the global options
-# (those before the command word, those anywhere before the address), each command's own
+# (those only before the command word, those anywhere), each command's own
 # options ("-s on|off -e --all", a value after the option that takes one) and its arguments
 # from the address on ("<ip> <port>|all", "[...]" optional, "..." repeated; bare words are
 # literals; "<ip>|--snapshot": the option --snapshot takes the argument's place).
@@ -17,7 +17,7 @@ _telvar_values() {
     IFS='|' read -ra alts <<< "$pattern"
     for alt in "${alts[@]}"; do
         case $alt in
-            '<file>') compopt -o filenames 2>/dev/null
+            '<file>'|'<snapshot>') compopt -o filenames 2>/dev/null
                       while IFS= read -r alt; do COMPREPLY+=("$alt"); done < <(compgen -f -- "$cur") ;;
             '<ip>') while IFS= read -r alt; do COMPREPLY+=("$alt"); done < <(compgen -A hostname -- "$cur") ;;
             '<'*) ;;
@@ -35,7 +35,7 @@ _telvar() {
     while (( i < COMP_CWORD )); do
         w=${COMP_WORDS[i]}
         case $w in
-            -f*|-p*|-u*) (( i += 2 )) ;;
+            -f*|-p*|-u*|--timeout|--wait) (( i += 2 )) ;;
             -*) (( i += 1 )) ;;
             *) word=$w; break ;;
         esac
@@ -64,12 +64,22 @@ _telvar() {
     done
     read -ra operands <<< "${_telvar_operands[$word]}"
 
-    # Where the word being completed stands: after which option, or at which argument.
+    # Where the word being completed stands: after which option, or at which argument. Options
+    # may stand anywhere until "--"; a dash and a digit is a negative number.
     local n=0 options=1 name
     local -A given=()
     for (( i = i + 1; i < COMP_CWORD; i++ )); do
         w=${COMP_WORDS[i]}
-        if [[ $w == --* ]]; then  # an option of a word, anywhere on the line
+        if [[ $w == -- ]]; then
+            options=0
+            continue
+        fi
+        if (( options )) && [[ $w == --timeout || $w == --wait ]]; then
+            (( i + 1 == COMP_CWORD )) && return 0  # a number of milliseconds
+            (( i++ ))
+            continue
+        fi
+        if (( options )) && [[ $w == --* ]]; then  # an option of a word
             given[$w]=1
             [[ -n ${value[$w]+set} ]] || continue
             if (( i + 1 == COMP_CWORD )); then
@@ -79,7 +89,7 @@ _telvar() {
             (( i++ ))
             continue
         fi
-        if (( options )) && [[ $w == -* ]]; then
+        if (( options )) && [[ $w == -[!0-9]* ]]; then
             name=${w:0:2}
             [[ -n ${value[$name]+set} || $name == -f || $name == -u || $name == -p ]] || continue
             if (( i + 1 == COMP_CWORD )); then
@@ -89,15 +99,10 @@ _telvar() {
             (( i++ ))
             continue
         fi
-        options=0
         (( n++ ))
     done
-    if (( options )) && [[ $cur == -* ]]; then
+    if (( options )) && [[ $cur == -[!0-9]* || $cur == - ]]; then
         COMPREPLY=($(compgen -W "$names $_telvar_global_flags" -- "$cur"))
-        return 0
-    fi
-    if [[ $cur == --* ]]; then  # options of a word may follow the address too
-        COMPREPLY=($(compgen -W "$names" -- "$cur"))
         return 0
     fi
     # Arguments whose place a given option took.

@@ -23,8 +23,7 @@ std::string table() {
         options << "\n    [" << c.word << "]=" << quoted(c.args.options);
         operands << "\n    [" << c.word << "]=" << quoted(c.args.operands);
     }
-    // Options that only the dispatcher knows stand before the command word; the others anywhere
-    // before the address.
+    // Some options of the dispatcher stand only before the command word; the others anywhere.
     std::ostringstream first, anywhere;
     for (const telvar::global_option& o : telvar::global_options()) {
         first << (first.tellp() > 0 ? " " : "") << o.name;

@@ -1,27 +1,32 @@
 // The telvar tool: `telvar [global flags] <command> [flags] <ip-address> ...`. The dispatcher
 // looks the command word up in its table (command_table.cpp), checks the command line against
-// the command's description before anything is sent (command_line.h), takes the login from the
-// credentials file (credentials.h) or gets a password that -u left out, runs the command and
-// exits with the status it earned.
+// the command's description before anything is sent (command_line.h: options anywhere until
+// "--", each argument for what it means), rebuilds it as the command reads it, takes the login
+// from the credentials file (credentials.h) or gets a password that -u left out, runs the
+// command and exits with the status it earned. Port numbers are held against the switch's port
+// count as soon as the command's opening has read it.
 //
 // Reports go to standard output (the library's default stream is standard error), so that
-// they can be piped. The tool takes only trustworthy answers (strict answer mode, unless
-// --lenient is given before the command word) and logs out of what it logged into.
+// they can be piped; a refused line writes only to standard error. The tool takes only
+// trustworthy answers (strict answer mode, unless --lenient is given before the command word)
+// and logs out of what it logged into.
 //
 // Exit statuses, from the outcome the command returns (outcome.h):
 //   0  the command did what it was asked
-//   1  a command-line error (usage text, an unknown command, a bad port number), a refused
-//      credentials file, or a change the user did not confirm
+//   1  a command-line error (a refused line, an unknown command, a port the switch does not
+//      have), a refused credentials file, or a change the user did not confirm
 //   2  the switch or the network reported a failure
 //   3  no context could be set up (a bad address, no socket, a refused login)
-// The data commands (diff, zone_apply, zone_lint, locate, snapshot) return their own statuses,
-// and --json before the command word gives a report as one JSON document (data_cmds.h).
+// diff, zone_lint and zone_apply follow diff(1): 0 same, 1 different or changed, 2 trouble, a
+// refused line included. The other data commands (locate, snapshot) return their own statuses,
+// and --json gives a report as one JSON document (data_cmds.h).
 #include <sys/random.h>
 
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -73,11 +78,15 @@ void help_all() {
         }
     };
     options(false);
-    telvar::print("\tglobal flags may also precede the command word\n\nbefore the command word only:\n");
+    telvar::print("\tglobal flags and a command's options may also stand before the command word or\n"
+                  "\tafter the arguments; -- ends them (smlget words, negative numbers)\n"
+                  "\nbefore the command word only:\n");
     options(true);
     telvar::print("\nmore commands:\n");
     for (const telvar::command& c : telvar::commands())
         if (telvar::usage_lines(c.word).empty()) telvar::print("%.*s", static_cast<int>(c.help.size()), c.help.data());
+    telvar::print("\nexit status:\t0 done, 1 command-line error, 2 switch or network failure, 3 no connection;\n"
+                  "\tdiff, zone_lint and zone_apply: 0 same, 1 different or changed, 2 trouble\n");
 }
 
 // A switch that answered "login required" gets the user told how to give a login.
@@ -87,10 +96,13 @@ void hint_login(const telvar::outcome& o) {
                  "ip-address, or an entry in the credentials file");
 }
 
-// A command line the dispatcher will not run: why, then the usage text; exit status 1.
-[[noreturn]] void refuse(std::string_view word, const std::string& why) {
-    std::fprintf(stderr, "telvar: %.*s: %s\n", static_cast<int>(word.size()), word.data(), why.c_str());
-    usage();
+// A command line the dispatcher will not run: why, and the command's own usage lines, all on
+// standard error so that nothing lands in what a script reads; exit status 1 (2 for the
+// commands whose statuses follow diff(1)).
+[[noreturn]] void refuse(const telvar::command& c, const std::string& why) {
+    std::fprintf(stderr, "telvar: %.*s: %s\n%s", static_cast<int>(c.word.size()), c.word.data(), why.c_str(),
+                 telvar::usage_of(c).c_str());
+    std::exit(c.compares ? 2 : 1);
 }
 
 std::size_t edit_distance(std::string_view a, std::string_view b) {
@@ -122,12 +134,12 @@ std::size_t edit_distance(std::string_view a, std::string_view b) {
     }
     std::fprintf(stderr, "telvar: unknown command '%.*s'", static_cast<int>(typed.size()), typed.data());
     if (!best.empty()) std::fprintf(stderr, "; did you mean '%.*s'?", static_cast<int>(best.size()), best.data());
-    std::fputc('\n', stderr);
-    usage();
+    std::fputs("\ntelvar: 'telvar help' lists the commands\n", stderr);
+    std::exit(1);
 }
 
 // -u without -p: the password from the terminal, else from TELVAR_PASSWORD.
-void supply_password(std::string_view word, const char* user) {
+void supply_password(const telvar::command& word, const char* user) {
     static std::string password;
     if (isatty(STDIN_FILENO)) {
         const auto typed = telvar::tool::read_secret(std::string("Password for ") + user + ": ");
@@ -145,7 +157,8 @@ void supply_password(std::string_view word, const char* user) {
 // switch's address (its user when there is no -u, its password for the same user when there is
 // no -p; what the line gives wins), else the password of -u asked for. The file's texts become
 // g_userid and g_pw before the command's option loop, which puts the line's over them.
-void take_login(std::string_view word, const telvar::checked_line& checked) {
+void take_login(const telvar::command& c, const telvar::checked_line& checked) {
+    const std::string_view word = c.word;
     bool supplied = false;
     if (checked.address != nullptr && (checked.user == nullptr || !checked.password)) {
         static telvar::credentials::file file;
@@ -164,12 +177,35 @@ void take_login(std::string_view word, const telvar::checked_line& checked) {
             }
         }
     }
-    if (checked.user != nullptr && !checked.password && !supplied) supply_password(word, checked.user);
+    if (checked.user != nullptr && !checked.password && !supplied) supply_password(c, checked.user);
 }
 
 // Global flags that take a value, as they may stand before the command word.
 bool is_global_with_value(std::string_view a) {
-    return a.size() >= 2 && a[0] == '-' && (a[1] == 'f' || a[1] == 'p' || a[1] == 'u');
+    return (a.size() >= 2 && a[0] == '-' && (a[1] == 'f' || a[1] == 'p' || a[1] == 'u')) || a == "--timeout" || a == "--wait";
+}
+
+// The command about to run and the port numbers of its line, held against the switch's port
+// count as soon as opening has read it: a port the switch does not have is a refused line.
+const telvar::command* running = nullptr;
+std::uint64_t highest_port = 0;
+
+void check_ports(tv_context* ctx, int32_t count) {
+    telvar::set_port_count_observer(nullptr);  // the first switch opened is the one addressed
+    if (highest_port <= static_cast<std::uint64_t>(count)) return;
+    close_ip_context(ctx);
+    refuse(*running, "port " + std::to_string(highest_port) + ": this switch has ports 1-" + std::to_string(count));
+}
+
+// --timeout and --wait: the exchange leaves its discovery timing (waits of 60 ms, a budget of
+// 255) for one of these: each wait lasts g_ip_timeout, the budget is g_timeout, and what is not
+// given keeps the relation of the default timing.
+void set_timing(const telvar::checked_line& checked) {
+    if (!checked.timeout && !checked.wait) return;
+    const int32_t wait = checked.wait.value_or(60);
+    tv_set_ip_timeout(wait);
+    tv_set_timeout(checked.timeout.value_or(3 * wait + 45));
+    Discover = 0;
 }
 
 }  // namespace
@@ -211,23 +247,31 @@ int main(int argc, char** argv) {
     }
     const telvar::command* c = telvar::find_command(word);
     if (c == nullptr) unknown_command(word);
+    running = c;
 
     // The command's argument vector: its word, the flags given before it, the rest.
     static std::vector<char*> line;
     line.push_back(argv[first]);
     line.insert(line.end(), before.begin(), before.end());
     line.insert(line.end(), argv + first + 1, argv + argc);
-    const telvar::checked_line checked = telvar::check_command_line(*c, std::span(line).subspan(1));
+    static const telvar::checked_line checked = telvar::check_command_line(*c, std::span(line).subspan(1));
     if (checked.help) return help_for(word);  // asked for, so not a command-line error
-    if (!checked.refusal.empty()) refuse(word, checked.refusal);
+    if (!checked.refusal.empty()) refuse(*c, checked.refusal);
     telvar::hand_over(*c, checked, line);
-    telvar::tool::set_assume_yes(!checked.yes.empty());
+    telvar::tool::set_assume_yes(checked.yes);
     telvar::set_notice_level(checked.notice);
     telvar::tool::choose_local_port(checked.address, line);
-    take_login(word, checked);
-    // Without a login, a switch that requires one refuses the port-count query of the open,
-    // and `message` then sends nothing; a command that types no port has no use for the count.
-    if (checked.user == nullptr && g_userid == nullptr && !telvar::reads_port_count(*c)) g_logincmd = 1;
+    take_login(*c, checked);
+    json = json || checked.json;
+    set_timing(checked);
+    // Only a command with port numbers to check, or that acts on every port, reads the count: a
+    // switch that requires a login refuses that query before one, and `message` would send
+    // nothing. A login (-u or the credentials file) is made by the opening all the same.
+    g_logincmd = telvar::reads_port_count(*c) ? 0 : 1;
+    if (!checked.ports.empty()) {
+        highest_port = std::ranges::max(checked.ports);
+        telvar::set_port_count_observer(check_ports);
+    }
     line.push_back(nullptr);
 
     errno = 0;  // what print_error shows must come from the command, not from start-up

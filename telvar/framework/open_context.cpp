@@ -26,6 +26,7 @@ constexpr int32_t ports_when_unknown = 8;
 
 telvar::context_observer on_opened = nullptr;
 telvar::context_observer on_closing = nullptr;
+telvar::port_count_observer on_port_count = nullptr;
 
 }  // namespace
 
@@ -35,6 +36,8 @@ void set_context_observers(context_observer opened, context_observer closing) {
     on_opened = opened;
     on_closing = closing;
 }
+
+void set_port_count_observer(port_count_observer seen) { on_port_count = seen; }
 
 opened_context open_context(int32_t argc, char** argv, int32_t min, char** ip_out) {
     // Without an address element there is nothing to open, whatever minimum the caller gave.
@@ -65,7 +68,11 @@ opened_context open_context(int32_t argc, char** argv, int32_t min, char** ip_ou
     if (on_opened != nullptr) on_opened(ctx);
     if (g_logincmd == 0) {
         Max_Ports = tv_get_num_of_ports(ctx);
-        if (Max_Ports < 0) Max_Ports = ports_when_unknown;
+        if (Max_Ports < 0) {
+            Max_Ports = ports_when_unknown;
+        } else if (on_port_count != nullptr) {
+            on_port_count(ctx, Max_Ports);
+        }
     }
     if (ip_out != nullptr) *ip_out = address;
     return {ctx, {}};

@@ -21,6 +21,12 @@ void print_usage();
 using context_observer = void (*)(tv_context* ctx);
 void set_context_observers(context_observer opened, context_observer closing);
 
+// Told of the port count that opening a context read, when it could be read, before the
+// command goes on: the tool checks the port numbers of its command line against it there, so
+// that a number the switch does not have is refused before anything else is sent. Null: nobody.
+using port_count_observer = void (*)(tv_context* ctx, int32_t count);
+void set_port_count_observer(port_count_observer seen);
+
 // The port text of a command line against the switch's port count (Max_Ports): 1 to Max_Ports
 // gives wire port n - 1, "all" TV_ALL_PORTS where allowed. A number out of range prints
 // "bad port number: %d\n" and gives nullopt with `printed` set; any other text gives nullopt
