@@ -149,7 +149,9 @@ TEST_F(tool_defaults, quiet_leaves_out_the_hints_and_keeps_the_reports_and_error
     on_switch(1, [](sim::switch_state& s) { s.get<sim::login_state>().login_required = true; });
     const auto hinted = telvar({"chassis_status", "-port", "0", sw2});
     EXPECT_EQ(2, hinted.status);
-    EXPECT_EQ("telvar: the switch requires a login: give -u <user> -p <password> before the ip-address\n", hinted.err);
+    EXPECT_EQ("telvar: the switch requires a login: give -u <user> -p <password> before the ip-address, "
+              "or an entry in the credentials file\n",
+              hinted.err);
     for (const args& a : {args{"chassis_status", "-q", "-port", "0", sw2}, args{"-q", "chassis_status", "-port", "0", sw2},
                           args{"chassis_status", "-v", "-q", "-port", "0", sw2}}) {
         const auto r = telvar(a);
@@ -157,8 +159,10 @@ TEST_F(tool_defaults, quiet_leaves_out_the_hints_and_keeps_the_reports_and_error
         EXPECT_EQ(hinted.out, r.out);
         EXPECT_EQ("", r.err);
     }
-    // -q before the address is the dispatcher's; after it, it is an argument too many.
-    EXPECT_EQ(1, telvar({"version", "-port", "0", sw1, "-q"}).status);
+    // Like every option, -q may also follow the address.
+    const auto late = telvar({"version", "-port", "0", sw1, "-q"});
+    EXPECT_EQ(0, late.status);
+    EXPECT_EQ("", late.err);
 }
 
 }  // namespace
