@@ -83,6 +83,13 @@ void hint_login(const telvar::outcome& o) {
                "ip-address\n", stderr);
 }
 
+// A switch that answered "busy" (status byte 0x03, printed as the bare code 107) gets the user
+// told that it is a passing state.
+void hint_busy(const telvar::outcome& o) {
+    if (o.kind == telvar::outcome_kind::own_status || o.code != TV_ERR_SWITCH_BUSY) return;
+    std::fputs("telvar: the switch is busy: the command may be retried\n", stderr);
+}
+
 // A command line the dispatcher will not run: why, then the usage text; exit status 1.
 [[noreturn]] void refuse(std::string_view word, const std::string& why) {
     std::fprintf(stderr, "telvar: %.*s: %s\n", static_cast<int>(word.size()), word.data(), why.c_str());
@@ -200,5 +207,6 @@ int main(int argc, char** argv) {
     const telvar::outcome outcome = c->fn(static_cast<int32_t>(line.size() - 1), line.data());
     std::fflush(fp);
     hint_login(outcome);
+    hint_busy(outcome);
     return telvar::exit_status_of(outcome);
 }
