@@ -270,3 +270,20 @@ TEST_F(duplicated_answers, every_read_command_of_the_tool_succeeds_in_strict_mod
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(duplicated_answers, a_busy_switch_is_named_and_the_error_text_stays) {
+    const std::string ip = tvtest::addr::fault_schedule_tool_base;
+    std::string why;
+    fab.server().add_fault(*sim::parse_fault("status=3,cmd=7", why));
+    const tvtest::tool_result text = telvar({"version", ip});
+    EXPECT_EQ(2, text.status);
+    EXPECT_EQ("Error: Unrecognized error (107)\n", text.out);
+    EXPECT_EQ("telvar: the switch is busy: the command may be retried\n", text.err);
+    const tvtest::tool_result json = telvar({"--json", "version", ip});
+    EXPECT_EQ(2, json.status);
+    EXPECT_NE(std::string::npos, json.out.find(R"("busy": true)")) << json.out;
+}
+
+}  // namespace
