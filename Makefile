@@ -6,7 +6,7 @@ PREFIX     ?= /usr/local
 JOBS       ?= $(shell nproc 2>/dev/null || echo 2)
 FUZZ_SECONDS ?= 30
 
-.PHONY: all deps release test bench demo pictures install fuzz clean
+.PHONY: all deps release test test-duplicates bench demo pictures install fuzz clean
 
 all: release
 
@@ -28,6 +28,13 @@ test:
 	cmake -S . -B $(ASAN_BUILD) -DCMAKE_BUILD_TYPE=Debug -DTELVAR_SANITIZE=ON >/dev/null
 	cmake --build $(ASAN_BUILD) -j $(JOBS)
 	cd $(ASAN_BUILD) && ctest --output-on-failure -j $(JOBS)
+
+# Every read command of the tool 20 times against a fabric that sends every answer twice (the
+# test suite runs each 3 times).
+test-duplicates:
+	cmake -S . -B $(ASAN_BUILD) -DCMAKE_BUILD_TYPE=Debug -DTELVAR_SANITIZE=ON >/dev/null
+	cmake --build $(ASAN_BUILD) -j $(JOBS) --target fault_schedule_test
+	TELVAR_DUPLICATE_RUNS=20 $(ASAN_BUILD)/bin/fault_schedule_test --gtest_filter='duplicated_answers.*'
 
 bench: release
 	$(BUILD)/bin/telvar_bench

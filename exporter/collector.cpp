@@ -99,6 +99,9 @@ void add_switch(family_set& f, const switch_sample& s) {
     f.gauge("telvar_up", "1 when the switch answered in this scrape.", l, s.up);
     f.gauge("telvar_scrape_errors", "Reads of the switch that failed, or that the deadline left out, in this scrape.",
             l, s.errors);
+    f.gauge("telvar_scrape_busy_errors",
+            "Reads the switch refused because it was busy (status 0x03) in this scrape; retrying may succeed.",
+            l, s.busy);
     f.gauge("telvar_switch_scrape_duration_seconds", "Time spent reading the switch in this scrape.", l, s.seconds);
     if (!s.up) return;
     f.gauge("telvar_switch_info", "The switch's WWN, as a label.", plus(l, "wwn", s.wwn), 1);

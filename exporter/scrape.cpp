@@ -52,6 +52,7 @@ public:
         const int32_t code = operation();
         if (code == TV_OK) return true;
         silent_ = code == TV_ERR_NO_RESPONSE || code == TV_ERR_SEND;
+        if (code == TV_ERR_SWITCH_BUSY) ++s_.busy;
         return failed();
     }
 

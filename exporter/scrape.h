@@ -57,6 +57,7 @@ struct switch_sample {
     std::vector<port_sample> ports;
     std::optional<std::int64_t> name_server_objects;  // objects attached to it
     int errors = 0;                // reads that failed or that the deadline left out
+    int busy = 0;                  // of those, reads the switch refused as busy (107)
     double seconds = 0;            // time spent reading it
 };
 

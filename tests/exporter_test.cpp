@@ -202,6 +202,28 @@ TEST_F(exporter_fabric, logs_into_switches_that_require_it_and_out_again) {
     }
 }
 
+TEST_F(exporter_fabric, answers_sent_twice_leave_switches_up_and_a_busy_one_is_named) {
+    std::string why;
+    running_exporter e(tvtest::addr::exporter_listen, {"--fabric", base_});
+    // Every answer twice: the copy left over from each read is read past in the next one.
+    fab.server().add_fault(*sim::parse_fault("duplicate", why));
+    for (int round = 0; round < 2; ++round) {
+        samples s = e.scrape();
+        for (int k = 1; k <= 3; ++k) {
+            EXPECT_EQ(1, s[of("telvar_up", base_, k)]) << k;
+            EXPECT_EQ(0, s[of("telvar_scrape_errors", base_, k)]) << k;
+        }
+    }
+    // Chassis status refused as busy: an error of that kind, the switch still up.
+    fab.server().clear_faults();
+    fab.server().add_fault(*sim::parse_fault("status=3,cmd=0x12", why));
+    samples s = e.scrape();
+    EXPECT_EQ(1, s[of("telvar_up", base_, 1)]);
+    EXPECT_EQ(1, s[of("telvar_scrape_busy_errors", base_, 1)]);
+    EXPECT_EQ(1, s[of("telvar_scrape_errors", base_, 1)]);
+    EXPECT_EQ(0, e.stop());
+}
+
 TEST_F(exporter_fabric, a_silent_switch_is_down_and_the_deadline_holds) {
     // A socket where a switch should be, which counts what reaches it and never answers.
     const int silent = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);

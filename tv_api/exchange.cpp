@@ -11,15 +11,20 @@
 // within the budget (with 105) instead of spinning.
 //
 // In strict answer mode (g_strict_answers) every datagram is read whole, with its sender, and
-// only a well-formed answer from the switch to this command can match; the rest are read past
-// like stale answers. A wall-clock deadline of 1.5 times the budget bounds the exchange however
-// many datagrams arrive, since each one adds only 5 to the elapsed count.
+// its sequence number decides first: a datagram that does not carry the request's number (a
+// leftover copy of an earlier answer, a stray) is read past within the cycle's wait, which it
+// neither ends nor lengthens, so a switch that answers twice or drips old answers costs no more
+// than one that is silent. Only an answer carrying the request's number is then checked for
+// content (sender, length, command, checksum, the fields it echoes from the request); one that
+// fails is spoiled and ends the cycle, so the request goes out again. A wall-clock deadline of
+// 1.5 times the budget bounds the whole exchange, pauses included, whatever arrives.
 #include <algorithm>
 #include <array>
 #include <chrono>
 #include <cstdint>
 #include <ctime>
 
+#include "proto/echo.h"
 #include "tv_api/tv_inter.h"
 
 namespace {
@@ -36,12 +41,19 @@ using steady = std::chrono::steady_clock;
 // read past.
 constexpr std::size_t strict_room = 2048;
 std::array<std::uint8_t, strict_room> whole_datagram;  // the library is single-threaded
-std::uint32_t discarded = 0;
+tv::read_past_counts read_past{};
+
+// Whole milliseconds from now until `t` (rounded up, so that a wait never ends early), 0 once
+// it has passed.
+int ms_until(steady::time_point t) {
+    const auto left = std::chrono::ceil<std::chrono::milliseconds>(t - steady::now()).count();
+    return static_cast<int>(std::max<std::int64_t>(left, 0));
+}
 
 struct exchange_state {
     tv_context* ctx;
+    tv::wire::cbytes req;
     int32_t seq;            // the request's sequence number, compared signed
-    std::uint16_t command;  // the request's command
     tv::wire::bytes resp;
     int64_t wait_cost;      // what a timed-out or failed wait adds
     bool strict;
@@ -54,7 +66,6 @@ struct exchange_state {
 
     // One wait and, when a datagram is there, its read; classifies what arrived.
     arrival read_one() {
-        if (strict) return read_one_strictly();
         const int w = tv::wait_and_recv(ctx, resp.data(), static_cast<int32_t>(resp.size()),
                                         received);
         if (w <= 0) {
@@ -75,36 +86,54 @@ struct exchange_state {
         return got > seq ? arrival::newer : arrival::stale;
     }
 
-    arrival read_one_strictly() {
-        const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - steady::now());
-        sockaddr_in from{};
-        int32_t length = 0;
-        const int w =
-            tv::wait_and_recv(ctx, whole_datagram.data(), static_cast<int32_t>(strict_room), length,
-                              &from, static_cast<int>(std::max<int64_t>(left.count(), 0)));
-        if (w <= 0) {
-            elapsed += wait_cost;
-            return w < 0 ? arrival::failed : arrival::nothing;
-        }
-        elapsed += datagram_cost;
-        const tv::wire::cbytes msg{whole_datagram.data(),
-                                   std::min(static_cast<std::size_t>(length), strict_room)};
-        if (!acceptable(from, static_cast<std::size_t>(length), msg)) {
-            // Read past, and treated like silence rather than like an old answer: a spoiled
-            // answer to this request ends the cycle, so the request goes out again, instead of
-            // starting the extra reads that wait for a later datagram nobody will send.
-            tv::count_discarded();
-            return arrival::nothing;
-        }
-        const arrival a = by_sequence(msg);
-        if (a == arrival::match) {
+    // The wait of one cycle in strict mode: it lasts as long as a wait for silence would (cut at
+    // the deadline), however many datagrams for other requests arrive meanwhile, and ends early
+    // only for an answer carrying the request's number. Those read past cost nothing of the
+    // budget: the wait they fall in is counted whole when it ends.
+    arrival wait_strictly() {
+        const auto wait_end =
+            std::min(deadline, steady::now() + std::chrono::milliseconds(tv::wait_length_ms()));
+        for (bool first = true;; first = false) {
+            // Past the end, one look that does not block still drains what is queued.
+            if (!first && steady::now() >= wait_end) return end_of_wait(0);
+            sockaddr_in from{};
+            int32_t length = 0;
+            const int w = tv::wait_and_recv(ctx, whole_datagram.data(),
+                                            static_cast<int32_t>(strict_room), length, &from,
+                                            ms_until(wait_end));
+            if (w <= 0) return end_of_wait(w);
+            const tv::wire::cbytes msg{whole_datagram.data(),
+                                       std::min(static_cast<std::size_t>(length), strict_room)};
+            if (msg.size() < TV_HDR_LEN || by_sequence(msg) != arrival::match) {
+                ++read_past.stale;
+                continue;
+            }
+            elapsed += datagram_cost;
+            if (!acceptable(from, static_cast<std::size_t>(length), msg)) {
+                ++read_past.spoiled;
+                return arrival::nothing;
+            }
             received = static_cast<int32_t>(std::min(msg.size(), resp.size()));
             std::copy_n(msg.begin(), received, resp.begin());
+            return arrival::match;
         }
-        return a;
     }
 
-    // A well-formed answer of the switch to this command.
+    arrival end_of_wait(int w) {
+        elapsed += wait_cost;
+        return w < 0 ? arrival::failed : arrival::nothing;
+    }
+
+    // The pause at the end of a cycle; in strict mode it never runs past the deadline.
+    void pause() {
+        elapsed += pause_cost;
+        if (!strict) return tv::pause_us(cycle_pause_us);
+        const auto left = std::chrono::duration_cast<std::chrono::microseconds>(
+            deadline - steady::now()).count();
+        tv::pause_us(static_cast<int32_t>(std::clamp<std::int64_t>(left, 0, cycle_pause_us)));
+    }
+
+    // A well-formed answer of the switch to this request (its sequence number already matched).
     bool acceptable(const sockaddr_in& from, std::size_t length, tv::wire::cbytes msg) const {
         namespace w = tv::wire;
         if (from.sin_addr.s_addr != ctx->remote_addr.sin_addr.s_addr ||
@@ -112,7 +141,9 @@ struct exchange_state {
             return false;
         if (length < TV_MIN_MSG_LEN || length > msg.size()) return false;
         if (w::get_be16(msg, tv::off::length) != length - TV_HDR_LEN) return false;
-        if (w::get_be16(msg, tv::off::command) != command || !tv::checksum_ok(msg)) return false;
+        if (w::get_be16(msg, tv::off::command) != w::get_be16(req, tv::off::command) ||
+            !tv::checksum_ok(msg) || !tv::echo::repeats(req, msg))
+            return false;
         // A refusal is a header; an answer carries what the operation reads.
         return w::get_u8(msg, tv::off::status) != TV_HDR_STATUS_OK || length >= min_answer;
     }
@@ -124,14 +155,15 @@ namespace tv {
 
 exchanged exchange_message(tv_context* ctx, wire::bytes req, wire::bytes resp,
                            std::size_t min_answer) {
+    const auto started = steady::now();
     set_checksum(req);
     const int64_t budget = Discover ? 3 * int64_t{g_ip_timeout} + 45 : int64_t{g_timeout};
-    exchange_state x{ctx,  static_cast<int32_t>(wire::get_be32(req, off::seq)),
-                     wire::get_be16(req, off::command), resp, std::max<int64_t>(g_ip_timeout, 0),
-                     g_strict_answers != 0, min_answer != 0 ? min_answer : resp.size()};
+    exchange_state x{ctx, req, static_cast<int32_t>(wire::get_be32(req, off::seq)), resp,
+                     std::max<int64_t>(g_ip_timeout, 0), g_strict_answers != 0,
+                     min_answer != 0 ? min_answer : resp.size()};
     exchanged out;  // 106, length 0
     if (budget <= 0) return out;
-    if (x.strict) x.deadline = steady::now() + std::chrono::milliseconds(budget * 3 / 2);
+    if (x.strict) x.deadline = started + std::chrono::milliseconds(budget * 3 / 2);
 
     const int extra_reads = Discover ? 2 : 10;
     bool send_failed = false;
@@ -141,11 +173,9 @@ exchanged exchange_message(tv_context* ctx, wire::bytes req, wire::bytes resp,
             out.length = -1;
             x.elapsed += x.wait_cost;
         } else {
-            arrival a = x.read_one();
+            arrival a = x.strict ? x.wait_strictly() : x.read_one();
             // Stale answers to earlier requests: read on, a few times, within the budget.
-            for (int k = 0; a == arrival::stale && k < extra_reads && x.elapsed < budget &&
-                            !x.out_of_time();
-                 ++k) {
+            for (int k = 0; a == arrival::stale && k < extra_reads && x.elapsed < budget; ++k) {
                 a = x.read_one();
                 if (a == arrival::nothing) a = arrival::stale;  // a quiet wait does not end them
             }
@@ -157,18 +187,17 @@ exchanged exchange_message(tv_context* ctx, wire::bytes req, wire::bytes resp,
             }
             out.length = a == arrival::failed ? -1 : 0;
         }
-        pause_us(cycle_pause_us);
-        x.elapsed += pause_cost;
+        x.pause();
     }
     out.status = send_failed ? TV_ERR_SEND : TV_ERR_NO_RESPONSE;
     return out;
 }
 
-void count_discarded() { ++discarded; }
+read_past_counts answers_read_past() { return read_past; }
 
 }  // namespace tv
 
-extern "C" uint32_t tv_get_discarded_answers(void) { return discarded; }
+extern "C" uint32_t tv_get_discarded_answers(void) { return read_past.spoiled; }
 
 extern "C" int32_t tv_exchange(tv_context* ctx, void* req, int32_t req_len, void* resp,
                                int32_t resp_capacity, int32_t /*unused*/) {

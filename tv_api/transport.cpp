@@ -36,13 +36,6 @@ int wait_readable(int sock, int timeout_ms) {
     }
 }
 
-// The wait of poll_sock, in milliseconds.
-int wait_ms() {
-    if (Long_Poll) return long_poll_ms;
-    if (Discover) return discover_wait_ms;
-    return g_ip_timeout > 0 ? g_ip_timeout : 0;
-}
-
 // The receive timeout last set, for one socket: setting it costs a system call, and the
 // exchanges of a run nearly always use one socket with one wait length.
 int timeout_sock = -1;
@@ -61,13 +54,19 @@ bool set_receive_timeout(int sock, int ms) {
 
 namespace tv {
 
+int wait_length_ms() {
+    if (Long_Poll) return long_poll_ms;
+    if (Discover) return discover_wait_ms;
+    return g_ip_timeout > 0 ? g_ip_timeout : 0;
+}
+
 void forget_socket(int sock) {
     if (sock == timeout_sock) timeout_sock = timeout_ms = -1;
 }
 
 int wait_and_recv(tv_context* ctx, void* buf, int32_t capacity, int32_t& received,
                   sockaddr_in* from, int limit_ms) {
-    int ms = wait_ms();
+    int ms = wait_length_ms();
     if (limit_ms >= 0 && limit_ms < ms) ms = limit_ms;
     const size_t cap = capacity > 0 ? static_cast<size_t>(capacity) : 0;
     const int saved_errno = errno;
@@ -139,7 +138,7 @@ int32_t tv_recv(tv_context* ctx, void* buf, int32_t capacity) {
 }
 
 int32_t poll_sock(int32_t sock) {
-    const int r = wait_readable(sock, wait_ms());
+    const int r = wait_readable(sock, tv::wait_length_ms());
     if (r == 0 && !Discover) log_error("Time out in select\n");
     return r;
 }

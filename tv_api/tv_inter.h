@@ -62,6 +62,9 @@ int32_t recv_datagram(tv_context* ctx, wire::bytes buf);
 // may exceed the capacity: the rest is cut).
 int wait_and_recv(tv_context* ctx, void* buf, int32_t capacity, int32_t& received,
                   sockaddr_in* from = nullptr, int limit_ms = -1);
+// The length of one wait for a datagram in milliseconds, as poll_sock waits: 2 s in long-wait
+// mode, 60 ms in discovery mode, else g_ip_timeout.
+int wait_length_ms();
 // Forgets what wait_and_recv knows of a socket that is being opened or closed.
 void forget_socket(int sock);
 // Sleeps for `microseconds` (below one second).
@@ -126,8 +129,14 @@ int32_t config_query(tv_context* ctx, std::uint32_t subcmd, Decode&& decode) {
     return x.status;
 }
 
-// Counts a datagram that strict mode read past.
-void count_discarded();
+// What strict mode has read past since the process started: datagrams that did not carry the
+// sequence number of the request being exchanged (`stale`), and answers that did but failed a
+// check of their content (`spoiled`, which tv_get_discarded_answers reports).
+struct read_past_counts {
+    std::uint32_t stale = 0;
+    std::uint32_t spoiled = 0;
+};
+read_past_counts answers_read_past();
 
 // The core of tv_listen.
 int32_t listen_message(tv_context* ctx, wire::bytes buf, int32_t timeout_ms);

@@ -96,7 +96,8 @@ TV_EXPORT int32_t tv_set_timeout(int32_t value);
 /* Turns strict answer mode on (nonzero) or off; returns the previous setting. */
 TV_EXPORT int32_t tv_set_strict_answers(int32_t on);
 TV_EXPORT int32_t tv_get_strict_answers(void);
-/* Datagrams that strict mode has read past since the process started. */
+/* Answers carrying the current request's sequence number that strict mode refused (sender,
+ * length, command, checksum or an echoed field wrong) since the process started. */
 TV_EXPORT uint32_t tv_get_discarded_answers(void);
 TV_EXPORT int32_t tv_send(tv_context *ctx, const void *msg, int32_t len);
 TV_EXPORT int32_t tv_recv(tv_context *ctx, void *buf, int32_t capacity);

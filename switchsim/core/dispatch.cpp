@@ -2,6 +2,7 @@
 #include "switchsim/core/dispatch.h"
 
 #include "proto/chassis/layout.h"
+#include "proto/echo.h"
 #include "proto/header.h"
 #include "switchsim/core/handlers.h"
 
@@ -25,6 +26,7 @@ std::vector<std::uint8_t> frame_answer(std::vector<std::uint8_t> answer, w::cbyt
                                        std::uint8_t status, std::uint32_t seq, bool corrupt) {
     if (answer.size() < TV_MIN_MSG_LEN) answer.resize(TV_MIN_MSG_LEN, 0);
     for (std::size_t i = 0; i < TV_HDR_LEN; ++i) answer[i] = w::get_u8(request, i);
+    tv::echo::copy_fields(request, answer);
     w::put_u8(answer, tv::off::status, status);
     w::put_be32(answer, tv::off::seq, seq);
     w::put_be16(answer, tv::off::length, static_cast<std::uint16_t>(answer.size() - TV_HDR_LEN));

@@ -44,7 +44,8 @@ dispatch_result dispatch(const handler_index& index, fabric& f, std::size_t owne
                          tv::wire::cbytes datagram, in_addr_t from_ip, std::uint16_t from_port);
 
 // Frames an answer: the request's header with the status byte and sequence number given, the
-// length field and the checksum (spoiled on purpose when `corrupt`).
+// request's fields that answers repeat (proto/echo.h), the length field and the checksum
+// (spoiled on purpose when `corrupt`).
 std::vector<std::uint8_t> frame_answer(std::vector<std::uint8_t> answer, tv::wire::cbytes request,
                                        std::uint8_t status, std::uint32_t seq,
                                        bool corrupt = false);

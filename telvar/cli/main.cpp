@@ -96,6 +96,13 @@ void hint_login(const telvar::outcome& o) {
                  "ip-address, or an entry in the credentials file");
 }
 
+// A switch that answered "busy" (status byte 0x03, printed as the bare code 107) gets the user
+// told that it is a passing state.
+void hint_busy(const telvar::outcome& o) {
+    if (o.kind == telvar::outcome_kind::own_status || o.code != TV_ERR_SWITCH_BUSY) return;
+    telvar::hint("the switch is busy: the command may be retried");
+}
+
 // A command line the dispatcher will not run: why, and the command's own usage lines, all on
 // standard error so that nothing lands in what a script reads; exit status 1 (2 for the
 // commands whose statuses follow diff(1)).
@@ -279,5 +286,6 @@ int main(int argc, char** argv) {
     const telvar::outcome outcome = c->fn(static_cast<int32_t>(line.size() - 1), line.data());
     std::fflush(fp);
     hint_login(outcome);
+    hint_busy(outcome);
     return telvar::exit_status_of(outcome);
 }

@@ -3,6 +3,9 @@
 //
 //     {"status": {"code": N, "message": "..."}, <what the report shows>}
 //
+// with "busy": true in the status when the switch answered that it is busy (code 107), which
+// a script may retry.
+//
 // A report command whose option changes the switch (port_state -s, chassis_mode -s, ...) has
 // no JSON form of that option: a script that changes something runs the text form, whose
 // "SUCCESS" and exit status say what it needs, and then reads with --json.

@@ -101,7 +101,11 @@ json status(int32_t code) {
         message = text;
         if (!message.empty() && message.back() == '\n') message.pop_back();
     }
-    return {{"code", code}, {"message", message}};
+    json st{{"code", code}, {"message", message}};
+    // The reads behind the JSON forms get 107 only from a switch's busy status byte: a passing
+    // state, worth retrying, which the bare code does not say.
+    if (code == TV_ERR_SWITCH_BUSY) st["busy"] = true;
+    return st;
 }
 
 std::string port_type_word(std::int64_t code) {

@@ -37,6 +37,7 @@ std::string fc_address_text(std::uint32_t address);
 std::optional<std::uint32_t> parse_fc_address(std::string_view text);
 std::string ipv4_text(std::uint32_t address_high_first);
 
+// {"code": N, "message": "..."} of a status code, and "busy": true for a busy switch's 107.
 json status(int32_t code);
 
 // Words of coded values.

@@ -20,6 +20,9 @@ inline constexpr const char* telvar_base = "127.0.8.2";
 inline constexpr const char* bench_echo = "127.0.9.1";
 // Reliability: the fault schedule and the hostile switch.
 inline constexpr const char* fault_schedule_base = "127.0.70.2";
+inline constexpr const char* fault_schedule_duplicate_base = "127.0.74.2";
+inline constexpr const char* fault_schedule_mixed_base = "127.0.75.2";
+inline constexpr const char* fault_schedule_tool_base = "127.0.76.2";
 inline constexpr const char* hostile_switch = "127.0.70.20";
 inline constexpr const char* hostile_base = "127.0.71.2";
 inline constexpr const char* hostile_tool_base = "127.0.72.2";
