@@ -73,9 +73,11 @@ TEST_F(telvar_tool, usage_text_and_help) {
         EXPECT_EQ(0u, r.out.find(text + "\t-u <user>\t")) << a[0];
         EXPECT_NE(std::string::npos, r.out.find("\n    telvar user_add [global flags] <ip-address>"));
     }
+    // No command word is a command-line error too: the usage text, on standard error only.
     auto r = telvar({});
     EXPECT_EQ(1, r.status);
-    EXPECT_EQ(text, r.out);
+    EXPECT_EQ("", r.out);
+    EXPECT_EQ(text, r.err);
     r = telvar({"frobnicate", sw1});
     EXPECT_EQ(1, r.status);
     EXPECT_EQ("", r.out);

@@ -245,7 +245,10 @@ int main(int argc, char** argv) {
     }
     if (tv_get_strict_answers()) seed_sequence_numbers();
     telvar::tool::guard_sessions();
-    if (first >= argc) usage();
+    if (first >= argc) {  // no command word: a command-line error, so nothing on standard output
+        fp = stderr;
+        usage();
+    }
     const std::string_view word = argv[first];
     if (word == "help" || word == "-h" || word == "--help") {
         if (first + 1 < argc) return help_for(argv[first + 1]);
