@@ -37,9 +37,12 @@ child_tool::child_tool(const std::string& program, const std::vector<std::string
     std::vector<char*> argv;
     for (auto& a : argv_s) argv.push_back(a.data());
     argv.push_back(nullptr);
-    std::vector<std::string> env_s;
+    // The entries given come first, as the first of two entries of a name is the one read; then
+    // no credentials file, so that one of the user running the tests cannot change what a tool
+    // test sees; then the inherited environment.
+    std::vector<std::string> env_s(env.begin(), env.end());
+    env_s.emplace_back("TELVAR_CREDENTIALS=");
     for (char** e = environ; *e != nullptr; ++e) env_s.emplace_back(*e);
-    env_s.insert(env_s.end(), env.begin(), env.end());
     std::vector<char*> envp;
     for (auto& e : env_s) envp.push_back(e.data());
     envp.push_back(nullptr);
