@@ -69,7 +69,14 @@ int32_t smlget(int32_t argc, char** argv);
 void complain(const char* command, const std::string& why);
 // Writes a document on standard output, indented, with a final newline.
 void print_json(const json& doc);
-// A JSON file; nullopt with the reason in `why`.
+// Every JSON document the tool reads is bounded, so that no file can make it run out of memory
+// or stack. The size leaves ample room over the largest real fabric: the snapshot of a 12-switch,
+// 10,000-device fabric takes 3.2 MB (about 320 bytes a device), so 32 MiB is ten times that,
+// while the parsed form of the worst 32 MiB file stays within a few hundred MB. Real documents
+// nest under 10 levels.
+inline constexpr std::uint64_t max_document_bytes = 32ull << 20;
+inline constexpr int max_document_depth = 64;
+// A JSON file: a regular file within the limits above; nullopt with the reason in `why`.
 std::optional<json> load_json(const char* path, std::string& why);
 
 // A member of a document that is an array (an object), or an empty one when it is not there or

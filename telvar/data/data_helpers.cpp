@@ -1,4 +1,10 @@
 // Helpers of the data commands (see data_cmds.h).
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdint>
 #include <fstream>
 
 #include "telvar/data/data_cmds.h"
@@ -25,13 +31,66 @@ void print_json(const json& doc) {
     std::fflush(stdout);
 }
 
+namespace {
+
+// Thrown by the parser's callback to stop at once: a deeper document is refused long before its
+// nesting could exhaust a stack in a reader of it.
+struct nested_too_deep {};
+
+bool read_whole(int fd, std::uint64_t expected, std::string& text) {
+    text.reserve(static_cast<std::size_t>(expected));
+    char buffer[65536];
+    for (;;) {
+        const ssize_t n = ::read(fd, buffer, sizeof buffer);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) return false;
+        if (n == 0) return true;
+        text.append(buffer, static_cast<std::size_t>(n));
+        // A file that grows while it is read is still held to the limit.
+        if (text.size() > max_document_bytes) return false;
+    }
+}
+
+}  // namespace
+
 std::optional<json> load_json(const char* path, std::string& why) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
+    // O_NONBLOCK: opening a FIFO with no writer must not wait; it is refused just below.
+    const int fd = ::open(path, O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0) {
         why = std::string("cannot read ") + path;
         return std::nullopt;
     }
-    json doc = json::parse(in, nullptr, false);
+    struct stat st {};
+    std::string text;
+    bool ok = false;
+    if (::fstat(fd, &st) != 0) {
+        why = std::string("cannot read ") + path;
+    } else if (!S_ISREG(st.st_mode)) {
+        why = std::string(path) + ": not a regular file";
+    } else if (static_cast<std::uint64_t>(st.st_size) > max_document_bytes) {
+        why = std::string(path) + ": larger than " + std::to_string(max_document_bytes) + " bytes";
+    } else if (!read_whole(fd, static_cast<std::uint64_t>(st.st_size), text)) {
+        why = text.size() > max_document_bytes
+                  ? std::string(path) + ": larger than " + std::to_string(max_document_bytes) + " bytes"
+                  : std::string("cannot read ") + path;
+    } else {
+        ok = true;
+    }
+    ::close(fd);
+    if (!ok) return std::nullopt;
+    const json::parser_callback_t depth_check = [](int depth, json::parse_event_t event, json&) {
+        if ((event == json::parse_event_t::object_start || event == json::parse_event_t::array_start) &&
+            depth >= max_document_depth)
+            throw nested_too_deep{};
+        return true;
+    };
+    json doc;
+    try {
+        doc = json::parse(text, depth_check, false);
+    } catch (const nested_too_deep&) {
+        why = std::string(path) + ": nested deeper than " + std::to_string(max_document_depth) + " levels";
+        return std::nullopt;
+    }
     if (doc.is_discarded()) {
         why = std::string(path) + " is not a JSON document";
         return std::nullopt;

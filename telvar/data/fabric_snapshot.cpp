@@ -411,9 +411,12 @@ const json* find_switch(const json& doc, const std::string& wwn, const std::stri
     if (!doc.contains("switches") || !doc["switches"].is_array()) return nullptr;
     for (const json& sw : doc["switches"]) {
         if (wwn.empty() && fc_address.empty()) return &sw;
-        const json* id = sw.contains("identity") ? &sw["identity"] : nullptr;
-        if (id != nullptr && !wwn.empty() && id->value("wwn", "") == wwn) return &sw;
-        if (!fc_address.empty() && sw.value("fc_address", "") == fc_address) return &sw;
+        // A hand-written file may hold anything here: compared, never converted, so nothing throws.
+        const auto is = [](const json& j, const char* key, const std::string& text) {
+            return j.is_object() && j.contains(key) && j[key] == text;
+        };
+        if (!wwn.empty() && sw.is_object() && sw.contains("identity") && is(sw["identity"], "wwn", wwn)) return &sw;
+        if (!fc_address.empty() && is(sw, "fc_address", fc_address)) return &sw;
     }
     return nullptr;
 }

@@ -53,48 +53,97 @@ std::string ports_text(const std::set<int>& ports) {
     return t.empty() ? "none" : t;
 }
 
+std::string at(const std::string& list, std::size_t i) { return list + "[" + std::to_string(i) + "]"; }
+
+// The checks below name the field at fault: nlohmann's accessors would throw on a wrong type, and
+// its conversions would take 5 as [5] or an object's values as a list.
+bool read_id(const json& z, const std::string& where, std::uint64_t max, std::uint32_t& id, std::string& why) {
+    if (!z.is_object()) return why = where + ": an object", false;
+    if (!z.contains("id") || !z["id"].is_number_integer())
+        return why = where + ".id: an integer from 0 to " + std::to_string(max), false;
+    if (!z["id"].is_number_unsigned() || z["id"].get<std::uint64_t>() > max) return false;  // the caller's range text
+    id = static_cast<std::uint32_t>(z["id"].get<std::uint64_t>());
+    return true;
+}
+
+// The "ports" of a zone: a list of integers; false with `why`, or with `out_of_range` set.
+bool read_ports(const json& z, const std::string& where, std::set<int>& ports, bool& out_of_range, std::string& why) {
+    if (!z.contains("ports")) return true;
+    const json& list = z["ports"];
+    if (!list.is_array()) return why = where + ".ports: a list of port numbers", false;
+    for (std::size_t j = 0; j < list.size(); ++j) {
+        const json& p = list[j];
+        if (!p.is_number_integer()) return why = at(where + ".ports", j) + ": an integer", false;
+        if (!p.is_number_unsigned() || p.get<std::uint64_t>() < 1 || p.get<std::uint64_t>() > static_cast<std::uint64_t>(Max_Ports))
+            return out_of_range = true, false;
+        ports.insert(static_cast<int>(p.get<std::uint64_t>()));
+    }
+    return true;
+}
+
 // Reads one kind of zones of the file or of the switch; false with `why` for a bad entry.
 bool read_bitmap_zones(const json& list, const bitmap_kind& k, std::map<std::uint32_t, port_zone>& out, std::string& why) {
     if (!list.is_array()) return why = std::string(k.key) + " must be a list of zones", false;
-    for (const json& z : list) {
-        if (!z.is_object() || !z.contains("id") || !z["id"].is_number_unsigned() || z["id"].get<std::uint64_t>() > k.max_id)
-            return why = std::string(k.key) + " zone ids run from 0 to " + std::to_string(k.max_id), false;
-        port_zone pz;
-        pz.enabled = z.value("enabled", true);
-        for (const json& p : z.value("ports", json::array())) {
-            if (!p.is_number_unsigned() || p.get<std::uint64_t>() < 1 || p.get<std::uint64_t>() > static_cast<std::uint64_t>(Max_Ports))
-                return why = std::string(k.key) + " zone " + z["id"].dump() + ": ports run from 1 to " + std::to_string(Max_Ports), false;
-            pz.ports.insert(p.get<int>());
+    for (std::size_t i = 0; i < list.size(); ++i) {
+        const json& z = list[i];
+        const std::string where = at(k.key, i);
+        std::uint32_t id = 0;
+        if (!read_id(z, where, k.max_id, id, why)) {
+            if (why.empty()) why = std::string(k.key) + " zone ids run from 0 to " + std::to_string(k.max_id);
+            return false;
         }
-        out[z["id"].get<std::uint32_t>()] = pz;
+        port_zone pz;
+        if (z.contains("enabled") && !z["enabled"].is_boolean()) return why = where + ".enabled: a true or false", false;
+        pz.enabled = z.value("enabled", true);
+        bool out_of_range = false;
+        if (!read_ports(z, where, pz.ports, out_of_range, why)) {
+            if (out_of_range) why = std::string(k.key) + " zone " + std::to_string(id) + ": ports run from 1 to " + std::to_string(Max_Ports);
+            return false;
+        }
+        if (!out.emplace(id, pz).second) return why = std::string(k.key) + ": zone " + std::to_string(id) + " appears twice", false;
     }
     return true;
 }
 
 bool read_sl_zones(const json& list, std::map<int, std::uint32_t>& port_zone_of, std::string& why) {
     if (!list.is_array()) return why = "sl must be a list of zones", false;
-    for (const json& z : list) {
-        if (!z.is_object() || !z.contains("id") || !z["id"].is_number_unsigned() || z["id"].get<std::uint64_t>() >= 0xFFFF)
-            return why = "sl zone ids run from 0 to 65534", false;
-        for (const json& p : z.value("ports", json::array())) {
-            if (!p.is_number_unsigned() || p.get<std::uint64_t>() < 1 || p.get<std::uint64_t>() > static_cast<std::uint64_t>(Max_Ports))
-                return why = "sl zone " + z["id"].dump() + ": ports run from 1 to " + std::to_string(Max_Ports), false;
-            if (!port_zone_of.emplace(p.get<int>(), z["id"].get<std::uint32_t>()).second)
-                return why = "sl: port " + p.dump() + " is in two zones", false;
+    std::set<std::uint32_t> ids;
+    for (std::size_t i = 0; i < list.size(); ++i) {
+        const json& z = list[i];
+        const std::string where = at("sl", i);
+        std::uint32_t id = 0;
+        if (!read_id(z, where, 0xFFFE, id, why)) {
+            if (why.empty()) why = "sl zone ids run from 0 to 65534";
+            return false;
         }
+        if (!ids.insert(id).second) return why = "sl: zone " + std::to_string(id) + " appears twice", false;
+        std::set<int> ports;
+        bool out_of_range = false;
+        if (!read_ports(z, where, ports, out_of_range, why)) {
+            if (out_of_range) why = "sl zone " + std::to_string(id) + ": ports run from 1 to " + std::to_string(Max_Ports);
+            return false;
+        }
+        for (const int p : ports)
+            if (!port_zone_of.emplace(p, id).second) return why = "sl: port " + std::to_string(p) + " is in two zones", false;
     }
     return true;
 }
 
 bool read_wwn_zones(const json& list, std::map<std::string, std::set<std::uint32_t>>& out, std::string& why) {
     if (!list.is_array()) return why = "wwn must be a list of entries", false;
-    for (const json& e : list) {
+    for (std::size_t i = 0; i < list.size(); ++i) {
+        const json& e = list[i];
         const auto w = e.is_object() && e.contains("wwn") && e["wwn"].is_string() ? J::parse_wwn(e["wwn"].get<std::string>()) : std::nullopt;
         if (!w) return why = "wwn: each entry has a \"wwn\" of 16 hex digits", false;
-        std::set<std::uint32_t>& zones = out[J::wwn_text(w->data())];
-        for (const json& z : e.value("zones", json::array())) {
+        const std::string wwn = J::wwn_text(w->data());
+        if (out.contains(wwn)) return why = "wwn: " + wwn + " appears twice", false;
+        std::set<std::uint32_t>& zones = out[wwn];
+        if (!e.contains("zones")) continue;
+        if (!e["zones"].is_array()) return why = at("wwn", i) + ".zones: a list of zone ids", false;
+        for (const json& z : e["zones"]) {
+            if (!z.is_number_integer()) return why = at("wwn", i) + ".zones: a list of integers", false;
             if (!z.is_number_unsigned() || z.get<std::uint64_t>() > 255) return why = "wwn zones run from 0 to 255", false;
-            zones.insert(z.get<std::uint32_t>());
+            zones.insert(static_cast<std::uint32_t>(z.get<std::uint64_t>()));
         }
     }
     return true;
@@ -102,7 +151,7 @@ bool read_wwn_zones(const json& list, std::map<std::string, std::set<std::uint32
 
 // The zoning object a file gives for the switch with `wwn`; null after setting `why`.
 const json* zoning_in_file(const json& doc, const std::string& wwn, std::string& why) {
-    if (doc.is_object() && doc.value("format", "") == "telvar-snapshot") {
+    if (doc.is_object() && doc.contains("format") && doc["format"] == "telvar-snapshot") {
         const json* sw = snapshot::find_switch(doc, wwn);
         if (sw == nullptr || !sw->contains("zoning")) {
             why = "the snapshot has no zoning of switch " + wwn;
