@@ -3,6 +3,7 @@
 // this process.
 #include <arpa/inet.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -389,6 +390,58 @@ TEST_F(data_cmds, zone_apply_changes_once_then_finds_nothing_to_change) {
     EXPECT_EQ(2, r.status);
     EXPECT_EQ("telvar: zone_apply: " + path("bad.json") + ": hard zone 3: ports run from 1 to 16\n", r.err);
     for (const std::uint32_t sub : fab.subcommands()) EXPECT_NE(0x3Au, sub);  // no hard-zone write
+}
+
+// Bad documents are refused whole, with a reason naming the file and the fault, status 2 and
+// nothing sent that changes the switch; the loader's limits hold for every reader.
+TEST_F(data_cmds, bad_documents_are_refused_before_anything_is_applied) {
+    struct bad_document {
+        std::string name;    // a file written in the test's folder, or an absolute path
+        std::string text;    // its content, when written
+        std::string reason;  // after "FILE: " on standard error
+        bool any_reader;     // refused by the loader itself, so by diff too
+    };
+    const std::string deep = std::string(200000, '[') + std::string(200000, ']');
+    const std::vector<bad_document> table = {
+        {"enabled.json", R"({"hard": [{"id": 1, "enabled": "yes", "ports": [1]}]})", "hard[0].enabled: a true or false", false},
+        {"ports_number.json", R"({"hard": [{"id": 1, "ports": 5}]})", "hard[0].ports: a list of port numbers", false},
+        {"ports_object.json", R"({"hard": [{"id": 1, "ports": {"a": 1, "b": 2}}]})", "hard[0].ports: a list of port numbers", false},
+        {"port_text.json", R"({"name_server": [{"id": 2, "ports": ["3"]}]})", "name_server[0].ports[0]: an integer", false},
+        {"id_text.json", R"({"hard": [{"id": "1", "ports": [1]}]})", "hard[0].id: an integer from 0 to 15", false},
+        {"twice.json", R"({"hard": [{"id": 1, "ports": [1]}, {"id": 1, "ports": [2]}]})", "hard: zone 1 appears twice", false},
+        {"sl_twice.json", R"({"sl": [{"id": 7, "ports": [1]}, {"id": 7, "ports": [2]}]})", "sl: zone 7 appears twice", false},
+        {"wwn_zones.json", R"({"wwn": [{"wwn": "210000005e010101", "zones": 4}]})", "wwn[0].zones: a list of zone ids", false},
+        {"format.json", R"({"format": 5, "hard": [{"id": 1, "enabled": 1}]})", "hard[0].enabled: a true or false", false},
+        {"deep.json", deep, "nested deeper than 64 levels", true},
+        {"big.json", "", "larger than 33554432 bytes", true},
+        {"/dev/zero", "", "not a regular file", true},
+        {"fifo", "", "not a regular file", true},
+    };
+    snapshot("good.json");
+    for (const bad_document& d : table) {
+        SCOPED_TRACE(d.name);
+        const std::string file = d.name.front() == '/' ? d.name : path(d.name);
+        if (d.name == "big.json") {
+            std::ofstream(file).put('{');
+            fs::resize_file(file, (32u << 20) + 1);  // sparse: nothing written but the first byte
+        } else if (d.name == "fifo") {
+            ASSERT_EQ(0, mkfifo(file.c_str(), 0600));
+        } else if (d.name.front() != '/') {
+            std::ofstream(file) << d.text;
+        }
+        fab.server().clear_records();
+        auto r = telvar({"zone_apply", sw1, file});
+        EXPECT_EQ(2, r.status);
+        EXPECT_EQ("telvar: zone_apply: " + file + ": " + d.reason + "\n", r.err);
+        EXPECT_EQ("", r.out);
+        for (const std::uint32_t sub : fab.subcommands()) EXPECT_NE(0x3Au, sub);  // no hard-zone write
+        if (!d.any_reader) continue;
+        for (const args& a : {args{"diff", file, path("good.json")}, args{"diff", path("good.json"), file}}) {
+            r = telvar(a);
+            EXPECT_EQ(2, r.status);
+            EXPECT_EQ("telvar: diff: " + file + ": " + d.reason + "\n", r.err);
+        }
+    }
 }
 
 // A switch that stops answering in the middle of its record keeps its status, and the walk goes on.
