@@ -11,6 +11,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "telvar/data/json_records.h"
 #include "telvar/framework/command_context.h"
@@ -78,6 +79,11 @@ inline constexpr std::uint64_t max_document_bytes = 32ull << 20;
 inline constexpr int max_document_depth = 64;
 // A JSON file: a regular file within the limits above; nullopt with the reason in `why`.
 std::optional<json> load_json(const char* path, std::string& why);
+// The text of a document named `name` in reasons, held to the nesting limit; as load_json.
+std::optional<json> parse_json_text(const std::string& text, const std::string& name, std::string& why);
+// Checks a zoning document as zone_apply does, planned against a switch with no zones; false
+// with the reason in `why` (the entry of the fuzz harness of zoning documents).
+bool check_zoning_document(const json& doc, std::string& why, std::vector<std::string>& plan);
 
 // A member of a document that is an array (an object), or an empty one when it is not there or
 // of another kind, so that a hand-written document cannot make a reader throw.

@@ -78,6 +78,10 @@ std::optional<json> load_json(const char* path, std::string& why) {
     }
     ::close(fd);
     if (!ok) return std::nullopt;
+    return parse_json_text(text, path, why);
+}
+
+std::optional<json> parse_json_text(const std::string& text, const std::string& name, std::string& why) {
     const json::parser_callback_t depth_check = [](int depth, json::parse_event_t event, json&) {
         if ((event == json::parse_event_t::object_start || event == json::parse_event_t::array_start) &&
             depth >= max_document_depth)
@@ -88,11 +92,11 @@ std::optional<json> load_json(const char* path, std::string& why) {
     try {
         doc = json::parse(text, depth_check, false);
     } catch (const nested_too_deep&) {
-        why = std::string(path) + ": nested deeper than " + std::to_string(max_document_depth) + " levels";
+        why = name + ": nested deeper than " + std::to_string(max_document_depth) + " levels";
         return std::nullopt;
     }
     if (doc.is_discarded()) {
-        why = std::string(path) + " is not a JSON document";
+        why = name + " is not a JSON document";
         return std::nullopt;
     }
     return doc;

@@ -269,6 +269,17 @@ int32_t save(tv_context* ctx, std::uint32_t kind) {
 
 }  // namespace
 
+bool check_zoning_document(const json& doc, std::string& why, std::vector<std::string>& plan) {
+    const json none = {{"ns_zoning", "port"}, {"hard", json::array()}, {"name_server", json::array()},
+                       {"broadcast", json::array()}, {"sl", json::array()}, {"wwn", json::array()}};
+    const json* want = zoning_in_file(doc, "10:00:00:00:5e:01:00:00", why);
+    std::vector<step> steps;
+    std::vector<std::string> notes;
+    if (want == nullptr || !planner().plan(*want, none, steps, notes, why)) return false;
+    for (const step& s : steps) plan.push_back(s.text);
+    return true;
+}
+
 int32_t zone_apply(int32_t argc, char** argv) {
     const bool dry_run = option_given("--dry-run");
     const bool save_after = option_given("-s");
