@@ -6,9 +6,11 @@
 #include <vector>
 
 #include "telvar/data/data_cmds.h"
+#include "telvar/telvar.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     namespace D = telvar::data;
+    Max_Ports = 16;  // as after opening a 16-port switch: port numbers are held against it
     std::string why;
     const auto doc = D::parse_json_text(std::string(reinterpret_cast<const char*>(data), size), "input", why);
     if (!doc) {
