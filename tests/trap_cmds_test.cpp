@@ -77,6 +77,8 @@ protected:
     }
 };
 
+// The switch's trap is printed; the test alert that trap_test sends from the tool's own host,
+// without a message header, is no trap from the switch and is only counted on standard error.
 TEST_F(trap_tool, listen_beside_a_trap_test_prints_the_switchs_trap_then_stopped) {
     // Standard input closed: no key can be read, the time limit ends it.
     tvtest::child_tool listen{TELVAR_BIN, {"trap_listen", "-port", "0", "-t", "3", sw1}, {}, true};
@@ -85,9 +87,9 @@ TEST_F(trap_tool, listen_beside_a_trap_test_prints_the_switchs_trap_then_stopped
     const auto r = listen.finish(20);
     EXPECT_EQ(0, r.status);
     EXPECT_TRUE(std::regex_match(r.out, std::regex(table_of(
-                    stamp + "  11   104000  port  1  rising   000000025  000000025\n" +
-                    stamp + "  99   000000           falling  000000000  000000000\n"))))
+                    stamp + "  11   104000  port  1  rising   000000025  000000025\n"))))
         << r.out;
+    EXPECT_EQ("1 datagram dropped: not a trap message from the switch\n", r.err);
     EXPECT_EQ(0u, listeners());
 }
 

@@ -78,6 +78,9 @@ extern "C" int32_t tv_message(tv_context* ctx, const char* length_flag, const ch
 
     if (tv::send_datagram(ctx, std::span(msg).first(static_cast<std::size_t>(len))) == -1)
         return tv::publish(TV_ERR_SEND);
-    return tv::publish(
-        tv::listen_message(ctx, {static_cast<std::uint8_t*>(resp), TV_MAX_MSG_LEN}, listen_ms));
+    // The answer comes from where the message went; its content is the caller's to judge (a
+    // raw message may well provoke a malformed answer), so nothing more is asked of it.
+    static constexpr tv::listen_rules answer_from_switch{true, false, -1};
+    return tv::publish(tv::listen_message(ctx, {static_cast<std::uint8_t*>(resp), TV_MAX_MSG_LEN},
+                                          listen_ms, &answer_from_switch));
 }

@@ -138,8 +138,18 @@ struct read_past_counts {
 };
 read_past_counts answers_read_past();
 
-// The core of tv_listen.
-int32_t listen_message(tv_context* ctx, wire::bytes buf, int32_t timeout_ms);
+// What strict mode asks of an unsolicited message before it is taken. Whatever fails is read
+// past within the time limit and counted (tv_get_dropped_unsolicited).
+struct listen_rules {
+    bool same_port = false;  // from the context's remote port too, not only its address
+    bool whole = false;      // length field matches what arrived, right checksum, not all zero
+    int32_t command = -1;    // the header's command; -1 takes any
+};
+
+// The core of tv_listen. Outside strict mode (or without rules) the first datagram that
+// arrives is taken, whoever sent it.
+int32_t listen_message(tv_context* ctx, wire::bytes buf, int32_t timeout_ms,
+                       const listen_rules* rules = nullptr);
 
 // ---- Operations that other operations build on ----
 

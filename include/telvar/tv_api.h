@@ -99,6 +99,9 @@ TV_EXPORT int32_t tv_get_strict_answers(void);
 /* Answers carrying the current request's sequence number that strict mode refused (sender,
  * length, command, checksum or an echoed field wrong) since the process started. */
 TV_EXPORT uint32_t tv_get_discarded_answers(void);
+/* Datagrams that strict mode read past while listening (tv_listen, tv_trap_listen, tv_message)
+ * since the process started: from another sender, or not a whole message of the kind awaited. */
+TV_EXPORT uint32_t tv_get_dropped_unsolicited(void);
 TV_EXPORT int32_t tv_send(tv_context *ctx, const void *msg, int32_t len);
 TV_EXPORT int32_t tv_recv(tv_context *ctx, void *buf, int32_t capacity);
 TV_EXPORT int32_t poll_sock(int32_t sock);

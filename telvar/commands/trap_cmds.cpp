@@ -13,6 +13,7 @@
 #include <cerrno>
 #include <chrono>
 #include <csignal>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
@@ -159,6 +160,7 @@ outcome trap_listen(int32_t argc, char** argv) {
 
     // A steady clock with fractions of a second, so that -t holds whatever the wall clock does.
     const auto start = std::chrono::steady_clock::now();
+    const uint32_t dropped_before = tv_get_dropped_unsolicited();
     for (;;) {
         tv_trap_event event{};
         if (tv_trap_listen(listener, 200, &event) == 0) {
@@ -170,6 +172,10 @@ outcome trap_listen(int32_t argc, char** argv) {
         if (interrupt.caught() || _kbhit() > 0) break;
     }
     print("stopped\n");
+    // Said apart from the report, so that a script reading the events is not disturbed.
+    if (const uint32_t dropped = tv_get_dropped_unsolicited() - dropped_before; dropped > 0)
+        std::fprintf(stderr, "%u datagram%s dropped: not a trap message from the switch\n",
+                     static_cast<unsigned>(dropped), dropped == 1 ? "" : "s");
     if (tv_trap_release_listener(ctx.get(), listener) != 0) {
         print("release_listener");
         return reported(tv_api_errno);

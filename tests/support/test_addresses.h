@@ -36,6 +36,10 @@ inline constexpr const char* traps_switch = "127.0.50.1";
 inline constexpr const char* traps_listener = "127.0.50.2";
 inline constexpr const char* traps_base = "127.0.51.2";
 inline constexpr const char* trap_tool_base = "127.0.52.2";
+// Strict listening (127.0.53.0 - 127.0.53.255): a scripted switch, and a sender at another
+// address that forges traps and raw answers.
+inline constexpr const char* strict_listen_switch = "127.0.53.1";
+inline constexpr const char* strict_listen_forger = "127.0.53.2";
 // Zoning: the library against a scripted switch, the tool against a fabric (127.0.41.2-4).
 inline constexpr const char* zoning_switch = "127.0.40.1";
 inline constexpr const char* zoning_cli_base = "127.0.41.2";

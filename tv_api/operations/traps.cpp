@@ -268,7 +268,10 @@ int32_t tv_trap_listen(tv_trap_listener* listener, int32_t timeout_ms, tv_trap_e
     if (listener == nullptr || listener->ctx == nullptr || event == nullptr)
         return tv::publish(TV_ERR_PARAM);
     std::array<std::uint8_t, L::event_msg::len> msg;
-    const int32_t status = tv::listen_message(listener->ctx, msg, timeout_ms);
+    // Traps come from the switch the listener registered with, from whatever port, and are
+    // whole trap messages; the test alert (no header) is therefore not taken in strict mode.
+    static constexpr tv::listen_rules trap_from_switch{false, true, TV_CMD_TRAP};
+    const int32_t status = tv::listen_message(listener->ctx, msg, timeout_ms, &trap_from_switch);
     if (status == TV_OK) *event = tv::decode_trap_event(msg);
     return tv::publish(status);
 }
