@@ -36,22 +36,13 @@ struct run {
 // Runs every command of the table against `address`, a few child processes at a time (a
 // silent address costs each command its retry budget).
 std::vector<run> run_every_command(const std::string& address) {
-    constexpr std::size_t side_by_side = 8;
-    std::vector<run> runs;
-    std::vector<std::pair<std::string, std::unique_ptr<tvtest::child_tool>>> running;
-    const auto collect = [&] {
-        for (auto& [word, child] : running) runs.push_back({word, child->finish(60)});
-        running.clear();
-    };
     const std::string dir = ::testing::TempDir();
     tvtest::write_sample_files(dir);
-    for (const telvar::command& c : telvar::commands()) {
-        args line = tvtest::sample_line(c.word, c.sample, address, dir);
-        line.insert(line.begin() + 1, {"-port", "0"});
-        running.emplace_back(std::string(c.word), std::make_unique<tvtest::child_tool>(TELVAR_BIN, line));
-        if (running.size() == side_by_side) collect();
-    }
-    collect();
+    std::vector<args> lines;
+    for (const telvar::command& c : telvar::commands()) lines.push_back(tvtest::sample_line(c.word, c.sample, address, dir));
+    const auto results = tvtest::run_side_by_side(TELVAR_BIN, lines);
+    std::vector<run> runs;
+    for (std::size_t i = 0; i < results.size(); ++i) runs.push_back({lines[i][0], results[i]});
     return runs;
 }
 

@@ -91,29 +91,23 @@ bool printable(const std::string& out) {
 }
 
 // Every command word of the tool's table runs its sample line against the hostile switch, a
-// batch of children at a time (they wait on the switch, not on the processor).
+// few children at a time.
 TEST(hostile_switch, every_command_of_the_tool_fails_cleanly_or_reports_what_was_sent) {
     const std::string dir = ::testing::TempDir();
     tvtest::write_sample_files(dir);
     const std::string ip = tvtest::addr::hostile_tool_base;
     for (const char* rule : {"fill=0x41", "fill=0xff", "size=2048"}) {
         tvtest::running_fabric fab{ip, hostile(rule)};
-        const auto commands = telvar::commands();
-        constexpr std::size_t batch = 8;
-        for (std::size_t first = 0; first < commands.size(); first += batch) {
-            std::vector<std::pair<std::string_view, std::unique_ptr<tvtest::child_tool>>> running;
-            for (std::size_t i = first; i < std::min(first + batch, commands.size()); ++i) {
-                auto line = tvtest::sample_line(commands[i].word, commands[i].sample, ip, dir);
-                line.insert(line.begin() + 1, {"-port", "0"});
-                running.emplace_back(commands[i].word, std::make_unique<tvtest::child_tool>(TELVAR_BIN, line));
-            }
-            for (auto& [word, child] : running) {
-                const auto r = child->finish(30);
-                EXPECT_GE(r.status, 0) << word << " under " << rule << ": killed or crashed\n" << r.err;
-                EXPECT_LE(r.status, 3) << word << " under " << rule;
-                if (std::string(rule) == "fill=0x41") {
-                    EXPECT_TRUE(printable(r.out)) << word << " printed bytes nobody sent:\n" << r.out;
-                }
+        std::vector<std::vector<std::string>> lines;
+        for (const telvar::command& c : telvar::commands()) lines.push_back(tvtest::sample_line(c.word, c.sample, ip, dir));
+        const auto results = tvtest::run_side_by_side(TELVAR_BIN, lines, 30);
+        for (std::size_t i = 0; i < results.size(); ++i) {
+            const std::string& word = lines[i][0];
+            const auto& r = results[i];
+            EXPECT_GE(r.status, 0) << word << " under " << rule << ": killed or crashed\n" << r.err;
+            EXPECT_LE(r.status, 3) << word << " under " << rule;
+            if (std::string(rule) == "fill=0x41") {
+                EXPECT_TRUE(printable(r.out)) << word << " printed bytes nobody sent:\n" << r.out;
             }
         }
     }

@@ -27,7 +27,7 @@ void write_sample_files(const std::string& dir) {
 
 std::vector<std::string> sample_line(std::string_view word, std::string_view sample,
                                      const std::string& ip, const std::string& dir) {
-    std::vector<std::string> line{std::string(word)};
+    std::vector<std::string> line{std::string(word), "-port", "0"};
     std::istringstream in{std::string(sample)};
     for (std::string w; in >> w;) {
         if (w == "{ip}") {

@@ -14,7 +14,8 @@ namespace tvtest {
 // into `dir`, which must exist.
 void write_sample_files(const std::string& dir);
 
-// The command word, then the sample's words; file names of the samples point into `dir`.
+// The command word, -port 0 (a local port the system chooses, so that runs can go side by side),
+// then the sample's words; file names of the samples point into `dir`.
 std::vector<std::string> sample_line(std::string_view word, std::string_view sample,
                                      const std::string& ip, const std::string& dir);
 

@@ -6,9 +6,11 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <csignal>
+#include <memory>
 
 extern char** environ;
 
@@ -132,6 +134,19 @@ tool_result child_tool::finish(int limit_s) {
 tool_result run_tool(const std::string& program, const std::vector<std::string>& args,
                      const std::vector<std::string>& env, int limit_s) {
     return child_tool(program, args, env).finish(limit_s);
+}
+
+std::vector<tool_result> run_side_by_side(const std::string& program,
+                                          const std::vector<std::vector<std::string>>& runs,
+                                          int limit_s, std::size_t side_by_side) {
+    std::vector<tool_result> results;
+    for (std::size_t first = 0; first < runs.size(); first += side_by_side) {
+        std::vector<std::unique_ptr<child_tool>> running;
+        for (std::size_t i = first; i < std::min(first + side_by_side, runs.size()); ++i)
+            running.push_back(std::make_unique<child_tool>(program, runs[i]));
+        for (auto& child : running) results.push_back(child->finish(limit_s));
+    }
+    return results;
 }
 
 }  // namespace tvtest

@@ -43,4 +43,10 @@ private:
 tool_result run_tool(const std::string& program, const std::vector<std::string>& args,
                      const std::vector<std::string>& env = {}, int limit_s = 60);
 
+// Runs `program` once for each argument vector of `runs`, `side_by_side` children at a time (for
+// runs that wait on a switch rather than on the processor); the results in the order of `runs`.
+std::vector<tool_result> run_side_by_side(const std::string& program,
+                                          const std::vector<std::vector<std::string>>& runs,
+                                          int limit_s = 60, std::size_t side_by_side = 8);
+
 }  // namespace tvtest
