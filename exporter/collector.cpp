@@ -1,173 +1,88 @@
-// The collector and the metric families of a scrape (see collector.h; the metrics are listed
-// in exporter/README.md).
-//
-// Every metric of a switch carries the labels target (the address given on the command line)
-// and switch (its FC address, "0x104000"); a port's metrics add port (counted from 1, as in
-// every report). Coded values are state sets: one sample per possible value, 1 for the value
-// the switch reported, so that a query or an alert names the value it means.
+// The collector (see collector.h).
 #include "exporter/collector.h"
 
-#include <array>
+#include <algorithm>
 #include <cstdio>
-#include <set>
 
-#include "telvar/data/json_records.h"
-#include "telvar/framework/port_counter_table.h"
+#include "exporter/metric_families.h"
+#include "exporter/metrics_text.h"
 
 namespace exporter {
 
 namespace {
 
-namespace J = telvar::json;
-using prometheus::ClientMetric;
-using prometheus::MetricFamily;
-using prometheus::MetricType;
-using labels = std::vector<ClientMetric::Label>;
+// Time to render and send the answer after the last exchange.
+constexpr std::chrono::milliseconds answer_time{50};
 
-// The families of a scrape, in the order their first sample came.
-class family_set {
-public:
-    void add(const std::string& name, const char* help, MetricType type, labels l, double value) {
-        auto [it, added] = at_.try_emplace(name, out_.size());
-        if (added) out_.push_back(MetricFamily{name, help, type, {}});
-        ClientMetric m;
-        m.label = std::move(l);
-        if (type == MetricType::Counter)
-            m.counter.value = value;
-        else
-            m.gauge.value = value;
-        out_[it->second].metric.push_back(std::move(m));
-    }
-    void gauge(const std::string& name, const char* help, labels l, double value) {
-        add(name, help, MetricType::Gauge, std::move(l), value);
-    }
-    // One sample per code of `words`, 1 for `code` and 0 for the others.
-    void state_set(const std::string& name, const char* help, const labels& l, const char* key,
-                   std::int64_t count, std::string (*word)(std::int64_t), std::int64_t code) {
-        for (std::int64_t c = 0; c < count; ++c) {
-            labels with = l;
-            with.push_back({key, word(c)});
-            gauge(name, help, std::move(with), c == code ? 1 : 0);
-        }
-    }
-    std::vector<MetricFamily> take() { return std::move(out_); }
-
-private:
-    std::vector<MetricFamily> out_;
-    std::map<std::string, std::size_t> at_;
-};
-
-labels plus(labels l, const char* name, std::string value) {
-    l.push_back({name, std::move(value)});
-    return l;
-}
-
-void add_chassis(family_set& f, const labels& l, const tv_chassis_status& cs) {
-    f.gauge("telvar_power_failed", "1 when the switch reports its power supply failed.", l, cs.power_status != 0);
-    f.gauge("telvar_temperature_failed", "1 when the switch reports its temperature out of range.", l,
-            cs.temp_status != 0);
-    f.gauge("telvar_temperature_celsius", "Temperature of the switch.", l, cs.temperature * 0.5);
-    // Fans not installed and a sensor state not determined (-1) give no sample.
-    const std::array<std::int8_t, 2> fans{cs.fan1_status, cs.fan2_status};
-    for (std::size_t i = 0; i < fans.size(); ++i)
-        if (fans[i] >= 0)
-            f.gauge("telvar_fan_failed", "1 when the switch reports the fan failed.",
-                    plus(l, "fan", std::to_string(i + 1)), fans[i] != 0);
-    if (cs.sensor_status >= 0)
-        f.gauge("telvar_temperature_sensor_failed", "1 when the switch reports its temperature sensor failed.", l,
-                cs.sensor_status != 0);
-}
-
-void add_port(family_set& f, const labels& sw, const port_sample& p) {
-    const labels l = plus(sw, "port", std::to_string(p.port + 1));
-    f.state_set("telvar_port_type", "Type of the port (one sample per type, 1 for the port's).", l, "type",
-                TV_PORT_TYPE_TL + 1, J::port_type_word, p.type);
-    if (p.state) {
-        f.state_set("telvar_port_admin_state", "Administrative state of the port (one sample per state).", l,
-                    "state", TV_PORT_STATE_INVALID + 1, J::port_state_word, p.state->admin);
-        f.state_set("telvar_port_operational_state", "Operational state of the port (one sample per state).", l,
-                    "state", TV_PORT_STATE_INVALID + 1, J::port_state_word, p.state->operational);
-    }
-    if (!p.counters) return;
-    for (const telvar::port_counter& c : telvar::port_counters)
-        f.add(std::string("telvar_port_") + c.name + "_total", c.help, MetricType::Counter, l,
-              p.counters->counter[c.word]);
-}
-
-void add_switch(family_set& f, const switch_sample& s) {
-    const labels l{{"target", s.target}, {"switch", s.fc_address != 0 ? J::fc_address_text(s.fc_address) : ""}};
-    f.gauge("telvar_up", "1 when the switch answered in this scrape.", l, s.up);
-    f.gauge("telvar_scrape_errors", "Reads of the switch that failed, or that the deadline left out, in this scrape.",
-            l, s.errors);
-    f.gauge("telvar_scrape_busy_errors",
-            "Reads the switch refused because it was busy (status 0x03) in this scrape; retrying may succeed.",
-            l, s.busy);
-    f.gauge("telvar_switch_scrape_duration_seconds", "Time spent reading the switch in this scrape.", l, s.seconds);
-    if (!s.up) return;
-    f.gauge("telvar_switch_info", "The switch's WWN, as a label.", plus(l, "wwn", s.wwn), 1);
-    if (s.chassis) add_chassis(f, l, *s.chassis);
-    if (s.uptime) f.gauge("telvar_uptime_seconds", "Time since the switch started.", l, *s.uptime / 100.0);
-    if (s.name_server_objects)
-        f.gauge("telvar_name_server_objects", "Name-server objects (logged-in device ports) attached to the switch.",
-                l, static_cast<double>(*s.name_server_objects));
-    for (const port_sample& p : s.ports) add_port(f, l, p);
-}
+double seconds_since(steady::time_point t) { return std::chrono::duration<double>(steady::now() - t).count(); }
 
 }  // namespace
 
-std::vector<MetricFamily> families_of(const scrape_result& r, std::uint64_t scrapes) {
-    family_set f;
-    f.add("telvar_scrapes_total", "Scrapes the exporter has made.", MetricType::Counter, {},
-          static_cast<double>(scrapes));
-    f.gauge("telvar_scrape_duration_seconds", "Time the scrape took.", {}, r.seconds);
-    f.gauge("telvar_scrape_deadline_exceeded", "1 when the scrape's deadline left reads out.", {},
-            r.deadline_exceeded);
-    for (const auto& [target, n] : r.fabric_objects)
-        f.gauge("telvar_name_server_fabric_objects", "Name-server objects of the whole fabric, as the target's switch lists them.",
-                {{"target", target}}, static_cast<double>(n));
-    for (const switch_sample& s : r.switches) add_switch(f, s);
-    return f.take();
+std::chrono::milliseconds read_deadline(std::chrono::milliseconds deadline, std::chrono::milliseconds timeout) {
+    return std::max(deadline - timeout * 3 / 2 - answer_time, deadline / 2);
 }
 
-collector::collector(std::vector<std::string> targets, scrape_options options)
-    : targets_(std::move(targets)), options_(options) {}
+collector::collector(std::vector<std::string> targets, scrape_options options, std::chrono::milliseconds timeout,
+                     read_function read)
+    : targets_(std::move(targets)),
+      options_(std::move(options)),
+      read_deadline_(read_deadline(options_.deadline, timeout)),
+      read_(std::move(read)) {}
 
-void collector::reconcile(scrape_result& r) const {
-    std::set<std::string> wwns;
-    std::map<std::string, std::set<std::uint32_t>> listed;
-    for (switch_sample& s : r.switches) {
-        // A target's own switch that did not answer: the address it last had.
-        if (s.fc_address == 0)
-            if (const auto it = target_switch_.find(s.target); it != target_switch_.end()) s.fc_address = it->second;
-        if (s.up) wwns.insert(s.wwn);
-        listed[s.target].insert(s.fc_address);
-    }
-    for (const auto& [target, switches] : known_)
-        for (const auto& [address, wwn] : switches)
-            if (!listed[target].contains(address) && !wwns.contains(wwn))
-                r.switches.emplace_back(target, address);
-    for (const switch_sample& s : r.switches) {
-        if (s.fc_address == 0) continue;
-        std::string& wwn = known_[s.target][s.fc_address];
-        if (s.up) wwn = s.wwn;
-    }
-    // The first switch listed for a target is the target's own.
-    std::set<std::string> seen;
-    for (const switch_sample& s : r.switches)
-        if (seen.insert(s.target).second && s.up) target_switch_[s.target] = s.fc_address;
+collector::~collector() {
+    if (reader_.joinable()) reader_.join();
 }
 
-std::vector<MetricFamily> collector::Collect() const {
-    const std::lock_guard<std::mutex> one_at_a_time(mutex_);
+std::string collector::metrics(steady::time_point received) {
+    std::unique_lock<std::mutex> lock(mutex_);
+    if (!reading_) start_read();
+    const std::uint64_t mine = started_;
+    if (done_.wait_until(lock, received + options_.deadline, [&] { return finished_ >= mine; })) return *text_;
+    return unread_text(received);
+}
+
+void collector::start_read() {
+    // The thread of the last read has ended its work (reading_ is false): the join is immediate.
+    if (reader_.joinable()) reader_.join();
+    reading_ = true;
+    scrape_options o = options_;
+    o.deadline = read_deadline_;
+    reader_ = std::thread([this, o = std::move(o), number = ++started_]() mutable { run_read(std::move(o), number); });
+}
+
+void collector::run_read(scrape_options o, std::uint64_t number) {
+    std::shared_ptr<const std::string> text;
     try {
-        scrape_result r = scrape(targets_, options_);
-        reconcile(r);
-        return families_of(r, ++scrapes_);
+        scrape_result r = read_(targets_, o);
+        {
+            const std::lock_guard<std::mutex> lock(mutex_);
+            const auto now = steady::now();
+            memory_.complete(r, now);
+            memory_.remember(r, now);
+        }
+        text = std::make_shared<const std::string>(exposition_text(families_of(r, number)));
     } catch (const std::exception& e) {
-        // Out of memory, most likely: an empty answer rather than an exporter gone.
+        // Out of memory, most likely: the requests waiting answer as if the read had not ended.
         std::fprintf(stderr, "telvar-exporter: scrape failed: %s\n", e.what());
-        return {};
     }
+    const std::lock_guard<std::mutex> lock(mutex_);
+    reading_ = false;
+    if (!text) return;
+    text_ = std::move(text);
+    finished_ = number;
+    done_.notify_all();
+}
+
+std::string collector::unread_text(steady::time_point received) {
+    scrape_result r;
+    for (const std::string& t : targets_) {
+        r.switches.emplace_back(t);
+        r.switches.back().errors = 1;
+    }
+    r.deadline_exceeded = true;
+    r.seconds = seconds_since(received);
+    memory_.complete(r, steady::now());
+    return exposition_text(families_of(r, started_));
 }
 
 }  // namespace exporter

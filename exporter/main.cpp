@@ -1,22 +1,24 @@
 // telvar-exporter: serves the state of switches as Prometheus metrics.
 //
 //   telvar-exporter --listen ADDR:PORT [--fabric] [--timeout MS] [--deadline MS]
-//                   [--user USER [--password-file FILE] | --credentials FILE] [--verbose] IP...
+//                   [--user USER [--password-file FILE] | --credentials FILE]
+//                   [--cert FILE --key FILE] [--verbose] IP...
 //
-// Every request for /metrics reads the switches then and there (collector.h); nothing is read
-// between requests. It prints the address it serves on once it listens (port 0 lets the
+// Every request for /metrics reads the switches then and there, requests that come together
+// sharing one read (collector.h); nothing is read between requests. It serves through our HTTP
+// server (http_server/), prints the address it serves on once it listens (port 0 lets the
 // system choose one), and runs until SIGINT or SIGTERM.
 //
-// Exit statuses: 0 stopped by a signal, 1 a command-line error or a refused credentials file,
-// 2 it could not listen.
+// Exit statuses: 0 stopped by a signal, 1 a command-line error or a refused credentials,
+// certificate or key file, 2 it could not listen.
 #include <arpa/inet.h>
-#include <prometheus/exposer.h>
 #include <sys/random.h>
 
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
+#include <chrono>
 #include <map>
 #include <memory>
 #include <optional>
@@ -26,27 +28,36 @@
 #include <vector>
 
 #include "exporter/collector.h"
+#include "exporter/metrics_text.h"
+#include "http_server/server.h"
 #include "telvar/cli/credentials.h"
 
 namespace {
 
 constexpr const char* usage_text =
     "usage: telvar-exporter --listen ADDR:PORT [--fabric] [--timeout MS] [--deadline MS]\n"
-    "                       [--user USER [--password-file FILE] | --credentials FILE] [--verbose] IP...\n"
+    "                       [--user USER [--password-file FILE] | --credentials FILE]\n"
+    "                       [--cert FILE --key FILE] [--verbose] IP...\n"
     "Serves the state of the switches at the IPv4 addresses IP... as Prometheus metrics on\n"
-    "http://ADDR:PORT/metrics. Every request reads the switches anew.\n"
+    "http://ADDR:PORT/metrics. Every request reads the switches anew; requests that arrive\n"
+    "while a read runs share it.\n"
     "  --listen ADDR:PORT  the IPv4 address and TCP port to serve on (port 0: any free port)\n"
     "  --fabric            also every switch reachable over the links of those switches\n"
     "  --timeout MS        time budget of one exchange with a switch (default 250, 10-10000)\n"
-    "  --deadline MS       time budget of a whole scrape (default 8000, 100-600000); keep it\n"
-    "                      below the scrape_timeout of the Prometheus job\n"
+    "  --deadline MS       time a request for /metrics is answered within, waiting included\n"
+    "                      (default 8000, 100-600000); keep it below the scrape_timeout of the\n"
+    "                      Prometheus job\n"
     "  --user USER         log into every switch as USER (for switches that require a login);\n"
     "                      the password is the first line of FILE, else $TELVAR_PASSWORD\n"
     "  --credentials FILE  log into the switches of each IP as the credentials file says\n"
     "                      (lines ADDRESS USER PASSWORD, ADDRESS * for any; mode 0600)\n"
+    "  --cert FILE         serve HTTPS with the PEM certificate (and chain) in FILE ...\n"
+    "  --key FILE          ... and its private key, unencrypted PEM, in FILE\n"
     "  --verbose           the library's diagnostics on standard error\n"
+    "Limits: 64 connections at once, 16 from one address; a connection idle for 10 s is\n"
+    "closed; request headers up to 32 KiB, bodies up to 1 MiB.\n"
     "Exit status: 0 stopped by SIGINT or SIGTERM, 1 a command-line error or a refused\n"
-    "credentials file, 2 cannot listen.\n";
+    "credentials, certificate or key file, 2 cannot listen.\n";
 
 struct settings {
     std::string listen_address;
@@ -55,6 +66,7 @@ struct settings {
     int timeout_ms = 250;
     int deadline_ms = 8000;
     bool verbose = false;
+    std::optional<http::tls_files> tls;
     std::string user;
     std::string password;
     std::vector<std::string> targets;
@@ -120,6 +132,7 @@ settings parse(int argc, char** argv) {
     std::set<std::string> given;
     std::optional<std::string> password_file;
     std::optional<std::string> credentials_file;
+    std::optional<std::string> cert_file, key_file;
     for (int i = 1; i < argc; ++i) {
         const std::string a = argv[i];
         const auto value = [&]() -> std::string {
@@ -157,6 +170,10 @@ settings parse(int argc, char** argv) {
             password_file = value();
         } else if (a == "--credentials") {
             credentials_file = value();
+        } else if (a == "--cert") {
+            cert_file = value();
+        } else if (a == "--key") {
+            key_file = value();
         } else if (a == "--verbose") {
             s.verbose = true;
         } else if (a.starts_with("-")) {
@@ -173,6 +190,8 @@ settings parse(int argc, char** argv) {
     if (s.targets.empty()) usage_error("no switch address given");
     if (password_file && s.user.empty()) usage_error("--password-file needs --user");
     if (credentials_file && !s.user.empty()) usage_error("--credentials and --user exclude each other");
+    if (cert_file.has_value() != key_file.has_value()) usage_error("--cert and --key go together");
+    if (cert_file) s.tls = http::tls_files{*cert_file, *key_file};
     if (!s.user.empty()) take_password(s, password_file);
     if (credentials_file) take_credentials(s, *credentials_file);
     return s;
@@ -209,25 +228,35 @@ int main(int argc, char** argv) {
     pthread_sigmask(SIG_BLOCK, &stop, nullptr);
     std::signal(SIGPIPE, SIG_IGN);
 
-    const auto c = std::make_shared<exporter::collector>(
-        s.targets, exporter::scrape_options{s.fabric, std::chrono::milliseconds(s.deadline_ms), s.user, s.password, s.logins});
-    std::unique_ptr<prometheus::Exposer> server;
-    try {
-        server = std::make_unique<prometheus::Exposer>(s.listen_address + ":" + s.listen_port, 2);
-    } catch (const std::exception& e) {
+    exporter::collector c(s.targets,
+                          exporter::scrape_options{s.fabric, std::chrono::milliseconds(s.deadline_ms), s.user,
+                                                   s.password, s.logins},
+                          std::chrono::milliseconds(s.timeout_ms));
+    http::config web{.address = s.listen_address,
+                     .port = static_cast<std::uint16_t>(std::stoi(s.listen_port)),
+                     .tls = s.tls};
+    web.routes.push_back({"GET", "/metrics", [&c](const http::request& r) {
+                              return http::response{200, {{"Content-Type", exporter::metrics_content_type}},
+                                                    c.metrics(r.received)};
+                          }});
+    http::start_error why;
+    std::unique_ptr<http::server> server = http::server::start(std::move(web), why);
+    if (!server) {
+        if (why.kind == http::start_error::tls) {
+            std::fprintf(stderr, "telvar-exporter: TLS: %s\n", why.text.c_str());
+            return 1;
+        }
         std::fprintf(stderr, "telvar-exporter: cannot listen on %s:%s: %s\n", s.listen_address.c_str(),
-                     s.listen_port.c_str(), e.what());
+                     s.listen_port.c_str(), why.text.c_str());
         return 2;
     }
-    server->RegisterCollectable(c);
-    const std::vector<int> ports = server->GetListeningPorts();
-    std::printf("telvar-exporter: serving http://%s:%d/metrics\n", s.listen_address.c_str(),
-                ports.empty() ? 0 : ports.front());
+    std::printf("telvar-exporter: serving %s://%s:%d/metrics\n", s.tls ? "https" : "http", s.listen_address.c_str(),
+                server->port());
     std::fflush(stdout);
 
     int signal = 0;
     sigwait(&stop, &signal);
-    server.reset();  // waits for a scrape in progress
+    server.reset();  // lets the answers being made go; the collector then waits for its read
     if (log != nullptr && log != stderr) std::fclose(log);
     return 0;
 }

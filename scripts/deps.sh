@@ -11,7 +11,7 @@ profile=${1:-test}
 build=(
   g++ make cmake pkg-config        # build
   nlohmann-json3-dev               # fabric files of the simulator
-  prometheus-cpp-dev               # the exporter's metrics and HTTP server
+  libmicrohttpd-dev                # the HTTP server of the exporter (http_server/)
   graphviz fonts-dejavu-core       # telvar map: dot lays the map out, in the fonts it names
 )
 fuzz=(
@@ -27,6 +27,7 @@ test=(
   python3-jsonschema               # the JSON documents against docs/telvar.schema.json
   ansible-core                     # the Ansible modules (ansible/) against the simulator
   prometheus                       # a real server scraping the exporter
+  openssl                          # a certificate made at test time, for the HTTPS tests
   chromium                         # the README's pictures in a headless browser
 )
 case "$profile" in

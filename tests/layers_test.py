@@ -5,7 +5,8 @@ Arrows point down only: programs -> command layer (telvar/) -> library (tv_api/,
 points of sanwrapper/ above the command layer's context helpers) -> protocol core (proto/). The
 public headers (include/telvar/) are the library's interface, open to every layer. The simulator
 shares only the wire with the library, so its binary holds nothing of the library's exchange or
-of the command layer. No folder of ours holds more than 25 source files.
+of the command layer. The HTTP server (http_server/) stands beside the library, below the
+programs that serve. No folder of ours holds more than 25 source files.
 
 usage: layers_test.py SOURCE_DIR SWITCHSIM_BINARY EXPORTED_NAME_LIST...
 """
@@ -20,12 +21,14 @@ INCLUDE = re.compile(r'^\s*#\s*include\s+"([^"]+)"', re.M)
 
 # For each layer: the include prefixes it may not reach.
 FORBIDDEN = {
-    'proto/': ('tv_api/', 'telvar/', 'sanwrapper/', 'switchsim/', 'exporter/'),
-    'tv_api/': ('telvar/', 'sanwrapper/', 'switchsim/', 'exporter/'),
-    'sanwrapper/': ('switchsim/', 'exporter/', 'tv_api/tv_inter.h', 'telvar/cli/', 'telvar/data/'),
-    'telvar/': ('switchsim/', 'exporter/', 'sanwrapper/', 'tv_api/tv_inter.h'),
-    'switchsim/': ('tv_api/', 'telvar/', 'sanwrapper/', 'exporter/'),
+    'proto/': ('tv_api/', 'telvar/', 'sanwrapper/', 'switchsim/', 'exporter/', 'http_server/'),
+    'tv_api/': ('telvar/', 'sanwrapper/', 'switchsim/', 'exporter/', 'http_server/'),
+    'sanwrapper/': ('switchsim/', 'exporter/', 'tv_api/tv_inter.h', 'telvar/cli/', 'telvar/data/', 'http_server/'),
+    'telvar/': ('switchsim/', 'exporter/', 'sanwrapper/', 'tv_api/tv_inter.h', 'http_server/'),
+    'switchsim/': ('tv_api/', 'telvar/', 'sanwrapper/', 'exporter/', 'http_server/'),
     'exporter/': ('switchsim/', 'tv_api/tv_inter.h'),
+    # Our HTTP server knows nothing of switches: the programs that serve bring the two together.
+    'http_server/': ('proto/', 'tv_api/', 'telvar/', 'sanwrapper/', 'switchsim/', 'exporter/'),
 }
 
 

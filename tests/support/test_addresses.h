@@ -101,4 +101,13 @@ inline constexpr const char* tool_defaults_base = "127.0.172.2";
 // requiring a login (127.0.176.2-4), and a generated fabric of 20 switches (127.0.177.2).
 inline constexpr const char* fabric_login_base = "127.0.176.2";
 inline constexpr const char* large_fabric_base = "127.0.177.2";
+// Serving HTTP (127.0.200.0 - 127.0.209.255): our HTTP server alone, with clients at addresses
+// of their own (per-address limits); the exporter under slow, concurrent and TLS clients, over
+// a fabric of its own (127.0.201.2-4).
+inline constexpr const char* http_server_listen = "127.0.200.1";
+inline constexpr const char* http_client = "127.0.200.11";
+inline constexpr const char* http_other_client = "127.0.200.12";
+inline constexpr const char* exporter_http_listen = "127.0.201.1";
+inline constexpr const char* exporter_http_base = "127.0.201.2";
+inline constexpr const char* exporter_http_client = "127.0.201.11";
 }  // namespace tvtest::addr
