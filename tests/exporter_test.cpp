@@ -1,13 +1,16 @@
 // The exporter, run as a child process against fabrics of the simulator in this process: its
-// /metrics over a fabric walk, a switch that never answers, its command line; and a real
+// /metrics over a fabric walk, a switch that never answers, its command line; its serving under
+// slow, concurrent and TLS clients, and switches a hostile answer made up; and a real
 // Prometheus server scraping it and evaluating the example alert rules (skipped where prometheus
-// is not installed). HTTP requests are made with Python's standard library.
+// is not installed). HTTP requests are made with Python's standard library, or on a socket of
+// the test's where the test holds or counts connections.
 #include <arpa/inet.h>
 #include <gtest/gtest.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <future>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -15,6 +18,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "support/http_client.h"
 #include "support/run_tool.h"
 #include "support/sim_fixture.h"
 #include "support/test_addresses.h"
@@ -40,13 +44,14 @@ public:
                      const std::vector<std::string>& env = {})
         : child_(TELVAR_EXPORTER, with_listen(listen, args), env) {
         const std::string line = child_.read_line();
-        if (const std::size_t at = line.find("http://"); at != std::string::npos) {
+        if (const std::size_t at = line.find("http"); at != std::string::npos) {
             address_ = line.substr(at);
             port_ = std::atoi(line.c_str() + line.rfind(':') + 1);
         }
         EXPECT_GT(port_, 0) << line;
     }
     int port() const { return port_; }
+    const std::string& url() const { return address_; }
     // One scrape: series (name and labels as printed) and their values.
     samples scrape() const {
         samples out;
@@ -285,6 +290,118 @@ TEST(exporter_command_line, refuses_what_it_cannot_serve) {
     const tvtest::tool_result r = tvtest::run_tool(TELVAR_EXPORTER, {"--listen", taken, "127.0.130.2"});
     EXPECT_EQ(2, r.status);
     EXPECT_TRUE(r.err.starts_with("telvar-exporter: cannot listen on " + taken + ": ")) << r.err;
+}
+
+// The exporter's serving, over a fabric of its own.
+class exporter_http : public exporter_fabric {
+protected:
+    exporter_http() : exporter_fabric(tvtest::addr::exporter_http_base) {}
+
+    // One scrape on a socket of the test's: the answer's samples, empty when it failed.
+    samples scrape_from(const running_exporter& e) {
+        const tvtest::http_reply r =
+            tvtest::http_get(tvtest::addr::exporter_http_client, tvtest::addr::exporter_http_listen, e.port(), "/metrics");
+        EXPECT_EQ(200, r.status);
+        return samples_of(r.body);
+    }
+    static samples samples_of(const std::string& text) {
+        samples out;
+        std::istringstream in(text);
+        for (std::string line; std::getline(in, line);)
+            if (!line.empty() && line[0] != '#') out[line.substr(0, line.rfind(' '))] = std::stod(line.substr(line.rfind(' ') + 1));
+        return out;
+    }
+    static int count_up(const samples& s) {
+        return static_cast<int>(std::ranges::count_if(s, [](const auto& x) { return x.first.starts_with("telvar_up{"); }));
+    }
+    std::uint64_t received() { return fab.server().stats().received; }
+};
+
+TEST_F(exporter_http, slow_clients_holding_half_a_request_do_not_hold_a_scrape) {
+    running_exporter e(tvtest::addr::exporter_http_listen, {"--fabric", base_});
+    std::vector<std::unique_ptr<tvtest::tcp_connection>> slow;
+    for (int i = 0; i < 2; ++i) {
+        slow.push_back(std::make_unique<tvtest::tcp_connection>(tvtest::addr::exporter_http_client,
+                                                                tvtest::addr::exporter_http_listen, e.port()));
+        ASSERT_TRUE(slow.back()->send("GET /metrics HTTP/1.1\r\nHost: exporter\r\n"));
+    }
+    const samples s = scrape_from(e);
+    for (int k = 1; k <= 3; ++k) EXPECT_EQ(1, s.at(of("telvar_up", base_, k))) << k;
+    // The scrape was answered while both still held their connections, unanswered and open.
+    for (const auto& c : slow) EXPECT_FALSE(c->heard_from_server());
+    EXPECT_EQ(0, e.stop());
+}
+
+TEST_F(exporter_http, concurrent_scrapes_share_one_read) {
+    // An exchange budget whose first wait (a quarter) outlasts the delayed answer below: nothing
+    // is sent twice.
+    running_exporter e(tvtest::addr::exporter_http_listen, {"--fabric", "--timeout", "10000", "--deadline", "60000", base_});
+    const std::uint64_t before = received();
+    EXPECT_EQ(1, scrape_from(e).at("telvar_scrapes_total"));
+    const std::uint64_t one_read = received() - before;
+
+    // The first identity answer of the next read comes 2 s late: the other five requests are
+    // sent once the read has begun, and arrive while it runs.
+    std::string why;
+    fab.server().add_fault(*sim::parse_fault("delay=2000,cmd=0x07,count=1", why));
+    const std::uint64_t start = received();
+    std::vector<std::future<samples>> answers;
+    answers.push_back(std::async(std::launch::async, [&] { return scrape_from(e); }));
+    while (received() == start) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    for (int i = 0; i < 5; ++i) answers.push_back(std::async(std::launch::async, [&] { return scrape_from(e); }));
+    for (auto& a : answers) {
+        const samples s = a.get();
+        EXPECT_EQ(2, s.at("telvar_scrapes_total"));
+        EXPECT_EQ(3, count_up(s));
+        EXPECT_EQ(1, s.at(of("telvar_up", base_, 3)));
+    }
+    EXPECT_EQ(one_read, received() - start);
+    EXPECT_EQ(0, e.stop());
+}
+
+TEST_F(exporter_http, serves_https_with_a_certificate_made_here) {
+    const std::filesystem::path dir = std::filesystem::temp_directory_path() / ("exporter_test.tls." + std::to_string(::getpid()));
+    std::filesystem::create_directories(dir);
+    ASSERT_TRUE(tvtest::make_certificate(dir, tvtest::addr::exporter_http_listen)) << "openssl (scripts/deps.sh test)";
+    const std::string cert = (dir / "cert.pem").string(), key = (dir / "key.pem").string();
+    {
+        running_exporter e(tvtest::addr::exporter_http_listen, {"--cert", cert, "--key", key, base_});
+        EXPECT_TRUE(e.url().starts_with("https://" + std::string(tvtest::addr::exporter_http_listen) + ":")) << e.url();
+        const samples s = samples_of(tvtest::https_get(e.url(), dir / "cert.pem"));
+        EXPECT_EQ(1, s.at(of("telvar_up", base_, 1)));
+        EXPECT_EQ(0, tvtest::http_get(tvtest::addr::exporter_http_client, tvtest::addr::exporter_http_listen, e.port(), "/metrics").status);
+        EXPECT_EQ(0, e.stop());
+    }
+    const std::string listen = std::string(tvtest::addr::exporter_http_listen) + ":0";
+    tvtest::tool_result r = tvtest::run_tool(TELVAR_EXPORTER, {"--listen", listen, "--cert", cert, base_});
+    EXPECT_EQ(1, r.status);
+    EXPECT_TRUE(r.err.starts_with("telvar-exporter: --cert and --key go together\nusage:")) << r.err;
+    r = tvtest::run_tool(TELVAR_EXPORTER, {"--listen", listen, "--cert", cert, "--key", (dir / "none").string(), base_});
+    EXPECT_EQ(1, r.status);
+    EXPECT_EQ("telvar-exporter: TLS: key " + (dir / "none").string() + ": No such file or directory\n", r.err);
+    std::filesystem::remove_all(dir);
+}
+
+TEST_F(exporter_http, switches_a_hostile_answer_made_up_leave_with_it) {
+    running_exporter e(tvtest::addr::exporter_http_listen, {"--fabric", "--timeout", "100", base_});
+    EXPECT_EQ(3, count_up(scrape_from(e)));
+    // One links read of the first switch answered with every byte 0x01: a far end at an address
+    // that no switch has, which does not answer, in place of the real neighbours.
+    std::string why;
+    fab.server().add_fault(*sim::parse_fault("fill=0x01,sub=0x10,count=1", why));
+    const samples hostile = scrape_from(e);
+    const std::string phantom = "telvar_up{target=\"" + base_ + "\",switch=\"0x010000\"}";
+    ASSERT_EQ(1u, hostile.count(phantom));
+    EXPECT_EQ(0, hostile.at(phantom));
+    // The next scrape lists the fabric as it is, and so do those after it.
+    fab.server().clear_faults();
+    for (int i = 0; i < 2; ++i) {
+        const samples s = scrape_from(e);
+        EXPECT_EQ(3, count_up(s));
+        EXPECT_EQ(0u, s.count(phantom));
+        for (int k = 1; k <= 3; ++k) EXPECT_EQ(1, s.at(of("telvar_up", base_, k))) << k;
+    }
+    EXPECT_EQ(0, e.stop());
 }
 
 // A Prometheus server scraping the exporter and evaluating the example alert rules every
