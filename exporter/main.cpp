@@ -232,8 +232,16 @@ int main(int argc, char** argv) {
                           exporter::scrape_options{s.fabric, std::chrono::milliseconds(s.deadline_ms), s.user,
                                                    s.password, s.logins},
                           std::chrono::milliseconds(s.timeout_ms));
+    // The limits the usage text states.
+    const http::limits limits{.connections = 64,
+                              .per_address = 16,
+                              .idle_timeout = std::chrono::seconds(10),
+                              .header_memory = 32 * 1024,
+                              .max_body = 1024 * 1024,
+                              .handler_threads = 8};
     http::config web{.address = s.listen_address,
                      .port = static_cast<std::uint16_t>(std::stoi(s.listen_port)),
+                     .limit = limits,
                      .tls = s.tls};
     web.routes.push_back({"GET", "/metrics", [&c](const http::request& r) {
                               return http::response{200, {{"Content-Type", exporter::metrics_content_type}},
