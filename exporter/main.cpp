@@ -14,11 +14,11 @@
 #include <arpa/inet.h>
 #include <sys/random.h>
 
+#include <chrono>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
-#include <chrono>
 #include <map>
 #include <memory>
 #include <optional>
