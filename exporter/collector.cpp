@@ -37,15 +37,8 @@ std::string collector::metrics(steady::time_point received) {
     std::unique_lock<std::mutex> lock(mutex_);
     if (!reading_) start_read();
     const std::uint64_t mine = started_;
-    ++waiting_;
-    const bool read = done_.wait_until(lock, received + options_.deadline, [&] { return finished_ >= mine; });
-    --waiting_;
-    return read ? *text_ : unread_text(received);
-}
-
-std::size_t collector::waiting() {
-    const std::lock_guard<std::mutex> lock(mutex_);
-    return waiting_;
+    if (done_.wait_until(lock, received + options_.deadline, [&] { return finished_ >= mine; })) return *text_;
+    return unread_text(received);
 }
 
 void collector::start_read() {

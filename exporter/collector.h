@@ -49,8 +49,6 @@ public:
 
     // The text of /metrics for a request that had arrived at `received`, by received + deadline.
     std::string metrics(steady::time_point received);
-    // Requests waiting for the read in flight.
-    std::size_t waiting();
 
 private:
     void start_read();  // with mutex_ held and no read running
@@ -66,7 +64,6 @@ private:
     std::condition_variable done_;
     // Guarded by mutex_:
     bool reading_ = false;
-    std::size_t waiting_ = 0;
     std::uint64_t started_ = 0;   // reads started so far
     std::uint64_t finished_ = 0;  // the number of the last read that ended
     std::shared_ptr<const std::string> text_;  // its metrics

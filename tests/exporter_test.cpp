@@ -340,10 +340,10 @@ TEST_F(exporter_http, concurrent_scrapes_share_one_read) {
     EXPECT_EQ(1, scrape_from(e).at("telvar_scrapes_total"));
     const std::uint64_t one_read = received() - before;
 
-    // The first identity answer of the next read comes 2 s late: the other five requests are
+    // The first identity answer of the next read comes 1.5 s late: the other five requests are
     // sent once the read has begun, and arrive while it runs.
     std::string why;
-    fab.server().add_fault(*sim::parse_fault("delay=2000,cmd=0x07,count=1", why));
+    fab.server().add_fault(*sim::parse_fault("delay=1500,cmd=0x07,count=1", why));
     const std::uint64_t start = received();
     std::vector<std::future<samples>> answers;
     answers.push_back(std::async(std::launch::async, [&] { return scrape_from(e); }));
@@ -379,6 +379,11 @@ TEST_F(exporter_http, serves_https_with_a_certificate_made_here) {
     r = tvtest::run_tool(TELVAR_EXPORTER, {"--listen", listen, "--cert", cert, "--key", (dir / "none").string(), base_});
     EXPECT_EQ(1, r.status);
     EXPECT_EQ("telvar-exporter: TLS: key " + (dir / "none").string() + ": No such file or directory\n", r.err);
+    r = tvtest::run_tool(TELVAR_EXPORTER, {"--listen", listen, "--cert", cert, "--key", dir.string(), base_});
+    EXPECT_EQ("telvar-exporter: TLS: key " + dir.string() + ": not a regular file\n", r.err);
+    r = tvtest::run_tool(TELVAR_EXPORTER, {"--listen", listen, "--cert", key, "--key", cert, base_});
+    EXPECT_EQ(1, r.status);
+    EXPECT_TRUE(r.err.starts_with("telvar-exporter: TLS: certificate or key refused: ")) << r.err;
     std::filesystem::remove_all(dir);
 }
 

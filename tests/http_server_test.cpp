@@ -1,10 +1,8 @@
 // Our HTTP server (http_server/): what a route is given and what reaches the client; clients
 // that send half a request and hold on, against one handler thread and the connection limits;
-// TLS with a certificate made here; a stop while a handler runs.
+// a stop while a handler runs. TLS is tested through the exporter (exporter_test).
 #include <gtest/gtest.h>
-#include <unistd.h>
 
-#include <atomic>
 #include <future>
 #include <memory>
 #include <thread>
@@ -117,46 +115,6 @@ TEST(http_server, slow_clients_hold_no_handler_and_the_limits_hold) {
     const std::string answer = slow[0]->read_to_end();
     EXPECT_TRUE(answer.starts_with("HTTP/1.1 200 ")) << answer;
     EXPECT_TRUE(seventh.read_to_end().starts_with("HTTP/1.1 200 "));
-}
-
-TEST(http_server, serves_tls_from_a_certificate_and_key_file) {
-    const std::filesystem::path dir = std::filesystem::temp_directory_path() / ("http_server_test." + std::to_string(::getpid()));
-    std::filesystem::create_directories(dir);
-    ASSERT_TRUE(tvtest::make_certificate(dir, A::http_server_listen)) << "openssl (scripts/deps.sh test installs it)";
-    http::config c = echo_config();
-    c.tls = http::tls_files{(dir / "cert.pem").string(), (dir / "key.pem").string()};
-    {
-        const auto s = start(c);
-        ASSERT_TRUE(s);
-        const std::string url = "https://" + std::string(A::http_server_listen) + ":" + std::to_string(s->port());
-        EXPECT_EQ("GET /echo\nquery q=1\nbody \n", tvtest::https_get(url + "/echo?q=1", dir / "cert.pem"));
-        // Plain HTTP to it gets no answer.
-        EXPECT_EQ(0, tvtest::http_get(A::http_client, A::http_server_listen, s->port(), "/echo").status);
-
-        // A port taken: refused as a listening error.
-        http::config taken = echo_config();
-        taken.address = A::http_server_listen;
-        taken.port = s->port();
-        http::start_error why{};
-        EXPECT_FALSE(http::server::start(taken, why));
-        EXPECT_EQ(http::start_error::listen, why.kind);
-        EXPECT_EQ("Address already in use", why.text);
-    }
-    // Files that cannot serve: refused as TLS errors, naming the file.
-    const std::vector<std::pair<http::tls_files, std::string>> refused{
-        {{(dir / "none.pem").string(), (dir / "key.pem").string()}, "certificate " + (dir / "none.pem").string() + ": No such file or directory"},
-        {{(dir / "cert.pem").string(), dir.string()}, "key " + dir.string() + ": not a regular file"},
-        {{(dir / "key.pem").string(), (dir / "cert.pem").string()}, "certificate or key refused: "},
-    };
-    for (const auto& [files, text] : refused) {
-        c.tls = files;
-        c.address = A::http_server_listen;
-        http::start_error why{};
-        EXPECT_FALSE(http::server::start(c, why)) << text;
-        EXPECT_EQ(http::start_error::tls, why.kind);
-        EXPECT_TRUE(why.text.starts_with(text)) << why.text;
-    }
-    std::filesystem::remove_all(dir);
 }
 
 TEST(http_server, a_stop_lets_the_running_handler_answer) {
