@@ -10,9 +10,9 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <future>
 #include <filesystem>
 #include <fstream>
+#include <future>
 #include <sstream>
 #include <thread>
 
@@ -37,6 +37,15 @@ std::string http_get(const std::string& url, const std::string& query = "") {
         "sys.stdout.write(urllib.request.urlopen(sys.argv[1] + q, timeout=60).read().decode())", url, query}).out;
 }
 
+// The series of a /metrics text (name and labels as printed) and their values.
+samples samples_of(const std::string& text) {
+    samples out;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);)
+        if (!line.empty() && line[0] != '#') out[line.substr(0, line.rfind(' '))] = std::stod(line.substr(line.rfind(' ') + 1));
+    return out;
+}
+
 // The exporter serving on a port of the system's choice, which it prints.
 class running_exporter {
 public:
@@ -53,13 +62,7 @@ public:
     int port() const { return port_; }
     const std::string& url() const { return address_; }
     // One scrape: series (name and labels as printed) and their values.
-    samples scrape() const {
-        samples out;
-        std::istringstream text(http_get(address_));
-        for (std::string line; std::getline(text, line);)
-            if (!line.empty() && line[0] != '#') out[line.substr(0, line.rfind(' '))] = std::stod(line.substr(line.rfind(' ') + 1));
-        return out;
-    }
+    samples scrape() const { return samples_of(http_get(address_)); }
     int stop() {
         ::kill(child_.pid(), SIGTERM);
         return child_.finish(30).status;
@@ -303,13 +306,6 @@ protected:
             tvtest::http_get(tvtest::addr::exporter_http_client, tvtest::addr::exporter_http_listen, e.port(), "/metrics");
         EXPECT_EQ(200, r.status);
         return samples_of(r.body);
-    }
-    static samples samples_of(const std::string& text) {
-        samples out;
-        std::istringstream in(text);
-        for (std::string line; std::getline(in, line);)
-            if (!line.empty() && line[0] != '#') out[line.substr(0, line.rfind(' '))] = std::stod(line.substr(line.rfind(' ') + 1));
-        return out;
     }
     static int count_up(const samples& s) {
         return static_cast<int>(std::ranges::count_if(s, [](const auto& x) { return x.first.starts_with("telvar_up{"); }));
