@@ -45,6 +45,7 @@ constexpr const char* usage_text =
     "  --credentials FILE  log into the switches of each IP as the credentials file says\n"
     "                      (lines ADDRESS USER PASSWORD, ADDRESS * for any; mode 0600)\n"
     "  --verbose           the library's diagnostics on standard error\n"
+    "  --version           print which build this is\n"
     "Exit status: 0 stopped by SIGINT or SIGTERM, 1 a command-line error or a refused\n"
     "credentials file, 2 cannot listen.\n";
 
@@ -135,6 +136,9 @@ settings parse(int argc, char** argv) {
         };
         if (a == "--help" || a == "-h") {
             std::fputs(usage_text, stdout);
+            std::exit(0);
+        } else if (a == "--version") {
+            std::printf("telvar-exporter build %s\n", TELVAR_BUILD_ID);
             std::exit(0);
         } else if (a == "--listen") {
             const std::string v = value();
