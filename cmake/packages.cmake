@@ -75,7 +75,7 @@ file(WRITE ${CMAKE_BINARY_DIR}/packaging/exporter/conffiles
 set(changelog ${CMAKE_BINARY_DIR}/packaging/changelog.gz)
 add_custom_command(OUTPUT ${changelog}
   COMMAND ${Python3_EXECUTABLE} ${CMAKE_SOURCE_DIR}/scripts/debian_changelog.py
-          ${CMAKE_SOURCE_DIR}/CHANGELOG.md "${CPACK_PACKAGE_CONTACT}" ${changelog}
+          ${CMAKE_SOURCE_DIR}/CHANGELOG.md ${PROJECT_VERSION} "${CPACK_PACKAGE_CONTACT}" ${changelog}
   DEPENDS ${CMAKE_SOURCE_DIR}/CHANGELOG.md ${CMAKE_SOURCE_DIR}/scripts/debian_changelog.py VERBATIM)
 add_custom_target(debian_changelog ALL DEPENDS ${changelog})
 foreach(component IN LISTS CPACK_COMPONENTS_ALL)

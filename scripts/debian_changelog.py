@@ -1,9 +1,10 @@
 #!/usr/bin/env python3
 """Writes CHANGELOG.md in Debian's changelog form, compressed, for the packages'
 /usr/share/doc/PACKAGE/changelog.gz: each "## VERSION (YYYY-MM-DD)" heading becomes an entry,
-its "- " items (with their continuation lines) the entry's items.
+its "- " items (with their continuation lines) the entry's items. The newest entry must be the
+version being built, so that the changelog cannot lag behind CMakeLists.txt.
 
-usage: debian_changelog.py CHANGELOG.md "NAME <EMAIL>" OUT.gz
+usage: debian_changelog.py CHANGELOG.md VERSION "NAME <EMAIL>" OUT.gz
 """
 import datetime
 import gzip
@@ -14,7 +15,7 @@ import textwrap
 HEADING = re.compile(r'^## (\S+) \((\d{4}-\d{2}-\d{2})\)$')
 
 
-def main(source, maintainer, out):
+def main(source, version_built, maintainer, out):
     entries = []
     with open(source, encoding='utf-8') as f:
         for line in f:
@@ -28,6 +29,8 @@ def main(source, maintainer, out):
                 entries[-1][2][-1] += ' ' + line.strip()
     if not entries:
         sys.exit(f'debian_changelog: no "## VERSION (DATE)" heading in {source}')
+    if entries[0][0] != version_built:
+        sys.exit(f'debian_changelog: {source} begins with {entries[0][0]}, the build is {version_built}')
     text = []
     for version, date, items in entries:
         day = datetime.datetime.strptime(date, '%Y-%m-%d').replace(tzinfo=datetime.timezone.utc)
@@ -39,4 +42,4 @@ def main(source, maintainer, out):
 
 
 if __name__ == '__main__':
-    main(*sys.argv[1:4])
+    main(*sys.argv[1:5])
