@@ -49,11 +49,10 @@ def declarations(header_text):
             while not re.sub(r'/\*.*?\*/', '', stmt[-1]).rstrip().endswith(';'):
                 i += 1
                 stmt.append(lines[i])
-            text = '\n'.join(stmt)
-            head = text.split('(*')[1] if text.startswith('typedef') else text
-            m = NAME_OF.search(re.sub(r'/\*.*?\*/', '', head))
-            names = [m.group(1)] if m and not text.startswith('typedef') else []
-            found.append((section, '\n'.join(comment + stmt), names))
+            code = re.sub(r'/\*.*?\*/', '', '\n'.join(stmt))
+            # A function or global gets a name of its own; a callback type only its place.
+            m = None if line.startswith('typedef') else NAME_OF.search(code)
+            found.append((section, '\n'.join(comment + stmt), [m.group(1)] if m else []))
             comment = []
         elif line.strip() == '':
             comment = []
