@@ -18,7 +18,7 @@ build=(
   python3 git                      # the section-3 pages from the headers; the build's commit
 )
 packaging=(
-  dpkg-dev fakeroot file           # dpkg-shlibdeps and what CPack's packages need
+  dpkg-dev file                    # dpkg-shlibdeps, and file, with which CPack finds the programs
   lintian                          # checks the packages
   debootstrap                      # a bare Debian to install them on
   systemd man-db                   # systemd-analyze on the units; the pages open with man
@@ -37,13 +37,14 @@ test=(
   ansible-core                     # the Ansible modules (ansible/) against the simulator
   prometheus                       # a real server scraping the exporter
   chromium                         # the README's pictures in a headless browser
+  systemd man-db                   # systemd-analyze on the units; man -l on the installed pages
 )
 case "$profile" in
   build) packages=("${build[@]}") ;;
   demo) packages=("${build[@]}" "${wireshark[@]}") ;;
   fuzz) packages=("${build[@]}" "${fuzz[@]}") ;;
   packages) packages=("${build[@]}" "${packaging[@]}") ;;
-  test) packages=("${build[@]}" "${fuzz[@]}" "${test[@]}" "${wireshark[@]}" systemd man-db) ;;
+  test) packages=("${build[@]}" "${fuzz[@]}" "${test[@]}" "${wireshark[@]}") ;;
   *) echo "usage: scripts/deps.sh [build|demo|test|fuzz|packages]" >&2; exit 2 ;;
 esac
 
