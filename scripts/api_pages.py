@@ -4,13 +4,14 @@
 Each page description names the header sections it documents ("claims: tv_api.h Switch
 discovery"; "*" for what a header declares outside any section), its records and its status
 codes; its prose and its example are written by hand. The synopsis, the records and the status
-codes are copied from the headers, so they cannot drift from them, and the run fails when a
-section or a record of a header belongs to no page, or a page names something the headers do
-not hold. For every name a page declares, NAME.3.gz is a link to the page, but for the names
+codes are copied from the headers, so they cannot drift from them. A section or a record of a
+header that belongs to no page, or a page naming something the headers do not hold, is
+reported: as a warning while building (so that a new family does not stop the build), as a
+failure with --check, which the tests run. For every name a page declares, NAME.3.gz is a link to the page, but for the names
 a page lists as "unlinked" (the C library's manual already has a page of that name). The
 examples are also written out as C files, which the tests compile.
 
-usage: api_pages.py INCLUDE_DIR PAGES_DIR VERSION OUT_DIR
+usage: api_pages.py [--check] INCLUDE_DIR PAGES_DIR VERSION OUT_DIR
 """
 import gzip
 import os
@@ -91,7 +92,7 @@ def read_page(path):
     return page
 
 
-def main(include_dir, pages_dir, version, out_dir):
+def main(include_dir, pages_dir, version, out_dir, check):
     headers = sorted(h for h in os.listdir(include_dir) if h.endswith('.h'))
     decls, records, statuses = {}, {}, {}
     for h in headers:
@@ -115,8 +116,10 @@ def main(include_dir, pages_dir, version, out_dir):
     problems += [f'status {s} is in no header' for p in pages for s in p['statuses'] if s not in statuses]
     names = {p['name'] for p in pages}
     problems += [f'{p["name"]}: no page {s}' for p in pages for s in p['see'] if s not in names]
-    if problems:
+    if problems and check:
         raise Failure('\n'.join(problems))
+    for problem in problems:
+        print(f'api_pages: warning: {problem}', file=sys.stderr)
 
     man3 = os.path.join(out_dir, 'man3')
     examples = os.path.join(out_dir, 'examples')
@@ -125,6 +128,9 @@ def main(include_dir, pages_dir, version, out_dir):
     for old in os.listdir(man3):
         os.remove(os.path.join(man3, old))
     for p in pages:
+        p['claims'] = [c for c in p['claims'] if c in decls]
+        p['records'] = [r for r in p['records'] if r in records]
+        p['statuses'] = [st for st in p['statuses'] if st in statuses]
         blocks = [decls[c] for c in p['claims']]
         functions = [n for block in blocks for _, ns in block for n in ns]
         includes = sorted({h for h, _ in p['claims']} | {records[r][0] for r in p['records']})
@@ -165,7 +171,9 @@ def main(include_dir, pages_dir, version, out_dir):
 
 if __name__ == '__main__':
     try:
-        main(*sys.argv[1:5])
+        args = sys.argv[1:]
+        check = args[:1] == ['--check']
+        main(*args[check:check + 4], check)
     except (Failure, OSError, KeyError, IndexError) as e:
         print(f'api_pages: {e}', file=sys.stderr)
         sys.exit(1)

@@ -1,7 +1,8 @@
 #!/bin/sh
 # The section-3 pages cover the interface: every name the shared library exports opens a page
 # (MAN3_DIR/NAME.3.gz), every page's example compiles against the public headers, and the
-# generator refuses headers with a family that no page describes.
+# headers hold no family or record that no page describes (the generator only warns while
+# building, so that a new family does not stop the build).
 #     api_pages_test.sh LIBRARY MAN_DIR SOURCE_DIR C_COMPILER
 set -eu
 lib=$1
@@ -32,7 +33,9 @@ done
 
 cp -r "$src/include/telvar" "$tmp/include"
 printf '/* ---- A new family ---- */\nTV_EXPORT int32_t tv_new_operation(tv_context *ctx);\n' >>"$tmp/include/tv_api.h"
-if python3 "$src/scripts/api_pages.py" "$tmp/include" "$src/docs/api" 0 "$tmp/out" 2>"$tmp/err"; then
+python3 "$src/scripts/api_pages.py" --check "$src/include/telvar" "$src/docs/api" 0 "$tmp/now" ||
+    fail "the headers and docs/api/*.page disagree (above)"
+if python3 "$src/scripts/api_pages.py" --check "$tmp/include" "$src/docs/api" 0 "$tmp/out" 2>"$tmp/err"; then
     fail "a family on no page went unnoticed"
 fi
 grep -q 'section "A new family" is on no page' "$tmp/err" || fail "unexpected message: $(cat "$tmp/err")"
