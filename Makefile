@@ -2,11 +2,12 @@
 BUILD      ?= build
 ASAN_BUILD ?= build-asan
 FUZZ_BUILD ?= build-fuzz
+DEB_BUILD  ?= build-deb
 PREFIX     ?= /usr/local
 JOBS       ?= $(shell nproc 2>/dev/null || echo 2)
 FUZZ_SECONDS ?= 30
 
-.PHONY: all deps release test test-duplicates bench demo pictures install fuzz clean
+.PHONY: all deps release test test-duplicates bench demo pictures install deb test-packages fuzz clean
 
 all: release
 
@@ -54,6 +55,21 @@ pictures: release
 install: release
 	cmake --install $(BUILD) --prefix $(PREFIX)
 
+# The Debian packages (CPack, docs/packaging.md), from a release build for /usr, in $(DEB_BUILD)/debs.
+deb:
+	@scripts/deps.sh packages
+	cmake -S . -B $(DEB_BUILD) -DCMAKE_BUILD_TYPE=Release -DTELVAR_TESTS=OFF -DTELVAR_BENCH=OFF -DCMAKE_INSTALL_PREFIX=/usr >/dev/null
+	cmake --build $(DEB_BUILD) -j $(JOBS)
+	rm -rf $(DEB_BUILD)/debs
+	cd $(DEB_BUILD) && cpack -G DEB -B $(CURDIR)/$(DEB_BUILD)/debs >/dev/null
+	rm -rf $(DEB_BUILD)/debs/_CPack_Packages
+	ls $(DEB_BUILD)/debs/*.deb
+
+# The packages on a bare Debian (as root): lintian, then install, use and purge them in a
+# debootstrap chroot, cached under /var/cache/telvar-ci.
+test-packages: deb
+	scripts/package_check.sh $(DEB_BUILD)/debs
+
 # Coverage-guided fuzzing with libFuzzer (clang): each harness for FUZZ_SECONDS seconds, with
 # executions and coverage per harness; `make test` replays the corpora without it.
 fuzz:
@@ -63,4 +79,4 @@ fuzz:
 	FUZZ_SECONDS=$(FUZZ_SECONDS) scripts/fuzz.sh $(FUZZ_BUILD)/bin
 
 clean:
-	rm -rf $(BUILD) $(ASAN_BUILD) $(FUZZ_BUILD)
+	rm -rf $(BUILD) $(ASAN_BUILD) $(FUZZ_BUILD) $(DEB_BUILD)

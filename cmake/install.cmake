@@ -1,13 +1,21 @@
-# Installation: the two libraries, the public headers, telvar.pc, a CMake package, the
-# programs, the man page and the bash completion.
+# Installation, in components that are also the Debian packages (cmake/packages.cmake):
+#   lib        the shared library                                         -> libtelvar1
+#   dev        headers, static library, telvar.pc, the CMake package,
+#              the section-3 pages                                        -> libtelvar-dev
+#   tools      telvar, tvlsw-host, their pages, the completion, the dissector -> telvar
+#   simulator  switchsim and its page                                     -> telvar-switchsim
+#   exporter   telvar-exporter, its page, unit, configuration, alert rules -> telvar-exporter
+# `make install` installs them all.
 
-install(TARGETS telvar telvar_static EXPORT telvarTargets
-  LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR}
-  ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR})
+install(TARGETS telvar EXPORT telvarTargets
+  LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR} COMPONENT lib NAMELINK_COMPONENT dev)
+install(TARGETS telvar_static EXPORT telvarTargets
+  ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR} COMPONENT dev)
 # The public headers are the files of include/telvar, installed as they stand.
 install(DIRECTORY ${CMAKE_SOURCE_DIR}/include/telvar DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}
-        FILES_MATCHING PATTERN "*.h")
-install(EXPORT telvarTargets NAMESPACE telvar:: DESTINATION ${CMAKE_INSTALL_LIBDIR}/cmake/telvar)
+        COMPONENT dev FILES_MATCHING PATTERN "*.h")
+install(EXPORT telvarTargets NAMESPACE telvar:: DESTINATION ${CMAKE_INSTALL_LIBDIR}/cmake/telvar
+        COMPONENT dev)
 
 include(CMakePackageConfigHelpers)
 file(WRITE ${CMAKE_BINARY_DIR}/telvarConfig.cmake
@@ -15,7 +23,7 @@ file(WRITE ${CMAKE_BINARY_DIR}/telvarConfig.cmake
 write_basic_package_version_file(${CMAKE_BINARY_DIR}/telvarConfigVersion.cmake
   VERSION ${PROJECT_VERSION} COMPATIBILITY SameMajorVersion)
 install(FILES ${CMAKE_BINARY_DIR}/telvarConfig.cmake ${CMAKE_BINARY_DIR}/telvarConfigVersion.cmake
-  DESTINATION ${CMAKE_INSTALL_LIBDIR}/cmake/telvar)
+  DESTINATION ${CMAKE_INSTALL_LIBDIR}/cmake/telvar COMPONENT dev)
 
 # telvar.pc finds the prefix from its own folder, so that it stays right whatever prefix the
 # files are installed to (cmake --install --prefix).
@@ -27,19 +35,24 @@ else()
   set(TELVAR_PC_PREFIX "\${pcfiledir}/${TELVAR_PC_UP}")
 endif()
 # What linking needs beyond the library itself: the C++ runtime for the static library, and
-# the sanitizer runtimes when the library was built with them.
-set(TELVAR_PC_LIBS_PRIVATE "-lstdc++")
+# the sanitizer runtimes when the library was built with them. telvar.pc links the shared
+# library (its Libs.private say what the static one needs); telvar-static.pc names the archive
+# itself, since a linker that finds libtelvar.so beside libtelvar.a takes the shared one.
+set(TELVAR_PC_LIBS_PRIVATE "-lstdc++ -lm")
 set(TELVAR_PC_LINK_FLAGS "")
 if(TELVAR_SANITIZE)
   set(TELVAR_PC_LINK_FLAGS " -fsanitize=address,undefined")
 endif()
-configure_file(${CMAKE_SOURCE_DIR}/cmake/telvar.pc.in ${CMAKE_BINARY_DIR}/telvar.pc @ONLY)
-install(FILES ${CMAKE_BINARY_DIR}/telvar.pc DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig)
-
-foreach(prog IN LISTS TELVAR_PROGRAMS)
-  install(TARGETS ${prog} RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+foreach(pc telvar telvar-static)
+  configure_file(${CMAKE_SOURCE_DIR}/cmake/${pc}.pc.in ${CMAKE_BINARY_DIR}/${pc}.pc @ONLY)
+  install(FILES ${CMAKE_BINARY_DIR}/${pc}.pc DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig COMPONENT dev)
 endforeach()
-if(EXISTS ${CMAKE_SOURCE_DIR}/docs/telvar.1)
-  install(FILES ${CMAKE_SOURCE_DIR}/docs/telvar.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
-endif()
-install(FILES ${TELVAR_COMPLETION} DESTINATION ${CMAKE_INSTALL_DATADIR}/bash-completion/completions)
+
+install(TARGETS telvar_tool tvlsw_host RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT tools)
+install(TARGETS switchsim RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT simulator)
+install(TARGETS telvar_exporter RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT exporter)
+install(FILES ${TELVAR_COMPLETION} DESTINATION ${CMAKE_INSTALL_DATADIR}/bash-completion/completions
+        COMPONENT tools)
+
+include(cmake/manuals.cmake)
+include(cmake/services.cmake)

@@ -54,6 +54,7 @@ constexpr const char* usage_text =
     "  --cert FILE         serve HTTPS with the PEM certificate (and chain) in FILE ...\n"
     "  --key FILE          ... and its private key, unencrypted PEM, in FILE\n"
     "  --verbose           the library's diagnostics on standard error\n"
+    "  --version           print which build this is\n"
     "Limits: 64 connections at once, 16 from one address; a connection idle for 10 s is\n"
     "closed; request headers up to 32 KiB, bodies up to 1 MiB.\n"
     "Exit status: 0 stopped by SIGINT or SIGTERM, 1 a command-line error or a refused\n"
@@ -148,6 +149,9 @@ settings parse(int argc, char** argv) {
         };
         if (a == "--help" || a == "-h") {
             std::fputs(usage_text, stdout);
+            std::exit(0);
+        } else if (a == "--version") {
+            std::printf("telvar-exporter build %s\n", TELVAR_BUILD_ID);
             std::exit(0);
         } else if (a == "--listen") {
             const std::string v = value();

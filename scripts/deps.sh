@@ -4,6 +4,8 @@
 #   scripts/deps.sh demo    that, and tshark, which decodes the demo's capture (make demo)
 #   scripts/deps.sh test    that, and what the tests need (make test)
 #   scripts/deps.sh fuzz    that, and the fuzzing compiler (make fuzz)
+#   scripts/deps.sh packages  that, and what makes and checks the Debian packages (make deb,
+#                             make test-packages)
 # Does nothing (and needs no network) when all of them are already there.
 set -euo pipefail
 
@@ -13,6 +15,13 @@ build=(
   nlohmann-json3-dev               # fabric files of the simulator
   libmicrohttpd-dev                # the HTTP server of the exporter (http_server/)
   graphviz fonts-dejavu-core       # telvar map: dot lays the map out, in the fonts it names
+  python3 git                      # the section-3 pages from the headers; the build's commit
+)
+packaging=(
+  dpkg-dev file                    # dpkg-shlibdeps, and file, with which CPack finds the programs
+  lintian                          # checks the packages
+  debootstrap                      # a bare Debian to install them on
+  systemd man-db                   # systemd-analyze on the units; the pages open with man
 )
 fuzz=(
   clang libclang-rt-14-dev         # libFuzzer harnesses (make fuzz)
@@ -29,13 +38,15 @@ test=(
   prometheus                       # a real server scraping the exporter
   openssl                          # a certificate made at test time, for the HTTPS tests
   chromium                         # the README's pictures in a headless browser
+  systemd man-db                   # systemd-analyze on the units; man -l on the installed pages
 )
 case "$profile" in
   build) packages=("${build[@]}") ;;
   demo) packages=("${build[@]}" "${wireshark[@]}") ;;
   fuzz) packages=("${build[@]}" "${fuzz[@]}") ;;
+  packages) packages=("${build[@]}" "${packaging[@]}") ;;
   test) packages=("${build[@]}" "${fuzz[@]}" "${test[@]}" "${wireshark[@]}") ;;
-  *) echo "usage: scripts/deps.sh [build|demo|test|fuzz]" >&2; exit 2 ;;
+  *) echo "usage: scripts/deps.sh [build|demo|test|fuzz|packages]" >&2; exit 2 ;;
 esac
 
 missing=()

@@ -53,6 +53,7 @@ constexpr const char* help_text =
     "  --capture FILE     write every datagram received and sent to a pcap file\n"
     "  -v, --verbose      log one line per request on standard error\n"
     "  -h, --help         print this text\n"
+    "  --version          print which build this is\n"
     "\n"
     "It prints one line when it serves and stops cleanly on SIGINT or SIGTERM.\n";
 
@@ -133,6 +134,9 @@ int main(int argc, char** argv) {
         };
         if (a == "-h" || a == "--help") {
             std::fputs(help_text, stdout);
+            return 0;
+        } else if (a == "--version") {
+            std::printf("switchsim build %s\n", TELVAR_BUILD_ID);
             return 0;
         } else if (a == "-v" || a == "--verbose") {
             opts.verbose = true;

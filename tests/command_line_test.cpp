@@ -223,7 +223,7 @@ TEST_F(command_line, global_flags_before_the_command_word_the_dispatchers_own_fl
     EXPECT_EQ(Usage[4], r.out);
     r = telvar({"--version"});
     EXPECT_EQ(0, r.status);
-    EXPECT_EQ(std::string("telvar version ") + tv_api_version() + "\n", r.out);
+    EXPECT_EQ(std::string("telvar version ") + tv_api_version() + "\ntelvar build " + TELVAR_BUILD_ID + "\n", r.out);
     r = telvar({"verison", sw1});
     EXPECT_EQ(1, r.status);
     EXPECT_EQ("", r.out);

@@ -3,6 +3,7 @@
  *
  *     tvlsw-host [-f FCADDR] [-port N] [-main] ENTRY ARGS...
  *     tvlsw-host --list
+ *     tvlsw-host --version
  *
  * A "-" stands for a null text. Exit status 0 when the entry point returned 0, 2 when it
  * returned anything else, 1 for a command line it cannot run. It is also the example of a host
@@ -13,6 +14,11 @@
 #include <string.h>
 
 #include <telvar/sanwrapper.h>
+
+/* Our build gives the program its build; a copy built elsewhere says so. */
+#ifndef TELVAR_BUILD_ID
+#define TELVAR_BUILD_ID "unknown (built outside the telvar tree)"
+#endif
 
 typedef struct call_args {
     uint32_t fc;
@@ -220,7 +226,8 @@ enum { entry_count = sizeof entries / sizeof entries[0] };
 
 static int usage_error(void) {
     fprintf(stderr, "usage: tvlsw-host [-f FCADDR] [-port N] [-main] ENTRY ARGS...\n"
-                    "       tvlsw-host --list\n");
+                    "       tvlsw-host --list\n"
+                    "       tvlsw-host --version\n");
     for (int i = 0; i < entry_count; i++)
         fprintf(stderr, "  %-18s %s\n", entries[i].name, entries[i].usage);
     return 1;
@@ -247,6 +254,9 @@ int main(int argc, char **argv) {
     for (; i < argc && argv[i][0] == '-'; i++) {
         if (strcmp(argv[i], "--list") == 0) {
             for (int e = 0; e < entry_count; e++) printf("%s\n", entries[e].name);
+            return 0;
+        } else if (strcmp(argv[i], "--version") == 0) {
+            printf("libtelvar version %s\ntvlsw-host build %s\n", tv_api_version(), TELVAR_BUILD_ID);
             return 0;
         } else if (strcmp(argv[i], "-main") == 0) {
             Main = 1;

@@ -232,7 +232,8 @@ int main(int argc, char** argv) {
         } else if (a == "--json") {
             json = true;
         } else if (a == "--version") {
-            telvar::print("telvar version %s\n", tv_api_version());
+            // The library's version line as it has always been, then which build this is.
+            telvar::print("telvar version %s\ntelvar build %s\n", tv_api_version(), TELVAR_BUILD_ID);
             return 0;
         } else if (a == "-y" || a == "--yes" || a == "-q" || a == "-v") {
             before.push_back(argv[first]);
