@@ -101,4 +101,10 @@ inline constexpr const char* tool_defaults_base = "127.0.172.2";
 // requiring a login (127.0.176.2-4), and a generated fabric of 20 switches (127.0.177.2).
 inline constexpr const char* fabric_login_base = "127.0.176.2";
 inline constexpr const char* large_fabric_base = "127.0.177.2";
+// Changes under loss (127.0.220.0 - 127.0.229.255): zone_apply against a fabric that loses
+// answers (127.0.220.2-4), the outcome of a change that failed (127.0.221.2-4), and defaults
+// under loss (127.0.222.2-4).
+inline constexpr const char* changes_loss_base = "127.0.220.2";
+inline constexpr const char* changes_outcome_base = "127.0.221.2";
+inline constexpr const char* defaults_loss_base = "127.0.222.2";
 }  // namespace tvtest::addr
