@@ -305,7 +305,7 @@ constexpr std::array<const char*, 3> fate_words{"applied", "not applied", "unkno
 // What a run came to: each step's fate and each save's, from the zoning read back after the
 // steps (or, when that read failed, from what was sent and answered).
 struct run_result {
-    bool ran = false;             // steps were run (not a dry run, something to change)
+    bool ran = false;             // something was sent: steps, or saves (-s)
     int32_t code = TV_OK;         // the first failure: of a step, a save or the read-back's verdict
     int32_t read_back = TV_OK;    // the status of reading the zoning back
     std::vector<fate> steps;
@@ -333,7 +333,9 @@ struct run_result {
     }
     // The text report of a run that did not wholly succeed: each step's fate, then the saves'.
     void print(const std::vector<step>& plan) const {
-        if (read_back == TV_OK)
+        if (steps.empty())
+            std::printf("outcome:\n");
+        else if (read_back == TV_OK)
             std::printf("outcome, read back from the switch:\n");
         else
             std::printf("outcome (the switch could not be read back: %s; a step without an answer is unknown):\n",
@@ -412,7 +414,6 @@ run_result run(tv_context* ctx, const std::vector<step>& plan, const std::set<st
     return save_kinds(ctx, kinds, r);
 }
 
-
 }  // namespace
 
 bool check_zoning_document(const json& doc, std::string& why, std::vector<std::string>& plan) {
@@ -473,7 +474,7 @@ int32_t zone_apply(int32_t argc, char** argv) {
             doc["read_back"] = J::status(r.read_back);
         }
         print_json(doc);
-    } else if (!steps.empty() && r.code == TV_OK) {
+    } else if (r.ran && !steps.empty() && r.code == TV_OK) {
         std::printf("SUCCESS\n");
     } else if (r.code != TV_OK) {
         r.print(steps);
