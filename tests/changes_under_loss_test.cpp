@@ -270,6 +270,28 @@ TEST_F(zone_apply_failures, a_step_that_cannot_be_read_back_is_unknown) {
     EXPECT_EQ(0, checked.status) << checked.out << checked.err;
 }
 
+// A switch that stays silent gets six tries from every command but discovery (the tool does not
+// run its commands in the library's discovery timing), and --wait alone keeps six; the waits
+// that ended without an answer are on standard error with -v only.
+TEST_F(zone_apply_failures, a_silent_switch_gets_six_tries_and_quiet_waits) {
+    std::string why;
+    fab.server().add_fault(*sim::parse_fault("silence", why));
+    const auto tries = [&](const args& a) {
+        fab.server().clear_records();
+        const tvtest::tool_result r = telvar(a);
+        EXPECT_EQ(2, r.status);
+        EXPECT_EQ("Error: No response received\n", r.out);
+        return std::make_pair(fab.requests().size(), r.err);
+    };
+    const auto [plain, quiet] = tries({"version", ip()});
+    EXPECT_EQ(6u, plain);
+    EXPECT_EQ("", quiet);
+    EXPECT_EQ(6u, tries({"version", ip(), "--wait", "20"}).first);
+    const auto [verbose, said] = tries({"version", "-v", ip()});
+    EXPECT_EQ(6u, verbose);
+    EXPECT_NE(std::string::npos, said.find("Time out in select\n")) << said;
+}
+
 // defaults whose parameter write is made but every answer to it lost, at 30 % loss: the command
 // reports its failure as it always has, and the read-back on standard error says for each key
 // what the switch holds, as the simulator's model has it.
