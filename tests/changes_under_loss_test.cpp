@@ -3,7 +3,8 @@
 // must converge. Seeded runs of `zone_apply -s` against a fabric that loses 30 % of its answers
 // (`make test-loss` makes 50: TELVAR_LOSS_RUNS), then failures forced where they are the
 // hardest to report: a write applied whose every answer was lost, and a switch that falls
-// silent so that nothing can be read back; then `defaults` likewise.
+// silent so that nothing can be read back; then a change of every port's type, the tool's
+// timing against a silent switch, and `defaults` likewise.
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -23,6 +24,7 @@
 #include "support/tool_test.h"
 #include "switchsim/core/faults.h"
 #include "switchsim/families/chassis_family.h"
+#include "switchsim/families/port_family.h"
 #include "switchsim/families/zoning_family.h"
 
 namespace {
@@ -268,6 +270,24 @@ TEST_F(zone_apply_failures, a_step_that_cannot_be_read_back_is_unknown) {
     const auto checked = tvtest::run_tool("/usr/bin/python3", {TELVAR_SOURCE_DIR "/tests/validate_json.py", TELVAR_SOURCE_DIR "/docs/telvar.schema.json", "zone_apply=" + path("unknown.json")});
     if (checked.status == 77 || checked.status == 127) GTEST_SKIP() << "python3-jsonschema is not installed";
     EXPECT_EQ(0, checked.status) << checked.out << checked.err;
+}
+
+// Every answer to port 1's type message is lost, though the switch made the change: the
+// command fails there as it always has, and standard error says which ports hold the type.
+TEST_F(zone_apply_failures, a_change_of_every_port_type_that_fails_is_read_back) {
+    std::string why;
+    fab.server().add_fault(*sim::parse_fault("drop,sub=0x63,count=6", why));
+    const tvtest::tool_result r = telvar({"port_type", "-s", "tl", ip(), "all"});
+    EXPECT_EQ(2, r.status);
+    EXPECT_EQ("Port 1: Error: No response received\n", r.out);
+    std::string expected = "telvar: port_type: what the switch holds, read back:\n";
+    on_switch(0, [&](sim::switch_state& sw) {
+        const auto& ports = sw.get<sim::port_state>().active;
+        ASSERT_EQ(TV_PORT_TYPE_TL, ports.at(0).type);  // made, its answers lost
+        for (std::size_t i = 0; i < ports.size(); ++i)
+            expected += "telvar: port_type:   port " + std::to_string(i + 1) + ": " + (ports[i].type == TV_PORT_TYPE_TL ? "applied" : "not applied") + "\n";
+    });
+    EXPECT_EQ(expected, r.err);
 }
 
 // A switch that stays silent gets six tries from every command but discovery (the tool does not

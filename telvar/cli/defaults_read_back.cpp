@@ -20,6 +20,7 @@
 #include "proto/netconfig/layout.h"
 #include "telvar/cli/defaults_read_back.h"
 #include "telvar/framework/command_context.h"
+#include "telvar/framework/output.h"
 #include "tv_api/operations/defaults_file.h"
 
 namespace telvar::tool {
@@ -92,13 +93,6 @@ int32_t read_twice(Read read) {
     return tv_api_errno != TV_OK ? tv_api_errno : TV_ERR_NO_RESPONSE;
 }
 
-// A status code's message, without the newline of its printed form.
-std::string message_of(int32_t code) {
-    std::string text = tv_status_text(code);
-    while (!text.empty() && text.back() == '\n') text.pop_back();
-    return text;
-}
-
 // Whether `net` and `params` already hold what the key's lines set.
 bool holds(const key_lines& k, const net_message& net, const param_message& params) {
     net_message n = net;
@@ -136,7 +130,7 @@ void report_defaults_read_back(const checked_line& checked) {
     const auto say = [](const key_lines& k, const std::string& verdict) {
         std::fprintf(stderr, "telvar: defaults:   %s: %s\n", k.shown.c_str(), verdict.c_str());
     };
-    const auto unknown = [](int32_t code) { return "unknown (reading it back failed: " + message_of(code) + ")"; };
+    const auto unknown = [](int32_t code) { return "unknown (reading it back failed: " + status_message(code) + ")"; };
     for (const key_lines& k : keys) {
         if (k.flash) {
             say(k, "unknown (a firmware load is not read back)");
@@ -147,7 +141,7 @@ void report_defaults_read_back(const checked_line& checked) {
         } else if (!holds(k, net, active)) {
             say(k, "not applied");
         } else if (saved_status != TV_OK) {
-            say(k, "applied (whether it was saved is unknown: " + message_of(saved_status) + ")");
+            say(k, "applied (whether it was saved is unknown: " + status_message(saved_status) + ")");
         } else {
             say(k, holds(k, net, saved) ? "applied" : "applied, not saved");
         }
