@@ -85,6 +85,8 @@ void report_types_read_back(tv_context* ctx, int32_t wanted) {
     tv_port_al_disabled loops{};
     int32_t code = TV_OK;
     for (int attempt = 0; attempt < 2; ++attempt) {  // the loss that failed the change may last
+        tv_free_port_types(&types);
+        tv_free_port_al_disabled(&loops);
         code = tv_get_port_types(ctx, &types);
         if (code == TV_OK) code = tv_get_port_al_disabled(ctx, &loops);
         if (code == TV_OK) break;
