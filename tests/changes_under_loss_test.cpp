@@ -14,7 +14,6 @@
 #include <filesystem>
 #include <functional>
 #include <fstream>
-#include <map>
 #include <nlohmann/json.hpp>
 #include <sstream>
 #include <string>
