@@ -36,6 +36,8 @@
 #include "telvar/cli/command_line.h"
 #include "telvar/cli/command_table.h"
 #include "telvar/cli/credentials.h"
+#include "telvar/cli/defaults_read_back.h"
+#include "telvar/cli/library_log.h"
 #include "telvar/cli/local_port.h"
 #include "telvar/cli/prompts.h"
 #include "telvar/cli/session_guard.h"
@@ -204,14 +206,18 @@ void check_ports(tv_context* ctx, int32_t count) {
     refuse(*running, "port " + std::to_string(highest_port) + ": this switch has ports 1-" + std::to_string(count));
 }
 
-// --timeout and --wait: the exchange leaves its discovery timing (waits of 60 ms, a budget of
-// 255) for one of these: each wait lasts g_ip_timeout, the budget is g_timeout, and what is not
-// given keeps the relation of the default timing.
-void set_timing(const telvar::checked_line& checked) {
+// The exchange's timing. The library starts in discovery mode (waits of 60 ms, a budget of 255:
+// three tries), which suits probing many addresses, not a command that changes a switch: a lost
+// answer there leaves the change's outcome unknown. So every command but discovery runs in the
+// normal mode, each wait lasting g_ip_timeout (70) and the budget g_timeout (500: six tries);
+// discovery sets its own mode. --timeout and --wait replace these; what is not given keeps the
+// relation of the default timing: a budget of 6 x (wait + 15) - 10, six tries as 500 gives 70.
+void set_timing(const telvar::command& c, const telvar::checked_line& checked) {
+    if (c.word != "discover") Discover = 0;
     if (!checked.timeout && !checked.wait) return;
-    const int32_t wait = checked.wait.value_or(60);
+    const int32_t wait = checked.wait.value_or(tv_get_ip_timeout());
     tv_set_ip_timeout(wait);
-    tv_set_timeout(checked.timeout.value_or(3 * wait + 45));
+    tv_set_timeout(checked.timeout.value_or(6 * (wait + 15) - 10));
     Discover = 0;
 }
 
@@ -219,7 +225,7 @@ void set_timing(const telvar::checked_line& checked) {
 
 int main(int argc, char** argv) {
     fp = stdout;
-    tv_api_open(stderr);
+    tv_api_open(telvar::tool::library_log());
     tv_set_strict_answers(1);
     // Global flags before the command word go right after it, where the command reads them.
     std::vector<char*> before;
@@ -274,7 +280,7 @@ int main(int argc, char** argv) {
     telvar::tool::choose_local_port(checked.address, line);
     take_login(*c, checked);
     json = json || checked.json;
-    set_timing(checked);
+    set_timing(*c, checked);
     // Only a command with port numbers to check, or that acts on every port, reads the count: a
     // switch that requires a login refuses that query before one, and `message` would send
     // nothing. A login (-u or the credentials file) is made by the opening all the same.
@@ -289,6 +295,9 @@ int main(int argc, char** argv) {
     if (json) return telvar::data::json_dispatch(static_cast<int32_t>(line.size() - 1), line.data());
     const telvar::outcome outcome = c->fn(static_cast<int32_t>(line.size() - 1), line.data());
     std::fflush(fp);
+    telvar::tool::end_library_line();
+    // An upload that failed may have been applied in part, or wholly with its answer lost.
+    if (c->word == "defaults" && outcome.kind == telvar::outcome_kind::failed) telvar::tool::report_defaults_read_back(checked);
     hint_login(outcome);
     hint_busy(outcome);
     return telvar::exit_status_of(outcome);

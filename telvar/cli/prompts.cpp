@@ -93,7 +93,13 @@ private:
 
 void set_assume_yes(bool yes) { assume_yes = yes; }
 
-bool would_ask() { return !assume_yes && isatty(STDIN_FILENO) != 0; }
+bool would_ask() {
+    // isatty leaves ENOTTY behind, which print_error would show for a later failure.
+    const int saved = errno;
+    const bool ask = !assume_yes && isatty(STDIN_FILENO) != 0;
+    errno = saved;
+    return ask;
+}
 
 bool confirmed(const std::string& question) {
     if (!would_ask()) return true;

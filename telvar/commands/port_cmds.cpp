@@ -1,7 +1,9 @@
 // Port commands of the tool: port_state and port_type, each optionally changing the port (or
 // every port) before listing it. On a terminal, a change of every port or of a port that
-// carries an inter-switch link is asked about first.
+// carries an inter-switch link is asked about first. A change of every port that fails part way
+// is read back: which ports hold the type asked for is said on standard error.
 #include <array>
+#include <cstdio>
 #include <cstring>
 #include <string>
 
@@ -68,6 +70,43 @@ bool change_approved(tv_context* ctx, const char* address, int32_t port, const c
     return known || confirmed("The type of " + which + " could not be read. Set it to " + to + " anyway?");
 }
 
+// Whether a port holds the type asked for. A fabric port's type is the switch's to choose from
+// what it sees (F, FL, or T where a link is up), so F, FL and T hold by their loop mode.
+bool holds_type(int32_t wanted, std::uint8_t type, bool loop_disabled) {
+    const auto fabric_port = [](int32_t t) { return t == TV_PORT_TYPE_F || t == TV_PORT_TYPE_FL || t == TV_PORT_TYPE_T; };
+    if (!fabric_port(wanted)) return type == wanted;
+    return fabric_port(type) && loop_disabled == (wanted != TV_PORT_TYPE_FL);
+}
+
+// After a change of every port's type failed part way (a change whose answer was lost may have
+// been made): each port's type read back, and on standard error whether it holds `wanted`.
+void report_types_read_back(tv_context* ctx, int32_t wanted) {
+    tv_port_types types{};
+    tv_port_al_disabled loops{};
+    int32_t code = TV_OK;
+    for (int attempt = 0; attempt < 2; ++attempt) {  // the loss that failed the change may last
+        tv_free_port_types(&types);
+        tv_free_port_al_disabled(&loops);
+        code = tv_get_port_types(ctx, &types);
+        if (code == TV_OK) code = tv_get_port_al_disabled(ctx, &loops);
+        if (code == TV_OK) break;
+    }
+    std::fprintf(stderr, "telvar: port_type: what the switch holds, read back:\n");
+    for (int32_t p = 0; p < Max_Ports; ++p) {
+        const auto i = static_cast<uint32_t>(p);
+        std::string verdict;
+        if (code != TV_OK)
+            verdict = "unknown (reading it back failed: " + status_message(code) + ")";
+        else if (i >= types.count || i >= loops.count)
+            verdict = "unknown (the switch did not report it)";
+        else
+            verdict = holds_type(wanted, types.types[i], loops.flags[i] != 0) ? "applied" : "not applied";
+        std::fprintf(stderr, "telvar: port_type:   port %d: %s\n", p + 1, verdict.c_str());
+    }
+    tv_free_port_types(&types);
+    tv_free_port_al_disabled(&loops);
+}
+
 }  // namespace
 
 // port_state [-s on|off] <ip-address> <port|all>
@@ -124,8 +163,9 @@ outcome port_type(int32_t argc, char** argv) {
         for (int32_t p = first; p <= last; ++p) {
             if (tv_set_port_type(ctx.get(), static_cast<uint32_t>(p), new_type, 1) != 0) {
                 print("Port %d: ", p + 1);
-                // The ports before it did change.
-                return result.also(reported(tv_api_errno));
+                result.also(reported(tv_api_errno));
+                if (port == TV_ALL_PORTS) report_types_read_back(ctx.get(), new_type);
+                return result;
             }
             result.changed = true;
         }

@@ -8,6 +8,13 @@
 // and disabled, a WWN it does not list loses its zones. An SL port always belongs to one SL
 // zone, so it can be moved to another but not taken out of all: the plan says so and leaves it.
 // The whole file is checked before anything is sent.
+//
+// A step whose answer did not come may have been applied all the same (the switch acts on a
+// request whose answer is then lost), so the outcome of a run is never guessed from the answers:
+// after its steps the zoning is read back and each step is reported as applied or not applied,
+// and as unknown only when that read fails too. Nothing is saved after a failed step, and a run
+// again plans from what the switch holds, so it converges.
+#include <algorithm>
 #include <array>
 #include <cstring>
 #include <map>
@@ -38,11 +45,12 @@ struct bitmap_kind {
 };
 constexpr std::array<bitmap_kind, 3> bitmap_kinds{{{"hard", TV_ZONE_HD, 15}, {"name_server", TV_ZONE_NS, 255}, {"broadcast", TV_ZONE_BCST, 15}}};
 
-// One step of the plan: its line and what carries it out.
+// One step of the plan: its line, what carries it out, and whether a zoning read from the
+// switch (in the snapshot's form) holds what it sets.
 struct step {
     std::string text;
     std::function<int32_t(tv_context*)> run;
-    std::uint32_t saves = 0;  // zone type to save afterwards with -s (5: WWN zoning; 0: none)
+    std::function<bool(const json& zoning)> holds;
 };
 
 constexpr std::uint32_t wwn_save = 5;
@@ -175,7 +183,8 @@ public:
             if (w != "port" && w != "wwn") return why = "ns_zoning is \"port\" or \"wwn\"", false;
             const std::uint32_t type = w == "wwn" ? 1 : 0;
             steps.push_back({"ns_zoning: " + have.value("ns_zoning", "") + " -> " + w.get<std::string>(),
-                             [type](tv_context* c) { return tv_set_type_ns_zoning(c, type); }});
+                             [type](tv_context* c) { return tv_set_type_ns_zoning(c, type); },
+                             [w](const json& z) { return z.contains("ns_zoning") && z["ns_zoning"] == w; }});
         }
         for (const bitmap_kind& k : bitmap_kinds)
             if (want.contains(k.key) && !plan_bitmap(k, want[k.key], have[k.key], steps, why)) return false;
@@ -206,7 +215,12 @@ private:
                                  tv_port_zone z{type, id, target.enabled ? 1u : 0u, static_cast<std::uint32_t>(ports.size()), ports.data()};
                                  return tv_set_port_zone(c, &z, 0);
                              },
-                             type});
+                             [&k, id, target](const json& z) {
+                                 std::map<std::uint32_t, port_zone> held;
+                                 std::string ignored;
+                                 if (!z.contains(k.key) || !read_bitmap_zones(z[k.key], k, held, ignored)) return false;
+                                 return (held.contains(id) ? held[id] : port_zone{}) == target;
+                             }});
         }
         return true;
     }
@@ -231,7 +245,12 @@ private:
                                  tv_port_zone z{TV_ZONE_SL, id, 1, static_cast<std::uint32_t>(wire.size()), wire.data()};
                                  return tv_set_port_zone(c, &z, 0);
                              },
-                             TV_ZONE_SL});
+                             [id, ports](const json& z) {
+                                 std::map<int, std::uint32_t> held;
+                                 std::string ignored;
+                                 if (!z.contains("sl") || !read_sl_zones(z["sl"], held, ignored)) return false;
+                                 return std::ranges::all_of(ports, [&](int p) { return held.contains(p) && held[p] == id; });
+                             }});
         }
         return true;
     }
@@ -246,16 +265,23 @@ private:
             const std::set<std::uint32_t> target = w.contains(wwn) ? w[wwn] : std::set<std::uint32_t>{};
             const std::set<std::uint32_t> current = h.contains(wwn) ? h[wwn] : std::set<std::uint32_t>{};
             const J::wwn_bytes bytes = *J::parse_wwn(wwn);
+            // Whether the zoning read back has the WWN in zone `z` (is what `in` says).
+            const auto member = [wwn](const json& zoning, std::uint32_t z, bool in) {
+                std::map<std::string, std::set<std::uint32_t>> held;
+                std::string ignored;
+                if (!zoning.contains("wwn") || !read_wwn_zones(zoning["wwn"], held, ignored)) return false;
+                return held[wwn].contains(z) == in;
+            };
             for (const std::uint32_t z : target)
                 if (!current.contains(z))
                     steps.push_back({"wwn " + wwn + ": joins zone " + std::to_string(z),
                                      [bytes, z](tv_context* c) { return tv_set_wwn_zone(c, z, bytes.data(), nullptr, 1); },
-                                     wwn_save});
+                                     [member, z](const json& zoning) { return member(zoning, z, true); }});
             for (const std::uint32_t z : current)
                 if (!target.contains(z))
                     steps.push_back({"wwn " + wwn + ": leaves zone " + std::to_string(z),
                                      [bytes, z](tv_context* c) { return tv_rem_wwn_zone(c, z, bytes.data(), nullptr); },
-                                     wwn_save});
+                                     [member, z](const json& zoning) { return member(zoning, z, false); }});
         }
         return true;
     }
@@ -265,6 +291,127 @@ int32_t save(tv_context* ctx, std::uint32_t kind) {
     if (kind == wwn_save) return tv_save_wwn_zoning(ctx);
     const std::uint32_t sub = tv_zone_type_to_subcmd(kind + 0x600, 0);
     return sub == 0 ? tv_api_errno : tv_simple_config_cmd(ctx, sub);
+}
+
+const char* kind_name(std::uint32_t kind) {
+    for (const bitmap_kind& k : bitmap_kinds)
+        if (k.type == kind) return k.key;
+    return kind == TV_ZONE_SL ? "sl" : "wwn";
+}
+
+enum class fate : std::uint8_t { applied, not_applied, unknown };
+constexpr std::array<const char*, 3> fate_words{"applied", "not applied", "unknown"};
+
+// What a run came to: each step's fate and each save's, from the zoning read back after the
+// steps (or, when that read failed, from what was sent and answered).
+struct run_result {
+    bool ran = false;             // something was sent: steps, or saves (-s)
+    int32_t code = TV_OK;         // the first failure: of a step, a save or the read-back's verdict
+    int32_t read_back = TV_OK;    // the status of reading the zoning back
+    std::vector<fate> steps;
+    std::vector<std::pair<std::uint32_t, fate>> saves;  // kind, and whether it was saved
+
+    bool changed() const { return std::ranges::any_of(steps, [](fate f) { return f != fate::not_applied; }); }
+
+    json done_json(const std::vector<step>& plan) const {
+        json done = json::array();
+        for (std::size_t i = 0; i < steps.size(); ++i)
+            if (steps[i] == fate::applied) done.push_back(plan[i].text);
+        return done;
+    }
+    json steps_json(const std::vector<step>& plan) const {
+        json out = json::array();
+        for (std::size_t i = 0; i < steps.size(); ++i)
+            out.push_back({{"step", plan[i].text}, {"outcome", fate_words[static_cast<std::size_t>(steps[i])]}});
+        return out;
+    }
+    json saves_json() const {
+        json out = json::array();
+        for (const auto& [kind, f] : saves)
+            out.push_back({{"kind", kind_name(kind)}, {"outcome", f == fate::applied ? "saved" : f == fate::not_applied ? "not saved" : "unknown"}});
+        return out;
+    }
+    // The text report of a run that did not wholly succeed: each step's fate, then the saves'.
+    void print(const std::vector<step>& plan) const {
+        if (steps.empty())
+            std::printf("outcome:\n");
+        else if (read_back == TV_OK)
+            std::printf("outcome, read back from the switch:\n");
+        else
+            std::printf("outcome (the switch could not be read back: %s; a step without an answer is unknown):\n",
+                        J::status(read_back)["message"].get<std::string>().c_str());
+        for (std::size_t i = 0; i < steps.size(); ++i)
+            std::printf("  %s: %s\n", fate_words[static_cast<std::size_t>(steps[i])], plan[i].text.c_str());
+        for (const auto& [kind, f] : saves)
+            std::printf("  %s: %s zoning\n", f == fate::applied ? "saved" : f == fate::not_applied ? "not saved" : "save unknown",
+                        kind_name(kind));
+    }
+};
+
+// Saves each kind in turn, once every step was applied; a kind after a failed save, or after a
+// failed step, is not saved: the saved set keeps the zoning as it was.
+run_result& save_kinds(tv_context* ctx, const std::set<std::uint32_t>& kinds, run_result& r) {
+    const bool may_save = r.code == TV_OK;
+    for (const std::uint32_t kind : kinds) {
+        if (!may_save || (!r.saves.empty() && r.saves.back().second != fate::applied)) {
+            r.saves.emplace_back(kind, fate::not_applied);
+            continue;
+        }
+        const int32_t saved = save(ctx, kind);
+        if (saved != TV_OK) {
+            r.code = saved;
+            complain("zone_apply", std::string("saving the ") + kind_name(kind) + " zoning: " + J::status(saved)["message"].get<std::string>());
+        }
+        // A save without an answer may have been made; the saved set is not read back.
+        r.saves.emplace_back(kind, saved == TV_OK ? fate::applied : fate::unknown);
+    }
+    return r;
+}
+
+// The kinds of zoning a file names, which -s saves: all of them, changed or not, so that a run
+// after one that failed before its saves saves what that one applied.
+std::set<std::uint32_t> kinds_named(const json& want) {
+    std::set<std::uint32_t> kinds;
+    for (const bitmap_kind& k : bitmap_kinds)
+        if (want.contains(k.key)) kinds.insert(k.type);
+    if (want.contains("sl")) kinds.insert(TV_ZONE_SL);
+    if (want.contains("wwn")) kinds.insert(wwn_save);
+    return kinds;
+}
+
+// Runs the steps in order until one fails, reads the zoning back to say what each step came to,
+// then saves `kinds` (-s) when every step was applied.
+run_result run(tv_context* ctx, const std::vector<step>& plan, const std::set<std::uint32_t>& kinds) {
+    run_result r;
+    r.ran = !plan.empty() || !kinds.empty();
+    if (plan.empty()) return save_kinds(ctx, kinds, r);
+    std::vector<int32_t> answered(plan.size(), -1);  // -1: not sent
+    for (std::size_t i = 0; i < plan.size(); ++i) {
+        answered[i] = plan[i].run(ctx);
+        if (answered[i] != TV_OK) {
+            r.code = answered[i];
+            complain("zone_apply", plan[i].text + ": " + J::status(r.code)["message"].get<std::string>());
+            break;
+        }
+    }
+    // A step acknowledged may still not hold (a lookup inside it that failed), and one without
+    // an answer may hold: the switch says which. Reading it back is tried twice, since it can
+    // meet the same loss that failed the step.
+    json held;
+    r.read_back = snapshot::read_zoning(ctx, held);
+    if (r.read_back != TV_OK) r.read_back = snapshot::read_zoning(ctx, held);
+    for (std::size_t i = 0; i < plan.size(); ++i) {
+        if (r.read_back == TV_OK)
+            r.steps.push_back(plan[i].holds(held) ? fate::applied : fate::not_applied);
+        else
+            r.steps.push_back(answered[i] == TV_OK ? fate::applied : answered[i] == -1 ? fate::not_applied : fate::unknown);
+    }
+    const bool all_applied = std::ranges::all_of(r.steps, [](fate f) { return f == fate::applied; });
+    if (r.code == TV_OK && !all_applied) {
+        r.code = TV_ERR_SWITCH;
+        complain("zone_apply", "the zoning read back does not hold every step that was answered");
+    }
+    return save_kinds(ctx, kinds, r);
 }
 
 }  // namespace
@@ -309,37 +456,30 @@ int32_t zone_apply(int32_t argc, char** argv) {
         complain("zone_apply", std::string(argv[1]) + ": " + why);
         return exit_status::failure;
     }
-    json done = json::array();
-    code = TV_OK;
     if (!json_wanted()) {
         std::printf("zoning of %s: %s\n", wwn.c_str(), steps.empty() ? "nothing to change" : "plan");
         for (const step& s : steps) std::printf("  %s\n", s.text.c_str());
         for (const std::string& n : notes) std::printf("  note: %s\n", n.c_str());
     }
-    std::set<std::uint32_t> to_save;
-    for (const step& s : dry_run ? std::vector<step>{} : steps) {
-        if ((code = s.run(ctx.get())) != TV_OK) {
-            complain("zone_apply", s.text + ": " + J::status(code)["message"].get<std::string>());
-            break;
-        }
-        done.push_back(s.text);
-        if (s.saves != 0) to_save.insert(s.saves);
-    }
-    for (const std::uint32_t kind : save_after && code == TV_OK ? to_save : std::set<std::uint32_t>{})
-        if ((code = save(ctx.get(), kind)) != TV_OK) {
-            complain("zone_apply", "saving: " + J::status(code)["message"].get<std::string>());
-            break;
-        }
+    const run_result r = dry_run ? run_result{} : run(ctx.get(), steps, save_after ? kinds_named(*want) : std::set<std::uint32_t>{});
     if (json_wanted()) {
         json plan = json::array(), notes_json = json::array();
         for (const step& s : steps) plan.push_back(s.text);
         for (const std::string& n : notes) notes_json.push_back(n);
-        print_json({{"switch", wwn}, {"dry_run", dry_run}, {"plan", plan}, {"notes", notes_json},
-                    {"done", done}, {"changed", !done.empty()}, {"status", J::status(code)}});
-    } else if (!dry_run && !steps.empty() && code == TV_OK) {
+        json doc = {{"switch", wwn}, {"dry_run", dry_run}, {"plan", plan}, {"notes", notes_json},
+                    {"done", r.done_json(steps)}, {"changed", r.changed()}, {"status", J::status(r.code)}};
+        if (r.ran) doc["saves"] = r.saves_json();
+        if (r.ran && !steps.empty()) {
+            doc["steps"] = r.steps_json(steps);
+            doc["read_back"] = J::status(r.read_back);
+        }
+        print_json(doc);
+    } else if (r.ran && !steps.empty() && r.code == TV_OK) {
         std::printf("SUCCESS\n");
+    } else if (r.code != TV_OK) {
+        r.print(steps);
     }
-    if (code != TV_OK) return exit_status::failure;
+    if (r.code != TV_OK) return exit_status::failure;
     return steps.empty() ? exit_status::done : exit_status::differs;
 }
 

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 #include "telvar/tv_api.h"
 #include "telvar/tv_export.h"
@@ -11,6 +12,10 @@ namespace telvar {
 
 // Formats onto `fp` like fprintf; does nothing when `fp` is null.
 void print(const char* format, ...) TV_PRINTF(1, 2);
+
+// A status code's message as print_error prints it, without its newline ("Unrecognized error
+// (N)" for a code without one); the system error number is not consulted.
+std::string status_message(int32_t code);
 
 // The version line and the usage text, as usage() prints them before it exits.
 void print_usage();

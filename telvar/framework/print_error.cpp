@@ -4,6 +4,7 @@
 // errno untouched wherever it recovers from a failure itself.
 #include <cerrno>
 #include <cstring>
+#include <string>
 
 #include "telvar/framework/output.h"
 #include "telvar/telvar.h"
@@ -15,6 +16,17 @@ namespace {
 bool is_system_error(int number) { return number > 0 && strerrorname_np(number) != nullptr; }
 
 }  // namespace
+
+namespace telvar {
+
+std::string status_message(int32_t code) {
+    const char* text = tv_status_text(code);
+    std::string message = text != nullptr ? text : "Unrecognized error (" + std::to_string(code) + ")";
+    if (!message.empty() && message.back() == '\n') message.pop_back();
+    return message;
+}
+
+}  // namespace telvar
 
 extern "C" void print_error(int32_t code) {
     const int number = errno;

@@ -110,4 +110,10 @@ inline constexpr const char* http_other_client = "127.0.200.12";
 inline constexpr const char* exporter_http_listen = "127.0.201.1";
 inline constexpr const char* exporter_http_base = "127.0.201.2";
 inline constexpr const char* exporter_http_client = "127.0.201.11";
+// Changes under loss (127.0.220.0 - 127.0.229.255): zone_apply against a fabric that loses
+// answers (127.0.220.2-4), the outcome of a change that failed (127.0.221.2-4), and defaults
+// under loss (127.0.222.2-4).
+inline constexpr const char* changes_loss_base = "127.0.220.2";
+inline constexpr const char* changes_outcome_base = "127.0.221.2";
+inline constexpr const char* defaults_loss_base = "127.0.222.2";
 }  // namespace tvtest::addr
