@@ -14,7 +14,7 @@
 // Exit statuses, from the outcome the command returns (outcome.h):
 //   0  the command did what it was asked
 //   1  a command-line error (a refused line, an unknown command, a port the switch does not
-//      have), a refused credentials file, or a change the user did not confirm
+//      have), a refused credentials or input file, or a change the user did not confirm
 //   2  the switch or the network reported a failure
 //   3  no context could be set up (a bad address, no socket, a refused login)
 // diff, zone_lint and zone_apply follow diff(1): 0 same, 1 different or changed, 2 trouble, a
@@ -36,6 +36,7 @@
 #include "telvar/cli/command_line.h"
 #include "telvar/cli/command_table.h"
 #include "telvar/cli/credentials.h"
+#include "telvar/cli/input_files.h"
 #include "telvar/cli/local_port.h"
 #include "telvar/cli/prompts.h"
 #include "telvar/cli/session_guard.h"
@@ -267,6 +268,7 @@ int main(int argc, char** argv) {
     static const telvar::checked_line checked = telvar::check_command_line(*c, std::span(line).subspan(1));
     if (checked.help) return help_for(word);  // asked for, so not a command-line error
     if (!checked.refusal.empty()) refuse(*c, checked.refusal);
+    if (!telvar::tool::input_file_ok(*c, checked)) return 1;
     telvar::hand_over(*c, checked, line);
     telvar::tool::set_assume_yes(checked.yes);
     telvar::set_notice_level(checked.notice);
