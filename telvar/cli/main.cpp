@@ -17,6 +17,7 @@
 //      have), a refused credentials or input file, or a change the user did not confirm
 //   2  the switch or the network reported a failure
 //   3  no context could be set up (a bad address, no socket, a refused login)
+// An error a command cannot go on from (an exception) ends it with status 2 and its text.
 // diff, zone_lint and zone_apply follow diff(1): 0 same, 1 different or changed, 2 trouble, a
 // refused line included. The other data commands (locate, snapshot) return their own statuses,
 // and --json gives a report as one JSON document (data_cmds.h).
@@ -29,6 +30,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <exception>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -218,7 +220,7 @@ void set_timing(const telvar::checked_line& checked) {
 
 }  // namespace
 
-int main(int argc, char** argv) {
+int main(int argc, char** argv) try {
     fp = stdout;
     tv_api_open(stderr);
     tv_set_strict_answers(1);
@@ -293,4 +295,11 @@ int main(int argc, char** argv) {
     hint_login(outcome);
     hint_busy(outcome);
     return telvar::exit_status_of(outcome);
+} catch (const std::exception& e) {
+    // Nothing a command meets may end the tool by an escaping exception (an abort, with no word
+    // of why): it is trouble, said as such.
+    const std::string_view word = running != nullptr ? running->word : "telvar";
+    std::fflush(fp);
+    std::fprintf(stderr, "telvar: %.*s: %s\n", static_cast<int>(word.size()), word.data(), e.what());
+    return 2;
 }
