@@ -101,4 +101,10 @@ inline constexpr const char* tool_defaults_base = "127.0.172.2";
 // requiring a login (127.0.176.2-4), and a generated fabric of 20 switches (127.0.177.2).
 inline constexpr const char* fabric_login_base = "127.0.176.2";
 inline constexpr const char* large_fabric_base = "127.0.177.2";
+// Hostile input files and their limits (127.0.210.0 - 127.0.219.255): a fabric at 127.0.210.2-4,
+// the simulator as a child refusing fabric files at 127.0.211.2, the exporter refusing password
+// files before it listens at 127.0.212.1.
+inline constexpr const char* hostile_files_base = "127.0.210.2";
+inline constexpr const char* hostile_fabric_base = "127.0.211.2";
+inline constexpr const char* hostile_exporter_listen = "127.0.212.1:0";
 }  // namespace tvtest::addr
