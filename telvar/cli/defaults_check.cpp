@@ -22,12 +22,12 @@ namespace telvar::tool {
 namespace {
 
 enum class kind : std::uint8_t {
-    anything,  // part_number: not used
-    firmware,  // a firmware file to load
-    address,   // a dotted IPv4 address
-    number,    // a decimal number from low to high
-    assignment,// false, bootp or rarp
-    per_port,  // decimal numbers from low to high, one for each port from the first
+    anything,    // part_number: not used
+    firmware,    // a firmware file to load
+    address,     // a dotted IPv4 address
+    number,      // a decimal number from low to high
+    assignment,  // false, bootp or rarp
+    per_port,    // decimal numbers from low to high, one for each port from the first
 };
 
 struct key_rule {
