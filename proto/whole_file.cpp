@@ -25,6 +25,7 @@ whole_file read_whole_file(const char* path, std::uint64_t limit) {
     if (!fd) return fail(file_fault::cannot_open, errno);
     struct stat st {};
     if (::fstat(fd.get(), &st) != 0) return fail(file_fault::cannot_read, errno);
+    f.mode = st.st_mode & 07777;
     if (!S_ISREG(st.st_mode)) return fail(file_fault::not_regular);
     if (static_cast<std::uint64_t>(st.st_size) > limit) return fail(file_fault::too_large);
     f.text.reserve(static_cast<std::size_t>(st.st_size));

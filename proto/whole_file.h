@@ -24,6 +24,7 @@ enum class file_fault : std::uint8_t {
 struct whole_file {
     file_fault fault = file_fault::none;
     int error = 0;  // the C library's error number of cannot_open and cannot_read
+    std::uint32_t mode = 0;  // the permission bits of the file, once it was opened
     std::string text;
 
     explicit operator bool() const { return fault == file_fault::none; }
