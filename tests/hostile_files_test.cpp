@@ -14,6 +14,8 @@
 #include <string>
 #include <vector>
 
+#include "proto/chassis/layout.h"
+#include "proto/netconfig/layout.h"
 #include "support/run_tool.h"
 #include "support/test_addresses.h"
 #include "support/tool_test.h"
@@ -145,6 +147,7 @@ TEST(defaults_rules, each_line_is_a_comment_a_blank_or_a_key_with_a_value_of_its
         {"IP_ArpTimeout 9x", "IP_ArpTimeout: '9x' is not a decimal number from 0 to 2147483647"},
         {"ip_gateway 10.0.0", "ip_gateway: '10.0.0' is not a dotted IPv4 address"},
         {"ip_mask 255.255.255.0.0", "ip_mask: '255.255.255.0.0' is not a dotted IPv4 address"},
+        {"ip_addr 010.0.0.1", "ip_addr: '010.0.0.1' is not a dotted IPv4 address"},  // octal to the library
         {"ip_addr 10.0.0.5 10.0.0.6", "ip_addr: one value only, and '10.0.0.6' follows it"},
         {"IP_Auto maybe", "IP_Auto: 'maybe' is not false, bootp or rarp"},
         {"MFS_Mode 1,7", "MFS_Mode: the value for port 2, '7', is not a decimal number from 0 to 6"},
@@ -164,7 +167,7 @@ TEST(defaults_rules, each_line_is_a_comment_a_blank_or_a_key_with_a_value_of_its
 
     // Lines the tool accepts; the library applies each as written, with no second thoughts.
     const std::vector<std::string> keys = {
-        "ip_addr 10.0.0.5", "ip_mask=255.255.255.0", "IP_GATEWAY = 10.0.0.254", "ip_broadcast 10.0.0.255",
+        "ip_addr 10.0.0.5", "ip_mask=255.255.0.0", "IP_GATEWAY = 10.0.0.254", "ip_broadcast 10.0.0.255",
         "IP_Auto BOOTP", "IP_ArpTimeout 900", "MFS_TOV 65535", "ED_TOV 2147483647", "RA_TOV=10000",
         "MFS_Mode 1,0,6", "Force_F_Port 0 1 1", "part_number 16-port edge"};
     std::array<std::uint8_t, 44> net{};
@@ -177,6 +180,14 @@ TEST(defaults_rules, each_line_is_a_comment_a_blank_or_a_key_with_a_value_of_its
         EXPECT_EQ(tv::defaults::verdict::applied, applied.what) << line;
         EXPECT_EQ("", applied.warning) << line;
     }
+    namespace N = tv::layout::netconfig;
+    namespace P = tv::layout::chassis::param;
+    EXPECT_EQ(0x0A000005u, tv::wire::get_be32(net, N::ip_addr));
+    EXPECT_EQ(0xFFFF0000u, tv::wire::get_be32(net, N::ip_mask));
+    EXPECT_EQ(0x0A0000FEu, tv::wire::get_be32(net, N::ip_gateway));
+    EXPECT_EQ(0x0A0000FFu, tv::wire::get_be32(net, N::ip_broadcast));
+    EXPECT_EQ(65535u, tv::wire::get_be16(params, P::mfs_tov));
+    EXPECT_EQ(2147483647u, tv::wire::get_be32(params, P::ed_tov));
     for (const std::string& line : args{"", "  \t", "# comment", "   # indented comment", "#" + std::string(77, '-')})
         EXPECT_EQ("", telvar::tool::defaults_line_problem(line)) << line;
 }

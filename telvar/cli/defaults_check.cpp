@@ -92,12 +92,14 @@ bool number_in(std::string_view t, std::uint32_t low, std::uint32_t high) {
     return v >= low && v <= high;
 }
 
+// Four decimal numbers up to 255 without leading zeros: the library's reader takes "010" as
+// octal, which is not what was written.
 bool dotted_address(std::string_view t) {
     std::size_t parts = 0;
     for (std::size_t at = 0; at <= t.size(); ++parts) {
         const std::size_t end = std::min(t.find('.', at), t.size());
         const std::string_view part = t.substr(at, end - at);
-        if (part.size() > 3 || !number_in(part, 0, 255)) return false;
+        if (part.size() > 3 || (part.size() > 1 && part[0] == '0') || !number_in(part, 0, 255)) return false;
         at = end + 1;
     }
     return parts == 4;
