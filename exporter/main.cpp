@@ -16,9 +16,9 @@
 
 #include <chrono>
 #include <csignal>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
-#include <fstream>
 #include <map>
 #include <memory>
 #include <optional>
@@ -30,6 +30,7 @@
 #include "exporter/collector.h"
 #include "exporter/metrics_text.h"
 #include "http_server/server.h"
+#include "proto/whole_file.h"
 #include "telvar/cli/credentials.h"
 
 namespace {
@@ -94,20 +95,16 @@ std::optional<long> number(std::string_view text, long low, long high) {
 // Switches keep user ids and passwords of at most 8 characters.
 constexpr std::size_t credential_len = 8;
 
-// The first line of `path`; nullopt when it cannot be read.
-std::optional<std::string> first_line(const std::string& path) {
-    std::ifstream in(path);
-    std::string line;
-    if (!in || !std::getline(in, line)) return std::nullopt;
-    return line;
-}
+// A password file holds one short line; anything much larger is not one.
+constexpr std::uint64_t max_password_file_bytes = 4096;
 
-// The password for --user: from --password-file, else from the environment.
+// The password for --user: from --password-file (its first line), else from the environment.
 void take_password(settings& s, const std::optional<std::string>& file) {
     if (file) {
-        const auto line = first_line(*file);
-        if (!line) usage_error("--password-file " + *file + ": cannot be read");
-        s.password = *line;
+        const tv::whole_file f = tv::read_whole_file(file->c_str(), max_password_file_bytes);
+        if (!f) usage_error("--password-file " + *file + ": " + tv::file_fault_text(f, max_password_file_bytes));
+        if (f.text.empty()) usage_error("--password-file " + *file + ": empty");
+        s.password = f.text.substr(0, f.text.find('\n'));
     } else if (const char* env = std::getenv("TELVAR_PASSWORD"); env != nullptr) {
         s.password = env;
     } else {

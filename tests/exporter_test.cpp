@@ -280,7 +280,7 @@ TEST(exporter_command_line, refuses_what_it_cannot_serve) {
         {{"--listen", listen, "--port", "0", "127.0.130.2"}, "unknown option --port"},
         {{"--listen", listen, "--user", "administrator", "127.0.130.2"}, "--user administrator: not a user id of 1 to 8 characters"},
         {{"--listen", listen, "--password-file", "/nonexistent", "127.0.130.2"}, "--password-file needs --user"},
-        {{"--listen", listen, "--user", "admin", "--password-file", "/nonexistent", "127.0.130.2"}, "--password-file /nonexistent: cannot be read"},
+        {{"--listen", listen, "--user", "admin", "--password-file", "/nonexistent", "127.0.130.2"}, "--password-file /nonexistent: cannot be read: No such file or directory"},
         {{"--listen", listen, "--credentials", "/nonexistent", "--user", "admin", "127.0.130.2"}, "--credentials and --user exclude each other"},
     };
     for (const auto& [args, why] : cases) {

@@ -257,7 +257,7 @@ TEST(fabric_file, reads_a_small_fabric_and_names_the_field_of_an_error) {
         EXPECT_EQ(0u, why.find(message)) << why;
     }
     EXPECT_FALSE(sim::load_fabric_file("/nonexistent.json", why));
-    EXPECT_EQ("/nonexistent.json: cannot be read", why);
+    EXPECT_EQ("/nonexistent.json: cannot be read: No such file or directory", why);
 }
 
 TEST(capture, pcap_file_holds_each_datagram_with_ip_and_udp_headers) {

@@ -135,6 +135,25 @@ TEST_F(trap_tool, a_key_on_the_terminal_stops_listening_and_the_mode_is_restored
     EXPECT_EQ(0u, listeners());
 }
 
+// Standard input a terminal that is not the process's controlling terminal (the listener was
+// started with its input redirected from another terminal): a key there ends listening too.
+TEST_F(trap_tool, a_key_on_a_terminal_that_is_not_the_controlling_one_stops_listening) {
+    int terminal = -1, other_end = -1;
+    ASSERT_EQ(0, ::openpty(&terminal, &other_end, nullptr, nullptr, nullptr));
+    tvtest::child_tool listen{TELVAR_BIN, {"trap_listen", "-port", "0", sw1}, {}, false, other_end};
+    ::close(other_end);
+    ASSERT_TRUE(registered());
+    ASSERT_EQ(1, ::write(terminal, "q", 1));
+    const auto r = listen.finish(10);  // killed, and so failing, when the key is never seen
+    EXPECT_EQ(0, r.status) << r.out << r.err;
+    EXPECT_NE(std::string::npos, r.out.find("stopped\n")) << r.out;
+    termios mode{};
+    ASSERT_EQ(0, ::tcgetattr(terminal, &mode));
+    EXPECT_TRUE(mode.c_lflag & ICANON);
+    ::close(terminal);
+    EXPECT_EQ(0u, listeners());
+}
+
 TEST_F(trap_tool, configuration_commands_show_change_and_save) {
     // sw3: trapping off, interval 10000, code 11 enabled with 10 and 2.
     auto r = telvar({"get_trap_config", "-port", "0", sw3});

@@ -12,7 +12,7 @@
 namespace {
 
 constexpr int32_t listen_ms = 500;
-constexpr size_t line_room = 80;  // lines are read up to 79 characters
+constexpr size_t line_room = tv::message_line_len + 1;
 
 bool is_hex(char c) {
     return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');

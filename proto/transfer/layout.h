@@ -30,6 +30,7 @@ inline constexpr std::uint16_t cmd_upload = 0x18;
 
 inline constexpr std::size_t block_msg_len = 516;
 inline constexpr std::size_t max_block = 256;  // data of one block towards the switch
+inline constexpr std::uint32_t max_blocks = 0x10000;  // block numbers are 16-bit
 
 namespace codeload {
 inline constexpr std::size_t block_no = 16;

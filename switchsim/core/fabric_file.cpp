@@ -10,12 +10,11 @@
 
 #include <array>
 #include <cstring>
-#include <fstream>
 #include <nlohmann/json.hpp>
 #include <set>
-#include <sstream>
 #include <vector>
 
+#include "proto/whole_file.h"
 #include "switchsim/core/fabric_fields.h"
 
 namespace sim {
@@ -220,14 +219,12 @@ std::optional<fabric> parse_fabric(const std::string& json_text, std::string& er
 }
 
 std::optional<fabric> load_fabric_file(const std::string& path, std::string& error) {
-    std::ifstream in(path);
-    if (!in) {
-        error = path + ": cannot be read";
+    const tv::whole_file file = tv::read_whole_file(path.c_str(), max_fabric_file_bytes);
+    if (!file) {
+        error = path + ": " + tv::file_fault_text(file, max_fabric_file_bytes);
         return std::nullopt;
     }
-    std::ostringstream text;
-    text << in.rdbuf();
-    auto f = parse_fabric(text.str(), error);
+    auto f = parse_fabric(file.text, error);
     if (!f) error = path + ": " + error;
     return f;
 }

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <array>
 
+#include "telvar/cli/input_files.h"
 #include "telvar/commands/command_cores.h"
 #include "telvar/commands/tool_commands.h"
 #include "telvar/data/data_cmds.h"
@@ -36,6 +37,11 @@ constexpr command counting_ports(command c) {
     c.counts_ports = true;
     return c;
 }
+// A command whose input file the dispatcher reads first, under `rule`.
+constexpr command reading(command c, const tool::input_rule& rule) {
+    c.input = &rule;
+    return c;
+}
 // The library's commands by their cores, which return outcomes, rather than by the exported
 // functions of the same names.
 using namespace cores;
@@ -51,7 +57,7 @@ constexpr std::array table{
     command{"chassis_mode", chassis_mode, {"-s on|off|test", "<ip>"}, "{ip}", {}, j::chassis_mode},
     command{"chassis_tovs", chassis_tovs, {"-s -m <n> -e <n> -a <n> -t <n>", "<ip>"}, "{ip}", {}, j::chassis_tovs},
     command{"initiators", t::initiators, {"", "<ip>"}, "{ip}", {}, j::initiators},
-    command{"defaults", defaults, {"", "<ip> <file>"}, "{ip} switch-defaults.txt"},
+    reading(command{"defaults", defaults, {"", "<ip> <file>"}, "{ip} switch-defaults.txt"}, tool::defaults_input),
     command{"links", t::links, {"", "<ip>"}, "{ip}", {}, j::links},
     command{"nameserver", t::nameserver, {"", "<ip>"}, "{ip}", {}, j::nameserver},
     command{"port_status", t::port_status, {"-a", "<ip> <port>|all"}, "{ip} 3", {}, j::port_status},
@@ -77,7 +83,7 @@ constexpr std::array table{
     command{"set_wwn_zone", set_wwn_zone, {"-i", "<ip> <0-255> <wwn> [<word>]"}, "{ip} 1 200000c0dd00cafe disk"},
     command{"rem_wwn_zone", rem_wwn_zone, {"", "<ip> <0-255> <wwn> [<word>]"}, "{ip} 1 200000c0dd00cafe disk"},
     command{"switch_reset", t::switch_reset, {"", "<ip>"}, "{ip}"},
-    command{"message", message, {"", "<ip> <file>"}, "{ip} request.txt"},
+    reading(command{"message", message, {"", "<ip> <file>"}, "{ip} request.txt"}, tool::message_input),
     // Commands that the usage text does not list.
     command{"smlget", smlget, {"", "<ip> <word>..."}, "{ip} show port 3",
             "    telvar smlget [global flags] <ip-address> <words...>\n"

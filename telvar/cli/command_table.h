@@ -18,6 +18,10 @@
 
 namespace telvar {
 
+namespace tool {
+struct input_rule;
+}
+
 // A function over a command's argument vector that returns a number (a data command's exit
 // status, a status code).
 using command_fn = int32_t (*)(int32_t argc, char** argv);
@@ -96,6 +100,9 @@ struct command {
     // It needs the switch's port count without a port operand (zone_apply checks the ports of
     // its file). Commands with neither read no port count when they open.
     bool counts_ports = false;
+    // The file after the address is read by the dispatcher first, under this rule, and a file
+    // that breaks it never reaches the function (input_files.h); null for none.
+    const tool::input_rule* input = nullptr;
 };
 
 // Whether opening the command's context reads the switch's port count: it has a port operand

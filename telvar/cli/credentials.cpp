@@ -1,11 +1,9 @@
-// Reading the credentials file (see credentials.h). The file is opened once and checked through
-// its descriptor, so that what is checked is what is read; it is opened without blocking, so that
-// a FIFO put in its place is refused rather than waited on.
+// Reading the credentials file (see credentials.h), through the bounded reader of input files:
+// opened once and checked through its descriptor, so that what is checked is what is read, and
+// without blocking, so that a FIFO put in its place is refused rather than waited on.
 #include "telvar/cli/credentials.h"
 
-#include <fcntl.h>
 #include <pwd.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -14,6 +12,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+
+#include "proto/whole_file.h"
 
 namespace telvar::credentials {
 
@@ -70,21 +70,6 @@ bool same_address(std::string_view a, std::string_view b) {
     });
 }
 
-// Closes a descriptor on every way out.
-class descriptor {
-public:
-    explicit descriptor(int fd) : fd_(fd) {}
-    ~descriptor() {
-        if (fd_ >= 0) ::close(fd_);
-    }
-    descriptor(const descriptor&) = delete;
-    descriptor& operator=(const descriptor&) = delete;
-    int get() const { return fd_; }
-
-private:
-    int fd_;
-};
-
 std::string too_large() { return "is larger than " + std::to_string(max_file_bytes) + " bytes"; }
 
 }  // namespace
@@ -132,34 +117,21 @@ bool read(const std::string& path, bool missing_ok, file& out, std::string& erro
         error = path + ": " + why;
         return false;
     };
-    const descriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY));
-    if (fd.get() < 0) {
-        if (missing_ok && (errno == ENOENT || errno == ENOTDIR)) return true;
-        return refuse(std::strerror(errno));
+    const ::tv::whole_file f = ::tv::read_whole_file(path.c_str(), max_file_bytes);
+    if (f.fault == ::tv::file_fault::cannot_open) {
+        if (missing_ok && (f.error == ENOENT || f.error == ENOTDIR)) return true;
+        return refuse(std::strerror(f.error));
     }
-    struct stat st {};
-    if (::fstat(fd.get(), &st) != 0) return refuse(std::strerror(errno));
-    if (!S_ISREG(st.st_mode)) return refuse("is not a regular file");
-    if ((st.st_mode & 077) != 0) {
+    if (f.fault == ::tv::file_fault::not_regular) return refuse("is not a regular file");
+    if ((f.mode & 077) != 0) {
         char mode[8];
-        std::snprintf(mode, sizeof mode, "%04o", static_cast<unsigned>(st.st_mode & 07777));
+        std::snprintf(mode, sizeof mode, "%04o", static_cast<unsigned>(f.mode));
         return refuse(std::string("others than its owner may read or change it (mode ") + mode + "); chmod 600 " + path);
     }
-    if (st.st_size > static_cast<off_t>(max_file_bytes)) return refuse(too_large());
-    // Read one byte more than allowed, so that a file that grew since fstat is still caught.
-    std::string text(max_file_bytes + 1, '\0');
-    std::size_t got = 0;
-    while (got < text.size()) {
-        const ssize_t n = ::read(fd.get(), text.data() + got, text.size() - got);
-        if (n < 0 && errno == EINTR) continue;
-        if (n < 0) return refuse(std::strerror(errno));
-        if (n == 0) break;
-        got += static_cast<std::size_t>(n);
-    }
-    if (got > max_file_bytes) return refuse(too_large());
-    text.resize(got);
+    if (f.fault == ::tv::file_fault::too_large) return refuse(too_large());
+    if (f.fault == ::tv::file_fault::cannot_read) return refuse(std::strerror(f.error));
     std::string why;
-    if (!parse(text, out, why)) return refuse(why);
+    if (!parse(f.text, out, why)) return refuse(why);
     return true;
 }
 

@@ -14,9 +14,10 @@
 // Exit statuses, from the outcome the command returns (outcome.h):
 //   0  the command did what it was asked
 //   1  a command-line error (a refused line, an unknown command, a port the switch does not
-//      have), a refused credentials file, or a change the user did not confirm
+//      have), a refused credentials or input file, or a change the user did not confirm
 //   2  the switch or the network reported a failure
 //   3  no context could be set up (a bad address, no socket, a refused login)
+// An error a command cannot go on from (an exception) ends it with status 2 and its text.
 // diff, zone_lint and zone_apply follow diff(1): 0 same, 1 different or changed, 2 trouble, a
 // refused line included. The other data commands (locate, snapshot) return their own statuses,
 // and --json gives a report as one JSON document (data_cmds.h).
@@ -29,6 +30,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <exception>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -37,6 +39,7 @@
 #include "telvar/cli/command_table.h"
 #include "telvar/cli/credentials.h"
 #include "telvar/cli/defaults_read_back.h"
+#include "telvar/cli/input_files.h"
 #include "telvar/cli/library_log.h"
 #include "telvar/cli/local_port.h"
 #include "telvar/cli/prompts.h"
@@ -223,7 +226,7 @@ void set_timing(const telvar::command& c, const telvar::checked_line& checked) {
 
 }  // namespace
 
-int main(int argc, char** argv) {
+int main(int argc, char** argv) try {
     fp = stdout;
     tv_api_open(telvar::tool::library_log());
     tv_set_strict_answers(1);
@@ -274,6 +277,7 @@ int main(int argc, char** argv) {
     static const telvar::checked_line checked = telvar::check_command_line(*c, std::span(line).subspan(1));
     if (checked.help) return help_for(word);  // asked for, so not a command-line error
     if (!checked.refusal.empty()) refuse(*c, checked.refusal);
+    if (!telvar::tool::input_file_ok(*c, checked)) return 1;
     telvar::hand_over(*c, checked, line);
     telvar::tool::set_assume_yes(checked.yes);
     telvar::set_notice_level(checked.notice);
@@ -301,4 +305,11 @@ int main(int argc, char** argv) {
     hint_login(outcome);
     hint_busy(outcome);
     return telvar::exit_status_of(outcome);
+} catch (const std::exception& e) {
+    // Nothing a command meets may end the tool by an escaping exception (an abort, with no word
+    // of why): it is trouble, said as such.
+    const std::string_view word = running != nullptr ? running->word : "telvar";
+    std::fflush(fp);
+    std::fprintf(stderr, "telvar: %.*s: %s\n", static_cast<int>(word.size()), word.data(), e.what());
+    return 2;
 }

@@ -210,9 +210,16 @@ int32_t _kbhit(void) {
     const int saved_errno = errno;  // a failed check must not colour a later print_error
     int32_t result = -1;
     termios saved{};
-    // Not a terminal, or a terminal this process does not own (a background job would be
-    // stopped for changing it): no key, so only the time limit or an interrupt ends listening.
-    if (tcgetattr(STDIN_FILENO, &saved) == 0 && tcgetpgrp(STDIN_FILENO) == getpgrp()) {
+    // Not a terminal: no key, so only the time limit or an interrupt ends listening. A terminal
+    // whose foreground is another process group (this one is a background job, which would be
+    // stopped for changing it) is left alone too. Any other terminal is read, also one that is
+    // not the controlling terminal of the process (tcgetpgrp fails there, and nothing stops a
+    // process for changing it).
+    const auto background_job = [] {
+        const pid_t foreground = tcgetpgrp(STDIN_FILENO);
+        return foreground != -1 && foreground != getpgrp();
+    };
+    if (tcgetattr(STDIN_FILENO, &saved) == 0 && !background_job()) {
         termios raw = saved;
         raw.c_lflag &= ~static_cast<tcflag_t>(ICANON);
         raw.c_cc[VMIN] = 1;

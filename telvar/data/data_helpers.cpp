@@ -1,12 +1,7 @@
 // Helpers of the data commands (see data_cmds.h).
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cerrno>
 #include <cstdint>
-#include <fstream>
 
+#include "proto/whole_file.h"
 #include "telvar/data/data_cmds.h"
 #include "telvar/data/fabric_snapshot.h"
 
@@ -37,48 +32,17 @@ namespace {
 // nesting could exhaust a stack in a reader of it.
 struct nested_too_deep {};
 
-bool read_whole(int fd, std::uint64_t expected, std::string& text) {
-    text.reserve(static_cast<std::size_t>(expected));
-    char buffer[65536];
-    for (;;) {
-        const ssize_t n = ::read(fd, buffer, sizeof buffer);
-        if (n < 0 && errno == EINTR) continue;
-        if (n < 0) return false;
-        if (n == 0) return true;
-        text.append(buffer, static_cast<std::size_t>(n));
-        // A file that grows while it is read is still held to the limit.
-        if (text.size() > max_document_bytes) return false;
-    }
-}
-
 }  // namespace
 
 std::optional<json> load_json(const char* path, std::string& why) {
-    // O_NONBLOCK: opening a FIFO with no writer must not wait; it is refused just below.
-    const int fd = ::open(path, O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-    if (fd < 0) {
-        why = std::string("cannot read ") + path;
+    const tv::whole_file f = tv::read_whole_file(path, max_document_bytes);
+    if (!f) {
+        const bool named_fault = f.fault == tv::file_fault::not_regular || f.fault == tv::file_fault::too_large;
+        why = named_fault ? std::string(path) + ": " + tv::file_fault_text(f, max_document_bytes)
+                          : std::string("cannot read ") + path;
         return std::nullopt;
     }
-    struct stat st {};
-    std::string text;
-    bool ok = false;
-    if (::fstat(fd, &st) != 0) {
-        why = std::string("cannot read ") + path;
-    } else if (!S_ISREG(st.st_mode)) {
-        why = std::string(path) + ": not a regular file";
-    } else if (static_cast<std::uint64_t>(st.st_size) > max_document_bytes) {
-        why = std::string(path) + ": larger than " + std::to_string(max_document_bytes) + " bytes";
-    } else if (!read_whole(fd, static_cast<std::uint64_t>(st.st_size), text)) {
-        why = text.size() > max_document_bytes
-                  ? std::string(path) + ": larger than " + std::to_string(max_document_bytes) + " bytes"
-                  : std::string("cannot read ") + path;
-    } else {
-        ok = true;
-    }
-    ::close(fd);
-    if (!ok) return std::nullopt;
-    return parse_json_text(text, path, why);
+    return parse_json_text(f.text, path, why);
 }
 
 std::optional<json> parse_json_text(const std::string& text, const std::string& name, std::string& why) {

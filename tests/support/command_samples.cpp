@@ -11,7 +11,7 @@ namespace {
 
 // The files that the samples of the command table name, with contents each command accepts.
 const std::array<std::pair<std::string_view, std::string_view>, 5> sample_files{{
-    {"switch-defaults.txt", "part_number 16-port-edge\nE_D_TOV 2000\n"},
+    {"switch-defaults.txt", "part_number 16-port-edge\nED_TOV 2000\n"},
     // A version request, one hexadecimal word a line.
     {"request.txt", "11000000\n00fffffd\n00070004\n\n00000001\n"},
     {"zones.json", R"({"hard": [{"id": 1, "enabled": true, "ports": [1, 2]}]})"},

@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <spawn.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -17,7 +18,7 @@ extern char** environ;
 namespace tvtest {
 
 child_tool::child_tool(const std::string& program, const std::vector<std::string>& args,
-                       const std::vector<std::string>& env, bool close_stdin) {
+                       const std::vector<std::string>& env, bool close_stdin, int stdin_fd) {
     int out[2], err[2];
     if (::pipe2(out, O_CLOEXEC) != 0) return;
     if (::pipe2(err, O_CLOEXEC) != 0) {
@@ -29,7 +30,9 @@ child_tool::child_tool(const std::string& program, const std::vector<std::string
     posix_spawn_file_actions_init(&fa);
     posix_spawn_file_actions_adddup2(&fa, out[1], 1);
     posix_spawn_file_actions_adddup2(&fa, err[1], 2);
-    if (close_stdin)
+    if (stdin_fd >= 0)
+        posix_spawn_file_actions_adddup2(&fa, stdin_fd, 0);
+    else if (close_stdin)
         posix_spawn_file_actions_addclose(&fa, 0);
     else
         posix_spawn_file_actions_addopen(&fa, 0, "/dev/null", O_RDONLY, 0);
@@ -125,9 +128,11 @@ tool_result child_tool::finish(int limit_s) {
         if (f.fd >= 0) ::close(f.fd);
     out_ = err_ = -1;
     int wstatus = 0;
-    ::waitpid(pid_, &wstatus, 0);
+    rusage usage{};
+    ::wait4(pid_, &wstatus, 0, &usage);
     pid_ = -1;
     r.status = WIFEXITED(wstatus) ? WEXITSTATUS(wstatus) : -1;
+    r.peak_rss_kb = usage.ru_maxrss;
     return r;
 }
 

@@ -12,15 +12,17 @@ struct tool_result {
     int status = -1;   // exit status, or -1 when it did not exit normally
     std::string out;   // standard output
     std::string err;   // standard error
+    long peak_rss_kb = 0;  // the most memory it held, in KiB
 };
 
-// A program started as a child process, with standard input from /dev/null (or closed), while
-// the test goes on; finish() collects what it printed.
+// A program started as a child process, with standard input from /dev/null (or closed, or the
+// descriptor `stdin_fd` when it is not -1), while the test goes on; finish() collects what it
+// printed.
 class child_tool {
 public:
     // Extra environment entries ("NAME=value") are added to the inherited environment.
     child_tool(const std::string& program, const std::vector<std::string>& args,
-               const std::vector<std::string>& env = {}, bool close_stdin = false);
+               const std::vector<std::string>& env = {}, bool close_stdin = false, int stdin_fd = -1);
     ~child_tool();  // kills a child that finish() has not collected
     child_tool(const child_tool&) = delete;
     child_tool& operator=(const child_tool&) = delete;

@@ -116,4 +116,10 @@ inline constexpr const char* exporter_http_client = "127.0.201.11";
 inline constexpr const char* changes_loss_base = "127.0.220.2";
 inline constexpr const char* changes_outcome_base = "127.0.221.2";
 inline constexpr const char* defaults_loss_base = "127.0.222.2";
+// Hostile input files and their limits (127.0.210.0 - 127.0.219.255): a fabric at 127.0.210.2-4,
+// the simulator as a child refusing fabric files at 127.0.211.2, the exporter refusing password
+// files before it listens at 127.0.212.1.
+inline constexpr const char* hostile_files_base = "127.0.210.2";
+inline constexpr const char* hostile_fabric_base = "127.0.211.2";
+inline constexpr const char* hostile_exporter_listen = "127.0.212.1:0";
 }  // namespace tvtest::addr

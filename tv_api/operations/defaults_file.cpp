@@ -19,8 +19,6 @@ namespace {
 namespace N = layout::netconfig;
 namespace P = layout::chassis::param;
 
-constexpr std::string_view separators = " \t=\n,";
-
 enum class action {
     ignore,       // part_number
     flash,

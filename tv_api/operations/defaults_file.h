@@ -22,6 +22,8 @@
 namespace tv::defaults {
 
 inline constexpr std::size_t piece_len = 78;
+// What separates the tokens of a line.
+inline constexpr std::string_view separators = " \t=\n,";
 
 // Bits of the change word.
 inline constexpr std::uint32_t changed_network = 1;

@@ -25,7 +25,6 @@ std::array<std::uint8_t, T::codeload::ret_len> m_codeload_ret;
 std::array<std::uint8_t, T::block_msg_len> m_download_req;
 std::array<std::uint8_t, T::download::ret_len> m_download_ret;
 
-constexpr std::uint32_t max_blocks = 0x10000;  // block numbers are 16-bit
 constexpr std::size_t max_download_blocks = 2;
 constexpr int32_t transfer_wait_extra = 2000;
 constexpr int32_t transfer_budget_extra = 4000;
@@ -164,8 +163,8 @@ std::optional<int32_t> codeload(tv_context* ctx, std::FILE* file, std::uint32_t 
             return r.error;
         }
         if (r.count == 0) return status;
-        if (block == max_blocks) {
-            log_error("firmware load: the image has more than %u blocks\n", max_blocks);
+        if (block == T::max_blocks) {
+            log_error("firmware load: the image has more than %u blocks\n", T::max_blocks);
             return TV_ERR_PARAM;
         }
         w::put_be16(m_codeload_req, K::block_len, static_cast<std::uint16_t>(r.count));

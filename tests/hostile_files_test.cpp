@@ -1,0 +1,208 @@
+// Hostile input files, given to the tool, the simulator and the exporter run as children: each is refused with
+// a clear reason on standard error and a defined exit status (never a crash, 134 or 139, nor a
+// hang), after reading no more than its documented limit (the child's peak memory stays far
+// below what reading the file would take). Then the tool's rules for defaults files line by
+// line, held against the library's reader: a line the tool accepts, the library applies as
+// written.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <array>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "proto/chassis/layout.h"
+#include "proto/netconfig/layout.h"
+#include "support/run_tool.h"
+#include "support/test_addresses.h"
+#include "support/tool_test.h"
+#include "telvar/cli/defaults_check.h"
+#include "telvar/cli/input_files.h"
+#include "tv_api/operations/defaults_file.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using args = std::vector<std::string>;
+
+const std::string sw1 = tvtest::addr::hostile_files_base;
+
+// A run takes some tens of MiB under the sanitizers; reading one of the 100 MB files, or
+// /dev/zero for a while, takes more than this.
+constexpr long max_peak_rss_kb = 96 * 1024;
+
+class hostile_files : public tvtest::tool_test {
+protected:
+    hostile_files() : tool_test(sw1) {}
+    void SetUp() override {
+        dir = fs::temp_directory_path() / ("telvar-hostile-" + std::to_string(::getpid()));
+        fs::create_directories(dir);
+    }
+    void TearDown() override { fs::remove_all(dir); }
+
+    std::string file(const std::string& name, const std::string& text) const {
+        const std::string p = path(name);
+        std::ofstream(p) << text;
+        return p;
+    }
+    std::string path(const std::string& name) const { return (dir / name).string(); }
+
+    fs::path dir;
+};
+
+enum class program { tool, simulator, exporter };
+
+struct hostile {
+    std::string what;
+    program runs;  // the tool with `line`; the simulator or the exporter given `line[0]` as its file
+    args line;
+    int status;
+    std::string reason;  // what standard error says
+    bool sends_nothing;  // the switch sees no datagram
+};
+
+TEST_F(hostile_files, are_refused_clearly_within_their_limits) {
+    const std::string deep = std::string(200000, '[') + std::string(200000, ']');
+    const std::string enabled = file("enabled.json", R"({"hard": [{"id": 1, "enabled": "yes", "ports": [1]}]})");
+    const std::string nested = file("deep.json", deep);
+    const std::string ports = file("ports.json", R"({"hard": [{"id": 1, "ports": 5}]})");
+    const std::string values = file("values.json", R"({"hard": [{"id": 1, "ports": {"a": 1, "b": 2}}]})");
+    const std::string twice = file("twice.json", R"({"hard": [{"id": 1, "ports": [1]}, {"id": 1, "ports": [2]}]})");
+    const std::string banana = file("banana.txt", "part_number edge\nMFS_TOV banana\n");
+    const std::string comment = file("comment.txt", "# " + std::string(90, 'x') + " ED_TOV 1\nRA_TOV 10000\n");
+    const std::string gateway = file("gateway.txt", "ip_gateway 10.0.0.300\n");
+    const std::string flash = file("flash.txt", "ip_gateway 10.0.0.9\nflash /nonexistent/image.bin\n");
+    const std::string fifo = path("fifo");
+    ASSERT_EQ(0, ::mkfifo(fifo.c_str(), 0600));
+    // Sparse: nothing is written but the size, which is refused before a byte is read.
+    const std::string big = file("big", "{");
+    fs::resize_file(big, 100u << 20);
+
+    const std::vector<hostile> table = {
+        {"a text where a flag belongs", program::tool, {"zone_apply", sw1, enabled}, 2, "hard[0].enabled: a true or false", false},
+        {"200,000 levels to zone_apply", program::tool, {"zone_apply", sw1, nested}, 2, "nested deeper than 64 levels", false},
+        {"200,000 levels to diff", program::tool, {"diff", nested, nested}, 2, "nested deeper than 64 levels", false},
+        {"a number for a list", program::tool, {"zone_apply", sw1, ports}, 2, "hard[0].ports: a list of port numbers", false},
+        {"an object for a list", program::tool, {"zone_apply", sw1, values}, 2, "hard[0].ports: a list of port numbers", false},
+        {"a zone twice", program::tool, {"zone_apply", sw1, twice}, 2, "hard: zone 1 appears twice", false},
+        {"message of /dev/zero", program::tool, {"message", sw1, "/dev/zero"}, 1, "/dev/zero: not a regular file", true},
+        {"message of a FIFO", program::tool, {"message", sw1, fifo}, 1, fifo + ": not a regular file", true},
+        {"message of 100 MB", program::tool, {"message", sw1, big}, 1, big + ": larger than 65536 bytes", true},
+        {"defaults of /dev/zero", program::tool, {"defaults", sw1, "/dev/zero"}, 1, "/dev/zero: not a regular file", true},
+        {"defaults of a FIFO", program::tool, {"defaults", sw1, fifo}, 1, fifo + ": not a regular file", true},
+        {"defaults of 100 MB", program::tool, {"defaults", sw1, big}, 1, big + ": larger than 65536 bytes", true},
+        {"a number that is none", program::tool, {"defaults", sw1, banana}, 1,
+         banana + ": line 2: MFS_TOV: 'banana' is not a decimal number from 0 to 65535", true},
+        {"a comment longer than a line", program::tool, {"defaults", sw1, comment}, 1,
+         comment + ": line 1: longer than 78 characters", true},
+        {"a gateway that is no address", program::tool, {"defaults", sw1, gateway}, 1,
+         gateway + ": line 1: ip_gateway: '10.0.0.300' is not a dotted IPv4 address", true},
+        {"a firmware file that is not there", program::tool, {"defaults", sw1, flash}, 1,
+         flash + ": line 2: the firmware file '/nonexistent/image.bin' cannot be read: No such file or directory", true},
+        {"a fabric of /dev/zero", program::simulator, {"/dev/zero"}, 1, "/dev/zero: not a regular file", false},
+        {"a fabric from a FIFO", program::simulator, {fifo}, 1, fifo + ": not a regular file", false},
+        {"a fabric of 100 MB", program::simulator, {big}, 1, big + ": larger than 33554432 bytes", false},
+        {"a fabric 200,000 levels deep", program::simulator, {nested}, 1, "nested deeper than 32 levels", false},
+        {"a password file of /dev/zero", program::exporter, {"/dev/zero"}, 1, "/dev/zero: not a regular file", false},
+        {"a password file of 100 MB", program::exporter, {big}, 1, big + ": larger than 4096 bytes", false},
+    };
+    for (const hostile& h : table) {
+        SCOPED_TRACE(h.what);
+        fab.server().clear_records();
+        const tvtest::tool_result r =
+            h.runs == program::tool        ? telvar(h.line)
+            : h.runs == program::simulator ? tvtest::run_tool(SWITCHSIM_BIN, {"--base", tvtest::addr::hostile_fabric_base, "--fabric", h.line[0]}, {}, 20)
+                                           : tvtest::run_tool(EXPORTER_BIN, {"--listen", tvtest::addr::hostile_exporter_listen, "--user", "admin",
+                                                                             "--password-file", h.line[0], sw1}, {}, 20);
+        EXPECT_EQ(h.status, r.status) << r.err;
+        EXPECT_NE(std::string::npos, r.err.find(h.reason)) << r.err;
+        EXPECT_LT(r.peak_rss_kb, max_peak_rss_kb);
+        if (h.sends_nothing) EXPECT_TRUE(fab.requests().empty());
+    }
+}
+
+// A file the tool accepts is applied whole; an unreadable one still reaches the command, which
+// says so in its own words.
+TEST_F(hostile_files, good_and_missing_defaults_files_reach_the_command) {
+    const auto r = telvar({"defaults", sw1, file("good.txt", "# timeouts\n\nED_TOV=2500\nMFS_Mode 1,0,1\n")});
+    EXPECT_EQ(0, r.status) << r.err;
+    EXPECT_EQ(2500u, on_switch(0, [](sim::switch_state& s) { return s.get<sim::chassis_state>().saved.ed_tov; }));
+    const std::string missing = path("missing.txt");
+    const auto m = telvar({"defaults", sw1, missing});
+    EXPECT_EQ(1, m.status);
+    EXPECT_EQ("filename: " + missing + "\n Error opening input file: " + missing + " \n", m.out);
+}
+
+TEST(defaults_rules, each_line_is_a_comment_a_blank_or_a_key_with_a_value_of_its_kind) {
+    const std::string empty_firmware = (fs::temp_directory_path() / ("telvar-empty-" + std::to_string(::getpid()))).string();
+    std::ofstream{empty_firmware};
+    const std::vector<std::pair<std::string, std::string>> refused = {
+        {"MFS_TOV banana", "MFS_TOV: 'banana' is not a decimal number from 0 to 65535"},
+        {"mfs_tov=70000", "mfs_tov: '70000' is not a decimal number from 0 to 65535"},
+        {"ED_TOV -1", "ED_TOV: '-1' is not a decimal number from 0 to 2147483647"},
+        {"RA_TOV 2147483648", "RA_TOV: '2147483648' is not a decimal number from 0 to 2147483647"},
+        {"IP_ArpTimeout 9x", "IP_ArpTimeout: '9x' is not a decimal number from 0 to 2147483647"},
+        {"ip_gateway 10.0.0", "ip_gateway: '10.0.0' is not a dotted IPv4 address"},
+        {"ip_mask 255.255.255.0.0", "ip_mask: '255.255.255.0.0' is not a dotted IPv4 address"},
+        {"ip_addr 010.0.0.1", "ip_addr: '010.0.0.1' is not a dotted IPv4 address"},  // octal to the library
+        {"ip_addr 10.0.0.5 10.0.0.6", "ip_addr: one value only, and '10.0.0.6' follows it"},
+        {"IP_Auto maybe", "IP_Auto: 'maybe' is not false, bootp or rarp"},
+        {"MFS_Mode 1,7", "MFS_Mode: the value for port 2, '7', is not a decimal number from 0 to 6"},
+        {"Force_F_Port 0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,1", "Force_F_Port: more than 16 ports"},
+        {"E_D_TOV 2000", "unknown key 'E_D_TOV'"},
+        {"IP_ArpTimeout", "IP_ArpTimeout: no value"},
+        {"  ED_TOV 1", "a key must begin its line (an indented one is skipped)"},
+        {"2000", "neither a key, a comment (#) nor blank"},
+        {"; ED_TOV 1", "neither a key, a comment (#) nor blank"},
+        {"ED_TOV 1\r", "a carriage return (DOS line ends): convert the file"},
+        {"flash /nonexistent/fw.bin", "the firmware file '/nonexistent/fw.bin' cannot be read: No such file or directory"},
+        {"flash /", "the firmware file '/' is not a regular file"},
+        {"flash " + empty_firmware, "the firmware file '" + empty_firmware + "' is empty"},
+    };
+    for (const auto& [line, why] : refused) EXPECT_EQ(why, telvar::tool::defaults_line_problem(line)) << line;
+    fs::remove(empty_firmware);
+
+    // Lines the tool accepts; the library applies each as written, with no second thoughts.
+    const std::vector<std::string> keys = {
+        "ip_addr 10.0.0.5", "ip_mask=255.255.0.0", "IP_GATEWAY = 10.0.0.254", "ip_broadcast 10.0.0.255",
+        "IP_Auto BOOTP", "IP_ArpTimeout 900", "MFS_TOV 65535", "ED_TOV 2147483647", "RA_TOV=10000",
+        "MFS_Mode 1,0,6", "Force_F_Port 0 1 1", "part_number 16-port edge"};
+    std::array<std::uint8_t, 44> net{};
+    std::array<std::uint8_t, 116> params{};
+    params[20] = 16;  // ports
+    for (const std::string& line : keys) {
+        EXPECT_EQ("", telvar::tool::defaults_line_problem(line)) << line;
+        std::uint32_t changed = 0;
+        const auto applied = tv::defaults::apply_piece(line, {net, params}, changed);
+        EXPECT_EQ(tv::defaults::verdict::applied, applied.what) << line;
+        EXPECT_EQ("", applied.warning) << line;
+    }
+    namespace N = tv::layout::netconfig;
+    namespace P = tv::layout::chassis::param;
+    EXPECT_EQ(0x0A000005u, tv::wire::get_be32(net, N::ip_addr));
+    EXPECT_EQ(0xFFFF0000u, tv::wire::get_be32(net, N::ip_mask));
+    EXPECT_EQ(0x0A0000FEu, tv::wire::get_be32(net, N::ip_gateway));
+    EXPECT_EQ(0x0A0000FFu, tv::wire::get_be32(net, N::ip_broadcast));
+    EXPECT_EQ(65535u, tv::wire::get_be16(params, P::mfs_tov));
+    EXPECT_EQ(2147483647u, tv::wire::get_be32(params, P::ed_tov));
+    for (const std::string& line : args{"", "  \t", "# comment", "   # indented comment", "#" + std::string(77, '-')})
+        EXPECT_EQ("", telvar::tool::defaults_line_problem(line)) << line;
+}
+
+TEST(defaults_rules, the_whole_text_by_line_number_length_and_bytes) {
+    using telvar::tool::text_problem;
+    const auto& defaults = telvar::tool::defaults_input;
+    EXPECT_EQ("", text_problem(defaults, "# ok\n\nED_TOV 2000\n" + std::string(78, '#') + "\nRA_TOV 10000"));
+    EXPECT_EQ("line 3: MFS_TOV: 'banana' is not a decimal number from 0 to 65535",
+              text_problem(defaults, "# ok\n\nMFS_TOV banana\nED_TOV 2000\n"));
+    EXPECT_EQ("line 2: longer than 78 characters", text_problem(defaults, "ED_TOV 2000\n" + std::string(79, '#') + "\n"));
+    EXPECT_EQ("line 1: a NUL byte: not a text line", text_problem(defaults, std::string("ED_TOV 2000\0 1\n", 15)));
+    const auto& message = telvar::tool::message_input;
+    EXPECT_EQ("", text_problem(message, "11000000\n# " + std::string(77, '-') + "\n"));
+    EXPECT_EQ("line 2: longer than 79 characters", text_problem(message, "11000000\n" + std::string(80, '0') + "\n"));
+}
+
+}  // namespace
