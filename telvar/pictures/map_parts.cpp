@@ -89,13 +89,15 @@ std::string port_node(const fabric_switch& s, const port& p) {
                 label({"port " + n + " " + shown_text(p.type, 16), condition_mark(p)}));
 }
 
-std::string link_edge(const link& l, bool b_first, const std::string& extra) {
+std::string link_edge(const link& l, bool b_first, const std::string& extra, bool in_the_middle) {
     const std::string a = std::to_string(l.a.chassis), ap = std::to_string(l.a.port);
     const std::string b = std::to_string(l.b.chassis), bp = std::to_string(l.b.port);
     const std::string tail = b_first ? b : a, head = b_first ? a : b;
-    return "  c" + tail + " -> c" + head + " [id=\"link_" + a + "_" + ap + "_" + b + "_" + bp +
-           "\", class=\"link\", taillabel=\"" + (b_first ? bp : ap) + "\", headlabel=\"" + (b_first ? ap : bp) +
-           "\", penwidth=2.5, color=\"#1f4e79\", fontcolor=\"#1f4e79\", labelfontcolor=\"#1f4e79\"" + extra + "];\n";
+    const std::string& tp = b_first ? bp : ap;
+    const std::string& hp = b_first ? ap : bp;
+    return "  c" + tail + " -> c" + head + " [id=\"link_" + a + "_" + ap + "_" + b + "_" + bp + "\", class=\"link\", " +
+           (in_the_middle ? "label=\"" + tp + " - " + hp + "\"" : "taillabel=\"" + tp + "\", headlabel=\"" + hp + "\"") +
+           ", penwidth=2.5, color=\"#1f4e79\", fontcolor=\"#1f4e79\", labelfontcolor=\"#1f4e79\"" + extra + "];\n";
 }
 
 std::string legend_nodes(bool devices_drawn) {

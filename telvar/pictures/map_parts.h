@@ -42,8 +42,9 @@ std::string switch_node(const fabric_switch& s, const std::string& more = "");
 std::string port_node(const fabric_switch& s, const port& p);
 
 // The statement of an inter-switch link, drawn from end a to end b, or from b to a when
-// `b_first`; `extra` is added to its attributes.
-std::string link_edge(const link& l, bool b_first, const std::string& extra = "");
+// `b_first`, with the port number at each end or, `in_the_middle`, both in one label there
+// ("16 - 1", the tail's first); `extra` is added to its attributes.
+std::string link_edge(const link& l, bool b_first, const std::string& extra = "", bool in_the_middle = false);
 
 // The legend's nodes, named legend_*; the devices' looks only when devices are drawn.
 std::string legend_nodes(bool devices_drawn);
