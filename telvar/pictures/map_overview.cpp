@@ -95,6 +95,15 @@ struct first_pass {
     std::string graph;
 };
 
+// A long line goes in rows, each after the first turning back under the one before, as many to
+// a row as keep the rows wider than they are tall together.
+std::size_t per_row(const shape_and_order& shape) {
+    return std::clamp<std::size_t>(static_cast<std::size_t>(std::ceil(std::sqrt(1.6 * shape.order.size()))), 1, 6);
+}
+
+// The row of the switch at `place` along the line, and whether that row runs right to left.
+bool turned_back(std::size_t place, std::size_t row_length) { return place / row_length % 2 == 1; }
+
 first_pass layout_of(const fabric& f, const shape_and_order& shape, const std::vector<drawn_link>& links) {
     std::string out = "digraph fabric {\n" + parts::defaults(font_size) + graph_body(f, false);
     for (const drawn_link& d : links) out += parts::link_edge(*d.l, d.b_first);
@@ -102,14 +111,11 @@ first_pass layout_of(const fabric& f, const shape_and_order& shape, const std::v
         return {"circo", out + "  graph [mindist=0.8];\n}\n"};
     if (shape.shape != fabric_shape::line)
         return {"neato", out + "  graph [overlap=false, sep=\"+24\", splines=false, start=1];\n}\n"};
-    // A line in rows, each after the first turning back under the one before, as many to a row
-    // as keep the rows wider than they are tall together.
-    const std::size_t n = shape.order.size();
-    const std::size_t per_row = std::clamp<std::size_t>(static_cast<std::size_t>(std::ceil(std::sqrt(1.6 * n))), 1, 6);
+    const std::size_t n = shape.order.size(), length = per_row(shape);
     out += "  graph [rankdir=TB, nodesep=0.6, ranksep=0.5];\n";
-    for (std::size_t first = 0; first < n; first += per_row) {
-        std::vector<int> row(shape.order.begin() + first, shape.order.begin() + std::min(n, first + per_row));
-        if (first / per_row % 2 == 1) std::reverse(row.begin(), row.end());
+    for (std::size_t first = 0; first < n; first += length) {
+        std::vector<int> row(shape.order.begin() + first, shape.order.begin() + std::min(n, first + length));
+        if (turned_back(first, length)) std::reverse(row.begin(), row.end());
         out += "  { rank=same;";
         for (const int c : row) out += " " + name_of(c) + ";";
         out += " }\n";
@@ -216,7 +222,12 @@ std::optional<std::string> overview_svg(const fabric& f, const shape_and_order& 
     for (const link& l : f.links) {
         const auto a = std::find(shape.order.begin(), shape.order.end(), l.a.chassis);
         const auto b = std::find(shape.order.begin(), shape.order.end(), l.b.chassis);
-        links.push_back({&l, b < a});
+        // Along a line the link goes from the switch before to the one after, but right to left
+        // in a row that turns back, as dot sets the tail of a link within a row on the left.
+        const bool back = shape.shape == fabric_shape::line && a != b &&
+                          turned_back(static_cast<std::size_t>(std::min(a, b) - shape.order.begin()), per_row(shape)) &&
+                          turned_back(static_cast<std::size_t>(std::max(a, b) - shape.order.begin()), per_row(shape));
+        links.push_back({&l, (b < a) != back});
     }
     const first_pass first = layout_of(f, shape, links);
     const auto plain = run_graphviz(first.engine, {"-Tplain"}, first.graph, why);
