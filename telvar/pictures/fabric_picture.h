@@ -93,8 +93,9 @@ std::string plural(std::size_t n, const char* word);
 // 1 initiator, 2 targets", "4 devices: all targets", or "2 devices" when the roles are unknown.
 std::string device_count(const std::vector<device>& devices);
 
-// How the switches are linked. `order` lists the chassis along the line or around the ring
-// (from the lowest chassis, towards its lower neighbour), or all of them by chassis otherwise.
+// How the switches are linked. `order` lists the chassis along a line from its end of lower
+// chassis, around a ring from its lowest chassis towards the lower of its two neighbours, or
+// else by chassis.
 enum class fabric_shape { single, line, ring, mesh };
 struct shape_and_order {
     fabric_shape shape = fabric_shape::mesh;
