@@ -101,7 +101,7 @@ std::size_t per_row(const shape_and_order& shape) {
     return std::clamp<std::size_t>(static_cast<std::size_t>(std::ceil(std::sqrt(1.6 * shape.order.size()))), 1, 6);
 }
 
-// The row of the switch at `place` along the line, and whether that row runs right to left.
+// Whether the row of the switch at `place` along the line runs right to left.
 bool turned_back(std::size_t place, std::size_t row_length) { return place / row_length % 2 == 1; }
 
 first_pass layout_of(const fabric& f, const shape_and_order& shape, const std::vector<drawn_link>& links) {
@@ -154,27 +154,25 @@ void place_numbers(std::vector<drawn_link>& links, const std::vector<std::pair<p
         std::size_t fewest = SIZE_MAX;
         std::array<box, 2> chosen{};
         for (std::size_t k = 0; k < distances.size() * angles.size() && fewest != 0; ++k) {
-            {
-                const double distance = distances[k / angles.size()];
-                const int angle = angles[k % angles.size()];
-                const double turn = angle * M_PI / 180, reach = 10 * distance;
-                const std::array<box, 2> numbers{
-                    number_box({te.x + reach * std::cos(along + turn), te.y + reach * std::sin(along + turn)},
-                               std::to_string(tail.port)),
-                    number_box({he.x + reach * std::cos(along + M_PI + turn), he.y + reach * std::sin(along + M_PI + turn)},
-                               std::to_string(head.port))};
-                std::size_t met = 0;
-                for (const box& b : numbers) {
-                    for (const auto& [p, q] : edges) met += b.crossed_by(p, q, 2);
-                    for (const auto& [_, other] : boxes) met += b.meets(other, 2);
-                    for (const box& other : placed) met += b.meets(other, 2);
-                }
-                if (met < fewest) {
-                    fewest = met;
-                    chosen = numbers;
-                    d.angle = angle;
-                    d.distance = distance;
-                }
+            const double distance = distances[k / angles.size()];
+            const int angle = angles[k % angles.size()];
+            const double turn = angle * M_PI / 180, reach = 10 * distance;
+            const std::array<box, 2> numbers{
+                number_box({te.x + reach * std::cos(along + turn), te.y + reach * std::sin(along + turn)},
+                           std::to_string(tail.port)),
+                number_box({he.x + reach * std::cos(along + M_PI + turn), he.y + reach * std::sin(along + M_PI + turn)},
+                           std::to_string(head.port))};
+            std::size_t met = 0;
+            for (const box& b : numbers) {
+                for (const auto& [p, q] : edges) met += b.crossed_by(p, q, 2);
+                for (const auto& [_, other] : boxes) met += b.meets(other, 2);
+                for (const box& other : placed) met += b.meets(other, 2);
+            }
+            if (met < fewest) {
+                fewest = met;
+                chosen = numbers;
+                d.angle = angle;
+                d.distance = distance;
             }
         }
         placed.insert(placed.end(), chosen.begin(), chosen.end());
