@@ -55,10 +55,12 @@ demo:
 	scripts/demo.sh $(BUILD)/bin
 
 # The README's pictures (docs/pictures), drawn from the default simulated fabric, whose three
-# switches take PICTURES_BASE and the two addresses after it. A test checks that they are current.
+# switches take PICTURES_BASE and the two addresses after it, and from a generated ring whose
+# first switch takes PICTURES_RING. A test checks that they are current.
 PICTURES_BASE ?= 127.0.0.2
+PICTURES_RING ?= 127.0.0.5
 pictures: release
-	scripts/pictures.sh $(BUILD)/bin docs/pictures $(PICTURES_BASE)
+	scripts/pictures.sh $(BUILD)/bin docs/pictures $(PICTURES_BASE) $(PICTURES_RING)
 
 install: release
 	cmake --install $(BUILD) --prefix $(PREFIX)

@@ -24,7 +24,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             if (p.devices.size() > 126) std::abort();
     }
     for (const bool all : {false, true}) {
-        const std::string dot = P::map_dot(*f, {.all_devices = all});
+        const std::string dot = P::map_dot(*f, P::shape_of(*f), {.all_devices = all});
         bool open = false;
         for (std::size_t i = 0; i < dot.size(); ++i) {
             if (dot[i] == '\\' && open) ++i;

@@ -5,6 +5,7 @@
 // are reached through the fabric. D devices are spread evenly over the switches and there over
 // ports 3 to 16: a port with one device is an F_Port, a port with more an FL_Port whose loop
 // uses the valid ALPAs in ascending order. The first device of every port is an initiator.
+// Switch k is of model 1, 2 or 3 in turn, with that model's firmware and revisions.
 #pragma once
 
 #include <cstddef>

@@ -327,6 +327,20 @@ const char* role_word(device_role role) {
 
 std::string plural(std::size_t n, const char* word) { return std::to_string(n) + " " + word + (n == 1 ? "" : "s"); }
 
+std::string device_count(const std::vector<device>& devices) {
+    std::size_t initiators = 0, targets = 0;
+    for (const device& d : devices) {
+        initiators += d.role == device_role::initiator;
+        targets += d.role == device_role::target;
+    }
+    const std::string count = plural(devices.size(), "device");
+    if (devices.empty() || initiators + targets != devices.size()) return count;
+    if (devices.size() == 1) return count + (initiators == 1 ? ": an initiator" : ": a target");
+    if (targets == 0) return count + ": all initiators";
+    if (initiators == 0) return count + ": all targets";
+    return count + ": " + plural(initiators, "initiator") + ", " + plural(targets, "target");
+}
+
 // map [-o FILE] [--devices] <ip-address|snapshot.json>
 int32_t map(int32_t argc, char** argv) {
     map_options options;
@@ -338,7 +352,7 @@ int32_t map(int32_t argc, char** argv) {
     const auto f = fabric_of("map", argc, argv, exit_code);
     if (!f) return exit_code;
     std::string why;
-    const auto svg = run_dot(map_dot(*f, options), why);
+    const auto svg = map_svg(*f, options, why);
     if (!svg) {
         D::complain("map", why);
         return status::failure;

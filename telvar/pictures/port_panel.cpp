@@ -1,5 +1,6 @@
 // The port panels: each switch as a front panel, a grid of one cell per port in port order
-// (eight to a row), written as SVG here since a grid needs no layout engine.
+// (eight to a row), written as SVG here since a grid needs no layout engine. The panel is
+// sized for a screen at 100 %: no text is under 12 pixels and eight cells fit 1,600.
 //
 // A cell holds the port's number and type, its admin and operational state, its transceiver,
 // and what is on it: the devices (and how many are initiators) or the switch and port at the
@@ -14,8 +15,8 @@ namespace telvar::picture {
 
 namespace {
 
-constexpr int margin = 16, pad = 10, cell_w = 132, cell_h = 88, gap = 6, per_row = 8;
-constexpr int title_h = 50, block_gap = 16, legend_h = 74;
+constexpr int margin = 16, pad = 10, cell_w = 180, cell_h = 112, gap = 6, per_row = 8;
+constexpr int title_h = 56, block_gap = 16, legend_h = 80;
 constexpr int width = 2 * margin + 2 * pad + per_row * cell_w + (per_row - 1) * gap;
 
 std::string xml(std::string_view text) {
@@ -57,7 +58,7 @@ const cell_look& look_of(const port& p) {
     return p.linked ? linked : p.devices.empty() ? idle : in_use;
 }
 
-std::string text(int x, int y, const std::string& content, const char* attributes = "font-size=\"10\"") {
+std::string text(int x, int y, const std::string& content, const char* attributes = "font-size=\"12\"") {
     return "<text x=\"" + std::to_string(x) + "\" y=\"" + std::to_string(y) + "\" " + attributes + ">" + content +
            "</text>\n";
 }
@@ -72,13 +73,7 @@ std::string rect(int x, int y, int w, int h, const cell_look& l, int rounded = 4
 std::string attached(const port& p) {
     if (p.linked) return "to chassis " + std::to_string(p.linked->chassis) + ", port " + std::to_string(p.linked->port);
     if (p.devices.empty()) return "no device";
-    std::size_t initiators = 0;
-    bool known = true;
-    for (const device& d : p.devices) {
-        initiators += d.role == device_role::initiator;
-        known = known && d.role != device_role::unknown;
-    }
-    return plural(p.devices.size(), "device") + (known && initiators > 0 ? ", " + plural(initiators, "initiator") : "");
+    return device_count(p.devices);
 }
 
 std::string cell(const fabric_switch& s, const port& p, int x, int y) {
@@ -90,16 +85,21 @@ std::string cell(const fabric_switch& s, const port& p, int x, int y) {
     if (p.devices.size() > 16) tip += "\n...";
     std::string out = "<g id=\"port_" + c + "_" + n + "\" class=\"port " + l.cls + "\">\n<title>" + xml(tip) + "</title>\n";
     out += rect(x, y, cell_w, cell_h, l);
-    out += text(x + 8, y + 21, n, "font-size=\"16\" font-weight=\"bold\"");
-    out += text(x + cell_w - 8, y + 20, xml(shown_text(p.type, 12)), "font-size=\"11\" text-anchor=\"end\"");
+    out += text(x + 8, y + 22, n, "font-size=\"16\" font-weight=\"bold\"");
+    out += text(x + cell_w - 8, y + 21, xml(shown_text(p.type, 12)), "font-size=\"13\" text-anchor=\"end\"");
     const std::string state = p.admin.empty() && p.operational.empty()
                                   ? "state not read"
                                   : "admin " + shown_text(p.admin, 8) + ", oper " + shown_text(p.operational, 8);
-    out += text(x + 8, y + 37, xml(state));
-    out += text(x + 8, y + 52, xml(shown_text(p.transceiver.empty() ? "transceiver ?" : p.transceiver, 24)));
-    out += text(x + 8, y + 67, xml(attached(p)));
+    out += text(x + 8, y + 40, xml(state));
+    out += text(x + 8, y + 56, xml(shown_text(p.transceiver.empty() ? "transceiver ?" : p.transceiver, 24)));
+    // A long count goes on two lines, broken after its colon: "60 devices:" / "1 initiator, 59 targets".
+    const std::string what = attached(p);
+    const std::size_t colon = what.find(": ");
+    const bool two_lines = what.size() > 24 && colon != std::string::npos;
+    out += text(x + 8, y + 72, xml(two_lines ? what.substr(0, colon + 1) : what));
+    if (two_lines) out += text(x + 8, y + 88, xml(what.substr(colon + 2)));
     if (const std::string mark = condition_mark(p); !mark.empty())
-        out += text(x + 8, y + 82, xml(mark), "font-size=\"11\" font-weight=\"bold\"");
+        out += text(x + 8, y + 105, xml(mark), "font-size=\"13\" font-weight=\"bold\"");
     return out + "</g>\n";
 }
 
@@ -118,13 +118,13 @@ std::string block(const fabric_switch& s, int y) {
            "/>\n";
     const std::string name = s.reachable ? shown_text(s.description.empty() ? "switch " + s.wwn : s.description, 80)
                                          : "UNREACHABLE: " + shown_text(s.status, 60);
-    out += text(margin + pad, y + 21, xml(name), "font-size=\"14\" font-weight=\"bold\"");
+    out += text(margin + pad, y + 22, xml(name), "font-size=\"16\" font-weight=\"bold\"");
     std::string about = "chassis " + c;
     if (!s.fc_address.empty()) about += " - FC address " + shown_text(s.fc_address, 8);
     if (!s.wwn.empty()) about += " - WWN " + shown_text(s.wwn, 23);
     if (!s.firmware.empty()) about += " - firmware " + s.firmware;
-    out += text(margin + pad, y + 40, xml(about), "font-size=\"11\"");
-    if (!s.ports_read) return out + text(margin + pad, y + title_h + 14, "ports not read", "font-size=\"11\" font-style=\"italic\"") + "</g>\n";
+    out += text(margin + pad, y + 44, xml(about), "font-size=\"13\"");
+    if (!s.ports_read) return out + text(margin + pad, y + title_h + 14, "ports not read", "font-size=\"13\" font-style=\"italic\"") + "</g>\n";
     for (std::size_t i = 0; i < s.ports.size(); ++i) {
         const int col = static_cast<int>(i) % per_row, row = static_cast<int>(i) / per_row;
         out += cell(s, s.ports[i], margin + pad + col * (cell_w + gap), y + title_h + row * (cell_h + gap));
@@ -134,17 +134,17 @@ std::string block(const fabric_switch& s, int y) {
 
 std::string legend(int y) {
     std::string out = "<g id=\"legend\" class=\"legend\">\n";
-    out += text(margin, y + 14, "legend", "font-size=\"12\" font-weight=\"bold\"");
+    out += text(margin, y + 15, "legend", "font-size=\"14\" font-weight=\"bold\"");
     int x = margin;
     for (const cell_look* l : {&in_use, &linked, &idle, &offline, &failed, &testing}) {
         out += rect(x, y + 24, 28, 18, *l, 3);
-        out += text(x + 34, y + 37, l->legend, "font-size=\"11\"");
-        x += 180;
+        out += text(x + 34, y + 38, l->legend, "font-size=\"13\"");
+        x += 200;
     }
-    out += text(margin, y + 62,
+    out += text(margin, y + 68,
                 "each cell: port and type / admin and operational state / transceiver / devices, or the far end of "
                 "its link",
-                "font-size=\"11\"");
+                "font-size=\"13\"");
     return out + "</g>\n";
 }
 

@@ -86,6 +86,8 @@ inline constexpr const char* sanwrapper_base = "127.0.120.1";
 inline constexpr const char* pictures_base = "127.0.140.2";
 inline constexpr const char* pictures_ring_base = "127.0.141.2";
 inline constexpr const char* pictures_readme_base = "127.0.142.2";
+// The generated ring the README's map of 12 switches is drawn from (127.0.250.0 - 127.0.254.255).
+inline constexpr const char* pictures_readme_ring = "127.0.250.2";
 // Exit statuses of every command (127.0.160.0 - 127.0.160.255): an address where nothing
 // answers, and a fabric (127.0.160.2-4) that refuses every request.
 inline constexpr const char* exit_status_silent = "127.0.160.1";
