@@ -254,13 +254,25 @@ void server::handle(std::size_t ep, std::span<const std::uint8_t> d, const socka
             std::fprintf(opts_.log_out, ") seq %u: %s\n", r.seq, verdict.c_str());
         if (!r.note.empty()) std::fprintf(opts_.log_out, "   %s\n", r.note.c_str());
     }
-    if (r.what == outcome::answered) send_answer(ep, from, r, d);
+    if (r.what == outcome::answered)
+        send_answer(ep, from, r, d, served_at(r.sw.value_or(endpoints_[ep].sw)));
     send_unsolicited(ep, r.sends);
 }
 
-// Fault effects are drawn first; every datagram sent is then framed once, by frame_answer.
+// When the switch that answers a request has done so: now without a latency, else one service
+// time after the later of now and its previous answer.
+std::chrono::steady_clock::time_point server::served_at(std::size_t sw) {
+    const auto latency = fabric_.switches[sw].latency;
+    if (latency.count() == 0) return std::chrono::steady_clock::time_point::min();
+    if (busy_until_.size() < fabric_.switches.size()) busy_until_.resize(fabric_.switches.size());
+    busy_until_[sw] = std::max(busy_until_[sw], std::chrono::steady_clock::now()) + latency;
+    return busy_until_[sw];
+}
+
+// Fault effects are drawn first; every datagram sent is then framed once, by frame_answer. An
+// answer not `ready` yet (a switch with a latency) is scheduled, its faults' delays after it.
 void server::send_answer(std::size_t ep, const sockaddr_in& to, const dispatch_result& r,
-                         std::span<const std::uint8_t> request) {
+                         std::span<const std::uint8_t> request, std::chrono::steady_clock::time_point ready) {
     ++stats_.answered;
     const fault_effects fx = faults_.empty() ? fault_effects{} : faults_.decide(r.command, r.subcommand);
     const std::uint8_t status = fx.status.value_or(r.status);
@@ -268,8 +280,13 @@ void server::send_answer(std::size_t ep, const sockaddr_in& to, const dispatch_r
     fx.reshape(body);
     std::vector<std::uint8_t> answer = frame_answer(body, request, status, r.seq, fx.corrupt);
     if (fx.truncate && *fx.truncate < answer.size()) answer.resize(*fx.truncate);
+    const auto now = std::chrono::steady_clock::now();
+    const bool later = ready > now;
     if (!fx.any()) {
-        send_now(ep, to, answer);
+        if (later)
+            scheduled_.push_back({ready, ep, to, std::move(answer), false});
+        else
+            send_now(ep, to, answer);
         return;
     }
     if (fx.drop) {
@@ -293,12 +310,12 @@ void server::send_answer(std::size_t ep, const sockaddr_in& to, const dispatch_r
     if (last_answer_.size() >= last_answer_limit) last_answer_.clear();
     last_answer_[peer] = std::move(answer);
 
-    const auto now = std::chrono::steady_clock::now();
+    const auto from = later ? ready : now;
     for (auto& bytes : out) {
         if (fx.reorder)
-            scheduled_.push_back({now + hold_limit, ep, to, std::move(bytes), true});
-        else if (fx.delay_ms > 0)
-            scheduled_.push_back({now + std::chrono::milliseconds(fx.delay_ms), ep, to,
+            scheduled_.push_back({from + hold_limit, ep, to, std::move(bytes), true});
+        else if (fx.delay_ms > 0 || later)
+            scheduled_.push_back({from + std::chrono::milliseconds(fx.delay_ms), ep, to,
                                   std::move(bytes), false});
         else
             send_now(ep, to, bytes);

@@ -43,6 +43,7 @@
 #include "telvar/framework/notices.h"
 #include "telvar/framework/output.h"
 #include "telvar/telvar.h"
+#include "tv_api/lanes.h"
 
 namespace {
 
@@ -221,6 +222,11 @@ int main(int argc, char** argv) {
     fp = stdout;
     tv_api_open(stderr);
     tv_set_strict_answers(1);
+    // Fabric-wide reads go side by side across the switches; TELVAR_SEQUENTIAL=1 reads one
+    // switch after another (the benchmarks' reference, and a way round a switch that cannot
+    // take the load).
+    if (const char* s = std::getenv("TELVAR_SEQUENTIAL"); s != nullptr && std::string_view(s) == "1")
+        tv::allow_lanes(false);
     // Global flags before the command word go right after it, where the command reads them.
     std::vector<char*> before;
     bool json = false;
