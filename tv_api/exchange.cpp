@@ -42,6 +42,15 @@ using steady = std::chrono::steady_clock;
 constexpr std::size_t strict_room = 2048;
 std::array<std::uint8_t, strict_room> whole_datagram;  // the library is single-threaded
 tv::read_past_counts read_past{};
+// How long the last answered exchanges took (the shortest tells a slow switch from a late
+// answer), in microseconds.
+std::array<std::int64_t, 4> answer_times{};
+std::size_t next_answer_time = 0;
+
+void note_answer_time(steady::time_point started) {
+    answer_times[next_answer_time++ % answer_times.size()] =
+        std::chrono::duration_cast<std::chrono::microseconds>(steady::now() - started).count();
+}
 
 // Whole milliseconds from now until `t` (rounded up, so that a wait never ends early), 0 once
 // it has passed.
@@ -189,6 +198,7 @@ exchanged exchange_message(tv_context* ctx, wire::bytes req, wire::bytes resp,
                 const int32_t status = status_from_byte(wire::get_u8(resp, off::status));
                 if (status != TV_OK) return {0, status};
                 ctx->last_activity = static_cast<uint32_t>(std::time(nullptr));
+                note_answer_time(started);
                 return {x.received, TV_OK};
             }
             out.length = a == arrival::failed ? -1 : 0;
@@ -200,6 +210,12 @@ exchanged exchange_message(tv_context* ctx, wire::bytes req, wire::bytes resp,
 }
 
 read_past_counts answers_read_past() { return read_past; }
+
+std::int64_t recent_answer_us() {
+    if (next_answer_time == 0) return 0;
+    const auto noted = std::min(next_answer_time, answer_times.size());
+    return *std::min_element(answer_times.begin(), answer_times.begin() + static_cast<std::ptrdiff_t>(noted));
+}
 
 void count_read_past(bool spoiled) { ++(spoiled ? read_past.spoiled : read_past.stale); }
 

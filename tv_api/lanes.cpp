@@ -38,9 +38,6 @@ using steady = std::chrono::steady_clock;
 constexpr int64_t datagram_cost = 5;
 constexpr int64_t pause_cost = 15;
 constexpr auto cycle_pause = std::chrono::milliseconds(15);
-// Lanes started and not ended at one time: a fabric of a few hundred switches does not start
-// as many threads at once.
-constexpr std::size_t live_limit = 64;
 constexpr std::size_t datagram_room = 2048;
 
 }  // namespace
@@ -80,7 +77,7 @@ struct lanes::impl {
         exchanged result;
     };
 
-    explicit impl(const tv_context& c) : base(c) {}
+    impl(const tv_context& c, std::size_t at_once) : base(c), live_limit(std::max<std::size_t>(at_once, 1)) {}
 
     // ---- The lanes' side ----
 
@@ -155,7 +152,11 @@ struct lanes::impl {
             bool waiting = false;
             for (std::size_t i = 0; i < all.size(); ++i) {  // grows as lanes add lanes
                 lane& l = *all[i];
-                if (l.st == lane::state::ready || (l.st == lane::state::fresh && live < live_limit)) resume(l);
+                if (l.st == lane::state::ready || (l.st == lane::state::fresh && live < live_limit)) {
+                    resume(l);
+                    // Its request goes out at once: its switch works while other lanes run.
+                    if (l.st == lane::state::waiting) send_due(l, steady::now());
+                }
                 if (l.st == lane::state::done && l.thread.joinable()) {
                     l.thread.join();
                     --live;
@@ -189,23 +190,26 @@ struct lanes::impl {
 
     void send_due() {
         const auto now = steady::now();
-        for (const auto& p : all) {
-            lane& l = *p;
-            if (l.st != lane::state::waiting || l.in_cycle || l.send_at > now) continue;
-            if (l.elapsed >= l.budget || now >= l.deadline) {
-                complete(l, {l.send_failed ? -1 : 0, l.send_failed ? TV_ERR_SEND : TV_ERR_NO_RESPONSE});
-                continue;
-            }
-            if (send_datagram(l.via, l.req) < 0) {
-                l.send_failed = true;
-                l.elapsed += l.wait_cost;
-                pause(l, now);
-                continue;
-            }
-            by_seq[l.seq] = &l;
-            l.in_cycle = true;
-            l.wait_end = std::min(l.deadline, now + std::chrono::milliseconds(wait_length_ms()));
+        for (const auto& p : all) send_due(*p, now);
+    }
+
+    // Starts the lane's next cycle when it is due, or ends its exchange when the budget or the
+    // time is spent.
+    void send_due(lane& l, steady::time_point now) {
+        if (l.st != lane::state::waiting || l.in_cycle || l.send_at > now) return;
+        if (l.elapsed >= l.budget || now >= l.deadline) {
+            complete(l, {l.send_failed ? -1 : 0, l.send_failed ? TV_ERR_SEND : TV_ERR_NO_RESPONSE});
+            return;
         }
+        if (send_datagram(l.via, l.req) < 0) {
+            l.send_failed = true;
+            l.elapsed += l.wait_cost;
+            pause(l, now);
+            return;
+        }
+        by_seq[l.seq] = &l;
+        l.in_cycle = true;
+        l.wait_end = std::min(l.deadline, now + std::chrono::milliseconds(wait_length_ms()));
     }
 
     void wait_for_traffic() {
@@ -267,6 +271,7 @@ struct lanes::impl {
     }
 
     tv_context base;
+    std::size_t live_limit;
     std::mutex mu;
     std::condition_variable loop_turn;
     lane* running = nullptr;  // the lane that has the turn; none: the loop has it
@@ -278,17 +283,19 @@ struct lanes::impl {
 };
 
 namespace {
-bool lanes_allowed = true;
+lanes_mode mode = lanes_mode::where_slow;
 }  // namespace
 
-void allow_lanes(bool on) { lanes_allowed = on; }
+void set_lanes_mode(lanes_mode m) { mode = m; }
 
 bool lanes_usable(const tv_context* ctx) {
-    return lanes_allowed && ctx != nullptr && g_strict_answers != 0 && ctx->login_required == 0 &&
-           current_lane == nullptr;
+    if (mode == lanes_mode::never || ctx == nullptr || g_strict_answers == 0 || ctx->login_required != 0 ||
+        current_lane != nullptr)
+        return false;
+    return mode == lanes_mode::always || recent_answer_us() >= slow_answer_us;
 }
 
-lanes::lanes(const tv_context& ctx) : p_(std::make_unique<impl>(ctx)) {}
+lanes::lanes(const tv_context& ctx, std::size_t at_once) : p_(std::make_unique<impl>(ctx, at_once)) {}
 
 lanes::~lanes() {
     // run() leaves every lane ended; lanes never run are never started.
@@ -306,54 +313,86 @@ void lanes::run() { p_->run(); }
 
 namespace {
 
-// An object of the name server as a range keeps it until the ranges are merged: its fields
-// without the two names (about 80 bytes instead of 600), the names in a text beside.
-struct kept_object {
-    std::uint32_t port_id, ip_addr, cos;
-    std::uint32_t ipa[2];
-    std::uint32_t fc4_types[8];
-    std::uint8_t port, port_type;
-    std::uint8_t port_wwn[8], node_wwn[8];
-    std::uint16_t port_name_len, node_name_len;
-    std::uint32_t names_at;
+// The objects of a range, kept until the ranges are merged, packed one after another in a
+// text: the fields that are nearly always set (34 bytes), then a byte that says which of the
+// rarely set ones follow, then the two names with their lengths. About 40 bytes an object
+// instead of the record's 584.
+class kept_objects {
+public:
+    void keep(const tv_nameserver_entry& e) {
+        put(e.port_id);
+        put(e.ip_addr);
+        put(e.cos);
+        put(e.port);
+        put(e.port_type);
+        put(e.port_wwn);
+        put(e.node_wwn);
+        const bool ipa = e.ipa[0] != 0 || e.ipa[1] != 0;
+        const bool fc4 = std::ranges::any_of(e.fc4_types, [](std::uint32_t w) { return w != 0; });
+        put(static_cast<std::uint8_t>(ipa | fc4 << 1));
+        if (ipa) put(e.ipa);
+        if (fc4) put(e.fc4_types);
+        put_name(e.port_symname, sizeof e.port_symname);
+        put_name(e.node_symname, sizeof e.node_symname);
+    }
+
+    // Gives each object kept, in order, as the walk read it (into a zeroed record).
+    template <class Visit>
+    bool each(Visit&& visit) const {
+        tv_nameserver_entry e;
+        for (std::size_t at = 0; at < bytes_.size();) {
+            std::memset(&e, 0, sizeof e);
+            get(at, e.port_id);
+            get(at, e.ip_addr);
+            get(at, e.cos);
+            get(at, e.port);
+            get(at, e.port_type);
+            get(at, e.port_wwn);
+            get(at, e.node_wwn);
+            std::uint8_t rare = 0;
+            get(at, rare);
+            if (rare & 1) get(at, e.ipa);
+            if (rare & 2) get(at, e.fc4_types);
+            get_name(at, e.port_symname);
+            get_name(at, e.node_symname);
+            if (!visit(e)) return false;
+        }
+        return true;
+    }
+
+    void clear() { bytes_ = {}; }
+
+private:
+    template <class T>
+    void put(const T& v) {
+        bytes_.append(reinterpret_cast<const char*>(&v), sizeof v);
+    }
+    void put_name(const char* name, std::size_t room) {
+        const auto n = static_cast<std::uint16_t>(strnlen(name, room));
+        put(n);
+        bytes_.append(name, n);
+    }
+    template <class T>
+    void get(std::size_t& at, T& v) const {
+        std::memcpy(&v, bytes_.data() + at, sizeof v);
+        at += sizeof v;
+    }
+    template <std::size_t N>
+    void get_name(std::size_t& at, char (&name)[N]) const {
+        std::uint16_t n = 0;
+        get(at, n);
+        std::memcpy(name, bytes_.data() + at, n);
+        at += n;
+    }
+
+    std::string bytes_;
 };
 
 struct range_read {
     std::uint32_t from = 0;   // the first address of the range
     std::uint64_t to = 0;     // one past its last
     int32_t status = TV_OK;
-    std::vector<kept_object> objects;
-    std::string names;
-
-    void keep(const tv_nameserver_entry& e) {
-        kept_object k{e.port_id, e.ip_addr, e.cos, {e.ipa[0], e.ipa[1]}, {}, e.port, e.port_type, {}, {},
-                      static_cast<std::uint16_t>(strnlen(e.port_symname, sizeof e.port_symname)),
-                      static_cast<std::uint16_t>(strnlen(e.node_symname, sizeof e.node_symname)),
-                      static_cast<std::uint32_t>(names.size())};
-        std::memcpy(k.fc4_types, e.fc4_types, sizeof k.fc4_types);
-        std::memcpy(k.port_wwn, e.port_wwn, 8);
-        std::memcpy(k.node_wwn, e.node_wwn, 8);
-        names.append(e.port_symname, k.port_name_len);
-        names.append(e.node_symname, k.node_name_len);
-        objects.push_back(k);
-    }
-
-    // The object as the walk read it (its record was zeroed before each read).
-    void restore(const kept_object& k, tv_nameserver_entry& e) const {
-        std::memset(&e, 0, sizeof e);
-        e.port_id = k.port_id;
-        e.ip_addr = k.ip_addr;
-        e.cos = k.cos;
-        e.ipa[0] = k.ipa[0];
-        e.ipa[1] = k.ipa[1];
-        std::memcpy(e.fc4_types, k.fc4_types, sizeof e.fc4_types);
-        e.port = k.port;
-        e.port_type = k.port_type;
-        std::memcpy(e.port_wwn, k.port_wwn, 8);
-        std::memcpy(e.node_wwn, k.node_wwn, 8);
-        std::memcpy(e.port_symname, names.data() + k.names_at, k.port_name_len);
-        std::memcpy(e.node_symname, names.data() + k.names_at + k.port_name_len, k.node_name_len);
-    }
+    kept_objects objects;
 
     // "Next object" from the address before the range until an object beyond it, none, or one
     // at or below the last (the switch has come round to the start).
@@ -364,7 +403,7 @@ struct range_read {
             bool found = false;
             status = get_next_nameserverentry(ctx, address, e, found);
             if (status != TV_OK || !found || e.port_id <= address || e.port_id >= to) return;
-            keep(e);
+            objects.keep(e);
             address = e.port_id;
         }
     }
@@ -386,16 +425,10 @@ int32_t walk_nameserver_ranges(const tv_context& ctx, std::span<const std::uint3
         l.add(starts[i], [&r = ranges[i]](tv_context* c) { r.read(c); });
     }
     l.run();
-    tv_nameserver_entry e;
     for (range_read& r : ranges) {
-        for (const kept_object& k : r.objects) {
-            r.restore(k, e);
-            if (!visit(e)) return TV_ERR_ALLOC;
-        }
+        if (!r.objects.each(visit)) return TV_ERR_ALLOC;
         if (r.status != TV_OK) return r.status;
-        // What was merged is let go range by range.
-        r.objects = {};
-        r.names = {};
+        r.objects.clear();  // what was merged is let go range by range
     }
     return TV_OK;
 }

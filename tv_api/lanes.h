@@ -26,18 +26,27 @@
 
 namespace tv {
 
-// Whether reads through `ctx` may go side by side: strict answers are on (the only mode whose
-// acceptance a lane can reproduce) and no walk has to log into the switches one by one.
+// When reads go side by side. Handing the turn between lanes costs a few microseconds, which
+// pays where a switch takes a millisecond to answer and not where it answers in a few
+// microseconds (a simulator on loopback): by default lanes are used only when the recent
+// answers took long enough.
+enum class lanes_mode { never, where_slow, always };
+void set_lanes_mode(lanes_mode m);
+// The answer time from which where_slow uses lanes.
+inline constexpr std::int64_t slow_answer_us = 250;
+
+// Whether reads through `ctx` go side by side: the mode allows it, strict answers are on (the
+// only mode whose acceptance a lane can reproduce) and no walk has to log into the switches one
+// by one.
 bool lanes_usable(const tv_context* ctx);
-// Turns side-by-side reads off (or on again) for the process: the sequential reading, which
-// the tests compare them with and the benchmarks measure them against. On by default.
-void allow_lanes(bool on);
 
 class lanes {
 public:
     // Lanes over the socket of `ctx`, which must stay open while they run. Each lane's context
-    // is a copy of it.
-    explicit lanes(const tv_context& ctx);
+    // is a copy of it. At most `at_once` lanes are started and not ended at any time (a read
+    // that keeps what lanes ahead of their turn read, or a fabric of a few hundred switches,
+    // asks for fewer); the others start in the order they were added.
+    explicit lanes(const tv_context& ctx, std::size_t at_once = 64);
     ~lanes();
     lanes(const lanes&) = delete;
     lanes& operator=(const lanes&) = delete;

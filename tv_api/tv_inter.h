@@ -159,6 +159,8 @@ struct read_past_counts {
     std::uint32_t spoiled = 0;
 };
 read_past_counts answers_read_past();
+// The shortest time of the last few answered exchanges, in microseconds (0 before any).
+std::int64_t recent_answer_us();
 // Counts a datagram read past: stale, or spoiled (an answer with the right number that failed a
 // check).
 void count_read_past(bool spoiled);

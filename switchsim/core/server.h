@@ -130,7 +130,10 @@ private:
     std::chrono::steady_clock::time_point served_at(std::size_t sw);
     void release_held(const sockaddr_in& to, std::span<const std::uint8_t> after);
     void release_due();
-    int next_timeout_ms() const;
+    // How long the loop may wait before a timer or a scheduled datagram is due (nullopt: no
+    // limit), to the nanosecond: a latency of a millisecond is kept to within the system's
+    // timer slack, not rounded to whole milliseconds or to the socket timeout's ticks.
+    std::optional<timespec> next_wait() const;
     void transmit(std::size_t ep, const sockaddr_in& to, std::span<const std::uint8_t> bytes);
     void flush_outgoing();  // with mu_ held
     void send_unsolicited(std::size_t ep, const std::vector<unsolicited>& sends);

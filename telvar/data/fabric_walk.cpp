@@ -150,7 +150,7 @@ int walk_side_by_side(tv_context* ctx, std::optional<std::uint32_t> start, const
     std::size_t numbered = 0;  // visits whose far ends are numbered
     int done = 0;
     walk_logins logins(ctx);  // inactive: lanes are not used where logins are made
-    tv::lanes lanes(*ctx);
+    tv::lanes lanes(*ctx, o.at_once);
     std::function<void(std::uint32_t)> add;
     const auto number_far_ends = [&] {
         for (; numbered < slots.size() && slots[numbered].links_known; ++numbered)

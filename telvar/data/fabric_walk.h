@@ -41,6 +41,8 @@ struct walk_options {
     // A links read that ended in a failure (a far end that did not give its identity is the
     // usual one) still leads on to the far ends it listed.
     bool follow_failed_links = false;
+    // Side by side: at most this many visits at once (their texts wait for their turn in memory).
+    std::size_t at_once = 64;
 };
 
 // Gives the context the credentials a walk logs into each switch with, and marks it as
