@@ -23,6 +23,7 @@
 #include <string>
 #include <thread>
 #include <unordered_map>
+#include <unordered_set>
 #include <utility>
 #include <vector>
 
@@ -70,6 +71,7 @@ struct lanes::impl {
         wire::bytes resp;
         std::size_t min_answer = 0;
         std::uint32_t seq = 0;
+        std::uint32_t to = 0;  // the switch asked (switch_of)
         int64_t elapsed = 0, budget = 0, wait_cost = 0;
         steady::time_point deadline{}, send_at{}, wait_end{};
         bool in_cycle = false;  // sent, its wait not yet over
@@ -110,6 +112,7 @@ struct lanes::impl {
         l.resp = resp;
         l.min_answer = min_answer;
         l.seq = wire::get_be32(req, off::seq);
+        l.to = switch_of(c->dest_fc_addr);
         l.elapsed = 0;
         l.wait_cost = std::max<int64_t>(g_ip_timeout, 0);
         l.deadline = now + std::chrono::milliseconds(l.budget * 3 / 2);
@@ -174,16 +177,26 @@ struct lanes::impl {
         if (failure) std::rethrow_exception(std::exchange(failure, nullptr));
     }
 
+    // The switch a destination reaches: its chassis number, or the one at the address itself.
+    static std::uint32_t switch_of(std::uint32_t dest) {
+        return dest == TV_DEFAULT_DEST ? 1u << 24 : (dest >> 14 & 0x3F);
+    }
+
+    void end_cycle(lane& l) {
+        if (l.in_cycle) asking.erase(l.to);
+        l.in_cycle = false;
+    }
+
     void complete(lane& l, exchanged result) {
         by_seq.erase(l.seq);
-        l.in_cycle = false;
+        end_cycle(l);
         l.result = result;
         l.st = lane::state::ready;
     }
 
     // The end of a fruitless cycle: the pause, then the request again while budget and time last.
     void pause(lane& l, steady::time_point now) {
-        l.in_cycle = false;
+        end_cycle(l);
         l.elapsed += pause_cost;
         l.send_at = std::min(now + cycle_pause, l.deadline);
     }
@@ -193,10 +206,11 @@ struct lanes::impl {
         for (const auto& p : all) send_due(*p, now);
     }
 
-    // Starts the lane's next cycle when it is due, or ends its exchange when the budget or the
-    // time is spent.
+    // Starts the lane's next cycle when it is due and no other lane's request to the same
+    // switch is outstanding (a lane's reads reach other switches too: the far ends of links),
+    // or ends its exchange when the budget or the time is spent.
     void send_due(lane& l, steady::time_point now) {
-        if (l.st != lane::state::waiting || l.in_cycle || l.send_at > now) return;
+        if (l.st != lane::state::waiting || l.in_cycle || l.send_at > now || asking.contains(l.to)) return;
         if (l.elapsed >= l.budget || now >= l.deadline) {
             complete(l, {l.send_failed ? -1 : 0, l.send_failed ? TV_ERR_SEND : TV_ERR_NO_RESPONSE});
             return;
@@ -208,6 +222,7 @@ struct lanes::impl {
             return;
         }
         by_seq[l.seq] = &l;
+        asking.insert(l.to);
         l.in_cycle = true;
         l.wait_end = std::min(l.deadline, now + std::chrono::milliseconds(wait_length_ms()));
     }
@@ -217,7 +232,10 @@ struct lanes::impl {
         for (const auto& p : all) {
             const lane& l = *p;
             if (l.st == lane::state::ready || (l.st == lane::state::fresh && live < live_limit)) return;
-            if (l.st == lane::state::waiting) until = std::min(until, l.in_cycle ? l.wait_end : l.send_at);
+            if (l.st != lane::state::waiting) continue;
+            // One waiting for another lane's request to its switch goes once that one ends.
+            if (!l.in_cycle && asking.contains(l.to)) continue;
+            until = std::min(until, l.in_cycle ? l.wait_end : l.send_at);
         }
         if (until == steady::time_point::max()) return;
         const auto left = std::chrono::ceil<std::chrono::milliseconds>(until - steady::now()).count();
@@ -277,6 +295,7 @@ struct lanes::impl {
     lane* running = nullptr;  // the lane that has the turn; none: the loop has it
     std::deque<std::unique_ptr<lane>> all;
     std::unordered_map<std::uint32_t, lane*> by_seq;
+    std::unordered_set<std::uint32_t> asking;  // switches with a request outstanding
     std::size_t live = 0;
     std::exception_ptr failure;
     std::array<std::uint8_t, datagram_room> datagram{};

@@ -101,4 +101,15 @@ inline constexpr const char* tool_defaults_base = "127.0.172.2";
 // requiring a login (127.0.176.2-4), and a generated fabric of 20 switches (127.0.177.2).
 inline constexpr const char* fabric_login_base = "127.0.176.2";
 inline constexpr const char* large_fabric_base = "127.0.177.2";
+// Reads side by side (127.0.190.0 - 127.0.199.255): generated fabrics read both ways, with and
+// without faults (127.0.190.2, 127.0.191.2), name-server ranges (127.0.192.2, 127.0.193.2),
+// the latency model (127.0.194.2, 127.0.196.2), a loop over twelve addresses (127.0.197.1-12).
+// The benchmarks use 127.0.198.0/24 and 127.0.199.0/24.
+inline constexpr const char* parallel_base = "127.0.190.2";
+inline constexpr const char* parallel_faults_base = "127.0.191.2";
+inline constexpr const char* parallel_ns_base = "127.0.192.2";
+inline constexpr const char* parallel_fail_base = "127.0.193.2";
+inline constexpr const char* parallel_latency_base = "127.0.194.2";
+inline constexpr const char* latency_model_base = "127.0.196.2";
+inline constexpr const char* many_addresses_base = "127.0.197.1";
 }  // namespace tvtest::addr
