@@ -9,6 +9,7 @@
 #include <map>
 #include <set>
 
+#include "exporter/scrape.h"
 #include "support/saved_globals.h"
 #include "support/sim_fixture.h"
 #include "support/test_addresses.h"
@@ -169,6 +170,39 @@ TEST_F(parallel_reads, snapshot_reads_past_duplicated_reordered_delayed_and_spoi
     EXPECT_GT(after.spoiled, between.spoiled);
 }
 
+// What a scrape says of each switch that does not run on the clock, one line each.
+std::vector<std::string> scraped(const exporter::scrape_result& r) {
+    std::vector<std::string> out;
+    for (const auto& s : r.switches) {
+        std::string line = s.target + " " + std::to_string(s.fc_address) + " " + s.wwn + " up " +
+                           std::to_string(s.up) + " errors " + std::to_string(s.errors) + " objects " +
+                           std::to_string(s.name_server_objects.value_or(-1)) + " ports";
+        for (const auto& p : s.ports)
+            line += " " + std::to_string(p.type) + "/" + (p.state ? std::to_string(p.state->operational) + std::to_string(p.state->admin) : "-") + "/" +
+                    std::to_string(p.counters.has_value());
+        out.push_back(line);
+    }
+    for (const auto& [target, n] : r.fabric_objects) out.push_back(target + " objects " + std::to_string(n));
+    return out;
+}
+
+TEST_F(parallel_reads, exporter_scrape_says_what_the_sequential_one_says) {
+    tvtest::running_fabric fab(generated(5, 150, tvtest::addr::parallel_scrape_base),
+                               with_faults({"duplicate,p=0.2", "delay=10,p=0.1", "reorder,p=0.05"}));
+    tv_api_open(nullptr);
+    tv_set_strict_answers(1);
+    Discover = 0;
+    exporter::scrape_options o;
+    o.fabric = true;
+    o.deadline = std::chrono::seconds(60);
+    tv::set_lanes_mode(tv::lanes_mode::never);
+    const auto sequential = scraped(exporter::scrape({tvtest::addr::parallel_scrape_base}, o));
+    ASSERT_EQ(6u, sequential.size());  // five switches and the fabric's object count
+    EXPECT_EQ(tvtest::addr::parallel_scrape_base + std::string(" objects 150"), sequential.back());
+    tv::set_lanes_mode(tv::lanes_mode::always);
+    EXPECT_EQ(sequential, scraped(exporter::scrape({tvtest::addr::parallel_scrape_base}, o)));
+}
+
 TEST_F(parallel_reads, name_server_ranges_merge_to_the_sequential_walk) {
     tvtest::running_fabric fab(generated(4, 200, tvtest::addr::parallel_ns_base));
     open(tvtest::addr::parallel_ns_base);
@@ -255,7 +289,7 @@ TEST(simulator_latency, a_busy_switch_queues_and_a_relayed_request_costs_the_swi
 
 TEST(simulator_latency, the_fabric_file_gives_each_switch_its_own) {
     std::string why;
-    const auto f = sim::parse_fabric(R"({"switches": [{"ip": "127.0.195.1", "latency_ms": 3}, {}]})", why);
+    const auto f = sim::parse_fabric(R"({"switches": [{"ip": "127.0.198.250", "latency_ms": 3}, {}]})", why);
     ASSERT_TRUE(f) << why;
     EXPECT_EQ(std::chrono::milliseconds(3), f->switches[0].latency);
     EXPECT_EQ(std::chrono::milliseconds(0), f->switches[1].latency);

@@ -136,36 +136,39 @@ int walk(tv_context* ctx, std::optional<std::uint32_t> start, const walk_options
 int walk_side_by_side(tv_context* ctx, std::optional<std::uint32_t> start, const walk_options& o,
                       const std::function<void(visit&, int index)>& each,
                       const std::function<void(int done, int known)>& progress) {
-    if (!start || !o.follow_links || !tv::lanes_usable(ctx)) {
+    if (!o.follow_links || !tv::lanes_usable(ctx)) {
         int index = 0;
         return walk(ctx, start, o, [&](visit& v) { each(v, index++); }, progress);
     }
     struct slot {
-        std::uint32_t address;
+        std::optional<std::uint32_t> address;
         bool links_known = false;
         std::vector<std::uint32_t> next;
     };
     std::deque<slot> slots;
-    std::set<int> known{chassis_of(*start)};
+    std::set<int> known;
+    if (start) known.insert(chassis_of(*start));
     std::size_t numbered = 0;  // visits whose far ends are numbered
     int done = 0;
     walk_logins logins(ctx);  // inactive: lanes are not used where logins are made
     tv::lanes lanes(*ctx, o.at_once);
-    std::function<void(std::uint32_t)> add;
+    std::function<void(std::optional<std::uint32_t>)> add;
     const auto number_far_ends = [&] {
         for (; numbered < slots.size() && slots[numbered].links_known; ++numbered)
             for (const std::uint32_t a : std::vector(slots[numbered].next))  // add() grows slots
                 if (known.insert(chassis_of(a)).second) add(a);
     };
-    add = [&](std::uint32_t address) {
+    add = [&](std::optional<std::uint32_t> address) {
         const int index = static_cast<int>(slots.size());
         slots.push_back({address, false, {}});
-        lanes.add(address, [&, index](tv_context* lane_ctx) {
+        lanes.add(address.value_or(ctx->dest_fc_addr), [&, index](tv_context* lane_ctx) {
             slot& s = slots[static_cast<std::size_t>(index)];
             visit v(lane_ctx, s.address, o, logins);
             const auto links_read = [&] {
                 if (s.links_known) return;
                 s.links_known = true;
+                // A start known by its identity is known once it has answered.
+                if (!s.address && v.address_known()) known.insert(chassis_of(v.address()));
                 s.next = v.next();
                 number_far_ends();
             };
@@ -176,7 +179,7 @@ int walk_side_by_side(tv_context* ctx, std::optional<std::uint32_t> start, const
             if (progress) progress(done, static_cast<int>(known.size()));
         });
     };
-    add(*start);
+    add(start);
     lanes.run();
     return done;
 }

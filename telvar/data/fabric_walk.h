@@ -155,7 +155,7 @@ int walk(tv_context* ctx, std::optional<std::uint32_t> start, const walk_options
          const std::function<void(int done, int known)>& progress = {});
 
 // The same walk with the visits side by side (tv_api/lanes.h), where the context allows it
-// (strict answers, no logins to make) and the start is known; else walk() itself. The switches
+// (slow switches, strict answers, no logins to make); else walk() itself. The switches
 // are the same and are numbered in the same order, `each` is given each visit with its number
 // (from 0), on a context of its own that addresses the switch; the visits of two switches run
 // interleaved at their exchanges, so what must come out in walk order goes through an

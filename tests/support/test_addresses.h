@@ -103,7 +103,8 @@ inline constexpr const char* fabric_login_base = "127.0.176.2";
 inline constexpr const char* large_fabric_base = "127.0.177.2";
 // Reads side by side (127.0.190.0 - 127.0.199.255): generated fabrics read both ways, with and
 // without faults (127.0.190.2, 127.0.191.2), name-server ranges (127.0.192.2, 127.0.193.2),
-// the latency model (127.0.194.2, 127.0.196.2), a loop over twelve addresses (127.0.197.1-12).
+// the latency model (127.0.194.2, 127.0.196.2), an exporter's scrape (127.0.195.2), a loop
+// over twelve addresses (127.0.197.1-12).
 // The benchmarks use 127.0.198.0/24 and 127.0.199.0/24.
 inline constexpr const char* parallel_base = "127.0.190.2";
 inline constexpr const char* parallel_faults_base = "127.0.191.2";
@@ -111,5 +112,6 @@ inline constexpr const char* parallel_ns_base = "127.0.192.2";
 inline constexpr const char* parallel_fail_base = "127.0.193.2";
 inline constexpr const char* parallel_latency_base = "127.0.194.2";
 inline constexpr const char* latency_model_base = "127.0.196.2";
+inline constexpr const char* parallel_scrape_base = "127.0.195.2";
 inline constexpr const char* many_addresses_base = "127.0.197.1";
 }  // namespace tvtest::addr
