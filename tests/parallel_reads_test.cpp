@@ -5,11 +5,15 @@
 // Also the simulator's latency model and its loop over many addresses.
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstring>
+#include <fstream>
+#include <iterator>
 #include <map>
 #include <set>
 
 #include "exporter/scrape.h"
+#include "support/run_tool.h"
 #include "support/saved_globals.h"
 #include "support/sim_fixture.h"
 #include "support/test_addresses.h"
@@ -201,6 +205,34 @@ TEST_F(parallel_reads, exporter_scrape_says_what_the_sequential_one_says) {
     EXPECT_EQ(tvtest::addr::parallel_scrape_base + std::string(" objects 150"), sequential.back());
     tv::set_lanes_mode(tv::lanes_mode::always);
     EXPECT_EQ(sequential, scraped(exporter::scrape({tvtest::addr::parallel_scrape_base}, o)));
+}
+
+// The tool's fabric-wide commands print the same both ways (TELVAR_READS), on a fabric whose
+// switches take a millisecond to answer, with answers duplicated and delayed.
+TEST(parallel_tool, links_map_panel_and_nameserver_print_what_the_sequential_reads_print) {
+    sim::fabric f = generated(6, 180, tvtest::addr::parallel_tool_base);
+    for (auto& s : f.switches) s.latency = std::chrono::milliseconds(1);
+    tvtest::running_fabric fab(std::move(f), with_faults({"duplicate,p=0.2", "delay=10,p=0.1"}));
+    const std::string ip = tvtest::addr::parallel_tool_base;
+    const std::string picture = ::testing::TempDir() + "parallel_reads_picture.svg";
+    const auto printed = [&](std::vector<std::string> args, const char* reads) {
+        args.insert(args.end(), {"-port", "0"});
+        auto r = tvtest::run_tool(TELVAR_BIN, args, {std::string("TELVAR_READS=") + reads});
+        EXPECT_EQ(0, r.status) << args[0] << r.err;
+        if (std::ranges::find(args, picture) != args.end()) {  // what it drew
+            std::ifstream in(picture);
+            r.out = {std::istreambuf_iterator<char>(in), {}};
+            std::remove(picture.c_str());
+        }
+        return r.out;
+    };
+    for (const std::vector<std::string>& line :
+         {std::vector<std::string>{"links", ip}, {"links", ip, "-f", "0x10c000"}, {"map", ip, "-o", picture},
+          {"map", ip, "--devices", "-o", picture}, {"panel", ip, "3", "-o", picture}, {"nameserver", ip}}) {
+        const std::string sequential = printed(line, "sequential");
+        EXPECT_GT(sequential.size(), 500u) << line[0];
+        EXPECT_EQ(sequential, printed(line, "side-by-side")) << line[0];
+    }
 }
 
 TEST_F(parallel_reads, name_server_ranges_merge_to_the_sequential_walk) {

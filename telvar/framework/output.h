@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 #include "telvar/tv_api.h"
 #include "telvar/tv_export.h"
@@ -11,6 +12,10 @@ namespace telvar {
 
 // Formats onto `fp` like fprintf; does nothing when `fp` is null.
 void print(const char* format, ...) TV_PRINTF(1, 2);
+// Makes print() on the calling thread append to `text` instead of writing to `fp` (while `fp`
+// is not null), until it is called with null: a walk side by side keeps each switch's report
+// until its turn.
+void print_into(std::string* text);
 
 // The version line and the usage text, as usage() prints them before it exits.
 void print_usage();
