@@ -19,6 +19,7 @@
 #include "bench_main.h"
 #include "exporter/scrape.h"
 #include "telvar/tv_api.h"
+#include "tv_api/lanes.h"
 
 extern char** environ;
 
@@ -81,6 +82,7 @@ void run_slow_fabric_bench(report& out, const char* self) {
         return;
     }
     tv_set_strict_answers(1);
+    tv::set_lanes_mode(tv::lanes_mode::where_slow);  // as the programs do
     Discover = 0;
     tv_context* ctx = tv_open(ip.c_str());
     tv_version_info v{};
@@ -115,6 +117,7 @@ void run_slow_fabric_bench(report& out, const char* self) {
     kill(sim, SIGTERM);
     waitpid(sim, nullptr, 0);
     tv_set_strict_answers(0);
+    tv::set_lanes_mode(tv::lanes_mode::never);
 }
 
 }  // namespace bench

@@ -70,7 +70,7 @@ protected:
     }
     void TearDown() override {
         if (ctx_ != nullptr) tv_close(ctx_);
-        tv::set_lanes_mode(tv::lanes_mode::where_slow);
+        tv::set_lanes_mode(tv::lanes_mode::never);
     }
 
     json snapshot(tv::lanes_mode m) {
@@ -274,8 +274,9 @@ TEST_F(parallel_reads, where_slow_uses_lanes_only_after_slow_answers) {
     static_assert(tv::slow_answer_us < 2000);
     tvtest::running_fabric fab(std::move(f));
     open(tvtest::addr::parallel_latency_base);
-    tv::set_lanes_mode(tv::lanes_mode::where_slow);
+    EXPECT_FALSE(tv::lanes_usable(ctx_));  // the library's default: never
     tv_version_info v{};
+    tv::set_lanes_mode(tv::lanes_mode::where_slow);
     tv_set_dest_addr(ctx_, 0x108000);  // chassis 2 answers at once
     for (int i = 0; i < 4; ++i) ASSERT_EQ(TV_OK, tv_get_version(ctx_, &v));
     EXPECT_FALSE(tv::lanes_usable(ctx_));

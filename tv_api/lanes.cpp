@@ -302,7 +302,7 @@ struct lanes::impl {
 };
 
 namespace {
-lanes_mode mode = lanes_mode::where_slow;
+lanes_mode mode = lanes_mode::never;
 }  // namespace
 
 void set_lanes_mode(lanes_mode m) { mode = m; }

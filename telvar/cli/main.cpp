@@ -227,6 +227,7 @@ int main(int argc, char** argv) {
     // one switch after another (the benchmarks' reference, and a way round a switch that
     // cannot take the load), TELVAR_READS=side-by-side goes side by side however fast the
     // switches answer.
+    tv::set_lanes_mode(tv::lanes_mode::where_slow);
     if (const char* s = std::getenv("TELVAR_READS"); s != nullptr) {
         if (std::string_view(s) == "sequential") tv::set_lanes_mode(tv::lanes_mode::never);
         if (std::string_view(s) == "side-by-side") tv::set_lanes_mode(tv::lanes_mode::always);
