@@ -15,10 +15,10 @@ bool from_environment() {
     if (net == nullptr) return true;
     in_addr probe{};
     if (inet_pton(AF_INET, (std::string(net) + ".1").c_str(), &probe) != 1) return false;
-    static std::string texts[6];
-    const char** targets[6] = {&exchange_echo, &throughput_echo, &simulator, &fabric_echo, &fabric, &exporter};
-    const int hosts[6] = {1, 2, 3, 20, 21, 40};
-    for (int i = 0; i < 6; ++i) {
+    static std::string texts[7];
+    const char** targets[7] = {&exchange_echo, &throughput_echo, &simulator, &fabric_echo, &fabric, &exporter, &slow_fabric};
+    const int hosts[7] = {1, 2, 3, 20, 21, 40, 41};
+    for (int i = 0; i < 7; ++i) {
         texts[i] = std::string(net) + "." + std::to_string(hosts[i]);
         *targets[i] = texts[i].c_str();
     }
@@ -47,5 +47,6 @@ int main(int argc, char** argv) {
     if (wanted("simulator")) bench::run_simulator_bench(out);
     if (wanted("discovery")) bench::run_discovery_bench(out);
     if (wanted("fabric")) bench::run_fabric_bench(out, argv[0]);
+    if (wanted("slow")) bench::run_slow_fabric_bench(out, argv[0]);
     return 0;
 }

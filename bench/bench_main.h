@@ -27,6 +27,7 @@ inline constexpr const char* sink_net = "127.2.0.0";    // a /24 that takes prob
 inline const char* fabric = "127.0.25.2";     // a generated fabric's first switch, and the next 11
 inline const char* fabric_echo = "127.0.25.1";
 inline const char* exporter = "127.0.134.1";  // the exporter's HTTP listener
+inline const char* slow_fabric = "127.0.199.2";  // slow switches, served by a process of its own (.41)
 // Applies TELVAR_BENCH_NET when it is set; false when it is not of the form A.B.C.
 bool from_environment();
 }
@@ -49,6 +50,8 @@ void run_exchange_bench(report& out);
 void run_simulator_bench(report& out);
 void run_discovery_bench(report& out);
 void run_fabric_bench(report& out, const char* self);
+// Fabric-wide reads of a fabric whose switches take a millisecond to answer.
+void run_slow_fabric_bench(report& out, const char* self);
 // One scrape of the exporter over the fabric benchmark's fabric, and the exporter's memory.
 void run_exporter_bench(report& out, sim::server& srv, const udp_echo& echo, const char* self,
                         const char* fabric);

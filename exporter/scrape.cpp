@@ -7,12 +7,15 @@
 // target, last: it is the longest read and the one a monitor can best do without.
 #include "exporter/scrape.h"
 
+#include <map>
 #include <memory>
 #include <set>
+#include <vector>
 
 #include "telvar/data/fabric_walk.h"
 #include "telvar/data/json_records.h"
 #include "tv_api/command_support.h"
+#include "tv_api/lanes.h"
 
 namespace exporter {
 
@@ -131,8 +134,20 @@ void read_rest(switch_reader& r, W::visit& at, bool links) {
 // Each query asks for the first object after the last address, so an answer at or below it
 // means the switch has come round to the start: the walk ends there, or when the switch reports
 // no more objects, after at most one query per 24-bit address and with nothing kept per object.
-std::optional<std::map<int, std::int64_t>> count_objects(switch_reader& r) {
+std::optional<std::map<int, std::int64_t>> count_objects(switch_reader& r,
+                                                         const std::vector<std::uint32_t>& switches) {
     std::map<int, std::int64_t> by_chassis;
+    if (tv::lanes_usable(r.ctx())) {
+        // Each switch walks the range of the name server from its own address on.
+        if (!r.read([&] {
+                return tv::walk_nameserver_ranges(*r.ctx(), switches, [&](const tv_nameserver_entry& e) {
+                    ++by_chassis[W::chassis_of(e.port_id)];
+                    return true;
+                });
+            }))
+            return std::nullopt;
+        return by_chassis;
+    }
     std::uint32_t address = 0;
     for (;;) {
         tv_nameserver_entry* raw = nullptr;
@@ -168,18 +183,31 @@ public:
         bool seed_logged_in = false;
         std::optional<std::size_t> seed_at;  // in out_.switches, once read
         const W::walk_options walk{.follow_links = o_.fabric, .follow_failed_links = true};
-        bool at_seed = true;
-        W::walk(ctx.get(), std::nullopt, walk, [&](W::visit& at) {
-            if (!std::exchange(at_seed, false)) return read_switch(ip, at);
-            if (!read_identity(seed_reader, at)) return finish(std::move(seed), started);
+        // The switches are read side by side where they are slow: each visit's sample waits
+        // for its turn, so that they come out in the walk's order.
+        std::map<int, switch_sample> done;
+        bool seed_read = false;
+        W::walk_side_by_side(ctx.get(), std::nullopt, walk, [&](W::visit& at, int k) {
+            if (k != 0) {
+                if (auto s = read_switch(ip, at)) done.emplace(k, std::move(*s));
+                return;
+            }
+            const auto end_seed = [&] { done.emplace(0, finished(std::move(seed), started)); };
+            if (!read_identity(seed_reader, at)) return end_seed();
             if (!wwns_.insert(seed.wwn).second) return;  // read already, through another target
-            if (!seed_reader.read([&] { return at.log_in(); })) return finish(std::move(seed), started);
+            if (!seed_reader.read([&] { return at.log_in(); })) return end_seed();
             seed_logged_in = at.logged_in();
             at.hand_over_login();
             read_rest(seed_reader, at, o_.fabric);
-            seed_at = out_.switches.size();
-            finish(std::move(seed), started);
+            seed_read = true;
+            end_seed();
         });
+        std::vector<std::uint32_t> switches;
+        for (auto& [k, s] : done) {
+            if (k == 0 && seed_read) seed_at = out_.switches.size();
+            if (s.up) switches.push_back(s.fc_address);
+            out_.switches.push_back(std::move(s));
+        }
         if (!seed_at) return;  // nothing logged into: the seed was not read
 
         // The name server, through the target's own switch (also where its logout goes).
@@ -187,7 +215,7 @@ public:
         switch_sample& s = out_.switches[*seed_at];
         if (o_.fabric) tv_set_dest_addr(ctx.get(), s.fc_address);
         switch_reader ns(ctx.get(), deadline_, out_.deadline_exceeded, s);
-        const auto counts = count_objects(ns);
+        const auto counts = count_objects(ns, switches);
         if (seed_logged_in && !seed_reader.silent() && !ns.silent()) tv_logout(ctx.get());
         if (counts) {
             std::int64_t total = 0;
@@ -207,20 +235,23 @@ private:
     // A switch the walk reached through the links: read once (by WWN), logged into for the
     // time of its reads. One that stopped answering is not asked to log out: it would only
     // time out again.
-    void read_switch(const std::string& ip, W::visit& at) {
+    // Its sample, unless the switch was read already through another target.
+    std::optional<switch_sample> read_switch(const std::string& ip, W::visit& at) {
         const auto started = steady::now();
         switch_sample s(ip, at.address());
         switch_reader r(at.ctx(), deadline_, out_.deadline_exceeded, s);
-        if (read_identity(r, at) && !wwns_.insert(s.wwn).second) return;
+        if (read_identity(r, at) && !wwns_.insert(s.wwn).second) return std::nullopt;
         if (s.up && r.read([&] { return at.log_in(); })) read_rest(r, at, true);
         if (r.silent()) at.hand_over_login();
-        finish(std::move(s), started);
+        return finished(std::move(s), started);
     }
 
-    void finish(switch_sample s, steady::time_point started) {
+    static switch_sample finished(switch_sample s, steady::time_point started) {
         s.seconds = seconds_since(started);
-        out_.switches.push_back(std::move(s));
+        return s;
     }
+
+    void finish(switch_sample s, steady::time_point started) { out_.switches.push_back(finished(std::move(s), started)); }
 
     const scrape_options& o_;
     scrape_result& out_;

@@ -42,6 +42,11 @@ constexpr const char* help_text =
     "                     after framing); cmd and sub select a command and its sub-command\n"
     "                     (sub alone: of 0x30; all requests when absent), p a probability,\n"
     "                     count the number of times. Example: --fault drop,cmd=0x7,p=0.5\n"
+    "  --latency MS       every switch answers one request at a time, each MS milliseconds\n"
+    "                     (0 to 10000) after the later of its arrival and the previous\n"
+    "                     answer, as a switch's management processor does; a request relayed\n"
+    "                     to another switch costs the switch that answers it (default: each\n"
+    "                     switch's latency_ms in the fabric file, else 0)\n"
     "  --reset-time MS    after a switch reset, every switch stays silent for MS\n"
     "                     milliseconds (default: the fabric's reset_time_ms, else 0)\n"
     "  --seed N           seed of the fault injection and of the simulated port traffic\n"
@@ -124,6 +129,7 @@ int main(int argc, char** argv) {
     long login_expiry = -1;
     double trap_every_s = 0;
     std::optional<std::uint32_t> reset_ms;
+    std::optional<std::uint32_t> latency_ms;
     bool seed_given = false;
     for (int i = 1; i < argc; ++i) {
         const std::string_view a = argv[i];
@@ -144,7 +150,7 @@ int main(int argc, char** argv) {
             login_required = true;
         } else if (a == "--fabric" || a == "--generate" || a == "--base" || a == "--fault" ||
                    a == "--seed" || a == "--capture" || a == "--login-expiry" ||
-                   a == "--trap-every" || a == "--reset-time") {
+                   a == "--trap-every" || a == "--reset-time" || a == "--latency") {
             const char* v = value(argv[i]);
             if (v == nullptr) return usage_error(std::string(a) + " needs a value");
             if (a == "--fabric") {
@@ -174,6 +180,13 @@ int main(int argc, char** argv) {
                     return usage_error(std::string("--reset-time ") + v +
                                        ": expected 0 to 600000 milliseconds");
                 reset_ms = static_cast<std::uint32_t>(ms);
+            } else if (a == "--latency") {
+                char* end = nullptr;
+                const unsigned long ms = std::strtoul(v, &end, 10);
+                if (*v == '\0' || *end != '\0' || ms > sim::max_latency_ms)
+                    return usage_error(std::string("--latency ") + v + ": expected 0 to " +
+                                       std::to_string(sim::max_latency_ms) + " milliseconds");
+                latency_ms = static_cast<std::uint32_t>(ms);
             } else if (a == "--seed") {
                 char* end = nullptr;
                 const unsigned long seed = std::strtoul(v, &end, 0);
@@ -234,6 +247,8 @@ int main(int argc, char** argv) {
                     std::chrono::duration<double>(trap_every_s));
     if (reset_ms)
         for (auto& s : f.switches) s.get<sim::chassis_state>().reset_ms = *reset_ms;
+    if (latency_ms)
+        for (auto& s : f.switches) s.latency = std::chrono::milliseconds(*latency_ms);
     if (seed_given) f.get<sim::diag_fabric_state>().seed = opts.seed;
     return serve(std::move(f), opts);
 }

@@ -42,6 +42,15 @@ using steady = std::chrono::steady_clock;
 constexpr std::size_t strict_room = 2048;
 std::array<std::uint8_t, strict_room> whole_datagram;  // the library is single-threaded
 tv::read_past_counts read_past{};
+// How long the last answered exchanges took (the shortest tells a slow switch from a late
+// answer), in microseconds.
+std::array<std::int64_t, 4> answer_times{};
+std::size_t next_answer_time = 0;
+
+void note_answer_time(steady::time_point started) {
+    answer_times[next_answer_time++ % answer_times.size()] =
+        std::chrono::duration_cast<std::chrono::microseconds>(steady::now() - started).count();
+}
 
 // Whole milliseconds from now until `t` (rounded up, so that a wait never ends early), 0 once
 // it has passed.
@@ -109,7 +118,8 @@ struct exchange_state {
                 continue;
             }
             elapsed += datagram_cost;
-            if (!acceptable(from, static_cast<std::size_t>(length), msg)) {
+            if (!tv::answer_acceptable(*ctx, req, from, static_cast<std::size_t>(length), msg,
+                                       min_answer)) {
                 ++read_past.spoiled;
                 return arrival::nothing;
             }
@@ -133,34 +143,39 @@ struct exchange_state {
         tv::pause_us(static_cast<int32_t>(std::clamp<std::int64_t>(left, 0, cycle_pause_us)));
     }
 
-    // A well-formed answer of the switch to this request (its sequence number already matched).
-    bool acceptable(const sockaddr_in& from, std::size_t length, tv::wire::cbytes msg) const {
-        namespace w = tv::wire;
-        if (from.sin_addr.s_addr != ctx->remote_addr.sin_addr.s_addr ||
-            from.sin_port != ctx->remote_addr.sin_port)
-            return false;
-        if (length < TV_MIN_MSG_LEN || length > msg.size()) return false;
-        if (w::get_be16(msg, tv::off::length) != length - TV_HDR_LEN) return false;
-        if (w::get_be16(msg, tv::off::command) != w::get_be16(req, tv::off::command) ||
-            !tv::checksum_ok(msg) || !tv::echo::repeats(req, msg))
-            return false;
-        // A refusal is a header; an answer carries what the operation reads.
-        return w::get_u8(msg, tv::off::status) != TV_HDR_STATUS_OK || length >= min_answer;
-    }
 };
 
 }  // namespace
 
 namespace tv {
 
+thread_local lane_exchanger* current_lane = nullptr;
+
+int64_t exchange_budget() { return Discover ? 3 * int64_t{g_ip_timeout} + 45 : int64_t{g_timeout}; }
+
+bool answer_acceptable(const tv_context& ctx, wire::cbytes req, const sockaddr_in& from,
+                       std::size_t length, wire::cbytes msg, std::size_t min_answer) {
+    if (from.sin_addr.s_addr != ctx.remote_addr.sin_addr.s_addr ||
+        from.sin_port != ctx.remote_addr.sin_port)
+        return false;
+    if (length < TV_MIN_MSG_LEN || length > msg.size()) return false;
+    if (wire::get_be16(msg, off::length) != length - TV_HDR_LEN) return false;
+    if (wire::get_be16(msg, off::command) != wire::get_be16(req, off::command) ||
+        !checksum_ok(msg) || !echo::repeats(req, msg))
+        return false;
+    // A refusal is a header; an answer carries what the operation reads.
+    return wire::get_u8(msg, off::status) != TV_HDR_STATUS_OK || length >= min_answer;
+}
+
 exchanged exchange_message(tv_context* ctx, wire::bytes req, wire::bytes resp,
                            std::size_t min_answer) {
+    if (min_answer == 0) min_answer = resp.size();
+    if (current_lane != nullptr) return current_lane->exchange(ctx, req, resp, min_answer);
     const auto started = steady::now();
     set_checksum(req);
-    const int64_t budget = Discover ? 3 * int64_t{g_ip_timeout} + 45 : int64_t{g_timeout};
+    const int64_t budget = exchange_budget();
     exchange_state x{ctx, req, static_cast<int32_t>(wire::get_be32(req, off::seq)), resp,
-                     std::max<int64_t>(g_ip_timeout, 0), g_strict_answers != 0,
-                     min_answer != 0 ? min_answer : resp.size()};
+                     std::max<int64_t>(g_ip_timeout, 0), g_strict_answers != 0, min_answer};
     exchanged out;  // 106, length 0
     if (budget <= 0) return out;
     if (x.strict) x.deadline = started + std::chrono::milliseconds(budget * 3 / 2);
@@ -183,6 +198,7 @@ exchanged exchange_message(tv_context* ctx, wire::bytes req, wire::bytes resp,
                 const int32_t status = status_from_byte(wire::get_u8(resp, off::status));
                 if (status != TV_OK) return {0, status};
                 ctx->last_activity = static_cast<uint32_t>(std::time(nullptr));
+                note_answer_time(started);
                 return {x.received, TV_OK};
             }
             out.length = a == arrival::failed ? -1 : 0;
@@ -194,6 +210,14 @@ exchanged exchange_message(tv_context* ctx, wire::bytes req, wire::bytes resp,
 }
 
 read_past_counts answers_read_past() { return read_past; }
+
+std::int64_t recent_answer_us() {
+    if (next_answer_time == 0) return 0;
+    const auto noted = std::min(next_answer_time, answer_times.size());
+    return *std::min_element(answer_times.begin(), answer_times.begin() + static_cast<std::ptrdiff_t>(noted));
+}
+
+void count_read_past(bool spoiled) { ++(spoiled ? read_past.spoiled : read_past.stale); }
 
 }  // namespace tv
 

@@ -8,7 +8,7 @@
 
 namespace {
 
-std::array<std::uint8_t, 24> m_simple_subcmd;
+thread_local std::array<std::uint8_t, 24> m_simple_subcmd;
 
 }  // namespace
 

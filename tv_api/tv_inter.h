@@ -92,6 +92,28 @@ struct exchanged {
 // `min_answer` bytes long; 0 asks for the whole response buffer (answers of a fixed length).
 exchanged exchange_message(tv_context* ctx, wire::bytes req, wire::bytes resp,
                            std::size_t min_answer = 0);
+// The budget of one exchange in the estimated milliseconds its cycles count (see exchange.cpp).
+int64_t exchange_budget();
+// Whether a datagram that carries the request's sequence number is the switch's well-formed
+// answer to `req`, as strict mode asks: from where the request went, the length its header
+// gives, the request's command, a right checksum, the echoed fields, and at least `min_answer`
+// bytes unless it is a refusal. `length` is the datagram's whole length, `msg` what was read.
+bool answer_acceptable(const tv_context& ctx, wire::cbytes req, const sockaddr_in& from,
+                       std::size_t length, wire::cbytes msg, std::size_t min_answer);
+
+// Where the exchanges of a thread go instead of the socket: set on the threads of a side-by-side
+// read (lanes.cpp), which make each exchange through the one loop that owns the socket. The
+// module buffers of the operations are per thread for the same reason: a read suspended in the
+// middle of an operation finds them as it left them.
+struct lane_exchanger {
+    virtual exchanged exchange(tv_context* ctx, wire::bytes req, wire::bytes resp,
+                               std::size_t min_answer) = 0;
+
+protected:
+    ~lane_exchanger() = default;
+};
+extern thread_local lane_exchanger* current_lane;
+
 // Clears `resp` and exchanges `req` for it.
 exchanged exchange(tv_context* ctx, wire::bytes req, wire::bytes resp, std::size_t min_answer = 0);
 // Exchanges the first `req_len` bytes of `buf` for an answer into `buf` itself, as module
@@ -137,6 +159,11 @@ struct read_past_counts {
     std::uint32_t spoiled = 0;
 };
 read_past_counts answers_read_past();
+// The shortest time of the last few answered exchanges, in microseconds (0 before any).
+std::int64_t recent_answer_us();
+// Counts a datagram read past: stale, or spoiled (an answer with the right number that failed a
+// check).
+void count_read_past(bool spoiled);
 
 // What strict mode asks of an unsolicited message before it is taken. Whatever fails is read
 // past within the time limit and counted (tv_get_dropped_unsolicited).

@@ -26,6 +26,8 @@ struct switch_state {
     in_addr_t ip = 0;  // network order; 0: reachable only through the fabric
     std::uint8_t chassis = 0;
     std::uint32_t fc_addr = 0;
+    // How long the switch takes to answer one request; it answers one at a time.
+    std::chrono::milliseconds latency{0};
     std::chrono::steady_clock::time_point booted = std::chrono::steady_clock::now();
     // Until then the switch is restarting: requests that reach it are dropped unanswered.
     std::chrono::steady_clock::time_point silent_until{};

@@ -15,6 +15,8 @@ using mac_t = std::array<std::uint8_t, 6>;
 
 // Most ports a switch may have: the room of the port-state and port-types messages.
 inline constexpr std::size_t max_ports = 24;
+// The longest service time a switch may be given (latency_ms, --latency).
+inline constexpr std::uint32_t max_latency_ms = 10000;
 // Most devices on one port: the loop addresses of a loop's NL_Ports.
 inline constexpr std::size_t max_loop_devices = 126;
 

@@ -27,8 +27,8 @@ using nlohmann::json;
 constexpr int max_depth = 32;
 
 constexpr std::array<std::string_view, 2> fabric_keys{"switches", "links"};
-constexpr std::array<std::string_view, 6> switch_keys{"name", "ip",         "chassis",
-                                                      "fc_addr", "port_count", "ports"};
+constexpr std::array<std::string_view, 7> switch_keys{"name",       "ip",    "chassis",   "fc_addr",
+                                                      "port_count", "ports", "latency_ms"};
 constexpr std::array<std::string_view, 3> port_keys{"gbic", "failed", "devices"};
 constexpr std::array<std::string_view, 9> device_keys{
     "alpa", "port_wwn", "node_wwn", "initiator", "port_name", "node_name", "fc4_types", "cos", "ip"};
@@ -138,6 +138,9 @@ switch_state read_switch(const fields& j, std::size_t index, const allowed_keys&
     j.number("fc_addr", s.fc_addr, 0xFFFFFF);
     if (chassis_of(s.fc_addr) != s.chassis)
         j.at("fc_addr").fail("bits 14-19 must hold the chassis number");
+    std::uint32_t latency_ms = 0;
+    j.number("latency_ms", latency_ms, max_latency_ms);
+    s.latency = std::chrono::milliseconds(latency_ms);
 
     std::size_t count = 16;
     if (j.has("ports")) count = j.at("ports").list_size();

@@ -2,6 +2,7 @@
 
 #include <arpa/inet.h>
 #include <fcntl.h>
+#include <poll.h>
 #include <sys/epoll.h>
 #include <sys/eventfd.h>
 #include <sys/socket.h>
@@ -109,8 +110,9 @@ void server::run() {
     }
     std::array<epoll_event, 16> events;
     while (!stopping_.load()) {
-        const int n = ::epoll_wait(epoll_fd_, events.data(), static_cast<int>(events.size()),
-                                   next_timeout_ms());
+        const auto wait = next_wait();
+        const int n = ::epoll_pwait2(epoll_fd_, events.data(), static_cast<int>(events.size()),
+                                     wait ? &*wait : nullptr, nullptr);
         if (n < 0 && errno != EINTR) break;
         for (int i = 0; i < n; ++i) {
             if (events[i].data.u64 == UINT64_MAX) {  // woken: to stop, or to replan the timers
@@ -197,22 +199,19 @@ int server::receive(std::size_t ep, int flags) {
 }
 
 // One socket's thread: it waits in the receive itself, which saves the epoll_wait of every
-// request. Timers bound the wait through the socket's receive timeout; whichever thread finds
-// them due runs them, under the mutex.
+// request. With a timer planned it waits in ppoll instead, which keeps time to the
+// nanosecond; whichever thread finds the timers due runs them, under the mutex.
 void server::receive_loop(std::size_t ep) {
     const int fd = endpoints_[ep].fd;
     const int fl = ::fcntl(fd, F_GETFL);
     ::fcntl(fd, F_SETFL, fl & ~O_NONBLOCK);
-    int timeout_set = -2;
     while (!stopping_.load()) {
-        const int t = next_timeout_ms();
-        if (t != timeout_set && t != 0) {
-            const int ms = t < 0 ? 0 : t;  // 0: no limit
-            timeval tv{ms / 1000, (ms % 1000) * 1000};
-            ::setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &tv, sizeof tv);
-            timeout_set = t;
+        const auto wait = next_wait();
+        if (wait && (wait->tv_sec != 0 || wait->tv_nsec != 0)) {
+            pollfd p{fd, POLLIN, 0};
+            ::ppoll(&p, 1, &*wait, nullptr);
         }
-        const int n = receive(ep, t == 0 ? MSG_DONTWAIT : MSG_WAITFORONE);
+        const int n = receive(ep, wait ? MSG_DONTWAIT : MSG_WAITFORONE);
         if (n == receive_batch::size) serve_socket(ep);
         std::lock_guard lock(mu_);
         release_due();
@@ -254,13 +253,25 @@ void server::handle(std::size_t ep, std::span<const std::uint8_t> d, const socka
             std::fprintf(opts_.log_out, ") seq %u: %s\n", r.seq, verdict.c_str());
         if (!r.note.empty()) std::fprintf(opts_.log_out, "   %s\n", r.note.c_str());
     }
-    if (r.what == outcome::answered) send_answer(ep, from, r, d);
+    if (r.what == outcome::answered)
+        send_answer(ep, from, r, d, served_at(r.sw.value_or(endpoints_[ep].sw)));
     send_unsolicited(ep, r.sends);
 }
 
-// Fault effects are drawn first; every datagram sent is then framed once, by frame_answer.
+// When the switch that answers a request has done so: now without a latency, else one service
+// time after the later of now and its previous answer.
+std::chrono::steady_clock::time_point server::served_at(std::size_t sw) {
+    const auto latency = fabric_.switches[sw].latency;
+    if (latency.count() == 0) return std::chrono::steady_clock::time_point::min();
+    if (busy_until_.size() < fabric_.switches.size()) busy_until_.resize(fabric_.switches.size());
+    busy_until_[sw] = std::max(busy_until_[sw], std::chrono::steady_clock::now()) + latency;
+    return busy_until_[sw];
+}
+
+// Fault effects are drawn first; every datagram sent is then framed once, by frame_answer. An
+// answer not `ready` yet (a switch with a latency) is scheduled, its faults' delays after it.
 void server::send_answer(std::size_t ep, const sockaddr_in& to, const dispatch_result& r,
-                         std::span<const std::uint8_t> request) {
+                         std::span<const std::uint8_t> request, std::chrono::steady_clock::time_point ready) {
     ++stats_.answered;
     const fault_effects fx = faults_.empty() ? fault_effects{} : faults_.decide(r.command, r.subcommand);
     const std::uint8_t status = fx.status.value_or(r.status);
@@ -268,8 +279,13 @@ void server::send_answer(std::size_t ep, const sockaddr_in& to, const dispatch_r
     fx.reshape(body);
     std::vector<std::uint8_t> answer = frame_answer(body, request, status, r.seq, fx.corrupt);
     if (fx.truncate && *fx.truncate < answer.size()) answer.resize(*fx.truncate);
+    const auto now = std::chrono::steady_clock::now();
+    const bool later = ready > now;
     if (!fx.any()) {
-        send_now(ep, to, answer);
+        if (later)
+            scheduled_.push_back({ready, ep, to, std::move(answer), false});
+        else
+            send_now(ep, to, answer);
         return;
     }
     if (fx.drop) {
@@ -293,12 +309,12 @@ void server::send_answer(std::size_t ep, const sockaddr_in& to, const dispatch_r
     if (last_answer_.size() >= last_answer_limit) last_answer_.clear();
     last_answer_[peer] = std::move(answer);
 
-    const auto now = std::chrono::steady_clock::now();
+    const auto from = later ? ready : now;
     for (auto& bytes : out) {
         if (fx.reorder)
-            scheduled_.push_back({now + hold_limit, ep, to, std::move(bytes), true});
-        else if (fx.delay_ms > 0)
-            scheduled_.push_back({now + std::chrono::milliseconds(fx.delay_ms), ep, to,
+            scheduled_.push_back({from + hold_limit, ep, to, std::move(bytes), true});
+        else if (fx.delay_ms > 0 || later)
+            scheduled_.push_back({from + std::chrono::milliseconds(fx.delay_ms), ep, to,
                                   std::move(bytes), false});
         else
             send_now(ep, to, bytes);
@@ -401,16 +417,16 @@ void server::release_due() {
     }
 }
 
-int server::next_timeout_ms() const {
+std::optional<timespec> server::next_wait() const {
     std::lock_guard lock(mu_);
     auto due = next_tick_;
     for (const auto& s : scheduled_) due = std::min(due, s.due);
-    if (due == sim_clock::time_point::max()) return -1;
+    if (due == sim_clock::time_point::max()) return std::nullopt;
     const auto now = sim_clock::now();
-    if (due <= now) return 0;
-    // The wait is an int of milliseconds: a timer far away is waited for in steps.
-    const auto ms = std::chrono::ceil<std::chrono::milliseconds>(due - now).count();
-    return static_cast<int>(std::min<long long>(ms, 60 * 60 * 1000));
+    if (due <= now) return timespec{0, 0};
+    // A timer far away is waited for in steps of an hour.
+    const auto ns = std::min<std::int64_t>(std::chrono::nanoseconds(due - now).count(), 3600'000'000'000);
+    return timespec{static_cast<time_t>(ns / 1'000'000'000), static_cast<long>(ns % 1'000'000'000)};
 }
 
 void server::keep(record::direction dir, std::size_t ep, const sockaddr_in& peer,

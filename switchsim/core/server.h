@@ -7,6 +7,10 @@
 // tests run a fabric in-process. Everything the loop touches is guarded by one mutex, so a
 // test may read or change the fabric and read the record of datagrams while it serves.
 //
+// A switch with a latency answers one request at a time: each answer is scheduled that long
+// after the later of the request's arrival and the switch's previous answer, and the loop
+// sends it when due, so requests to a busy switch queue while other switches go on answering.
+//
 // Besides answers, switches send datagrams of their own (traps): queued by a handler with its
 // answer, or by a family's timer hook (family_info::on_tick), which the loop calls when due by
 // bounding its wait. Both leave from a switch's socket and are recorded like answers.
@@ -122,10 +126,14 @@ private:
     void handle(std::size_t ep, std::span<const std::uint8_t> d, const sockaddr_in& from);
     void send_now(std::size_t ep, const sockaddr_in& to, std::span<const std::uint8_t> bytes);
     void send_answer(std::size_t ep, const sockaddr_in& to, const dispatch_result& r,
-                     std::span<const std::uint8_t> request);
+                     std::span<const std::uint8_t> request, std::chrono::steady_clock::time_point ready);
+    std::chrono::steady_clock::time_point served_at(std::size_t sw);
     void release_held(const sockaddr_in& to, std::span<const std::uint8_t> after);
     void release_due();
-    int next_timeout_ms() const;
+    // How long the loop may wait before a timer or a scheduled datagram is due (nullopt: no
+    // limit), to the nanosecond: a latency of a millisecond is kept to within the system's
+    // timer slack, not rounded to whole milliseconds or to the socket timeout's ticks.
+    std::optional<timespec> next_wait() const;
     void transmit(std::size_t ep, const sockaddr_in& to, std::span<const std::uint8_t> bytes);
     void flush_outgoing();  // with mu_ held
     void send_unsolicited(std::size_t ep, const std::vector<unsolicited>& sends);
@@ -164,6 +172,8 @@ private:
     std::vector<scheduled> scheduled_;
     sim_clock::time_point next_tick_ = sim_clock::time_point::min();  // of the timer hooks
     std::map<std::uint64_t, std::vector<std::uint8_t>> last_answer_;  // for stale answers
+    // Per switch: when it has answered the requests it was given (with a latency).
+    std::vector<std::chrono::steady_clock::time_point> busy_until_;
 };
 
 }  // namespace sim

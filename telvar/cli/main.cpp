@@ -21,6 +21,7 @@
 // diff, zone_lint and zone_apply follow diff(1): 0 same, 1 different or changed, 2 trouble, a
 // refused line included. The other data commands (locate, snapshot) return their own statuses,
 // and --json gives a report as one JSON document (data_cmds.h).
+#include <malloc.h>
 #include <sys/random.h>
 
 #include <unistd.h>
@@ -48,6 +49,7 @@
 #include "telvar/framework/notices.h"
 #include "telvar/framework/output.h"
 #include "telvar/telvar.h"
+#include "tv_api/lanes.h"
 
 namespace {
 
@@ -230,6 +232,18 @@ int main(int argc, char** argv) try {
     fp = stdout;
     tv_api_open(telvar::tool::library_log());
     tv_set_strict_answers(1);
+    // Fabric-wide reads go side by side across slow switches. TELVAR_READS=sequential reads
+    // one switch after another (the benchmarks' reference, and a way round a switch that
+    // cannot take the load), TELVAR_READS=side-by-side goes side by side however fast the
+    // switches answer.
+    tv::set_lanes_mode(tv::lanes_mode::where_slow);
+    if (const char* s = std::getenv("TELVAR_READS"); s != nullptr) {
+        if (std::string_view(s) == "sequential") tv::set_lanes_mode(tv::lanes_mode::never);
+        if (std::string_view(s) == "side-by-side") tv::set_lanes_mode(tv::lanes_mode::always);
+    }
+    // Lanes are threads that take turns: one malloc arena serves them all, as it serves the
+    // one thread of a sequential read, so that they add no memory of their own to speak of.
+    mallopt(M_ARENA_MAX, 1);
     // Global flags before the command word go right after it, where the command reads them.
     std::vector<char*> before;
     bool json = false;

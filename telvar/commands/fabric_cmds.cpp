@@ -1,6 +1,8 @@
 // Fabric commands of the tool: links (the link tables of the whole fabric), nameserver (the
 // fabric's name server) and initiators (the switch's initiator table).
+#include <map>
 #include <optional>
+#include <string>
 #include <vector>
 
 #include "telvar/commands/tool_commands.h"
@@ -48,19 +50,28 @@ outcome links(int32_t argc, char** argv) {
     const std::uint32_t dest = ctx.get()->dest_fc_addr;
     std::optional<std::uint32_t> start;
     if (dest != TV_DEFAULT_DEST) start = dest;
-    int32_t first_failure = TV_OK;
+    // The first failure in the walk's order (visits side by side may fail in another).
+    std::map<int, int32_t> failures;
+    // Each switch's report is kept until the reports before it are out.
+    fabric::in_walk_order in_order([](std::string_view t) { print("%.*s", static_cast<int>(t.size()), t.data()); });
     // As the snapshot: a list whose far end did not answer leads no further, so that --json
     // links lists the same switches.
-    fabric::walk(ctx.get(), start, {}, [&](fabric::visit& at) {
+    fabric::walk_side_by_side(ctx.get(), start, {}, [&](fabric::visit& at, int k) {
+        std::string report;
+        print_into(&report);
         // Without -f the start is headed by its own chassis number, which its identity gives.
         tv_version_info v{};
         if (!at.address_known() && at.read_identity(v) != TV_OK) {
-            first_failure = tv_api_errno;
-            print_error(first_failure);
-            return;
+            failures[k] = tv_api_errno;
+            print_error(tv_api_errno);
+        } else if (const int32_t code = print_switch_links(at); code != TV_OK) {
+            failures[k] = code;
         }
-        if (const int32_t code = print_switch_links(at); code != TV_OK && first_failure == TV_OK) first_failure = code;
+        print_into(nullptr);
+        in_order.write(k, report);
+        in_order.finish(k);
     });
+    const int32_t first_failure = failures.empty() ? TV_OK : failures.begin()->second;
     // Logging out of the start goes where the login went.
     ctx.get()->dest_fc_addr = dest;
     return outcome::of_status(first_failure);

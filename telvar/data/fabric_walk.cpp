@@ -1,10 +1,14 @@
 // The breadth-first walk over a fabric's links, and its logins (see fabric_walk.h).
 #include "telvar/data/fabric_walk.h"
 
+#include <memory>
+
 #include <algorithm>
 #include <cstring>
 #include <deque>
 #include <set>
+
+#include "tv_api/lanes.h"
 
 namespace telvar::fabric {
 
@@ -77,6 +81,12 @@ int32_t visit::read_identity(tv_version_info& v) {
 }
 
 int32_t visit::read_links() {
+    struct tell {
+        const std::function<void()>& f;
+        ~tell() {
+            if (f) f();
+        }
+    } told{links_read_};
     tv_free_switch_links(&links_);
     links_ = {};
     if (const int32_t code = log_in(); code != TV_OK) return code;
@@ -118,6 +128,79 @@ int walk(tv_context* ctx, std::optional<std::uint32_t> start, const walk_options
     }
     logins.log_out_all();
     return done;
+}
+
+// The side-by-side walk numbers the switches as walk() queues them: the far ends of visit k
+// are numbered once visit k and every visit before it have read their links, in that order,
+// so a switch reached through two paths gets the number the first path gives it.
+int walk_side_by_side(tv_context* ctx, std::optional<std::uint32_t> start, const walk_options& o,
+                      const std::function<void(visit&, int index)>& each,
+                      const std::function<void(int done, int known)>& progress) {
+    if (!o.follow_links || !tv::lanes_usable(ctx)) {
+        int index = 0;
+        return walk(ctx, start, o, [&](visit& v) { each(v, index++); }, progress);
+    }
+    struct slot {
+        std::optional<std::uint32_t> address;
+        bool links_known = false;
+        std::vector<std::uint32_t> next;
+    };
+    std::deque<slot> slots;
+    std::set<int> known;
+    if (start) known.insert(chassis_of(*start));
+    std::size_t numbered = 0;  // visits whose far ends are numbered
+    int done = 0;
+    walk_logins logins(ctx);  // inactive: lanes are not used where logins are made
+    tv::lanes lanes(*ctx, o.at_once);
+    std::function<void(std::optional<std::uint32_t>)> add;
+    const auto number_far_ends = [&] {
+        for (; numbered < slots.size() && slots[numbered].links_known; ++numbered)
+            for (const std::uint32_t a : std::vector(slots[numbered].next))  // add() grows slots
+                if (known.insert(chassis_of(a)).second) add(a);
+    };
+    add = [&](std::optional<std::uint32_t> address) {
+        const int index = static_cast<int>(slots.size());
+        slots.push_back({address, false, {}});
+        lanes.add(address.value_or(ctx->dest_fc_addr), [&, index](tv_context* lane_ctx) {
+            slot& s = slots[static_cast<std::size_t>(index)];
+            visit v(lane_ctx, s.address, o, logins);
+            const auto links_read = [&] {
+                if (s.links_known) return;
+                s.links_known = true;
+                // A start known by its identity is known once it has answered.
+                if (!s.address && v.address_known()) known.insert(chassis_of(v.address()));
+                s.next = v.next();
+                number_far_ends();
+            };
+            v.when_links_read(links_read);
+            each(v, index);
+            links_read();  // a visit that did not read its links leads nowhere
+            ++done;
+            if (progress) progress(done, static_cast<int>(known.size()));
+        });
+    };
+    add(start);
+    lanes.run();
+    return done;
+}
+
+void in_walk_order::write(int index, std::string_view text) {
+    if (index == head_)
+        sink_(text);
+    else
+        kept_[index] += text;
+}
+
+void in_walk_order::finish(int index) {
+    finished_.insert(index);
+    while (finished_.erase(head_) != 0) {
+        ++head_;
+        // The next visit's text so far goes out now; the rest of it goes straight through.
+        if (const auto it = kept_.find(head_); it != kept_.end()) {
+            sink_(it->second);
+            kept_.erase(it);
+        }
+    }
 }
 
 }  // namespace telvar::fabric

@@ -22,6 +22,9 @@
 #include <functional>
 #include <map>
 #include <optional>
+#include <set>
+#include <string>
+#include <string_view>
 #include <vector>
 
 #include "proto/topology/layout.h"
@@ -38,6 +41,8 @@ struct walk_options {
     // A links read that ended in a failure (a far end that did not give its identity is the
     // usual one) still leads on to the far ends it listed.
     bool follow_failed_links = false;
+    // Side by side: at most this many visits at once (their texts wait for their turn in memory).
+    std::size_t at_once = 64;
 };
 
 // Gives the context the credentials a walk logs into each switch with, and marks it as
@@ -127,6 +132,9 @@ public:
 
     // The far ends to go on to (switch addresses, in the order of the links).
     const std::vector<std::uint32_t>& next() const { return next_; }
+    // Called once the far ends are known (after a read of the links, whatever its outcome): a
+    // walk side by side goes on to them from there, not from the end of the visit.
+    void when_links_read(std::function<void()> f) { links_read_ = std::move(f); }
 
 private:
     tv_context* ctx_;
@@ -136,6 +144,7 @@ private:
     bool owners_start_;
     tv_switch_links links_{};
     std::vector<std::uint32_t> next_;
+    std::function<void()> links_read_;
 };
 
 // Walks from the switch at `start` (none: the switch the context addresses, known by its
@@ -144,5 +153,31 @@ private:
 // switches are done and how many are known. Returns the number of switches visited.
 int walk(tv_context* ctx, std::optional<std::uint32_t> start, const walk_options& o, const std::function<void(visit&)>& each,
          const std::function<void(int done, int known)>& progress = {});
+
+// The same walk with the visits side by side (tv_api/lanes.h), where the context allows it
+// (slow switches, strict answers, no logins to make); else walk() itself. The switches
+// are the same and are numbered in the same order, `each` is given each visit with its number
+// (from 0), on a context of its own that addresses the switch; the visits of two switches run
+// interleaved at their exchanges, so what must come out in walk order goes through an
+// in_walk_order. `progress` learns of each visit as it ends.
+int walk_side_by_side(tv_context* ctx, std::optional<std::uint32_t> start, const walk_options& o,
+                      const std::function<void(visit&, int index)>& each,
+                      const std::function<void(int done, int known)>& progress = {});
+
+// Texts written by numbered visits, passed on to `sink` in the visits' order: the text of the
+// earliest visit not finished goes straight through, the others' are kept until their turn.
+class in_walk_order {
+public:
+    explicit in_walk_order(std::function<void(std::string_view)> sink) : sink_(std::move(sink)) {}
+    void write(int index, std::string_view text);
+    // Visit `index` has written all it writes.
+    void finish(int index);
+
+private:
+    std::function<void(std::string_view)> sink_;
+    int head_ = 0;
+    std::map<int, std::string> kept_;
+    std::set<int> finished_;
+};
 
 }  // namespace telvar::fabric

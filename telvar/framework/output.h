@@ -12,6 +12,10 @@ namespace telvar {
 
 // Formats onto `fp` like fprintf; does nothing when `fp` is null.
 void print(const char* format, ...) TV_PRINTF(1, 2);
+// Makes print() on the calling thread append to `text` instead of writing to `fp` (while `fp`
+// is not null), until it is called with null: a walk side by side keeps each switch's report
+// until its turn.
+void print_into(std::string* text);
 
 // A status code's message as print_error prints it, without its newline ("Unrecognized error
 // (N)" for a code without one); the system error number is not consulted.

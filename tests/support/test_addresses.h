@@ -124,4 +124,18 @@ inline constexpr const char* defaults_loss_base = "127.0.222.2";
 inline constexpr const char* hostile_files_base = "127.0.210.2";
 inline constexpr const char* hostile_fabric_base = "127.0.211.2";
 inline constexpr const char* hostile_exporter_listen = "127.0.212.1:0";
+// Reads side by side (127.0.190.0 - 127.0.199.255): generated fabrics read both ways, with and
+// without faults (127.0.190.2, 127.0.191.2), name-server ranges (127.0.192.2, 127.0.193.2),
+// the latency model (127.0.194.2, 127.0.196.2), an exporter's scrape (127.0.195.2), a loop
+// over twelve addresses (127.0.197.1-12), the tool's commands (127.0.198.2; 127.0.198.250 is
+// only named in a file).
+inline constexpr const char* parallel_base = "127.0.190.2";
+inline constexpr const char* parallel_faults_base = "127.0.191.2";
+inline constexpr const char* parallel_ns_base = "127.0.192.2";
+inline constexpr const char* parallel_fail_base = "127.0.193.2";
+inline constexpr const char* parallel_latency_base = "127.0.194.2";
+inline constexpr const char* latency_model_base = "127.0.196.2";
+inline constexpr const char* parallel_scrape_base = "127.0.195.2";
+inline constexpr const char* parallel_tool_base = "127.0.198.2";
+inline constexpr const char* many_addresses_base = "127.0.197.1";
 }  // namespace tvtest::addr

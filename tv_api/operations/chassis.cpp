@@ -22,12 +22,12 @@ namespace P = L::param;
 namespace V = L::value_msg;
 namespace w = tv::wire;
 
-std::array<std::uint8_t, P::len> m_config_param_req2;
-std::array<std::uint8_t, P::len> m_config_param_ret2;
-std::array<std::uint8_t, V::len> msg_chassis_mode;
-std::array<std::uint8_t, V::len> m_get_chassis_type;
-std::array<std::uint8_t, V::len> m_set_chassis_type;
-std::array<std::uint8_t, L::reset_len> m_simple_cmd;
+thread_local std::array<std::uint8_t, P::len> m_config_param_req2;
+thread_local std::array<std::uint8_t, P::len> m_config_param_ret2;
+thread_local std::array<std::uint8_t, V::len> msg_chassis_mode;
+thread_local std::array<std::uint8_t, V::len> m_get_chassis_type;
+thread_local std::array<std::uint8_t, V::len> m_set_chassis_type;
+thread_local std::array<std::uint8_t, L::reset_len> m_simple_cmd;
 
 constexpr std::uint32_t flash_rev_mask = 0xFFFFF;
 constexpr std::uint32_t last_sl_only_rev = 0x30400;

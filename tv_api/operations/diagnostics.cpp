@@ -14,14 +14,14 @@ namespace {
 
 namespace L = tv::layout::diag;
 
-std::array<std::uint8_t, L::counters::req_len> m_get_cnts_req;
-std::array<std::uint8_t, L::counters::ret_len> m_get_cnts_ret;
-std::array<std::uint8_t, L::reset_log_len> m_reset_log_req;
-std::array<std::uint8_t, L::reset_log_len> m_reset_log_ret;
-std::array<std::uint8_t, L::start::len> m_start_test_req;
-std::array<std::uint8_t, L::start::len> m_start_test_ret;
-std::array<std::uint8_t, L::status::req_len> m_test_status_req;
-std::array<std::uint8_t, L::status::ret_len> m_test_status_ret;
+thread_local std::array<std::uint8_t, L::counters::req_len> m_get_cnts_req;
+thread_local std::array<std::uint8_t, L::counters::ret_len> m_get_cnts_ret;
+thread_local std::array<std::uint8_t, L::reset_log_len> m_reset_log_req;
+thread_local std::array<std::uint8_t, L::reset_log_len> m_reset_log_ret;
+thread_local std::array<std::uint8_t, L::start::len> m_start_test_req;
+thread_local std::array<std::uint8_t, L::start::len> m_start_test_ret;
+thread_local std::array<std::uint8_t, L::status::req_len> m_test_status_req;
+thread_local std::array<std::uint8_t, L::status::ret_len> m_test_status_ret;
 
 // Clears `msg` and writes the header of an online-test request and its sub-command word.
 void build_test_request(tv_context* ctx, tv::wire::bytes msg, std::uint32_t subcmd) {

@@ -13,12 +13,12 @@ namespace {
 
 namespace L = tv::layout::identity;
 
-std::array<std::uint8_t, L::version::req_len> m_get_ver_req;
-std::array<std::uint8_t, L::version::ret_len> m_get_ver_ret;
-std::array<std::uint8_t, L::status::req_len> m_get_stat_req;
-std::array<std::uint8_t, L::status::ret_len> m_get_stat_ret;
-std::array<std::uint8_t, L::sensors::req_len> m_get_sensors_req;
-std::array<std::uint8_t, L::sensors::ret_len> m_get_sensors_ret;
+thread_local std::array<std::uint8_t, L::version::req_len> m_get_ver_req;
+thread_local std::array<std::uint8_t, L::version::ret_len> m_get_ver_ret;
+thread_local std::array<std::uint8_t, L::status::req_len> m_get_stat_req;
+thread_local std::array<std::uint8_t, L::status::ret_len> m_get_stat_ret;
+thread_local std::array<std::uint8_t, L::sensors::req_len> m_get_sensors_req;
+thread_local std::array<std::uint8_t, L::sensors::ret_len> m_get_sensors_ret;
 
 int32_t get_chassis_status(tv_context* ctx, tv_chassis_status& status) {
     tv::build_request(ctx, m_get_stat_req, TV_CMD_CHASSIS_STATUS);

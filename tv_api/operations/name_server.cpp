@@ -26,9 +26,9 @@ static_assert(sizeof(tv_nameserver_entry) == 584, "a name-server record is 584 b
 static_assert(sizeof(tv_initiators) == 356, "the initiator record is 356 bytes");
 static_assert(TV_MAX_INITIATORS == L::initiators::max, "the record holds what the answer holds");
 
-std::array<std::uint8_t, L::msg_len> m_sns_req;
-std::array<std::uint8_t, L::msg_len> m_sns_port_ret;
-std::array<std::uint8_t, L::msg_len> m_sns_node_ret;
+thread_local std::array<std::uint8_t, L::msg_len> m_sns_req;
+thread_local std::array<std::uint8_t, L::msg_len> m_sns_port_ret;
+thread_local std::array<std::uint8_t, L::msg_len> m_sns_node_ret;
 
 struct free_deleter {
     void operator()(void* p) const { std::free(p); }

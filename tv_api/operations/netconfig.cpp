@@ -24,13 +24,13 @@ namespace C = tv::layout::chassis;
 namespace P = C::param;
 namespace w = tv::wire;
 
-std::array<std::uint8_t, N::len> m_net_config_req;
-std::array<std::uint8_t, N::len> m_net_config_ret;
-std::array<std::uint8_t, N::len> msg_netconfig;
-std::array<std::uint8_t, N::short_req_len> m_netconfig_req;
-std::array<std::uint8_t, N::len> m_netconfig_ret;
-std::array<std::uint8_t, P::read_req_len> m_config_param_req;
-std::array<std::uint8_t, P::len> m_config_param_ret;
+thread_local std::array<std::uint8_t, N::len> m_net_config_req;
+thread_local std::array<std::uint8_t, N::len> m_net_config_ret;
+thread_local std::array<std::uint8_t, N::len> msg_netconfig;
+thread_local std::array<std::uint8_t, N::short_req_len> m_netconfig_req;
+thread_local std::array<std::uint8_t, N::len> m_netconfig_ret;
+thread_local std::array<std::uint8_t, P::read_req_len> m_config_param_req;
+thread_local std::array<std::uint8_t, P::len> m_config_param_ret;
 
 constexpr int32_t flags_saved = 2;
 constexpr int32_t flags_copy = 1;

@@ -20,12 +20,12 @@ namespace L = tv::layout::ports;
 using tv::port_array;
 using tv::port_array_at;
 
-std::array<std::uint8_t, L::state_req_len> m_port_state_req;
-std::array<std::uint8_t, L::state_ret_len> m_port_state_ret;
-std::array<std::uint8_t, L::set_state_req_len> m_set_port_state_req;
-std::array<std::uint8_t, L::set_state_ret_len> m_set_port_state_ret;
-std::array<std::uint8_t, L::set_port_req_len> m_set_prt_mfs_mode_req;
-std::array<std::uint8_t, L::set_mfs_ret_len> m_set_prt_mfs_mode_ret;
+thread_local std::array<std::uint8_t, L::state_req_len> m_port_state_req;
+thread_local std::array<std::uint8_t, L::state_ret_len> m_port_state_ret;
+thread_local std::array<std::uint8_t, L::set_state_req_len> m_set_port_state_req;
+thread_local std::array<std::uint8_t, L::set_state_ret_len> m_set_port_state_ret;
+thread_local std::array<std::uint8_t, L::set_port_req_len> m_set_prt_mfs_mode_req;
+thread_local std::array<std::uint8_t, L::set_mfs_ret_len> m_set_prt_mfs_mode_ret;
 
 // How tv_set_port_type sets each port type: the loop mode first, then the code the switch
 // takes for the type (0: the type cannot be set).

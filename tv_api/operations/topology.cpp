@@ -23,14 +23,14 @@ namespace {
 namespace L = tv::layout::topology;
 namespace NS = tv::layout::name_server;
 
-std::array<std::uint8_t, L::req_len> m_topology_req;
-std::array<std::uint8_t, L::topo::ret_len> m_topology_ret;
-std::array<std::uint8_t, L::req_len> m_al_port_stat_req;
-std::array<std::uint8_t, L::al::ret_len> m_al_port_stat_ret;
-std::array<std::uint8_t, L::req_len> m_port_steering_req;
-std::array<std::uint8_t, L::steering::ret_len> m_port_steering_ret;
-std::array<std::uint8_t, NS::msg_len> m_name_server_req;
-std::array<std::uint8_t, NS::msg_len> m_name_server_ret;
+thread_local std::array<std::uint8_t, L::req_len> m_topology_req;
+thread_local std::array<std::uint8_t, L::topo::ret_len> m_topology_ret;
+thread_local std::array<std::uint8_t, L::req_len> m_al_port_stat_req;
+thread_local std::array<std::uint8_t, L::al::ret_len> m_al_port_stat_ret;
+thread_local std::array<std::uint8_t, L::req_len> m_port_steering_req;
+thread_local std::array<std::uint8_t, L::steering::ret_len> m_port_steering_ret;
+thread_local std::array<std::uint8_t, NS::msg_len> m_name_server_req;
+thread_local std::array<std::uint8_t, NS::msg_len> m_name_server_ret;
 
 static_assert(sizeof(tv_switch_link) == 28, "a link record is 28 bytes");
 

@@ -20,10 +20,10 @@ namespace {
 namespace T = tv::layout::transfer;
 namespace w = tv::wire;
 
-std::array<std::uint8_t, T::block_msg_len> m_codeload_req;
-std::array<std::uint8_t, T::codeload::ret_len> m_codeload_ret;
-std::array<std::uint8_t, T::block_msg_len> m_download_req;
-std::array<std::uint8_t, T::download::ret_len> m_download_ret;
+thread_local std::array<std::uint8_t, T::block_msg_len> m_codeload_req;
+thread_local std::array<std::uint8_t, T::codeload::ret_len> m_codeload_ret;
+thread_local std::array<std::uint8_t, T::block_msg_len> m_download_req;
+thread_local std::array<std::uint8_t, T::download::ret_len> m_download_ret;
 
 constexpr std::size_t max_download_blocks = 2;
 constexpr int32_t transfer_wait_extra = 2000;

@@ -20,10 +20,10 @@ namespace Z = tv::layout::zoning;
 namespace W = Z::wwn;
 namespace w = tv::wire;
 
-std::array<std::uint8_t, W::page_len> m_get_wwn_zone;
-std::array<std::uint8_t, W::page_len> m_ret_wwn_zone;
-std::array<std::uint8_t, W::page_len> m_set_unnamed_wwn_zone;
-std::array<std::uint8_t, W::reset_len> m_reset_actv_wwn_zoning;
+thread_local std::array<std::uint8_t, W::page_len> m_get_wwn_zone;
+thread_local std::array<std::uint8_t, W::page_len> m_ret_wwn_zone;
+thread_local std::array<std::uint8_t, W::page_len> m_set_unnamed_wwn_zone;
+thread_local std::array<std::uint8_t, W::reset_len> m_reset_actv_wwn_zoning;
 
 constexpr std::size_t bits_len = 4 * W::bit_words;
 constexpr std::size_t write_bits_at = W::entry_at(0) + W::entry_bits_at;

@@ -25,12 +25,12 @@ namespace S = Z::sl_msg;
 namespace T = Z::ns_type;
 namespace w = tv::wire;
 
-std::array<std::uint8_t, B::len> m_zone_port_stat_req;
-std::array<std::uint8_t, B::len> m_zone_port_stat_ret;
-std::array<std::uint8_t, S::read_len> m_get_sl_zone_req;
-std::array<std::uint8_t, S::write_len> m_set_sl_zone_req;
-std::array<std::uint8_t, T::len> m_get_type_ns_zoning;
-std::array<std::uint8_t, T::len> m_set_type_ns_zoning;
+thread_local std::array<std::uint8_t, B::len> m_zone_port_stat_req;
+thread_local std::array<std::uint8_t, B::len> m_zone_port_stat_ret;
+thread_local std::array<std::uint8_t, S::read_len> m_get_sl_zone_req;
+thread_local std::array<std::uint8_t, S::write_len> m_set_sl_zone_req;
+thread_local std::array<std::uint8_t, T::len> m_get_type_ns_zoning;
+thread_local std::array<std::uint8_t, T::len> m_set_type_ns_zoning;
 
 struct keyed_subcmd {
     std::uint32_t key;
