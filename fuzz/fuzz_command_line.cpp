@@ -85,7 +85,11 @@ void loopback_up() {
 }
 
 bool set_up() {
-    if (::unshare(CLONE_NEWNET) != 0) return false;  // no isolation, no run
+    if (::unshare(CLONE_NEWNET) != 0) {  // no isolation, no run
+        std::fprintf(stderr, "fuzz_command_line: no network namespace of its own (%s): no input is run\n",
+                     std::strerror(errno));
+        return false;
+    }
     loopback_up();
     const int null_in = ::open("/dev/null", O_RDONLY | O_CLOEXEC);
     if (null_in < 0 || ::dup2(null_in, STDIN_FILENO) < 0) return false;  // never a terminal
