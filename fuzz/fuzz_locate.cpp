@@ -16,6 +16,7 @@
 #include "fuzz/support/memory_transport.h"
 #include "fuzz/support/tool_run.h"
 #include "support/saved_globals.h"
+#include "support/test_addresses.h"
 #include "telvar/cli/given_options.h"
 #include "telvar/data/data_cmds.h"
 
@@ -29,7 +30,7 @@ constexpr std::uint32_t first_seq = 0x3000;
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     static fuzz::memory_file document;
     static char word[] = "locate";
-    static char address[] = "127.0.230.2";
+    static std::string address = tvtest::addr::fuzz_locate_switch;
     if (size < 1 || !document) return 0;
     const bool live = data[0] & 1;
     const std::span<const std::uint8_t> rest{data + 1, size - 1};
@@ -47,7 +48,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         g_strict_answers = (data[0] & 4) != 0;
         msg_seq_num = first_seq;
         fuzz::script_answers(after);
-        char* argv[] = {word, address, key.data(), nullptr};
+        char* argv[] = {word, address.data(), key.data(), nullptr};
         status = fuzz::run_tool(telvar::data::locate, 3, argv);
     } else if (document.hold(after)) {
         telvar::hand_options({{"--snapshot", document.path()}});

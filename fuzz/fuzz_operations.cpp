@@ -12,6 +12,7 @@
 #include "fuzz/support/memory_transport.h"
 #include "support/every_operation.h"
 #include "support/saved_globals.h"
+#include "support/test_addresses.h"
 #include "tv_api/tv_inter.h"
 
 namespace {
@@ -35,7 +36,7 @@ struct harness {
         Discover = 0;
         // The context is opened once and put back as it was before each input; its socket is
         // never used.
-        ctx = tv_open("127.0.230.1");
+        ctx = tv_open(tvtest::addr::fuzz_operations_switch);
         if (ctx != nullptr) pristine = *ctx;
         for (const auto& op : tvtest::every_operation())
             if (runnable(op.name)) ops.push_back(&op);

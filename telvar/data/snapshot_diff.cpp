@@ -184,10 +184,12 @@ private:
     void compare_switch(const json& a, const json& b) {
         const std::string sw = "switch " + name(b);
         const auto get = [](const json& j, const char* k) { return j.contains(k) ? j[k] : json(); };
-        // A switch's status may be missing from a hand-made document: read it as null.
-        if (const json sa = get(a, "status"), sb = get(b, "status"); sa != sb)
-            add("switch", sw, sb.value("code", 0) == 0 ? "answers again" : "stopped answering: " + sb.value("message", ""),
+        // A hand-made document may leave a switch's status out: it then reads as answering.
+        if (const json sa = get(a, "status"), sb = get(b, "status"); sa != sb) {
+            const json now = sb.is_object() ? sb : json::object();
+            add("switch", sw, now.value("code", 0) == 0 ? "answers again" : "stopped answering: " + now.value("message", ""),
                 sa, sb);
+        }
         part("identity", sw, get(a, "identity"), get(b, "identity"));
         part("chassis", sw + " chassis", get(a, "chassis_status"), get(b, "chassis_status"));
         part("system", sw + " system", get(a, "system"), get(b, "system"));

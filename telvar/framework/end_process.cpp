@@ -1,3 +1,4 @@
+// The tool's own way to end the process (end_process.h): the exit the harnesses replace.
 #include "telvar/framework/end_process.h"
 
 #include <cstdlib>

@@ -1,6 +1,5 @@
 // The usage text of the tool and usage(), the one way a command-line error ends the process.
 // The text is a table of lines so that hosts can print it, or parts of it, themselves.
-
 #include "telvar/framework/end_process.h"
 #include "telvar/framework/output.h"
 #include "telvar/telvar.h"

@@ -101,4 +101,8 @@ inline constexpr const char* tool_defaults_base = "127.0.172.2";
 // requiring a login (127.0.176.2-4), and a generated fabric of 20 switches (127.0.177.2).
 inline constexpr const char* fabric_login_base = "127.0.176.2";
 inline constexpr const char* large_fabric_base = "127.0.177.2";
+// The switches of the fuzz harnesses (127.0.230.0 - 127.0.234.255), to which nothing is ever
+// sent: their answers come from the input. 127.0.230.3 is the switch of the command-line corpus.
+inline constexpr const char* fuzz_operations_switch = "127.0.230.1";
+inline constexpr const char* fuzz_locate_switch = "127.0.230.2";
 }  // namespace tvtest::addr
