@@ -5,10 +5,10 @@
 // Input: the arguments of telvar, each ended by a NUL byte, up to the first empty one (two NUL
 // bytes in a row); what follows is the script of answers.
 //
-// What the tool does to end or to wait is turned into something a harness can run ten thousand
-// times a second:
-// - ending the process (a refused line, the usage text) unwinds back here: the harness's
-//   telvar::end_process throws, and the destructors on the way close what the command opened;
+// What the tool does to end or to wait is turned into something one process can repeat without
+// waiting:
+// - ending the process (a refused line, the usage text) unwinds back here (support/tool_run.h),
+//   and the destructors on the way close what the command opened;
 // - a trap_listen that has read every answer is interrupted, as by Ctrl-C, since with standard
 //   input not a terminal nothing else would end it;
 // - discovery probes one address after another through the exchange (so through the script),
@@ -137,6 +137,7 @@ char** tv_discover_parallel(const uint32_t* list, const char* base, int32_t coun
     }
     // A list keeps its last entry, which the discovery never probes.
     std::vector<uint32_t> fewer;
+    std::size_t probed = 0;
     if (list != nullptr) {
         std::size_t n = 0;
         while (list[n] != 0) ++n;
@@ -144,15 +145,15 @@ char** tv_discover_parallel(const uint32_t* list, const char* base, int32_t coun
         fewer.assign(list, list + kept);
         if (kept < n) fewer.back() = list[n - 1];
         fewer.push_back(0);
+        probed = kept > 0 ? kept - 1 : 0;
     }
     const auto probes = static_cast<int32_t>(std::min<std::int64_t>(count, max_probes));
+    if (list == nullptr) probed = static_cast<std::size_t>(std::max(probes, 0));
     const int32_t saved_discover = Discover;
     char** found = tv_discover(list != nullptr ? fewer.data() : nullptr, base, probes);
     Discover = saved_discover;
-    if (found != nullptr && progress != nullptr) {
-        const auto n = static_cast<uint32_t>(list != nullptr ? fewer.size() - 2 : std::max(probes, 0));
-        progress(n, n, arg);
-    }
+    if (found != nullptr && progress != nullptr)
+        progress(static_cast<uint32_t>(probed), static_cast<uint32_t>(probed), arg);
     return found;
 }
 
