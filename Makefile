@@ -80,8 +80,9 @@ deb:
 test-packages: deb
 	scripts/package_check.sh $(DEB_BUILD)/debs
 
-# Coverage-guided fuzzing with libFuzzer (clang): each harness for FUZZ_SECONDS seconds, with
-# executions and coverage per harness; `make test` replays the corpora without it.
+# Coverage-guided fuzzing with libFuzzer (clang): each harness for FUZZ_SECONDS seconds or 10
+# million executions, with executions and coverage over time per harness (scripts/fuzz.sh);
+# `make test` replays the corpora without it.
 fuzz:
 	@scripts/deps.sh fuzz
 	CC=clang CXX=clang++ cmake -S . -B $(FUZZ_BUILD) -DCMAKE_BUILD_TYPE=Debug -DTELVAR_LIBFUZZER=ON -DTELVAR_TESTS=OFF -DTELVAR_BENCH=OFF >/dev/null

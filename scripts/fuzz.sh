@@ -1,31 +1,84 @@
 #!/usr/bin/env bash
-# Runs every libFuzzer harness of build-fuzz/bin for FUZZ_SECONDS seconds each (default 30),
-# starting from a working copy of its seed corpus, and prints one line per harness: executions,
-# coverage, and whether it found anything. Findings (crash-*, leak-*, timeout-*) are left in
-# build-fuzz/findings/<harness>/.
+# Runs libFuzzer harnesses of build-fuzz/bin one after another, each for FUZZ_SECONDS seconds
+# (default 30) or FUZZ_RUNS executions (default 10 million), whichever comes first, starting
+# from a working copy of its seed corpus. Harness names after the folder pick some; none, all.
+# Prints one line per harness: executions, executions a second, coverage (cov/ft: edges and
+# features) at 10 s, at 60 s and at the end, when coverage last grew, and whether the harness
+# found anything. Every line of a harness's output is stamped with the seconds since its start
+# (build-fuzz/findings/<harness>/log.txt), so that coverage can be read against time; findings
+# (crash-*, leak-*, timeout-*) are left beside it.
 set -uo pipefail
 
 bin=${1:-build-fuzz/bin}
+shift || true
 seconds=${FUZZ_SECONDS:-30}
+runs=${FUZZ_RUNS:-10000000}
 work=$(dirname "$bin")/fuzz-work
 findings=$(dirname "$bin")/findings
 mkdir -p "$work" "$findings"
+
+# Stamps each line read with the seconds since `start`.
+stamp() {
+    local start=$1 line
+    while IFS= read -r line; do
+        printf '%.1f %s\n' "$(bc_free_sub "$EPOCHREALTIME" "$start")" "$line"
+    done
+}
+bc_free_sub() {  # $1 - $2, both "seconds.micros", to tenths
+    local a=${1/./} b=${2/./}
+    local d=$(( (10#$a - 10#$b) / 100000 ))
+    printf '%d.%d' $((d / 10)) $((d % 10))
+}
+
+# From a stamped log: "executions exec/s cov/ft@10s cov/ft@60s cov/ft@end last-growth-s".
+summary() {
+    awk '
+        function covft(s,   c, f) {
+            c = s; sub(/.* cov: /, "", c); sub(/ .*/, "", c)
+            f = s; sub(/.* ft: /, "", f); sub(/ .*/, "", f)
+            return c "/" f
+        }
+        / cov: / {
+            t = $1 + 0; now = covft($0)
+            if (t <= 10) at10 = now
+            if (t <= 60) at60 = now
+            last = now
+            if (now != seen) { grew = t; seen = now }
+        }
+        /stat::number_of_executed_units:/ { execs = $NF }
+        /stat::average_exec_per_sec:/ { rate = $NF }
+        END {
+            if (at10 == "") at10 = "-"
+            if (at60 == "") at60 = "-"
+            printf "%s %s %s %s %s %s\n", execs == "" ? "?" : execs, rate == "" ? "?" : rate,
+                   at10, at60, last == "" ? "?" : last, grew == "" ? "?" : grew
+        }' "$1"
+}
+
+harnesses=()
+if [ $# -gt 0 ]; then
+    for name in "$@"; do harnesses+=("$bin/$name"); done
+else
+    harnesses=("$bin"/fuzz_*)
+fi
+
 status=0
-printf '%-22s %12s %10s %10s  %s\n' harness executions coverage exec/s result
-for h in "$bin"/fuzz_*; do
+printf '%-22s %11s %8s %13s %13s %13s %9s  %s\n' harness executions exec/s 'cov/ft 10s' \
+    'cov/ft 60s' 'cov/ft end' 'grew at' result
+for h in "${harnesses[@]}"; do
     name=$(basename "$h")
     corpus=${name#fuzz_}
     mkdir -p "$work/$corpus" "$findings/$name"
     cp -n fuzz/corpus/"$corpus"/* "$work/$corpus/" 2>/dev/null
     log="$findings/$name/log.txt"
-    (cd "$findings/$name" && "$OLDPWD/$h" -max_total_time="$seconds" -print_final_stats=1 \
-        -rss_limit_mb=4096 "$OLDPWD/$work/$corpus" >"$log" 2>&1)
-    rc=$?
-    runs=$(grep -o 'stat::number_of_executed_units: *[0-9]*' "$log" | grep -o '[0-9]*$')
-    cov=$(grep -o 'cov: [0-9]*' "$log" | tail -n 1 | grep -o '[0-9]*')
-    rate=$(grep -o 'stat::average_exec_per_sec: *[0-9]*' "$log" | grep -o '[0-9]*$')
+    start=$EPOCHREALTIME
+    (cd "$findings/$name" && "$OLDPWD/$h" -max_total_time="$seconds" -runs="$runs" \
+        -print_final_stats=1 -rss_limit_mb=4096 "$OLDPWD/$work/$corpus" 2>&1) | stamp "$start" >"$log"
+    rc=${PIPESTATUS[0]}
+    read -r execs rate at10 at60 last grew < <(summary "$log")
     result=ok
-    if [ $rc -ne 0 ]; then result="FOUND SOMETHING (see $log)"; status=1; fi
-    printf '%-22s %12s %10s %10s  %s\n' "$name" "${runs:-?}" "${cov:-?}" "${rate:-?}" "$result"
+    if [ "$rc" -ne 0 ]; then result="FOUND SOMETHING (see $log)"; status=1; fi
+    printf '%-22s %11s %8s %13s %13s %13s %8ss  %s\n' "$name" "$execs" "$rate" "$at10" "$at60" \
+        "$last" "$grew" "$result"
 done
 exit $status

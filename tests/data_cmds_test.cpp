@@ -265,6 +265,21 @@ TEST_F(data_cmds, diff_names_exactly_a_port_and_a_zone_that_changed) {
     r = telvar({"diff", path("a.json"), path("d.json")});
     EXPECT_EQ(2, r.status);
     EXPECT_EQ(2, telvar({"diff", path("a.json"), path("none.json")}).status);
+    // Hand-made snapshots: a switch without its status reads as answering; a switch that is a
+    // number, or a WWN that is not text, is refused with a reason, never a crash.
+    json f = a;
+    f["switches"][1].erase("status");
+    write("f.json", f);
+    r = telvar({"diff", path("a.json"), path("f.json")});
+    EXPECT_EQ(1, r.status);
+    EXPECT_EQ("switch 10:00:00:00:5e:02:00:00 (chassis 2): answers again\n", r.out);
+    for (const json& bad : {json{{"format", "telvar-snapshot"}, {"switches", {5}}},
+                            json{{"format", "telvar-snapshot"}, {"switches", {{{"identity", {{"wwn", 7}}}}}}}}) {
+        write("g.json", bad);
+        r = telvar({"diff", path("a.json"), path("g.json")});
+        EXPECT_EQ(2, r.status) << bad;
+        EXPECT_NE(std::string::npos, r.err.find("a snapshot holds a value of the wrong kind")) << r.err;
+    }
 }
 
 // The fabric of the tests of the ports' status and counters, on addresses of their own.

@@ -5,8 +5,6 @@
 // (and counted) within the same time limit, so forged or stray datagrams cannot stand in for
 // the switch's, nor make the wait longer.
 #include <netinet/in.h>
-#include <poll.h>
-#include <sys/socket.h>
 
 #include <algorithm>
 #include <array>
@@ -29,17 +27,6 @@ std::uint32_t dropped = 0;
 int ms_until(steady::time_point t) {
     const auto left = std::chrono::ceil<std::chrono::milliseconds>(t - steady::now()).count();
     return static_cast<int>(std::max<std::int64_t>(left, 0));
-}
-
-// 1: readable, 0: timed out, -1: the wait failed.
-int wait_readable_ms(int sock, int ms) {
-    pollfd p{sock, POLLIN, 0};
-    int r;
-    do {
-        r = ::poll(&p, 1, std::max(ms, 0));
-    } while (r < 0 && errno == EINTR);
-    if (r < 0 || (r > 0 && (p.revents & POLLNVAL))) return -1;
-    return r > 0 ? 1 : 0;
 }
 
 bool wanted(const tv_context* ctx, const sockaddr_in& from, std::size_t length,
@@ -71,14 +58,11 @@ int32_t listen_strictly(tv_context* ctx, tv::wire::bytes buf, int32_t timeout_ms
     const auto deadline = steady::now() + std::chrono::milliseconds(std::max(timeout_ms, 0));
     for (;;) {
         // Past the deadline, one look that does not block still drains what is queued.
-        const int r = wait_readable_ms(ctx->sock, ms_until(deadline));
+        const int r = tv::wait_for_datagram(ctx, ms_until(deadline));
         // A failing wait is reported like silence, at once: there is nothing to read.
         if (r <= 0) return TV_ERR_NO_RESPONSE;
         sockaddr_in from{};
-        socklen_t from_len = sizeof from;
-        const ssize_t got = ::recvfrom(ctx->sock, whole_datagram.data(), whole_datagram.size(),
-                                       MSG_DONTWAIT | MSG_TRUNC,
-                                       reinterpret_cast<sockaddr*>(&from), &from_len);
+        const ssize_t got = tv::receive_whole(ctx, whole_datagram, from);
         if (got < 0) {
             if (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR) continue;
             return TV_ERR_NO_RESPONSE;
@@ -106,7 +90,7 @@ int32_t listen_message(tv_context* ctx, wire::bytes buf, int32_t timeout_ms,
                        const listen_rules* rules) {
     std::fill(buf.begin(), buf.end(), std::uint8_t{0});
     if (rules != nullptr && g_strict_answers) return listen_strictly(ctx, buf, timeout_ms, *rules);
-    if (wait_readable_ms(ctx->sock, timeout_ms) != 1) return TV_ERR_NO_RESPONSE;
+    if (wait_for_datagram(ctx, timeout_ms) != 1) return TV_ERR_NO_RESPONSE;
 
     log_info("Msg received\n");
     std::array<std::uint8_t, TV_MAX_MSG_LEN> work{};

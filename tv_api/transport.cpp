@@ -1,5 +1,7 @@
-// The transport primitives under the exchange: send with retry, receive, a bounded wait for a
-// datagram and a short sleep. Every wait here has a limit.
+// The transport primitives under the exchange and the listening: send with retry, receive, a
+// bounded wait for a datagram and a short sleep. Every wait here has a limit. The socket calls
+// of the library's exchanges are all here, so that the fuzz harnesses can link another
+// transport in this one's place and feed the answers from memory.
 #include <poll.h>
 #include <sys/time.h>
 #include <sys/socket.h>
@@ -99,6 +101,16 @@ int32_t send_datagram(tv_context* ctx, wire::cbytes msg) {
         pause_us(enobufs_pause_us);
     }
     return sent < 0 ? -1 : static_cast<int32_t>(sent);
+}
+
+int wait_for_datagram(tv_context* ctx, int timeout_ms) {
+    return wait_readable(ctx->sock, timeout_ms > 0 ? timeout_ms : 0);
+}
+
+ssize_t receive_whole(tv_context* ctx, wire::bytes buf, sockaddr_in& from) {
+    socklen_t from_len = sizeof from;
+    return ::recvfrom(ctx->sock, buf.data(), buf.size(), MSG_DONTWAIT | MSG_TRUNC,
+                      reinterpret_cast<sockaddr*>(&from), &from_len);
 }
 
 int32_t recv_datagram(tv_context* ctx, wire::bytes buf) {

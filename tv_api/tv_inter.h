@@ -55,6 +55,12 @@ int32_t send_datagram(tv_context* ctx, wire::cbytes msg);
 // Receives one datagram that is waiting, cut to buf.size() (the core of tv_recv); the byte
 // count or -1.
 int32_t recv_datagram(tv_context* ctx, wire::bytes buf);
+// Waits until a datagram is waiting on the context's socket, for at most `timeout_ms` (0 or
+// less: only looks). 1: one is waiting, 0: timed out, -1: the wait failed.
+int wait_for_datagram(tv_context* ctx, int timeout_ms);
+// Reads the datagram that is waiting, without waiting, with its sender: its whole length (the
+// part beyond buf.size() is cut), or -1 with errno set.
+ssize_t receive_whole(tv_context* ctx, wire::bytes buf, sockaddr_in& from);
 // One wait for a datagram and, when one comes, its read, in a single blocking receive: the
 // exchange's hot path. Waits as long as poll_sock would, and never past `limit_ms` when it is
 // not negative. Returns 1 with the datagram's length in `received`, 0 when the wait timed out,

@@ -46,6 +46,7 @@
 #include "telvar/cli/prompts.h"
 #include "telvar/cli/session_guard.h"
 #include "telvar/data/data_cmds.h"
+#include "telvar/framework/end_process.h"
 #include "telvar/framework/notices.h"
 #include "telvar/framework/output.h"
 #include "telvar/telvar.h"
@@ -116,7 +117,7 @@ void hint_busy(const telvar::outcome& o) {
 [[noreturn]] void refuse(const telvar::command& c, const std::string& why) {
     std::fprintf(stderr, "telvar: %.*s: %s\n%s", static_cast<int>(c.word.size()), c.word.data(), why.c_str(),
                  telvar::usage_of(c).c_str());
-    std::exit(c.compares ? 2 : 1);
+    telvar::end_process(c.compares ? 2 : 1);
 }
 
 std::size_t edit_distance(std::string_view a, std::string_view b) {
@@ -149,7 +150,7 @@ std::size_t edit_distance(std::string_view a, std::string_view b) {
     std::fprintf(stderr, "telvar: unknown command '%.*s'", static_cast<int>(typed.size()), typed.data());
     if (!best.empty()) std::fprintf(stderr, "; did you mean '%.*s'?", static_cast<int>(best.size()), best.data());
     std::fputs("\ntelvar: 'telvar help' lists the commands\n", stderr);
-    std::exit(1);
+    telvar::end_process(1);
 }
 
 // -u without -p: the password from the terminal, else from TELVAR_PASSWORD.
@@ -179,7 +180,7 @@ void take_login(const telvar::command& c, const telvar::checked_line& checked) {
         std::string error;
         if (!telvar::credentials::read_default(file, error)) {
             std::fprintf(stderr, "telvar: %.*s: credentials file %s\n", static_cast<int>(word.size()), word.data(), error.c_str());
-            std::exit(1);
+            telvar::end_process(1);
         }
         if (const telvar::credentials::entry* e = file.find(checked.address)) {
             if (checked.user == nullptr) {
@@ -284,11 +285,15 @@ int main(int argc, char** argv) try {
     running = c;
 
     // The command's argument vector: its word, the flags given before it, the rest.
+    // Static, as is the checked line its elements point into: what a command keeps of them
+    // stays valid until the process ends. Both are set anew on every call, since the in-process
+    // fuzz harness of the command line calls this entry again and again.
     static std::vector<char*> line;
-    line.push_back(argv[first]);
+    line.assign(1, argv[first]);
     line.insert(line.end(), before.begin(), before.end());
     line.insert(line.end(), argv + first + 1, argv + argc);
-    static const telvar::checked_line checked = telvar::check_command_line(*c, std::span(line).subspan(1));
+    static telvar::checked_line checked;
+    checked = telvar::check_command_line(*c, std::span(line).subspan(1));
     if (checked.help) return help_for(word);  // asked for, so not a command-line error
     if (!checked.refusal.empty()) refuse(*c, checked.refusal);
     if (!telvar::tool::input_file_ok(*c, checked)) return 1;

@@ -38,7 +38,8 @@ void at_exit() {
 
 void guard_sessions() {
     set_context_observers(opened, closing);
-    std::atexit(at_exit);
+    static const int registered = std::atexit(at_exit);  // once, however often the tool's entry runs
+    (void)registered;
 }
 
 }  // namespace telvar::tool

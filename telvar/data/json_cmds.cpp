@@ -20,6 +20,7 @@
 #include "telvar/commands/tool_commands.h"
 #include "telvar/data/data_cmds.h"
 #include "telvar/data/fabric_snapshot.h"
+#include "telvar/framework/end_process.h"
 #include "telvar/framework/option_loop.h"
 #include "telvar/framework/output.h"
 #include "telvar/framework/zone_args.h"
@@ -60,7 +61,7 @@ int report(int32_t argc, char** argv, int32_t min, const body_fn& body) {
     std::fprintf(stderr,
                  "telvar: --json reports what is; run '%s -%c' without --json to change it\n",
                  command, letter);
-    std::exit(exit_status::command_line);
+    end_process(exit_status::command_line);
 }
 
 // The option loop of a command whose options all change the switch.

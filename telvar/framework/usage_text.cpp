@@ -1,7 +1,6 @@
 // The usage text of the tool and usage(), the one way a command-line error ends the process.
 // The text is a table of lines so that hosts can print it, or parts of it, themselves.
-#include <cstdlib>
-
+#include "telvar/framework/end_process.h"
 #include "telvar/framework/output.h"
 #include "telvar/telvar.h"
 
@@ -70,7 +69,7 @@ const char* const Usage[TELVAR_USAGE_LINES] = {
 
 void usage(void) {
     telvar::print_usage();
-    std::exit(1);
+    telvar::end_process(1);
 }
 
 }  // extern "C"

@@ -1,9 +1,9 @@
 // WWNs typed on the command line: exactly 16 hexadecimal digits, most significant byte first.
 #include <algorithm>
 #include <cstdint>
-#include <cstdlib>
 #include <cstring>
 
+#include "telvar/framework/end_process.h"
 #include "telvar/framework/output.h"
 #include "telvar/telvar.h"
 
@@ -36,7 +36,7 @@ extern "C" int32_t ascii_to_wwn(uint8_t* wwn, const char* text) {
         // Unlike a usage error, this one ends the process with status 0.
         telvar::print("Invalid WWN string length: %d, for %s\n",
                       static_cast<int>(std::min<std::size_t>(length, INT32_MAX)), shown);
-        std::exit(0);
+        telvar::end_process(0);
     }
     for (std::size_t i = 0; wwn != nullptr && i < wwn_bytes; ++i) wwn[i] = hex_pair(shown + 2 * i);
     return static_cast<int32_t>(wwn_bytes);

@@ -138,4 +138,8 @@ inline constexpr const char* latency_model_base = "127.0.196.2";
 inline constexpr const char* parallel_scrape_base = "127.0.195.2";
 inline constexpr const char* parallel_tool_base = "127.0.198.2";
 inline constexpr const char* many_addresses_base = "127.0.197.1";
+// The switches of the fuzz harnesses (127.0.230.0 - 127.0.234.255), to which nothing is ever
+// sent: their answers come from the input. 127.0.230.3 is the switch of the command-line corpus.
+inline constexpr const char* fuzz_operations_switch = "127.0.230.1";
+inline constexpr const char* fuzz_locate_switch = "127.0.230.2";
 }  // namespace tvtest::addr
