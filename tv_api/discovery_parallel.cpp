@@ -76,10 +76,12 @@ public:
             for (int batch = 0; in_flight_ < window_ && next < probes_.size(); ++batch) {
                 send(next++);
                 if (batch % 1024 == 1023) {
+                    flush();
                     read_answers();
                     read_errors();
                 }
             }
+            flush();
             wait_for_traffic();
             read_answers();
             read_errors();
@@ -113,17 +115,37 @@ private:
         --msg_seq_num;
         tv::wire::put_be32(req, tv::off::seq, p.seq);
         tv::set_checksum(req);
-        sockaddr_in to{};
-        to.sin_family = AF_INET;
-        to.sin_port = htons(TV_SWITCH_UDP_PORT);
-        to.sin_addr.s_addr = p.addr;
-        // A send that fails (no buffer, no route) counts as a try: the probe still ends.
-        ::sendto(sock_.get(), req.data(), req.size(), 0, reinterpret_cast<const sockaddr*>(&to),
-                 sizeof to);
+        // Tries go out in batches, one system call each: sending dominates a wide window.
+        outgoing& o = batch_[batched_++];
+        o.bytes = req;
+        o.to = {};
+        o.to.sin_family = AF_INET;
+        o.to.sin_port = htons(TV_SWITCH_UDP_PORT);
+        o.to.sin_addr.s_addr = p.addr;
+        if (batched_ == batch_.size()) flush();
         ++p.sent;
         p.due = steady::now() + try_wait;
         // Every try waits as long, so the queue of tries is in the order they fall due.
         tries_.push_back({i, p.sent});
+    }
+
+    // Sends the batched tries. A send that fails (no buffer, no route) counts as a try: the
+    // probe still ends.
+    void flush() {
+        std::array<mmsghdr, batch_size> msgs{};
+        std::array<iovec, batch_size> iovs{};
+        for (std::size_t k = 0; k < batched_; ++k) {
+            iovs[k] = {batch_[k].bytes.data(), batch_[k].bytes.size()};
+            msgs[k].msg_hdr.msg_name = &batch_[k].to;
+            msgs[k].msg_hdr.msg_namelen = sizeof batch_[k].to;
+            msgs[k].msg_hdr.msg_iov = &iovs[k];
+            msgs[k].msg_hdr.msg_iovlen = 1;
+        }
+        for (std::size_t k = 0; k < batched_;) {
+            const int n = ::sendmmsg(sock_.get(), msgs.data() + k, static_cast<unsigned>(batched_ - k), 0);
+            k += n > 0 ? static_cast<std::size_t>(n) : 1;  // past one that cannot go
+        }
+        batched_ = 0;
     }
 
     // The oldest try still current (its probe in flight and not tried since); nullptr when none.
@@ -213,7 +235,16 @@ private:
                 finish(i, probe::state::silent);
             }
         }
+        flush();
     }
+
+    static constexpr std::size_t batch_size = 256;
+    struct outgoing {
+        std::array<std::uint8_t, L::version::req_len> bytes;
+        sockaddr_in to;
+    };
+    std::array<outgoing, batch_size> batch_{};
+    std::size_t batched_ = 0;
 
     struct try_made {
         std::size_t index;  // of the probe
