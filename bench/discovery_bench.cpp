@@ -28,6 +28,7 @@
 
 #include "bench_main.h"
 #include "telvar/tv_api.h"
+#include "udp_echo.h"
 
 extern char** environ;
 
@@ -197,6 +198,10 @@ void whole_range_line(const char* what, double seconds, double goal) {
 }  // namespace
 
 void run_discovery_bench(report& out) {
+    {
+        const echo_process floor_echo(addresses::exchange_echo, 5000);
+        section_floor_us(out, "discovery", floor_echo);
+    }
     constexpr int32_t addresses = 65536;
     constexpr double sequential_s_per_probe = 3 * (0.060 + 0.015);
     double silent = -1, refused = -1;

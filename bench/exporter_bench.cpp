@@ -108,7 +108,7 @@ void concurrent_scrapes(const char* self, const char* fabric, int deadline_ms) {
 
 }  // namespace
 
-void run_exporter_bench(report& out, sim::server& srv, const udp_echo& echo, const char* self,
+void run_exporter_bench(report& out, sim::server& srv, const echo_process& echo, const char* self,
                         const char* fabric) {
     // As the exporter program runs its scrapes.
     const int32_t was_strict = tv_set_strict_answers(1);

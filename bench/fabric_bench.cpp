@@ -6,7 +6,6 @@
 // name server), so that both see the same machine. The peak memory of the tool walking the
 // 10,000 devices is measured in a process of its own.
 #include <arpa/inet.h>
-#include <sched.h>
 #include <fcntl.h>
 #include <signal.h>
 #include <spawn.h>
@@ -100,7 +99,8 @@ void run_walks(report& out, const char* self) {
         return;
     }
     srv.start();
-    udp_echo echo(addresses::fabric_echo, 5000);
+    const echo_process echo(addresses::fabric_echo, 5000);
+    section_floor_us(out, "fabric", echo, tv::layout::name_server::msg_len);
     Discover = 0;
     tv_context* ctx = tv_open(addresses::fabric);
     if (ctx == nullptr) {
@@ -219,21 +219,7 @@ int peak_of_child(char** argv) {
 }
 
 void run_fabric_bench(report& out, const char* self) {
-    // The walks, the simulator, the echo server and the floor all run on one CPU (the threads
-    // created here inherit it), so that every round trip pays the same hand-over between two
-    // threads instead of whatever the scheduler's placement and a sleeping second CPU cost at
-    // that moment.
-    cpu_set_t saved_cpus, one_cpu;
-    const bool pinned = sched_getaffinity(0, sizeof saved_cpus, &saved_cpus) == 0;
-    CPU_ZERO(&one_cpu);
-    for (int c = 0; pinned && c < CPU_SETSIZE; ++c)
-        if (CPU_ISSET(c, &saved_cpus)) {
-            CPU_SET(c, &one_cpu);
-            break;
-        }
-    if (pinned) sched_setaffinity(0, sizeof one_cpu, &one_cpu);
     run_walks(out, self);
-    if (pinned) sched_setaffinity(0, sizeof saved_cpus, &saved_cpus);
 }
 
 }  // namespace bench

@@ -28,7 +28,7 @@ struct walk_figures {
 // repeat is its time per exchange over the mean of the floors around it, so that a change of
 // the machine's load between repeats moves both; the medians of all repeats.
 template <class Walk>
-inline walk_figures measure(sim::server& srv, const udp_echo& echo, std::size_t size, int repeats,
+inline walk_figures measure(sim::server& srv, const echo_process& echo, std::size_t size, int repeats,
                             Walk&& walk) {
     walk_figures f;
     const auto one_walk = [&] {
