@@ -138,4 +138,7 @@ inline constexpr const char* latency_model_base = "127.0.196.2";
 inline constexpr const char* parallel_scrape_base = "127.0.195.2";
 inline constexpr const char* parallel_tool_base = "127.0.198.2";
 inline constexpr const char* many_addresses_base = "127.0.197.1";
+// telvar_cli_test: a range of 300 loopback addresses where nothing listens, for the tool's
+// choice of probes in flight (127.0.185.0 - 127.0.186.43).
+inline constexpr const char* discover_window_base = "127.0.185.0";
 }  // namespace tvtest::addr
