@@ -14,7 +14,6 @@ class server;
 
 namespace bench {
 
-class echo_process;
 
 // TELVAR_BENCH_NET=A.B.C moves every address that a benchmark binds into that /24 (.1 to .40),
 // so that several people can measure side by side on one machine.
@@ -54,7 +53,7 @@ void run_fabric_bench(report& out, const char* self);
 // Fabric-wide reads of a fabric whose switches take a millisecond to answer.
 void run_slow_fabric_bench(report& out, const char* self);
 // One scrape of the exporter over the fabric benchmark's fabric, and the exporter's memory.
-void run_exporter_bench(report& out, sim::server& srv, const echo_process& echo, const char* self,
+void run_exporter_bench(report& out, sim::server& srv, const char* self,
                         const char* fabric);
 // `telvar_bench --peak-of PROGRAM ARGS...`: runs the program and prints its peak memory (KiB);
 // SIGTERM is passed on to it.
