@@ -15,10 +15,10 @@ bool from_environment() {
     if (net == nullptr) return true;
     in_addr probe{};
     if (inet_pton(AF_INET, (std::string(net) + ".1").c_str(), &probe) != 1) return false;
-    static std::string texts[7];
-    const char** targets[7] = {&exchange_echo, &throughput_echo, &simulator, &fabric_echo, &fabric, &exporter, &slow_fabric};
-    const int hosts[7] = {1, 2, 3, 20, 21, 40, 41};
-    for (int i = 0; i < 7; ++i) {
+    static std::string texts[8];
+    const char** targets[8] = {&exchange_echo, &throughput_echo, &simulator, &fabric_echo, &fabric, &exporter, &slow_fabric, &many_addresses};
+    const int hosts[8] = {1, 2, 3, 20, 21, 40, 41, 50};
+    for (int i = 0; i < 8; ++i) {
         texts[i] = std::string(net) + "." + std::to_string(hosts[i]);
         *targets[i] = texts[i].c_str();
     }

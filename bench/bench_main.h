@@ -14,7 +14,6 @@ class server;
 
 namespace bench {
 
-class udp_echo;
 
 // TELVAR_BENCH_NET=A.B.C moves every address that a benchmark binds into that /24 (.1 to .40),
 // so that several people can measure side by side on one machine.
@@ -27,6 +26,7 @@ inline constexpr const char* sink_net = "127.2.0.0";    // a /24 that takes prob
 inline const char* fabric = "127.0.25.2";     // a generated fabric's first switch, and the next 11
 inline const char* fabric_echo = "127.0.25.1";
 inline const char* exporter = "127.0.134.1";  // the exporter's HTTP listener
+inline const char* many_addresses = "127.0.9.50";  // a simulator of 12 addresses, to .61
 inline const char* slow_fabric = "127.0.199.2";  // slow switches, served by a process of its own (.41)
 // Applies TELVAR_BENCH_NET when it is set; false when it is not of the form A.B.C.
 bool from_environment();
@@ -53,7 +53,7 @@ void run_fabric_bench(report& out, const char* self);
 // Fabric-wide reads of a fabric whose switches take a millisecond to answer.
 void run_slow_fabric_bench(report& out, const char* self);
 // One scrape of the exporter over the fabric benchmark's fabric, and the exporter's memory.
-void run_exporter_bench(report& out, sim::server& srv, const udp_echo& echo, const char* self,
+void run_exporter_bench(report& out, sim::server& srv, const char* self,
                         const char* fabric);
 // `telvar_bench --peak-of PROGRAM ARGS...`: runs the program and prints its peak memory (KiB);
 // SIGTERM is passed on to it.

@@ -27,7 +27,7 @@ double exchange_round_trip_us(tv_context* ctx, int rounds) {
 }  // namespace
 
 void run_exchange_bench(report& out) {
-    udp_echo echo(addresses::exchange_echo, 5000);
+    const echo_process echo(addresses::exchange_echo, 5000);
     Discover = 0;
     tv_context* ctx = tv_open(addresses::exchange_echo);
     if (ctx == nullptr) {
@@ -36,17 +36,11 @@ void run_exchange_bench(report& out) {
     }
     constexpr int rounds = 2000;
     constexpr int repeats = 9;
-    // Alternate the two measurements so that both see the same machine.
-    std::vector<double> floor, exch;
-    plain_round_trip_us(echo.address(), rounds / 4, 24);  // warm up
-    exchange_round_trip_us(ctx, rounds / 4);
-    for (int r = 0; r < repeats; ++r) {
-        floor.push_back(plain_round_trip_us(echo.address(), rounds, 24));
-        exch.push_back(exchange_round_trip_us(ctx, rounds));
-    }
+    section_floor_us(out, "exchange", echo);
+    exchange_round_trip_us(ctx, rounds / 4);  // warm up
+    std::vector<double> exch;
+    for (int r = 0; r < repeats; ++r) exch.push_back(exchange_round_trip_us(ctx, rounds));
     tv_close(ctx);
-    out.floor_us = median(floor);
-    out.line("floor: UDP round trip on loopback", out.floor_us, "us");
     out.ratio("tv_exchange with an echo responder", median(exch), 1.05);
 }
 

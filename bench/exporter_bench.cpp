@@ -108,7 +108,7 @@ void concurrent_scrapes(const char* self, const char* fabric, int deadline_ms) {
 
 }  // namespace
 
-void run_exporter_bench(report& out, sim::server& srv, const udp_echo& echo, const char* self,
+void run_exporter_bench(report& out, sim::server& srv, const char* self,
                         const char* fabric) {
     // As the exporter program runs its scrapes.
     const int32_t was_strict = tv_set_strict_answers(1);
@@ -116,7 +116,7 @@ void run_exporter_bench(report& out, sim::server& srv, const udp_echo& echo, con
     tv_set_timeout(250);
     tv_set_ip_timeout(62);
     const exporter::scrape_options o{.fabric = true, .deadline = std::chrono::milliseconds(60000)};
-    const walk_figures f = measure(srv, echo, tv::layout::name_server::msg_len, 5, [&] {
+    const walk_figures f = measure(srv, out, 5, [&] {
         const exporter::scrape_result r = exporter::scrape({fabric}, o);
         if (r.switches.size() != 12 || r.fabric_objects.size() != 1 || r.fabric_objects.begin()->second != 10000)
             std::fprintf(stderr, "exporter scrape: %zu switches, not the whole fabric\n", r.switches.size());

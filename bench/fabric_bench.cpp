@@ -6,7 +6,6 @@
 // name server), so that both see the same machine. The peak memory of the tool walking the
 // 10,000 devices is measured in a process of its own.
 #include <arpa/inet.h>
-#include <sched.h>
 #include <fcntl.h>
 #include <signal.h>
 #include <spawn.h>
@@ -100,7 +99,10 @@ void run_walks(report& out, const char* self) {
         return;
     }
     srv.start();
-    udp_echo echo(addresses::fabric_echo, 5000);
+    {
+        const echo_process echo(addresses::fabric_echo, 5000);
+        section_floor_us(out, "fabric", echo);
+    }
     Discover = 0;
     tv_context* ctx = tv_open(addresses::fabric);
     if (ctx == nullptr) {
@@ -108,7 +110,7 @@ void run_walks(report& out, const char* self) {
         return;
     }
 
-    const walk_figures ns = measure(srv, echo, tv::layout::name_server::msg_len, 9, [&] {
+    const walk_figures ns = measure(srv, out, 9, [&] {
         tv_nameserver_list list{};
         if (tv_get_nameserverdata(ctx, &list) != 0 || list.count != static_cast<int32_t>(devices))
             std::fprintf(stderr, "name-server walk: status %d, %d objects\n", tv_api_errno, list.count);
@@ -121,7 +123,7 @@ void run_walks(report& out, const char* self) {
     // A walk is 60 exchanges; ten in a row make one repeat, so that the simulator's first
     // wake-up after the floor measurement does not weigh on the figure.
     constexpr int walks_per_repeat = 10;
-    walk_figures topo = measure(srv, echo, 24, 31, [&] {
+    walk_figures topo = measure(srv, out, 31, [&] {
         for (int i = 0; i < walks_per_repeat; ++i) {
             std::fill(std::begin(all_chassis), std::end(all_chassis), -1);
             tv_set_dest_addr(ctx, first_switch);
@@ -136,7 +138,7 @@ void run_walks(report& out, const char* self) {
 
     // The snapshot: the name server and every switch's record, written out as it goes.
     std::FILE* sink = std::fopen("/dev/null", "w");
-    const walk_figures snap = measure(srv, echo, tv::layout::name_server::msg_len, 5, [&] {
+    const walk_figures snap = measure(srv, out, 5, [&] {
         tv_set_dest_addr(ctx, first_switch);
         if (telvar::snapshot::write(ctx, addresses::fabric, sink) != 0)
             std::fprintf(stderr, "snapshot: a switch failed\n");
@@ -145,7 +147,7 @@ void run_walks(report& out, const char* self) {
     print_ratio("snapshot, 12 chassis, 10000 devices", snap, 1.3);
     draw_pictures(out, ctx);
     tv_close(ctx);
-    run_exporter_bench(out, srv, echo, self, addresses::fabric);
+    run_exporter_bench(out, srv, self, addresses::fabric);
 
     out.line("telvar nameserver, 10000 devices: peak memory",
              static_cast<double>(tool_peak_kib(self, "nameserver")) / 1024, "MiB");
@@ -219,21 +221,7 @@ int peak_of_child(char** argv) {
 }
 
 void run_fabric_bench(report& out, const char* self) {
-    // The walks, the simulator, the echo server and the floor all run on one CPU (the threads
-    // created here inherit it), so that every round trip pays the same hand-over between two
-    // threads instead of whatever the scheduler's placement and a sleeping second CPU cost at
-    // that moment.
-    cpu_set_t saved_cpus, one_cpu;
-    const bool pinned = sched_getaffinity(0, sizeof saved_cpus, &saved_cpus) == 0;
-    CPU_ZERO(&one_cpu);
-    for (int c = 0; pinned && c < CPU_SETSIZE; ++c)
-        if (CPU_ISSET(c, &saved_cpus)) {
-            CPU_SET(c, &one_cpu);
-            break;
-        }
-    if (pinned) sched_setaffinity(0, sizeof one_cpu, &one_cpu);
     run_walks(out, self);
-    if (pinned) sched_setaffinity(0, sizeof saved_cpus, &saved_cpus);
 }
 
 }  // namespace bench

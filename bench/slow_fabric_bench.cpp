@@ -20,6 +20,7 @@
 #include "exporter/scrape.h"
 #include "telvar/tv_api.h"
 #include "tv_api/lanes.h"
+#include "udp_echo.h"
 
 extern char** environ;
 
@@ -75,6 +76,10 @@ void goal_seconds(const char* what, double s, double goal) {
 }  // namespace
 
 void run_slow_fabric_bench(report& out, const char* self) {
+    {
+        const echo_process floor_echo(addresses::exchange_echo, 5000);
+        section_floor_us(out, "slow", floor_echo);
+    }
     const std::string ip = addresses::slow_fabric;
     const pid_t sim = spawn({SWITCHSIM_BIN, "--generate", "12,10000", "--latency", "1", "--base", ip});
     if (sim < 0) {

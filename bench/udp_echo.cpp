@@ -1,9 +1,15 @@
 #include "udp_echo.h"
 
+#include "bench_main.h"
+
 #include <arpa/inet.h>
 #include <sys/time.h>
+#include <signal.h>
 #include <sys/socket.h>
+#include <sys/wait.h>
 #include <unistd.h>
+
+#include <cstdio>
 
 #include <algorithm>
 #include <atomic>
@@ -44,6 +50,49 @@ udp_echo::~udp_echo() {
     ::close(sock_);
 }
 
+echo_process::echo_process(const std::string& ip, std::uint16_t port) {
+    addr_.sin_family = AF_INET;
+    addr_.sin_port = htons(port);
+    addr_.sin_addr.s_addr = inet_addr(ip.c_str());
+    const int sock = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+    if (sock < 0 || ::bind(sock, reinterpret_cast<sockaddr*>(&addr_), sizeof addr_) != 0) {
+        if (sock >= 0) ::close(sock);
+        throw std::runtime_error("echo_process: cannot bind " + ip);
+    }
+    // Bound before the fork, so that the first round trip finds it listening. The child makes
+    // only system calls: it may be forked from a process with threads.
+    pid_ = ::fork();
+    if (pid_ == 0) {
+        char buf[2048];
+        for (;;) {
+            sockaddr_in from{};
+            socklen_t len = sizeof from;
+            const ssize_t n = ::recvfrom(sock, buf, sizeof buf, 0, reinterpret_cast<sockaddr*>(&from), &len);
+            if (n > 0) ::sendto(sock, buf, static_cast<size_t>(n), 0, reinterpret_cast<sockaddr*>(&from), len);
+        }
+    }
+    ::close(sock);
+    if (pid_ < 0) throw std::runtime_error("echo_process: cannot fork");
+}
+
+echo_process::~echo_process() {
+    if (pid_ <= 0) return;
+    ::kill(pid_, SIGTERM);
+    ::waitpid(pid_, nullptr, 0);
+}
+
+double section_floor_us(report& out, const char* section, const echo_process& echo, std::size_t size) {
+    constexpr int rounds = 2000;
+    plain_round_trip_us(echo.address(), rounds / 4, size);  // warm up
+    std::vector<double> runs;
+    for (int r = 0; r < 9; ++r) runs.push_back(plain_round_trip_us(echo.address(), rounds, size));
+    out.floor_us = median(runs);
+    char what[96];
+    std::snprintf(what, sizeof what, "floor (%s): round trip to another process", section);
+    out.line(what, out.floor_us, "us");
+    return out.floor_us;
+}
+
 double plain_round_trip_us(const sockaddr_in& to, int rounds, std::size_t size) {
     const int s = ::socket(AF_INET, SOCK_DGRAM, 0);
     std::vector<char> out(size, 1), in(2048);
@@ -59,12 +108,18 @@ double plain_round_trip_us(const sockaddr_in& to, int rounds, std::size_t size) 
 
 double throughput_rps(const sockaddr_in& to, int clients, int requests_each,
                       const std::vector<std::uint8_t>& request) {
+    return throughput_rps(std::vector<sockaddr_in>{to}, clients, requests_each, request);
+}
+
+double throughput_rps(const std::vector<sockaddr_in>& targets, int clients, int requests_each,
+                      const std::vector<std::uint8_t>& request) {
     std::vector<std::thread> threads;
     std::atomic<int> ready{0};
     std::atomic<bool> go{false};
     std::atomic<long> done{0};
     for (int c = 0; c < clients; ++c) {
-        threads.emplace_back([&] {
+        threads.emplace_back([&, c] {
+            const sockaddr_in& to = targets[static_cast<std::size_t>(c) % targets.size()];
             const int s = ::socket(AF_INET, SOCK_DGRAM, 0);
             timeval tv{1, 0};  // a lost datagram costs a second, not the run
             ::setsockopt(s, SOL_SOCKET, SO_RCVTIMEO, &tv, sizeof tv);

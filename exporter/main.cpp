@@ -214,8 +214,9 @@ int main(int argc, char** argv) {
     std::FILE* log = s.verbose ? stderr : std::fopen("/dev/null", "w");
     tv_api_open(log != nullptr ? log : stderr);
     tv_set_strict_answers(1);
-    // Switches that take a millisecond an answer are scraped side by side.
-    tv::set_lanes_mode(tv::lanes_mode::where_slow);
+    // Switches that take a millisecond an answer are scraped side by side (TELVAR_READS may say
+    // otherwise, as for the tool).
+    tv::set_lanes_mode_from_environment();
     seed_sequence_numbers();
     // Normal mode, with an exchange budget short enough that a silent switch costs a fraction
     // of the scrape; a wait is a quarter of it, so a lost datagram is sent again in time.

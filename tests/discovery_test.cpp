@@ -91,15 +91,23 @@ TEST_F(discovery, parallel_discovery_finds_what_the_sequential_one_finds_in_its_
     add_switch(3, false);
     add_switch(4, true);
     add_switch(6, true);  // .5 has nobody listening at all
-    char** found = tv_discover_parallel(nullptr, tvtest::addr::discovery_base, 6, 4, nullptr, nullptr);
-    ASSERT_NE(nullptr, found);
-    EXPECT_EQ((std::vector<std::string>{loopback(2), loopback(4), loopback(6)}), texts(found));
-    EXPECT_EQ((std::map<int, std::size_t>{{1, 3}, {2, 1}, {3, 3}, {4, 1}, {6, 1}}), probes());
-    tv_free_discovery(found, nullptr);
+    // One probe at a time, a window that slides over the range, and one wider than the range:
+    // the same finds in the same order, each silent address tried three times.
+    std::map<int, std::size_t> before = probes();
+    for (const int32_t window : {1, 4, 65536}) {
+        char** found = tv_discover_parallel(nullptr, tvtest::addr::discovery_base, 6, window, nullptr, nullptr);
+        ASSERT_NE(nullptr, found) << window;
+        EXPECT_EQ((std::vector<std::string>{loopback(2), loopback(4), loopback(6)}), texts(found)) << window;
+        std::map<int, std::size_t> now = probes(), made;
+        for (const auto& [host, n] : now) made[host] = n - before[host];
+        EXPECT_EQ((std::map<int, std::size_t>{{1, 3}, {2, 1}, {3, 3}, {4, 1}, {6, 1}}), made) << window;
+        before = now;
+        tv_free_discovery(found, nullptr);
+    }
 
     // A list: the last entry is not probed, as in the sequential discovery.
     uint32_t list[] = {addr(loopback(6)), addr(loopback(2)), addr(loopback(4)), 0};
-    found = tv_discover_parallel(list, nullptr, 0, 64, nullptr, nullptr);
+    char** found = tv_discover_parallel(list, nullptr, 0, 64, nullptr, nullptr);
     ASSERT_NE(nullptr, found);
     EXPECT_EQ((std::vector<std::string>{loopback(6), loopback(2)}), texts(found));
     tv_free_discovery(found, nullptr);

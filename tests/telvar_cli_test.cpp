@@ -248,6 +248,10 @@ TEST_F(telvar_tool, discover_both_forms) {
     r = telvar({"discover", "-j", "4", "127.0.8.1", "5"});
     EXPECT_EQ(0, r.status);
     EXPECT_EQ("127.0.8.2\n127.0.8.3\n127.0.8.4\n", r.out);
+    // Past a /24 on loopback (no neighbour entries to spare), the whole range goes at once.
+    r = telvar({"-v", "discover", tvtest::addr::discover_window_base, "300"});
+    EXPECT_EQ("No switch answered\n", r.out);
+    EXPECT_NE(std::string::npos, r.err.find("300 at a time")) << r.err;
     // Ranges that are mistakes are refused before anything is sent, with a reason.
     fab.server().clear_records();
     for (const args& a : {args{"discover", "127.0.8.1", "99999999999"},

@@ -19,6 +19,7 @@
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
+#include <deque>
 #include <span>
 #include <unordered_map>
 #include <vector>
@@ -35,7 +36,9 @@ namespace L = tv::layout::identity;
 
 constexpr int tries = 3;
 constexpr auto try_wait = std::chrono::milliseconds(60);
-constexpr int receive_buffer = 4 << 20;  // answers to a thousand probes can arrive at once
+// Answers (and "port unreachable" errors, which count against the receive buffer) to tens of
+// thousands of probes can arrive at once; the buffers are raised as far as the system allows.
+constexpr int wanted_buffer = 64 << 20;
 
 struct probe {
     std::uint32_t addr = 0;  // network order
@@ -44,6 +47,13 @@ struct probe {
     steady::time_point due{};
     enum class state : std::uint8_t { waiting, in_flight, found, silent } st = state::waiting;
 };
+
+// Raises a socket buffer: past the system's limit where the process may (root), else as far as
+// the limit goes.
+void raise_buffer(int fd, int option, int forced_option) {
+    if (::setsockopt(fd, SOL_SOCKET, forced_option, &wanted_buffer, sizeof wanted_buffer) == 0) return;
+    ::setsockopt(fd, SOL_SOCKET, option, &wanted_buffer, sizeof wanted_buffer);
+}
 
 class scanner {
 public:
@@ -55,16 +65,28 @@ public:
         if (!sock_) return false;
         const int on = 1;
         ::setsockopt(sock_.get(), SOL_IP, IP_RECVERR, &on, sizeof on);
-        ::setsockopt(sock_.get(), SOL_SOCKET, SO_RCVBUF, &receive_buffer, sizeof receive_buffer);
+        raise_buffer(sock_.get(), SO_RCVBUF, SO_RCVBUFFORCE);
+        raise_buffer(sock_.get(), SO_SNDBUF, SO_SNDBUFFORCE);
+        by_seq_.reserve(std::min<std::size_t>(probes_.size(), static_cast<std::size_t>(window_)));
+        by_addr_.reserve(by_seq_.bucket_count());
         std::size_t next = 0, done = 0;
         while (done < probes_.size()) {
-            while (static_cast<int>(in_flight_.size()) < window_ && next < probes_.size())
+            // Answers and errors are taken between sends too, so that a wide window does not
+            // overrun the receive buffer before the first wait.
+            for (int batch = 0; in_flight_ < window_ && next < probes_.size(); ++batch) {
                 send(next++);
+                if (batch % 1024 == 1023) {
+                    flush();
+                    read_answers();
+                    read_errors();
+                }
+            }
+            flush();
             wait_for_traffic();
             read_answers();
             read_errors();
             expire();
-            done = next - in_flight_.size();
+            done = next - static_cast<std::size_t>(in_flight_);
             if (progress != nullptr)
                 progress(static_cast<uint32_t>(done), static_cast<uint32_t>(probes_.size()), arg);
         }
@@ -82,7 +104,7 @@ private:
             p.seq = tv::wire::get_be32(req, tv::off::seq);
             by_seq_[p.seq] = i;
             by_addr_[p.addr] = i;
-            in_flight_.push_back(i);
+            ++in_flight_;
             p.st = probe::state::in_flight;
         }
         std::array<std::uint8_t, L::version::req_len> req{};
@@ -93,22 +115,53 @@ private:
         --msg_seq_num;
         tv::wire::put_be32(req, tv::off::seq, p.seq);
         tv::set_checksum(req);
-        sockaddr_in to{};
-        to.sin_family = AF_INET;
-        to.sin_port = htons(TV_SWITCH_UDP_PORT);
-        to.sin_addr.s_addr = p.addr;
-        // A send that fails (no buffer, no route) counts as a try: the probe still ends.
-        ::sendto(sock_.get(), req.data(), req.size(), 0, reinterpret_cast<const sockaddr*>(&to),
-                 sizeof to);
+        // Tries go out in batches, one system call each: sending dominates a wide window.
+        outgoing& o = batch_[batched_++];
+        o.bytes = req;
+        o.to = {};
+        o.to.sin_family = AF_INET;
+        o.to.sin_port = htons(TV_SWITCH_UDP_PORT);
+        o.to.sin_addr.s_addr = p.addr;
+        if (batched_ == batch_.size()) flush();
         ++p.sent;
         p.due = steady::now() + try_wait;
+        // Every try waits as long, so the queue of tries is in the order they fall due.
+        tries_.push_back({i, p.sent});
+    }
+
+    // Sends the batched tries. A send that fails (no buffer, no route) counts as a try: the
+    // probe still ends.
+    void flush() {
+        std::array<mmsghdr, batch_size> msgs{};
+        std::array<iovec, batch_size> iovs{};
+        for (std::size_t k = 0; k < batched_; ++k) {
+            iovs[k] = {batch_[k].bytes.data(), batch_[k].bytes.size()};
+            msgs[k].msg_hdr.msg_name = &batch_[k].to;
+            msgs[k].msg_hdr.msg_namelen = sizeof batch_[k].to;
+            msgs[k].msg_hdr.msg_iov = &iovs[k];
+            msgs[k].msg_hdr.msg_iovlen = 1;
+        }
+        for (std::size_t k = 0; k < batched_;) {
+            const int n = ::sendmmsg(sock_.get(), msgs.data() + k, static_cast<unsigned>(batched_ - k), 0);
+            k += n > 0 ? static_cast<std::size_t>(n) : 1;  // past one that cannot go
+        }
+        batched_ = 0;
+    }
+
+    // The oldest try still current (its probe in flight and not tried since); nullptr when none.
+    const probe* first_due() {
+        while (!tries_.empty()) {
+            const probe& p = probes_[tries_.front().index];
+            if (p.st == probe::state::in_flight && p.sent == tries_.front().number) return &p;
+            tries_.pop_front();
+        }
+        return nullptr;
     }
 
     void wait_for_traffic() {
-        if (in_flight_.empty()) return;
-        steady::time_point first = probes_[in_flight_.front()].due;
-        for (std::size_t i : in_flight_) first = std::min(first, probes_[i].due);
-        const auto left = std::chrono::ceil<std::chrono::milliseconds>(first - steady::now());
+        const probe* first = first_due();
+        if (first == nullptr) return;
+        const auto left = std::chrono::ceil<std::chrono::milliseconds>(first->due - steady::now());
         pollfd p{sock_.get(), POLLIN, 0};
         ::poll(&p, 1, static_cast<int>(std::max<std::int64_t>(left.count(), 0)));
     }
@@ -120,7 +173,7 @@ private:
         by_seq_.erase(p.seq);
         if (const auto it = by_addr_.find(p.addr); it != by_addr_.end() && it->second == i)
             by_addr_.erase(it);
-        in_flight_.erase(std::ranges::find(in_flight_, i));
+        --in_flight_;
     }
 
     void read_answers() {
@@ -173,23 +226,36 @@ private:
 
     void expire() {
         const auto now = steady::now();
-        for (std::size_t k = 0; k < in_flight_.size();) {
-            const std::size_t i = in_flight_[k];
-            if (probes_[i].due > now) {
-                ++k;
-            } else if (probes_[i].sent < tries) {
+        for (const probe* p = first_due(); p != nullptr && p->due <= now; p = first_due()) {
+            const std::size_t i = tries_.front().index;
+            tries_.pop_front();
+            if (p->sent < tries) {
                 send(i);
-                ++k;
             } else {
-                finish(i, probe::state::silent);  // removes in_flight_[k]
+                finish(i, probe::state::silent);
             }
         }
+        flush();
     }
+
+    static constexpr std::size_t batch_size = 256;
+    struct outgoing {
+        std::array<std::uint8_t, L::version::req_len> bytes;
+        sockaddr_in to;
+    };
+    std::array<outgoing, batch_size> batch_{};
+    std::size_t batched_ = 0;
+
+    struct try_made {
+        std::size_t index;  // of the probe
+        int number;         // its count of tries once this one was sent
+    };
 
     std::vector<probe>& probes_;
     int window_;
     tv::unique_fd sock_;
-    std::vector<std::size_t> in_flight_;
+    int in_flight_ = 0;
+    std::deque<try_made> tries_;
     std::unordered_map<std::uint32_t, std::size_t> by_seq_;
     std::unordered_map<std::uint32_t, std::size_t> by_addr_;
 };

@@ -15,12 +15,14 @@
 #include <array>
 #include <chrono>
 #include <condition_variable>
+#include <cstdlib>
 #include <cstring>
 #include <ctime>
 #include <deque>
 #include <exception>
 #include <mutex>
 #include <string>
+#include <string_view>
 #include <thread>
 #include <unordered_map>
 #include <unordered_set>
@@ -306,6 +308,14 @@ lanes_mode mode = lanes_mode::never;
 }  // namespace
 
 void set_lanes_mode(lanes_mode m) { mode = m; }
+
+void set_lanes_mode_from_environment() {
+    mode = lanes_mode::where_slow;
+    if (const char* s = std::getenv("TELVAR_READS"); s != nullptr) {
+        if (std::string_view(s) == "sequential") mode = lanes_mode::never;
+        if (std::string_view(s) == "side-by-side") mode = lanes_mode::always;
+    }
+}
 
 bool lanes_usable(const tv_context* ctx) {
     if (mode == lanes_mode::never || ctx == nullptr || g_strict_answers == 0 || ctx->login_required != 0 ||

@@ -33,6 +33,11 @@ namespace tv {
 // exchanges of the sequential reads.
 enum class lanes_mode { never, where_slow, always };
 void set_lanes_mode(lanes_mode m);
+// Our programs' setting: where_slow, unless TELVAR_READS says sequential (one switch after
+// another: the benchmarks' reference, a way round a switch that cannot take the load, and what
+// tests that count datagrams need whatever the load of the machine) or side-by-side (however
+// fast the switches answer).
+void set_lanes_mode_from_environment();
 // The answer time from which where_slow uses lanes: well above a loopback simulator's, even
 // one slowed by a sanitizer, and below a real switch's millisecond.
 inline constexpr std::int64_t slow_answer_us = 800;

@@ -48,7 +48,8 @@ using namespace cores;
 
 constexpr std::array table{
     command{"discover", t::discover, {"-m <quad> -j <1-65536> --all --sequential", "<quad> [<count>]"}, "{ip} 2",
-            "\twhere -j is how many addresses are probed at a time (256), --all allows more than\n"
+            "\twhere -j is how many addresses are probed at a time (the whole range; 256 on a\n"
+            "\tsubnet this host is attached to), --all allows more than\n"
             "\t65536 addresses, --sequential probes one address after another (about 0.23 s\n"
             "\tfor each address where nothing answers)\n",
             j::discover},

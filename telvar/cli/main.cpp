@@ -233,15 +233,8 @@ int main(int argc, char** argv) try {
     fp = stdout;
     tv_api_open(telvar::tool::library_log());
     tv_set_strict_answers(1);
-    // Fabric-wide reads go side by side across slow switches. TELVAR_READS=sequential reads
-    // one switch after another (the benchmarks' reference, and a way round a switch that
-    // cannot take the load), TELVAR_READS=side-by-side goes side by side however fast the
-    // switches answer.
-    tv::set_lanes_mode(tv::lanes_mode::where_slow);
-    if (const char* s = std::getenv("TELVAR_READS"); s != nullptr) {
-        if (std::string_view(s) == "sequential") tv::set_lanes_mode(tv::lanes_mode::never);
-        if (std::string_view(s) == "side-by-side") tv::set_lanes_mode(tv::lanes_mode::always);
-    }
+    // Fabric-wide reads go side by side across slow switches (TELVAR_READS may say otherwise).
+    tv::set_lanes_mode_from_environment();
     // Lanes are threads that take turns: one malloc arena serves them all, as it serves the
     // one thread of a sequential read, so that they add no memory of their own to speak of.
     mallopt(M_ARENA_MAX, 1);

@@ -142,4 +142,7 @@ inline constexpr const char* many_addresses_base = "127.0.197.1";
 // sent: their answers come from the input. 127.0.230.3 is the switch of the command-line corpus.
 inline constexpr const char* fuzz_operations_switch = "127.0.230.1";
 inline constexpr const char* fuzz_locate_switch = "127.0.230.2";
+// telvar_cli_test: a range of 300 loopback addresses where nothing listens, for the tool's
+// choice of probes in flight (127.0.185.0 - 127.0.186.43).
+inline constexpr const char* discover_window_base = "127.0.185.0";
 }  // namespace tvtest::addr
