@@ -308,8 +308,9 @@ TEST(command_descriptions, options_of_the_data_commands_are_handed_over) {
             EXPECT_EQ(value, telvar::option_value(name) ? telvar::option_value(name) : "") << h.line << " " << name;
         }
         for (const char* other : {"--snapshot", "--all", "--dry-run", "-o", "-s", "--devices"})
-            if (std::ranges::none_of(h.handed, [&](const auto& o) { return o.first == other; }))
+            if (std::ranges::none_of(h.handed, [&](const auto& o) { return o.first == other; })) {
                 EXPECT_FALSE(telvar::option_given(other)) << h.line << " " << other;
+            }
     }
 }
 
@@ -331,7 +332,9 @@ TEST_F(command_line, every_command_word_runs_its_sample_to_a_defined_end) {
             if (!json || r.out.empty()) continue;
             const auto doc = nlohmann::json::parse(r.out, nullptr, false);
             EXPECT_TRUE(doc.is_object()) << c.word << " --json: " << r.out;
-            if (!c.returns_exit_status) EXPECT_TRUE(doc.contains("status")) << c.word << " --json: " << r.out;
+            if (!c.returns_exit_status) {
+                EXPECT_TRUE(doc.contains("status")) << c.word << " --json: " << r.out;
+            }
         }
     }
 }

@@ -94,7 +94,9 @@ TEST_F(login_walks, every_switch_is_read_and_logged_out_of_with_a_login) {
         EXPECT_FALSE(refused_for_login()) << word;
         EXPECT_EQ(0u, sessions()) << word;
         EXPECT_EQ(plain.status, r.status) << word << "\n" << r.err;
-        if (w.reads_fabric) EXPECT_EQ((std::set<int>{1, 2, 3}), topology_read()) << word;
+        if (w.reads_fabric) {
+            EXPECT_EQ((std::set<int>{1, 2, 3}), topology_read()) << word;
+        }
         if (word == "snapshot") {
             // Taken at another time: the switches and their statuses agree.
             const json doc = json::parse(r.out);
