@@ -138,23 +138,10 @@ void pause_us(int32_t microseconds) {
 
 extern "C" {
 
-int32_t tv_send(tv_context* ctx, const void* msg, int32_t len) {
-    if (ctx == nullptr || msg == nullptr || len < 0) return -1;
-    return tv::send_datagram(ctx, {static_cast<const std::uint8_t*>(msg), static_cast<size_t>(len)});
-}
-
-int32_t tv_recv(tv_context* ctx, void* buf, int32_t capacity) {
-    if (ctx == nullptr || (buf == nullptr && capacity > 0)) return -1;
-    return tv::recv_datagram(ctx, {static_cast<std::uint8_t*>(buf),
-                                   capacity > 0 ? static_cast<size_t>(capacity) : 0});
-}
-
 int32_t poll_sock(int32_t sock) {
     const int r = wait_readable(sock, tv::wait_length_ms());
     if (r == 0 && !Discover) log_error("Time out in select\n");
     return r;
 }
-
-void tv_delay(int32_t microseconds) { tv::pause_us(microseconds); }
 
 }  // extern "C"

@@ -149,25 +149,14 @@ void pause_us(int32_t) {}
 
 }  // namespace tv
 
-// The C entry points of the transport, with the real ones' checks of their arguments.
+// The wait of the C interface (tv_send, tv_recv and tv_delay come from the library, over the
+// functions above).
 extern "C" {
-
-int32_t tv_send(tv_context* ctx, const void* msg, int32_t len) {
-    if (ctx == nullptr || msg == nullptr || len < 0) return -1;
-    return tv::send_datagram(ctx, {static_cast<const std::uint8_t*>(msg), static_cast<size_t>(len)});
-}
-
-int32_t tv_recv(tv_context* ctx, void* buf, int32_t capacity) {
-    if (ctx == nullptr || (buf == nullptr && capacity > 0)) return -1;
-    return tv::recv_datagram(ctx, {static_cast<std::uint8_t*>(buf), capacity > 0 ? static_cast<size_t>(capacity) : 0});
-}
 
 int32_t poll_sock(int32_t) {
     if (!dry()) return 1;
     time_out();
     return 0;
 }
-
-void tv_delay(int32_t) {}
 
 }  // extern "C"
