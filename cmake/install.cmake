@@ -5,6 +5,7 @@
 #   tools      telvar, tvlsw-host, their pages, the completion, the dissector -> telvar
 #   simulator  switchsim and its page                                     -> telvar-switchsim
 #   exporter   telvar-exporter, its page, unit, configuration, alert rules -> telvar-exporter
+#   watcher    telvard, its page, unit, configuration                   -> telvard
 # `make install` installs them all.
 
 install(TARGETS telvar EXPORT telvarTargets

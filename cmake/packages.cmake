@@ -7,7 +7,7 @@ set(CPACK_PACKAGE_NAME telvar)
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGE_CONTACT "telvar maintainers <telvar@example.org>")
 set(CPACK_DEB_COMPONENT_INSTALL ON)
-set(CPACK_COMPONENTS_ALL lib dev tools simulator exporter)
+set(CPACK_COMPONENTS_ALL lib dev tools simulator exporter watcher)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS_PRIVATE_DIRS ${CMAKE_LIBRARY_OUTPUT_DIRECTORY})
@@ -70,6 +70,23 @@ install(FILES ${CMAKE_SOURCE_DIR}/packaging/exporter/lintian-overrides DESTINATI
         RENAME telvar-exporter COMPONENT exporter EXCLUDE_FROM_ALL)
 file(WRITE ${CMAKE_BINARY_DIR}/packaging/exporter/conffiles
   "${TELVAR_CONF_DIR}/exporter.conf\n${TELVAR_CONF_DIR}/exporter.credentials\n")
+
+set(CPACK_DEBIAN_WATCHER_PACKAGE_NAME telvard)
+set(CPACK_DEBIAN_WATCHER_PACKAGE_SECTION net)
+set(CPACK_DEBIAN_WATCHER_PACKAGE_SUGGESTS "telvar, prometheus-alertmanager, postgresql-client")
+set(CPACK_DEBIAN_WATCHER_DESCRIPTION "history of Fibre Channel fabrics: every change and every trap
+telvard reads Fibre Channel fabrics at an interval and records what changed
+(ports, links, devices, zoning, trap configuration, chassis health) and every
+trap the switches send, in SQLite or PostgreSQL, forwarding traps to syslog
+and Alertmanager; telvar history, events and snapshot --at read it back.
+It comes with a hardened systemd unit, not enabled until configured.")
+set(CPACK_DEBIAN_WATCHER_PACKAGE_CONTROL_EXTRA ${CMAKE_BINARY_DIR}/packaging/watcher/conffiles
+    ${CMAKE_SOURCE_DIR}/packaging/watcher/postinst ${CMAKE_SOURCE_DIR}/packaging/watcher/prerm
+    ${CMAKE_SOURCE_DIR}/packaging/watcher/postrm)
+install(FILES ${CMAKE_SOURCE_DIR}/packaging/watcher/lintian-overrides DESTINATION ${CMAKE_INSTALL_DATADIR}/lintian/overrides
+        RENAME telvard COMPONENT watcher EXCLUDE_FROM_ALL)
+file(WRITE ${CMAKE_BINARY_DIR}/packaging/watcher/conffiles
+  "${TELVAR_CONF_DIR}/telvard.conf\n${TELVAR_CONF_DIR}/telvard.credentials\n")
 
 # Every package carries the copyright and the changelog in Debian's form.
 set(changelog ${CMAKE_BINARY_DIR}/packaging/changelog.gz)

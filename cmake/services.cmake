@@ -21,6 +21,10 @@ function(telvar_service name component)
 endfunction()
 
 telvar_service(telvar-exporter exporter)
+telvar_service(telvard watcher)
+install(FILES ${CMAKE_SOURCE_DIR}/packaging/watcher/telvard.conf DESTINATION ${conf_destination} COMPONENT watcher)
+install(FILES ${CMAKE_SOURCE_DIR}/packaging/watcher/telvard.credentials DESTINATION ${conf_destination}
+        PERMISSIONS OWNER_READ OWNER_WRITE COMPONENT watcher)
 install(FILES ${CMAKE_SOURCE_DIR}/packaging/exporter/exporter.conf DESTINATION ${conf_destination} COMPONENT exporter)
 # Logins: only root reads them; systemd hands them to the service.
 install(FILES ${CMAKE_SOURCE_DIR}/packaging/exporter/exporter.credentials DESTINATION ${conf_destination}

@@ -94,7 +94,7 @@ version=$(in_root telvar --version)
 echo "$version"
 echo "$version" | grep -qx 'telvar version 1\.0\.8\.REV\.2001\.06\.21\.16\.33' || fail "telvar --version: library line"
 echo "$version" | grep -q '^telvar build ' || fail "telvar --version: no build line"
-for p in switchsim telvar-exporter tvlsw-host; do
+for p in switchsim telvar-exporter telvard tvlsw-host; do
     in_root "$p" --version | grep -q "^$p build " || fail "$p --version says no build"
 done
 start_sim

@@ -6,9 +6,11 @@
 #include <sys/signalfd.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <memory>
+#include <string_view>
 
 #include "history/store.h"
 #include "telvar/cli/credentials.h"
@@ -32,6 +34,10 @@ void say(const char* format, auto... args) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    if (argc == 2 && std::string_view(argv[1]) == "--version") {
+        std::printf("telvard build %s\n", TELVAR_BUILD_ID);
+        return stopped;
+    }
     telvard::settings s;
     std::string error;
     bool help = false;

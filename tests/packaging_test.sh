@@ -18,12 +18,12 @@ fail() { echo "packaging_test: $*" >&2; exit 1; }
 cmake --install "$build" --prefix "$tmp/prefix" >/dev/null
 test -f "$tmp/prefix/share/bash-completion/completions/telvar" || fail "no bash completion installed"
 programs=$(ls "$tmp/prefix/bin")
-[ "$(echo $programs)" = "switchsim telvar telvar-exporter tvlsw-host" ] || fail "installed programs: $programs"
+[ "$(echo $programs)" = "switchsim telvar telvar-exporter telvard tvlsw-host" ] || fail "installed programs: $programs"
 for p in $programs; do
     out=$(env -u LD_LIBRARY_PATH "$tmp/prefix/bin/$p" --version) || fail "$p does not start from the prefix: $out"
     echo "$out" | grep -q "^$p build [0-9]" || fail "$p --version says no build: $out"
-    page="$tmp/prefix/share/man/man1/$p.1.gz"
-    test -f "$page" || fail "no page for $p"
+    page=$(ls "$tmp/prefix/share/man/man1/$p.1.gz" "$tmp/prefix/share/man/man8/$p.8.gz" 2>/dev/null | head -1)
+    test -n "$page" || fail "no page for $p"
     if command -v man >/dev/null; then
         MANWIDTH=80 man -l "$page" 2>&1 | grep -q "^NAME" || fail "man -l does not open the page of $p"
     fi
