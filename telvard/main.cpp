@@ -17,6 +17,7 @@
 #include "telvard/fabric_reading.h"
 #include "telvard/readings.h"
 #include "telvard/settings.h"
+#include "telvard/trap_side.h"
 
 namespace {
 
@@ -81,6 +82,21 @@ int main(int argc, char** argv) {
         return read(signals, &info, sizeof info) == static_cast<ssize_t>(sizeof info);
     };
 
+    // Traps are listened for between readings; a single pass has no time between them.
+    std::unique_ptr<telvard::trap_side> traps;
+    if (!s.once) {
+        try {
+            traps = std::make_unique<telvard::trap_side>(s, *store, logins);
+        } catch (const std::exception& e) {
+            say("cannot listen for traps: %s", e.what());
+            return command_line;
+        }
+    }
+    const auto finish = [&](int code) {
+        if (traps) traps->release();
+        return code;
+    };
+
     int status = stopped;
     using clock = std::chrono::steady_clock;
     for (;;) {
@@ -92,11 +108,13 @@ int main(int argc, char** argv) {
                 if (s.verbose || r.shown > 0 || !r.whole)
                     say("%s: %zu change%s%s", fabric.c_str(), r.shown, r.shown == 1 ? "" : "s",
                         r.whole ? "" : "; not every switch answered");
+                if (traps) traps->after_reading(fabric, r.snapshot);
             } catch (const H::store_error& e) {
                 say("%s: the reading was not stored: %s", fabric.c_str(), e.what());
                 status = no_database;
             }
-            if (stop_requested()) return stopped;
+            if (traps) traps->drain();
+            if (stop_requested()) return finish(stopped);
         }
         if (s.retention_days > 0) {
             try {
@@ -110,8 +128,10 @@ int main(int argc, char** argv) {
         for (;;) {
             const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(next - clock::now()).count();
             if (left <= 0) break;
-            pollfd fds[] = {{signals, POLLIN, 0}};
-            if (poll(fds, 1, static_cast<int>(std::min<long long>(left, 60000))) > 0 && stop_requested()) return stopped;
+            pollfd fds[] = {{signals, POLLIN, 0}, {traps->fd(), POLLIN, 0}};
+            if (poll(fds, 2, static_cast<int>(std::min<long long>(left, 60000))) <= 0) continue;
+            if (fds[1].revents != 0) traps->drain();
+            if (fds[0].revents != 0 && stop_requested()) return finish(stopped);
         }
     }
 }
