@@ -74,25 +74,35 @@ public:
     }
 
     void run(std::string_view sql, std::span<const param> params, const row_fn& each) override {
+        if (in_transaction_ && !each) return queue(sql, params);
+        settle();  // what was queued comes first
+        if (!in_transaction_) revive();
         const std::string& name = prepared(sql);
-        std::vector<std::string> texts;
-        texts.reserve(params.size());
-        for (const param& p : params)
-            texts.push_back(std::holds_alternative<std::int64_t>(p) ? std::to_string(std::get<std::int64_t>(p))
-                                                                   : std::string(std::get<std::string_view>(p)));
-        std::vector<const char*> values;
-        values.reserve(texts.size());
-        for (const std::string& t : texts) values.push_back(t.c_str());
-        const result_ptr r(PQexecPrepared(pg_.get(), name.c_str(), static_cast<int>(values.size()),
-                                          values.data(), nullptr, nullptr, 0));
+        const values v(where_, params);
+        const result_ptr r(PQexecPrepared(pg_.get(), name.c_str(), v.count(), v.data(), nullptr, nullptr, 0));
         check(r.get());
         if (each)
             for (int i = 0, n = PQntuples(r.get()); i < n; ++i) each(row(r.get(), i));
     }
 
-    void begin() override { exec("BEGIN"); }
-    void commit() override { exec("COMMIT"); }
-    void rollback() override { exec("ROLLBACK"); }
+    void begin() override {
+        revive();
+        exec("BEGIN");
+        in_transaction_ = true;
+    }
+    void commit() override {
+        in_transaction_ = false;
+        settle();  // a statement that failed fails the commit; the caller rolls back
+        exec("COMMIT");
+    }
+    void rollback() override {
+        in_transaction_ = false;
+        try {
+            settle();
+        } catch (const store_error&) {  // the failure being rolled back
+        }
+        exec("ROLLBACK");
+    }
 
     bool has_table(std::string_view name) override {
         bool found = false;
@@ -110,6 +120,94 @@ private:
         void operator()(PGconn* c) const { PQfinish(c); }
     };
 
+    // Parameters as the text libpq sends.
+    class values {
+    public:
+        values(const std::string& where, std::span<const param> params) {
+            texts_.reserve(params.size());
+            for (const param& p : params) {
+                if (std::holds_alternative<std::int64_t>(p)) {
+                    texts_.push_back(std::to_string(std::get<std::int64_t>(p)));
+                    continue;
+                }
+                // Sent as a C string, a NUL would cut the text short without a word.
+                const std::string_view text = std::get<std::string_view>(p);
+                if (text.find('\0') != std::string_view::npos)
+                    throw store_error(where + ": a text holds a NUL byte, which PostgreSQL does not store");
+                texts_.emplace_back(text);
+            }
+            for (const std::string& t : texts_) pointers_.push_back(t.c_str());
+        }
+        int count() const { return static_cast<int>(pointers_.size()); }
+        const char* const* data() const { return pointers_.data(); }
+
+    private:
+        std::vector<std::string> texts_;
+        std::vector<const char*> pointers_;
+    };
+
+    // Within a transaction, statements whose rows nobody reads are sent without waiting for
+    // their answers (libpq's pipeline mode): a reading of a thousand rows is then not a
+    // thousand round trips. Their results are collected before anything else is run, at the
+    // commit, and every so often so that neither side's socket buffer fills.
+    static constexpr int collect_every = 256;
+
+    void queue(std::string_view sql, std::span<const param> params) {
+        if (PQpipelineStatus(pg_.get()) == PQ_PIPELINE_OFF && PQenterPipelineMode(pg_.get()) != 1)
+            fail(PQerrorMessage(pg_.get()));
+        auto it = names_.find(sql);
+        if (it == names_.end()) {
+            it = names_.emplace(std::string(sql), next_name()).first;
+            unsettled_names_.push_back(it->first);
+            if (PQsendPrepare(pg_.get(), it->second.c_str(), it->first.c_str(), 0, nullptr) != 1)
+                fail(PQerrorMessage(pg_.get()));
+            ++queued_;
+        }
+        const values v(where_, params);
+        if (PQsendQueryPrepared(pg_.get(), it->second.c_str(), v.count(), v.data(), nullptr, nullptr, 0) != 1)
+            fail(PQerrorMessage(pg_.get()));
+        if (++queued_ >= collect_every) collect();
+    }
+
+    // Reads the results of what was queued; throws the first failure among them.
+    void collect() {
+        if (PQpipelineStatus(pg_.get()) == PQ_PIPELINE_OFF) return;
+        if (PQpipelineSync(pg_.get()) != 1) fail(PQerrorMessage(pg_.get()));
+        std::string error;
+        for (int i = 0; i < queued_; ++i)
+            while (PGresult* r = PQgetResult(pg_.get())) {
+                const auto status = PQresultStatus(r);
+                // The statements after a failed one are only "aborted": the first says why.
+                if (error.empty() && status != PGRES_COMMAND_OK && status != PGRES_TUPLES_OK &&
+                    status != PGRES_PIPELINE_ABORTED)
+                    error = trimmed(PQresultErrorMessage(r));
+                PQclear(r);
+            }
+        queued_ = 0;
+        const result_ptr sync(PQgetResult(pg_.get()));
+        if (error.empty() && (!sync || PQresultStatus(sync.get()) != PGRES_PIPELINE_SYNC))
+            error = trimmed(PQerrorMessage(pg_.get()));
+        if (error.empty()) {
+            unsettled_names_.clear();
+            return;
+        }
+        // Statements whose preparation may have failed are prepared again, under new names.
+        for (const std::string& sql : unsettled_names_) names_.erase(sql);
+        unsettled_names_.clear();
+        fail(error.c_str());
+    }
+
+    // Back to one statement at a time, every result read.
+    void settle() {
+        struct leave {
+            PGconn* pg;
+            ~leave() {
+                if (PQpipelineStatus(pg) != PQ_PIPELINE_OFF) PQexitPipelineMode(pg);
+            }
+        } guard{pg_.get()};
+        collect();
+    }
+
     [[noreturn]] void fail(const char* message) const { throw store_error(where_ + ": " + trimmed(message)); }
 
     void check(const PGresult* r) const {
@@ -123,10 +221,22 @@ private:
         check(r.get());
     }
 
+    // A connection the server dropped (a restart, a failover) is made again before the next
+    // transaction or statement; the first call after the drop has failed. Prepared statements
+    // went with the session.
+    void revive() {
+        if (PQstatus(pg_.get()) != CONNECTION_BAD) return;
+        PQreset(pg_.get());
+        names_.clear();
+        if (PQstatus(pg_.get()) != CONNECTION_OK) fail(PQerrorMessage(pg_.get()));
+    }
+
+    std::string next_name() { return "s" + std::to_string(++names_made_); }
+
     // The session's name of a statement, prepared at its first use.
     const std::string& prepared(std::string_view sql) {
         if (const auto it = names_.find(sql); it != names_.end()) return it->second;
-        std::string name = "s" + std::to_string(names_.size());
+        std::string name = next_name();
         const std::string text(sql);
         const result_ptr r(PQprepare(pg_.get(), name.c_str(), text.c_str(), 0, nullptr));
         check(r.get());
@@ -136,6 +246,10 @@ private:
     std::string where_;
     std::unique_ptr<PGconn, closer> pg_;
     std::unordered_map<std::string, std::string, string_hash, std::equal_to<>> names_;
+    std::vector<std::string> unsettled_names_;  // prepared in the pipeline since its last collection
+    int names_made_ = 0;
+    int queued_ = 0;  // statements sent in the pipeline whose results are not read yet
+    bool in_transaction_ = false;
 };
 
 }  // namespace

@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <limits>
 #include <map>
+#include <mutex>
 #include <string_view>
 #include <vector>
 
@@ -145,6 +146,7 @@ public:
     sql_store(std::unique_ptr<connection> c, bool writer) : c_(std::move(c)), writer_(writer) {}
 
     std::vector<item> items(const std::string& fabric) override {
+        const std::lock_guard lock(mutex_);
         std::vector<item> out;
         const param p[] = {fabric};
         c_->run(sql::items, p, [&](const result_row& r) {
@@ -158,6 +160,7 @@ public:
     }
 
     void record(const reading& r) override {
+        const std::lock_guard lock(mutex_);
         writing();
         try {
             transaction t(*c_);
@@ -173,6 +176,7 @@ public:
     }
 
     void record(const event_row& e) override {
+        const std::lock_guard lock(mutex_);
         writing();
         try {
             transaction t(*c_);
@@ -189,6 +193,7 @@ public:
     }
 
     void forget_before(time_ms cutoff) override {
+        const std::lock_guard lock(mutex_);
         writing();
         transaction t(*c_);
         const param p[] = {cutoff};
@@ -197,6 +202,7 @@ public:
     }
 
     std::vector<std::string> fabrics() override {
+        const std::lock_guard lock(mutex_);
         std::vector<std::string> out;
         c_->run(sql::fabrics, {}, [&](const result_row& r) { out.push_back(r.text(0)); });
         std::sort(out.begin(), out.end());
@@ -204,6 +210,7 @@ public:
     }
 
     std::vector<time_ms> readings(const std::string& fabric, time_ms from, time_ms to) override {
+        const std::lock_guard lock(mutex_);
         std::vector<time_ms> out;
         const param p[] = {fabric, from, to};
         c_->run(sql::readings, p, [&](const result_row& r) { out.push_back(r.integer(0)); });
@@ -211,6 +218,7 @@ public:
     }
 
     std::vector<change_row> changes(const query& q) override {
+        const std::lock_guard lock(mutex_);
         select_text s(sql::changes);
         filter(s, q);
         if (q.kinds.empty()) {
@@ -231,6 +239,7 @@ public:
 
     // Events have no kinds: q.kinds is not theirs to filter by.
     std::vector<event_row> events(const query& q) override {
+        const std::lock_guard lock(mutex_);
         select_text s(sql::events);
         filter(s, q);
         order(s, q);
@@ -240,6 +249,7 @@ public:
     }
 
     std::vector<change_row> changes_after(const std::string& fabric, time_ms after) override {
+        const std::lock_guard lock(mutex_);
         select_text s(sql::changes);
         s.bind(" AND f.name = ", fabric);
         s.bind(" AND c.at > ", after);
@@ -281,6 +291,7 @@ private:
         }
     }
 
+    std::mutex mutex_;  // the threads of a process take turns: one connection, one transaction
     std::unique_ptr<connection> c_;
     bool writer_;
     std::map<std::string, std::int64_t, std::less<>> ids_;

@@ -336,6 +336,23 @@ TEST_P(history_store, a_writer_killed_while_writing_loses_no_committed_reading) 
     }
 }
 
+// A team's server restarts under a running watcher: one call fails, the next connects again.
+TEST(history_postgres, a_writer_outlives_a_restart_of_the_server) {
+    ASSERT_TRUE(server().ok()) << server().error();
+    const std::string url = server().new_database("restarted");
+    auto w = open_store(url, true);
+    w->record(reading{"fab", 1000, {}});
+    ASSERT_TRUE(server().restart()) << server().error();
+    EXPECT_THROW(w->record(reading{"fab", 2000, {}}), store_error);
+    w->record(reading{"fab", 3000, {row("port", "1", "", "{}")}});
+    auto r = open_store(url, false);
+    EXPECT_EQ(r->readings("fab", 0, 9000), (std::vector<time_ms>{1000, 3000}));
+    EXPECT_EQ(r->items("fab").size(), 1u);
+    // What PostgreSQL cannot store is refused, not cut short.
+    EXPECT_THROW(w->record(reading{"fab", 4000, {row("port", std::string("a\0b", 3), "", "{}")}}), store_error);
+    EXPECT_EQ(r->readings("fab", 0, 9000).size(), 2u);
+}
+
 INSTANTIATE_TEST_SUITE_P(backends, history_store, ::testing::Values(backend::sqlite, backend::postgres),
                          [](const auto& p) { return p.param == backend::sqlite ? "sqlite" : "postgres"; });
 

@@ -82,6 +82,10 @@ bool postgres_server::run(const std::string& what, const std::string& program, s
     return false;
 }
 
+bool postgres_server::restart() {
+    return ok() && run("pg_ctl restart", "pg_ctl", {"-D", folder_ + "/data", "-l", folder_ + "/log", "-m", "fast", "-w", "restart"});
+}
+
 std::string postgres_server::new_database(const std::string& name) {
     if (!ok() || !run("createdb", "createdb", {"-h", folder_, "-U", user, name})) return "";
     return "postgresql:///" + name + "?host=" + folder_ + "&user=" + user;

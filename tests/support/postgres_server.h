@@ -21,6 +21,8 @@ public:
     const std::string& error() const { return error_; }
     // A new empty database on the server, as a libpq URL; "" when it cannot be made.
     std::string new_database(const std::string& name);
+    // Stops the server, dropping every connection, and starts it again.
+    bool restart();
 
 private:
     bool run(const std::string& what, const std::string& program, std::vector<std::string> args);
