@@ -10,6 +10,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <optional>
 
 #include "history/connection.h"
 #include "history/store.h"
@@ -334,6 +335,35 @@ TEST_P(history_store, a_writer_killed_while_writing_loses_no_committed_reading) 
         connect(url_, false)->run("PRAGMA integrity_check", {}, [&](const result_row& r) { check = r.text(0); });
         EXPECT_EQ(check, "ok");
     }
+}
+
+// Where the history is when nothing names it, and URLs that name no database.
+TEST(history_urls, the_default_follows_the_service_then_the_user_state_folder) {
+    const auto saved = [](const char* name) -> std::optional<std::string> {
+        const char* v = std::getenv(name);
+        return v ? std::optional<std::string>(v) : std::nullopt;
+    };
+    const auto state_directory = saved("STATE_DIRECTORY"), xdg = saved("XDG_STATE_HOME"), home = saved("HOME");
+    ::setenv("STATE_DIRECTORY", "/var/lib/telvar:/var/lib/other", 1);
+    ::setenv("XDG_STATE_HOME", "/home/u/state", 1);
+    ::setenv("HOME", "/home/u", 1);
+    EXPECT_EQ(default_url(), "sqlite:/var/lib/telvar/history.db");
+    ::unsetenv("STATE_DIRECTORY");
+    EXPECT_EQ(default_url(), "sqlite:/home/u/state/telvar/history.db");
+    ::setenv("XDG_STATE_HOME", "relative/state", 1);  // not absolute: not taken
+    EXPECT_EQ(default_url(), "sqlite:/home/u/.local/state/telvar/history.db");
+    for (const auto& [name, value] : {std::pair{"STATE_DIRECTORY", state_directory}, {"XDG_STATE_HOME", xdg}, {"HOME", home}})
+        value ? ::setenv(name, value->c_str(), 1) : ::unsetenv(name);
+
+    EXPECT_EQ(message_of([] { open_store("mysql://db/history", false); }),
+              "mysql://db/history: not a history database URL (sqlite:PATH or postgresql://...)");
+    EXPECT_EQ(message_of([] { open_store("sqlite:", true); }), "\"sqlite:\": no path for the history database");
+    EXPECT_EQ(message_of([] { open_store("/nonexistent/history.db", false); }),
+              "no history at /nonexistent/history.db: telvard records one there; --db or TELVAR_DB names another");
+    // A password stays out of what is shown.
+    const std::string refused = message_of([] { open_store("postgresql://me:secret@/nodb?host=/nonexistent", false); });
+    EXPECT_EQ(refused.rfind("postgresql://me@/nodb?host=/nonexistent: ", 0), 0u) << refused;
+    EXPECT_EQ(refused.find("secret"), std::string::npos);
 }
 
 // A team's server restarts under a running watcher: one call fails, the next connects again.
