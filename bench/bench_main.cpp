@@ -48,5 +48,6 @@ int main(int argc, char** argv) {
     if (wanted("discovery")) bench::run_discovery_bench(out);
     if (wanted("fabric")) bench::run_fabric_bench(out, argv[0]);
     if (wanted("slow")) bench::run_slow_fabric_bench(out, argv[0]);
+    if (wanted("history")) bench::run_history_bench(out);
     return 0;
 }

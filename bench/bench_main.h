@@ -55,6 +55,9 @@ void run_slow_fabric_bench(report& out, const char* self);
 // One scrape of the exporter over the fabric benchmark's fabric, and the exporter's memory.
 void run_exporter_bench(report& out, sim::server& srv, const char* self,
                         const char* fabric);
+// The history store: an unchanged fabric's growth on disk, and a reading of 1,000 changes, over
+// SQLite and over a PostgreSQL server started for the run.
+void run_history_bench(report& out);
 // `telvar_bench --peak-of PROGRAM ARGS...`: runs the program and prints its peak memory (KiB);
 // SIGTERM is passed on to it.
 int peak_of_child(char** argv);

@@ -6,6 +6,8 @@
 // "postgresql://..." or "postgres://..." (a libpq connection URI). A bare path is taken as
 // "sqlite:PATH".
 //
+// The threads of one process may share a store; its calls take turns.
+//
 // Every call reports failure by exception (store_error) with a message a person can act on;
 // a failed write leaves nothing of itself behind.
 #pragma once
