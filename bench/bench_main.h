@@ -28,6 +28,9 @@ inline const char* fabric_echo = "127.0.25.1";
 inline const char* exporter = "127.0.134.1";  // the exporter's HTTP listener
 inline const char* many_addresses = "127.0.9.50";  // a simulator of 12 addresses, to .61
 inline const char* slow_fabric = "127.0.199.2";  // slow switches, served by a process of its own (.41)
+inline const char* events = "127.0.43.230";           // the watcher's events: a fabric (to .232),
+inline const char* events_echo = "127.0.43.233";      // its floor,
+inline const char* events_receiver = "127.0.43.234";  // and the trap receiver
 // Applies TELVAR_BENCH_NET when it is set; false when it is not of the form A.B.C.
 bool from_environment();
 }
@@ -58,6 +61,8 @@ void run_exporter_bench(report& out, sim::server& srv, const char* self,
 // The history store: an unchanged fabric's growth on disk, and a reading of 1,000 changes, over
 // SQLite and over a PostgreSQL server started for the run.
 void run_history_bench(report& out);
+// Keeping a trap registration, and the trap receiver's cost per datagram.
+void run_events_bench(report& out);
 // `telvar_bench --peak-of PROGRAM ARGS...`: runs the program and prints its peak memory (KiB);
 // SIGTERM is passed on to it.
 int peak_of_child(char** argv);

@@ -15,6 +15,7 @@ build=(
   nlohmann-json3-dev               # fabric files of the simulator
   libmicrohttpd-dev                # the HTTP server of the exporter (http_server/)
   libsqlite3-dev libpq-dev         # the fabric history's databases (history/)
+  libcurl4-gnutls-dev              # telvard's alerts to Alertmanager, over http and https
   graphviz fonts-dejavu-core       # telvar map: dot lays the map out, in the fonts it names
   python3 git                      # the section-3 pages from the headers; the build's commit
 )
@@ -38,6 +39,7 @@ test=(
   ansible-core                     # the Ansible modules (ansible/) against the simulator
   prometheus                       # a real server scraping the exporter
   postgresql                       # a real server under the history store's tests
+  prometheus-alertmanager          # a real Alertmanager receiving telvard's alerts
   openssl                          # a certificate made at test time, for the HTTPS tests
   chromium                         # the README's pictures in a headless browser
   systemd man-db                   # systemd-analyze on the units; man -l on the installed pages

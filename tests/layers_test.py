@@ -27,6 +27,7 @@ FORBIDDEN = {
     'telvar/': ('switchsim/', 'exporter/', 'sanwrapper/', 'tv_api/tv_inter.h', 'http_server/'),
     'switchsim/': ('tv_api/', 'telvar/', 'sanwrapper/', 'exporter/', 'http_server/'),
     'exporter/': ('switchsim/', 'tv_api/tv_inter.h'),
+    'telvard/': ('switchsim/', 'exporter/', 'tv_api/tv_inter.h'),
     # Our HTTP server knows nothing of switches: the programs that serve bring the two together.
     'http_server/': ('proto/', 'tv_api/', 'telvar/', 'sanwrapper/', 'switchsim/', 'exporter/'),
     # The history's store stands beside the library, which gains no database through it.

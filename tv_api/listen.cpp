@@ -13,6 +13,7 @@
 #include <cstring>
 
 #include "tv_api/tv_inter.h"
+#include "tv_api/unsolicited.h"
 
 namespace {
 
@@ -31,16 +32,10 @@ int ms_until(steady::time_point t) {
 
 bool wanted(const tv_context* ctx, const sockaddr_in& from, std::size_t length,
             tv::wire::cbytes msg, const tv::listen_rules& rules) {
-    namespace w = tv::wire;
     if (from.sin_family != AF_INET || from.sin_addr.s_addr != ctx->remote_addr.sin_addr.s_addr)
         return false;
     if (rules.same_port && from.sin_port != ctx->remote_addr.sin_port) return false;
-    if (!rules.whole) return true;
-    // An all-zero datagram (whose checksum of 0 matches) fails here or on its length field.
-    if (length < TV_MIN_MSG_LEN || length > msg.size()) return false;
-    if (w::get_be16(msg, tv::off::length) != length - TV_HDR_LEN) return false;
-    if (rules.command >= 0 && w::get_be16(msg, tv::off::command) != rules.command) return false;
-    return tv::checksum_ok(msg);
+    return !rules.whole || tv::whole_message_fault(length, msg, rules.command) == tv::message_fault::none;
 }
 
 // The checks every taken datagram passes, in every mode; `n` bytes of `work` arrived.
@@ -85,6 +80,13 @@ int32_t listen_strictly(tv_context* ctx, tv::wire::bytes buf, int32_t timeout_ms
 }  // namespace
 
 namespace tv {
+
+message_fault whole_message_fault(std::size_t length, wire::cbytes msg, std::int32_t command) {
+    if (length < TV_MIN_MSG_LEN || length > msg.size()) return message_fault::length;
+    if (wire::get_be16(msg, off::length) != length - TV_HDR_LEN) return message_fault::length;
+    if (command >= 0 && wire::get_be16(msg, off::command) != command) return message_fault::command;
+    return checksum_ok(msg.first(length)) ? message_fault::none : message_fault::checksum;
+}
 
 int32_t listen_message(tv_context* ctx, wire::bytes buf, int32_t timeout_ms,
                        const listen_rules* rules) {

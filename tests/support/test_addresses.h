@@ -40,6 +40,17 @@ inline constexpr const char* trap_tool_base = "127.0.52.2";
 // address that forges traps and raw answers.
 inline constexpr const char* strict_listen_switch = "127.0.53.1";
 inline constexpr const char* strict_listen_forger = "127.0.53.2";
+// The watcher's events (127.0.43.0 - 127.0.43.255): its trap receiver, a fabric (127.0.43.2-4),
+// a forger of traps, an Alertmanager over HTTP and one over HTTPS with the test's address for
+// its requests to them, and an address where a server takes connections and never answers.
+// The benchmark of the events takes 127.0.43.230 - 127.0.43.234 (bench/bench_main.h).
+inline constexpr const char* watcher_events_receiver = "127.0.43.1";
+inline constexpr const char* watcher_events_base = "127.0.43.2";
+inline constexpr const char* watcher_events_forger = "127.0.43.9";
+inline constexpr const char* watcher_alertmanager = "127.0.43.10";
+inline constexpr const char* watcher_alertmanager_tls = "127.0.43.11";
+inline constexpr const char* watcher_alertmanager_client = "127.0.43.12";
+inline constexpr const char* watcher_silent_http = "127.0.43.13";
 // Zoning: the library against a scripted switch, the tool against a fabric (127.0.41.2-4).
 inline constexpr const char* zoning_switch = "127.0.40.1";
 inline constexpr const char* zoning_cli_base = "127.0.41.2";

@@ -10,9 +10,11 @@
 
 #include <array>
 #include <cstdlib>
+#include <vector>
 
 #include "proto/traps/decode.h"
 #include "tv_api/alloc.h"
+#include "tv_api/trap_listeners.h"
 #include "tv_api/tv_inter.h"
 
 namespace {
@@ -150,12 +152,31 @@ tv_trap_listener* create_listener(tv_context* ctx, int32_t& status) {
     return handle;
 }
 
-int32_t send_trap_alert(tv_context* ctx) {
+// The listener table as it arrived; no allocation, so that the exported operations built on
+// it keep failing only by status code.
+struct listener_table {
+    std::array<tv::trap_listener_entry, L::table_msg::max_entries> entries{};
+    std::size_t count = 0;
+    auto begin() const { return entries.begin(); }
+    auto end() const { return entries.begin() + static_cast<std::ptrdiff_t>(count); }
+};
+
+int32_t read_listeners(tv_context* ctx, listener_table& out) {
+    out.count = 0;
     std::array<std::uint8_t, L::bare_len> req;
     std::array<std::uint8_t, L::table_msg::ret_len> resp;
     build_trap_request(ctx, req, L::subcmd::listeners);
     const tv::exchanged x = tv::exchange(ctx, req, resp);
     if (!x.ok()) return x.status;
+    const w::cbytes table{resp.data(), static_cast<std::size_t>(x.length)};
+    out.count = tv::trap_listener_count(table);
+    for (std::size_t i = 0; i < out.count; ++i) out.entries[i] = tv::trap_listener_at(table, i);
+    return TV_OK;
+}
+
+int32_t send_trap_alert(tv_context* ctx) {
+    listener_table listeners;
+    if (const int32_t status = read_listeners(ctx, listeners); status != TV_OK) return status;
 
     tv::unique_fd sock{::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0)};
     if (!sock) return TV_ERR_SOCKET;
@@ -168,10 +189,7 @@ int32_t send_trap_alert(tv_context* ctx) {
     tv::encode_trap_event(alert, e);
     tv::set_checksum(alert);
 
-    const w::cbytes table{resp.data(), static_cast<std::size_t>(x.length)};
-    const std::size_t n = tv::trap_listener_count(table);
-    for (std::size_t i = 0; i < n; ++i) {
-        const tv::trap_listener_entry entry = tv::trap_listener_at(table, i);
+    for (const tv::trap_listener_entry& entry : listeners) {
         sockaddr_in to{};
         to.sin_family = AF_INET;
         to.sin_addr.s_addr = entry.addr;
@@ -180,7 +198,7 @@ int32_t send_trap_alert(tv_context* ctx) {
         (void)::sendto(sock.get(), alert.data(), alert.size(), 0,
                        reinterpret_cast<const sockaddr*>(&to), sizeof to);
     }
-    return x.status;
+    return TV_OK;
 }
 
 int32_t set_trap_counter(tv_context* ctx, const tv_trap_counter& counter) {
@@ -197,6 +215,19 @@ int32_t set_trap_counter(tv_context* ctx, const tv_trap_counter& counter) {
 }
 
 }  // namespace
+
+namespace tv {
+
+int32_t read_trap_listeners(tv_context* ctx, std::vector<trap_listener_entry>& out) {
+    out.clear();
+    if (ctx == nullptr) return publish(TV_ERR_PARAM);
+    listener_table table;
+    const int32_t status = read_listeners(ctx, table);
+    out.assign(table.begin(), table.end());
+    return publish(status);
+}
+
+}  // namespace tv
 
 extern "C" {
 
