@@ -14,6 +14,7 @@ build=(
   g++ make cmake pkg-config        # build
   nlohmann-json3-dev               # fabric files of the simulator
   libmicrohttpd-dev                # the HTTP server of the exporter (http_server/)
+  libsqlite3-dev libpq-dev         # the fabric history's databases (history/)
   graphviz fonts-dejavu-core       # telvar map: dot lays the map out, in the fonts it names
   python3 git                      # the section-3 pages from the headers; the build's commit
 )
@@ -36,6 +37,7 @@ test=(
   python3-jsonschema               # the JSON documents against docs/telvar.schema.json
   ansible-core                     # the Ansible modules (ansible/) against the simulator
   prometheus                       # a real server scraping the exporter
+  postgresql                       # a real server under the history store's tests
   openssl                          # a certificate made at test time, for the HTTPS tests
   chromium                         # the README's pictures in a headless browser
   systemd man-db                   # systemd-analyze on the units; man -l on the installed pages

@@ -29,6 +29,8 @@ FORBIDDEN = {
     'exporter/': ('switchsim/', 'tv_api/tv_inter.h'),
     # Our HTTP server knows nothing of switches: the programs that serve bring the two together.
     'http_server/': ('proto/', 'tv_api/', 'telvar/', 'sanwrapper/', 'switchsim/', 'exporter/'),
+    # The history's store stands beside the library, which gains no database through it.
+    'history/': ('tv_api/', 'telvar/', 'sanwrapper/', 'switchsim/', 'exporter/', 'http_server/'),
 }
 
 
