@@ -145,4 +145,9 @@ inline constexpr const char* fuzz_locate_switch = "127.0.230.2";
 // telvar_cli_test: a range of 300 loopback addresses where nothing listens, for the tool's
 // choice of probes in flight (127.0.185.0 - 127.0.186.43).
 inline constexpr const char* discover_window_base = "127.0.185.0";
+// The fabric history (127.0.45.0 - 127.0.47.255): changes between readings, the watcher end
+// to end against the simulator, and with PostgreSQL.
+inline constexpr const char* history_changes_base = "127.0.45.2";
+inline constexpr const char* watcher_base = "127.0.46.2";
+inline constexpr const char* watcher_postgres_base = "127.0.47.2";
 }  // namespace tvtest::addr

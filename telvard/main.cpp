@@ -1,0 +1,111 @@
+// telvard: the fabric watcher. Every interval it reads each fabric it is given and records what
+// changed; between readings it records the traps the switches send (see settings.h for how it
+// is told what to watch, docs/history.md for what it records).
+#include <poll.h>
+#include <signal.h>
+#include <sys/signalfd.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <memory>
+
+#include "history/store.h"
+#include "telvar/cli/credentials.h"
+#include "telvard/fabric_reading.h"
+#include "telvard/readings.h"
+#include "telvard/settings.h"
+
+namespace {
+
+namespace H = telvar::history;
+
+// Exit statuses (telvard(8)).
+constexpr int stopped = 0, command_line = 1, no_database = 2, unread = 3;
+
+void say(const char* format, auto... args) {
+    std::fprintf(stderr, "telvard: ");
+    std::fprintf(stderr, format, args...);
+    std::fputc('\n', stderr);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    telvard::settings s;
+    std::string error;
+    bool help = false;
+    if (!telvard::parse(argc, argv, s, error, help)) {
+        say("%s (telvard --help for usage)", error.c_str());
+        return command_line;
+    }
+    if (help) {
+        std::fputs(telvard::usage_text, stdout);
+        return stopped;
+    }
+    telvar::credentials::file logins;
+    if (s.credentials && !telvar::credentials::read(*s.credentials, false, logins, error)) {
+        say("credentials file %s", error.c_str());
+        return command_line;
+    }
+
+    std::unique_ptr<H::store> store;
+    const std::string url = s.db.empty() ? H::default_url() : s.db;
+    try {
+        store = H::open_store(url, true);
+    } catch (const H::store_error& e) {
+        say("%s", e.what());
+        return no_database;
+    }
+
+    telvard::set_up_library(s.verbose ? stderr : nullptr);
+
+    // SIGINT and SIGTERM end the wait between readings through a descriptor; a reading under
+    // way finishes first, so that no reading is ever half stored.
+    sigset_t stop;
+    sigemptyset(&stop);
+    sigaddset(&stop, SIGINT);
+    sigaddset(&stop, SIGTERM);
+    sigprocmask(SIG_BLOCK, &stop, nullptr);
+    std::signal(SIGPIPE, SIG_IGN);
+    const int signals = signalfd(-1, &stop, SFD_CLOEXEC | SFD_NONBLOCK);
+
+    const auto stop_requested = [&] {
+        signalfd_siginfo info{};
+        return read(signals, &info, sizeof info) == static_cast<ssize_t>(sizeof info);
+    };
+
+    int status = stopped;
+    using clock = std::chrono::steady_clock;
+    for (;;) {
+        const auto began = clock::now();
+        for (const std::string& fabric : s.fabrics) {
+            try {
+                const telvard::reading_outcome r = telvard::take_reading(*store, fabric, logins.find(fabric));
+                if (!r.whole && s.once) status = unread;
+                if (s.verbose || r.shown > 0 || !r.whole)
+                    say("%s: %zu change%s%s", fabric.c_str(), r.shown, r.shown == 1 ? "" : "s",
+                        r.whole ? "" : "; not every switch answered");
+            } catch (const H::store_error& e) {
+                say("%s: the reading was not stored: %s", fabric.c_str(), e.what());
+                status = no_database;
+            }
+            if (stop_requested()) return stopped;
+        }
+        if (s.retention_days > 0) {
+            try {
+                store->forget_before(telvard::now_ms() - H::time_ms{s.retention_days} * 24 * 3600 * 1000);
+            } catch (const H::store_error& e) {
+                say("forgetting old readings: %s", e.what());
+            }
+        }
+        if (s.once) return status;
+        const auto next = began + std::chrono::seconds(s.interval_s);
+        for (;;) {
+            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(next - clock::now()).count();
+            if (left <= 0) break;
+            pollfd fds[] = {{signals, POLLIN, 0}};
+            if (poll(fds, 1, static_cast<int>(std::min<long long>(left, 60000))) > 0 && stop_requested()) return stopped;
+        }
+    }
+}
