@@ -100,12 +100,14 @@ bool read_switch(const char* command, history::query& q) {
         q.switch_wwn = J::wwn_text(wwn->data());
         return true;
     }
-    if (!text.empty() && text.size() <= 2 && text.find_first_not_of("0123456789") == std::string_view::npos &&
-        std::stoi(std::string(text)) <= 63) {
+    const bool short_number = !text.empty() && text.size() <= 2 && text.find_first_not_of("0123456789") == std::string_view::npos;
+    if (short_number && std::stoi(std::string(text)) <= 63) {
         q.chassis = std::stoi(std::string(text));
         return true;
     }
-    if (const auto fc = J::parse_fc_address(text)) {
+    // An address within no switch's range (its chassis bits all zero) names no switch.
+    const auto fc = short_number ? std::nullopt : J::parse_fc_address(text);
+    if (fc && tv::layout::topology::switch_addr_of(*fc) != 0) {
         q.switch_fc = J::fc_address_text(tv::layout::topology::switch_addr_of(*fc));
         return true;
     }
