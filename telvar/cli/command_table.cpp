@@ -113,9 +113,13 @@ constexpr std::array table{
     command{"trap_test", trap_test, {"", "<ip> <0-31> <int>"}, "{ip} 3 100",
             "    telvar trap_test <ip-address> <counter> <value>\n"},
     // The fabric as data (docs/json.md); `telvar --json <command>` gives any report as JSON.
-    data_command({"snapshot", data::snapshot, {"-o <file>", "<ip>"}, "{ip}",
+    // With --at, a fabric that telvard watches, rebuilt from its history: no operand, or the
+    // fabric's name, takes the address's place.
+    data_command({"snapshot", data::snapshot, {"-o <file> --at <word> --db <word>", "<ip>|--at [<word>]"}, "{ip}",
                   "    telvar snapshot [-o <file>] [global flags] <ip-address>\n"
-                  "\tthe whole fabric as one JSON document (standard output without -o)\n",
+                  "\tthe whole fabric as one JSON document (standard output without -o)\n"
+                  "    telvar snapshot --at <time> [--db <url>] [-o <file>] [<fabric>]\n"
+                  "\tthe fabric as it stood then, from the history that telvard records\n",
                   data::snapshot}),
     comparing({"diff", data::diff, {"--all", "<file> <file>"}, "a.json b.json",
                   "    telvar diff [--all] <snapshot-a> <snapshot-b>\n"
@@ -134,6 +138,20 @@ constexpr std::array table{
                   "    telvar zone_apply [--dry-run] [-s] [global flags] <ip-address> <file>\n"
                   "\tmakes the switch's zoning that of the file; -s saves. Exit 0 unchanged, 1 changed, 2 trouble\n",
                   data::zone_apply})),
+    // The history that telvard records (docs/history.md): no switch is asked.
+    data_command({"history", data::history, {"--since <word> --until <word> --switch <word> --kind <word> --db <word>", "[<word>]"},
+                  "--db history.db --since 1h",
+                  "    telvar history [--since <time>] [--until <time>] [--switch <switch>] [--kind <kind>] [--db <url>] [<fabric>]\n"
+                  "\twhat changed in the fabrics telvard watches: a time is 2026-12-06T10:15Z (local\n"
+                  "\twithout a zone), 2026-12-06 or a span back from now (90m, 12h, 7d); a switch its\n"
+                  "\tchassis number, FC address or WWN; kinds (repeated or with commas) as docs/history.md\n"
+                  "\tlists them. The database: --db, else $TELVAR_DB, else the default of telvard\n",
+                  data::history}),
+    data_command({"events", data::events, {"--since <word> --until <word> --switch <word> --db <word>", "[<word>]"},
+                  "--db history.db --since 1h",
+                  "    telvar events [--since <time>] [--until <time>] [--switch <switch>] [--db <url>] [<fabric>]\n"
+                  "\tthe traps telvard received, as history takes its times and switches\n",
+                  data::events}),
     // Pictures of the fabric, from a live walk or a snapshot file.
     data_command({"map", picture::map, {"-o <file> --devices", "<ip>|<snapshot>"}, "{ip}",
                   "    telvar map [-o <file>] [--devices] [global flags] <ip-address>|<snapshot-file>\n"

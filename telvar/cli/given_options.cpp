@@ -19,4 +19,11 @@ const char* option_value(std::string_view name) {
     return last == handed.rend() ? nullptr : last->value;
 }
 
+std::vector<const char*> option_values(std::string_view name) {
+    std::vector<const char*> out;
+    for (const given_option& o : handed)
+        if (o.name == name) out.push_back(o.value);
+    return out;
+}
+
 }  // namespace telvar

@@ -21,5 +21,7 @@ void hand_options(std::vector<given_option> options);
 bool option_given(std::string_view name);
 // The value of an option that takes one, or null when it was not given; the last one counts.
 const char* option_value(std::string_view name);
+// Every value of an option that may be given more than once, in the order given.
+std::vector<const char*> option_values(std::string_view name);
 
 }  // namespace telvar

@@ -237,26 +237,20 @@ private:
 
 }  // namespace
 
-// snapshot [-o FILE] <ip-address>
+// snapshot [-o FILE] <ip-address>, snapshot --at T [--db URL] [-o FILE] [FABRIC]
 int32_t snapshot(int32_t argc, char** argv) {
     const char* file = option_value("-o");
+    const char* at = option_value("--at");
     parse_options(argc, argv);
+    if (at != nullptr) return snapshot_at(at, file, argc, argv);
+    if (option_value("--db") != nullptr) {
+        complain("snapshot", "--db names the history that --at reads: give --at too");
+        return exit_status::command_line;
+    }
     if (argc != 1) usage();
     const context_ptr ctx = open_switch("snapshot", argc, argv, 1);
     if (!ctx) return exit_status::no_context;
-    // The file appears only whole: the walk writes beside it and renames at the end.
-    const std::string partial = file ? std::string(file) + ".partial" : "";
-    std::FILE* out = file ? std::fopen(partial.c_str(), "w") : stdout;
-    if (out == nullptr) {
-        complain("snapshot", "cannot write " + partial + ": " + std::strerror(errno));
-        return exit_status::failure;
-    }
-    const int failed = snapshot::write(ctx.get(), argv[0], out);
-    if (file != nullptr && (std::fclose(out) != 0 || failed < 0 || std::rename(partial.c_str(), file) != 0)) {
-        complain("snapshot", "cannot write " + std::string(file));
-        std::remove(partial.c_str());
-        return exit_status::failure;
-    }
+    const int failed = write_whole("snapshot", file, [&](std::FILE* out) { return snapshot::write(ctx.get(), argv[0], out); });
     if (failed < 0) return exit_status::failure;
     if (failed > 0) complain("snapshot", std::to_string(failed) + " switch(es) did not answer fully: see their status");
     return failed > 0 ? exit_status::failure : exit_status::done;

@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -35,6 +36,11 @@ int32_t diff(int32_t argc, char** argv);
 int32_t locate(int32_t argc, char** argv);
 int32_t zone_lint(int32_t argc, char** argv);
 int32_t zone_apply(int32_t argc, char** argv);
+// The fabric history that telvard records (history_cmds.cpp): what changed, the traps, and
+// (snapshot --at) the fabric as it stood at a time.
+int32_t history(int32_t argc, char** argv);
+int32_t events(int32_t argc, char** argv);
+int32_t snapshot_at(const char* at, const char* file, int32_t argc, char** argv);
 
 // `telvar --json <command> ...`: the JSON form that the command's description names (one of
 // those below, or a command above); returns the exit status.
@@ -89,6 +95,18 @@ bool check_zoning_document(const json& doc, std::string& why, std::vector<std::s
 // of another kind, so that a hand-written document cannot make a reader throw.
 const json& member(const json& j, const char* key);
 const json& member_object(const json& j, const char* key);
+
+// A value as a line of diff or history shows it: a text bare, null as "none", a revision (a
+// number under a key ending in _rev) in hex, a list as its elements joined by blanks.
+std::string value_text(const std::string& key, const json& v);
+
+// Writes a document through `write` to `file`, or to standard output when it is null; a file
+// appears only whole (written beside it and renamed at the end). Returns what `write` returns
+// (a count of failures, or -1 when writing failed), or -1 after telling why it could not write.
+int write_whole(const char* command, const char* file, const std::function<int(std::FILE*)>& write);
+
+// Where a name-server object is: "chassis 1 port 2 (0x104201)".
+std::string device_place(const json& device);
 
 using telvar::context_ptr;
 

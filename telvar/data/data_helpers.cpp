@@ -1,5 +1,7 @@
 // Helpers of the data commands (see data_cmds.h).
+#include <cerrno>
 #include <cstdint>
+#include <cstring>
 
 #include "proto/whole_file.h"
 #include "telvar/data/data_cmds.h"
@@ -66,6 +68,27 @@ std::optional<json> parse_json_text(const std::string& text, const std::string& 
     return doc;
 }
 
+std::string value_text(const std::string& key, const json& v) {
+    if (v.is_string()) return v.get<std::string>();
+    if (v.is_null()) return "none";
+    if (v.is_number_unsigned() && key.ends_with("_rev")) {
+        char t[24];
+        std::snprintf(t, sizeof t, "0x%llx", static_cast<unsigned long long>(v.get<std::uint64_t>()));
+        return t;
+    }
+    if (v.is_array()) {
+        std::string t;
+        for (const json& e : v) t += (t.empty() ? "" : " ") + value_text(key, e);
+        return t.empty() ? "none" : t;
+    }
+    return v.dump();
+}
+
+std::string device_place(const json& d) {
+    return "chassis " + std::to_string(d.value("chassis", -1)) + " port " + std::to_string(d.value("port", 0)) + " (" +
+           d.value("fc_address", "") + ")";
+}
+
 const json& member(const json& j, const char* key) {
     static const json empty_array = json::array();
     return j.is_object() && j.contains(key) && j[key].is_array() ? j[key] : empty_array;
@@ -86,6 +109,23 @@ std::optional<json> load_snapshot(const char* command, const char* file, int& st
         return std::nullopt;
     }
     return doc;
+}
+
+int write_whole(const char* command, const char* file, const std::function<int(std::FILE*)>& write) {
+    // The file appears only whole: the document is written beside it and renamed at the end.
+    const std::string partial = file ? std::string(file) + ".partial" : "";
+    std::FILE* out = file ? std::fopen(partial.c_str(), "w") : stdout;
+    if (out == nullptr) {
+        complain(command, "cannot write " + partial + ": " + std::strerror(errno));
+        return -1;
+    }
+    const int written = write(out);
+    if (file != nullptr && (std::fclose(out) != 0 || written < 0 || std::rename(partial.c_str(), file) != 0)) {
+        complain(command, "cannot write " + std::string(file));
+        std::remove(partial.c_str());
+        return -1;
+    }
+    return written;
 }
 
 context_ptr open_switch(const char* command, int32_t argc, char** argv, int32_t min) {

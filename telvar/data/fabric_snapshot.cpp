@@ -434,6 +434,37 @@ int write(tv_context* ctx, const std::string& source, std::FILE* out) {
     return std::fflush(out) == 0 && !std::ferror(out) ? failed : -1;
 }
 
+int write_document(const json& doc, std::FILE* out) {
+    json head = doc;
+    head.erase("name_server");
+    head.erase("switches");
+    std::string text;
+    J::put_value(text, head);
+    text.pop_back();
+    text += ",\n\"name_server\":";
+    const json& ns = doc.contains("name_server") ? doc["name_server"] : json::object();
+    json ns_rest = ns.is_object() ? ns : json::object();
+    ns_rest.erase("devices");
+    J::put_head(text, ns_rest, "devices");
+    text += '[';
+    const auto each = [&](const json& list) {
+        bool first = true;
+        for (const json& e : list) {
+            text += first ? "\n" : ",\n";
+            first = false;
+            J::put_value(text, e);
+        }
+    };
+    each(ns.is_object() && ns.contains("devices") ? ns["devices"] : json::array());
+    text += ']';
+    J::put_tail(text, ns_rest, "devices");
+    text += ",\n\"switches\":[";
+    each(doc.contains("switches") ? doc["switches"] : json::array());
+    text += "]}\n";
+    std::fwrite(text.data(), 1, text.size(), out);
+    return std::fflush(out) == 0 && !std::ferror(out) ? 0 : -1;
+}
+
 const json* find_switch(const json& doc, const std::string& wwn, const std::string& fc_address) {
     if (!doc.contains("switches") || !doc["switches"].is_array()) return nullptr;
     for (const json& sw : doc["switches"]) {

@@ -54,6 +54,11 @@ json take(tv_context* ctx, const std::string& source, unsigned sections);
 // terminal. Returns what walk returns, or -1 when writing failed.
 int write(tv_context* ctx, const std::string& source, std::FILE* out);
 
+// Writes a document held in memory (a fabric rebuilt from the history) as `write` lays out a
+// walk's: the head, then each device and each switch on a line of its own. Returns 0, or -1 when
+// writing failed.
+int write_document(const json& doc, std::FILE* out);
+
 // The zoning of the switch the context addresses, in the document's form: {"ns_zoning",
 // "hard", "name_server", "broadcast", "sl", "wwn"}. Returns the status of the first failure.
 int32_t read_zoning(tv_context* ctx, json& zoning);

@@ -29,22 +29,6 @@ struct change {
     json before, after;
 };
 
-std::string value_text(const std::string& key, const json& v) {
-    if (v.is_string()) return v.get<std::string>();
-    if (v.is_null()) return "none";
-    if (v.is_number_unsigned() && key.ends_with("_rev")) {
-        char t[24];
-        std::snprintf(t, sizeof t, "0x%llx", static_cast<unsigned long long>(v.get<std::uint64_t>()));
-        return t;
-    }
-    if (v.is_array()) {
-        std::string t;
-        for (const json& e : v) t += (t.empty() ? "" : " ") + value_text(key, e);
-        return t.empty() ? "none" : t;
-    }
-    return v.dump();
-}
-
 bool scalars(const json& v) {
     return v.is_array() && std::all_of(v.begin(), v.end(), [](const json& e) { return e.is_primitive(); });
 }
@@ -218,20 +202,16 @@ private:
             return keyed(doc.contains("name_server") ? array_of(doc["name_server"], "devices") : json::array(), "port_wwn");
         };
         const auto da = devices(a), db = devices(b);
-        const auto where = [](const json& d) {
-            return "chassis " + std::to_string(d.value("chassis", -1)) + " port " + std::to_string(d.value("port", 0)) +
-                   " (" + d.value("fc_address", "") + ")";
-        };
         for (const auto& [wwn, d] : da)
-            if (!db.contains(wwn)) add("device", "device " + wwn, "logged out from " + where(d), d, json());
+            if (!db.contains(wwn)) add("device", "device " + wwn, "logged out from " + device_place(d), d, json());
         for (const auto& [wwn, d] : db) {
             const auto it = da.find(wwn);
             if (it == da.end()) {
-                add("device", "device " + wwn, "logged in at " + where(d), json(), d);
+                add("device", "device " + wwn, "logged in at " + device_place(d), json(), d);
             } else if (it->second != d) {
                 const json& before = it->second;
                 if (before.value("fc_address", "") != d.value("fc_address", ""))
-                    add("device", "device " + wwn, "moved from " + where(before) + " to " + where(d), before, d);
+                    add("device", "device " + wwn, "moved from " + device_place(before) + " to " + device_place(d), before, d);
                 else
                     part("device", "device " + wwn, before, d);
             }
