@@ -352,18 +352,22 @@ TEST_F(history_cmds, bad_times_switches_kinds_fabrics_and_databases_are_refused_
          "telvar: snapshot: the history holds 2 fabrics: name one of 127.0.44.2, 127.0.44.9\n"},
         {{"snapshot", "--at", "soon", fab}, 1, "telvar: snapshot: --at: 'soon' is not a time"},
     };
+    tvtest::tool_result r;
     for (const refusal& c : cases) {
-        const auto r = read(c.line);
+        r = read(c.line);
         EXPECT_EQ(c.status, r.status) << c.line[0] << " " << c.line[1];
         EXPECT_EQ("", r.out);
         EXPECT_TRUE(r.err.starts_with(c.starts)) << r.err;
         EXPECT_EQ(1, std::count(r.err.begin(), r.err.end(), '\n')) << r.err;
     }
-    // --db without --at is no snapshot of the past.
+    // --db without --at is no snapshot of the past; a fabric's name follows only --at.
     EXPECT_EQ(1, telvar({"snapshot", "--db", url, "127.0.44.2"}).status);
+    r = telvar({"snapshot", "127.0.44.2", "extra"});
+    EXPECT_EQ(1, r.status);
+    EXPECT_TRUE(r.err.starts_with("telvar: snapshot: unexpected argument 'extra'\n    telvar snapshot ")) << r.err;
 
     // A database that is not there: 2, said plainly.
-    auto r = telvar({"history", "--db", "sqlite:" + path("none.db")});
+    r = telvar({"history", "--db", "sqlite:" + path("none.db")});
     EXPECT_EQ(2, r.status);
     EXPECT_NE(std::string::npos, r.err.find(path("none.db"))) << r.err;
     EXPECT_FALSE(fs::exists(path("none.db"))) << "a reader creates nothing";

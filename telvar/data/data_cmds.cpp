@@ -12,6 +12,7 @@
 #include <map>
 #include <set>
 
+#include "telvar/cli/command_table.h"
 #include "telvar/cli/given_options.h"
 #include "telvar/data/fabric_snapshot.h"
 #include "telvar/framework/option_loop.h"
@@ -242,6 +243,12 @@ int32_t snapshot(int32_t argc, char** argv) {
     const char* file = option_value("-o");
     const char* at = option_value("--at");
     parse_options(argc, argv);
+    if (argc > 1) {
+        // The description lets a fabric's name follow --at, and so takes two operands.
+        complain("snapshot", "unexpected argument '" + std::string(argv[argc - 1]) + "'");
+        std::fputs(usage_of(*find_command("snapshot")).c_str(), stderr);
+        return exit_status::command_line;
+    }
     if (at != nullptr) return snapshot_at(at, file, argc, argv);
     if (option_value("--db") != nullptr) {
         complain("snapshot", "--db names the history that --at reads: give --at too");

@@ -225,7 +225,6 @@ int32_t events(int32_t argc, char** argv) {
 
 // snapshot --at T [--db URL] [-o FILE] [FABRIC]: the fabric rebuilt as it stood at T.
 int32_t snapshot_at(const char* at, const char* file, int32_t argc, char** argv) {
-    if (argc > 1) usage();
     std::string why;
     const auto t = history::parse_time(at, history::now_ms(), why);
     if (!t) {
