@@ -50,6 +50,7 @@ foreach(pc telvar telvar-static)
 endforeach()
 
 install(TARGETS telvar_tool tvlsw_host RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT tools)
+install(TARGETS telvar_history_tool RUNTIME DESTINATION ${CMAKE_INSTALL_LIBEXECDIR}/telvar COMPONENT tools)
 install(TARGETS switchsim RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT simulator)
 install(TARGETS telvar_exporter RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT exporter)
 install(FILES ${TELVAR_COMPLETION} DESTINATION ${CMAKE_INSTALL_DATADIR}/bash-completion/completions

@@ -241,6 +241,15 @@ TEST_F(history_cmds, times_switches_kinds_and_fabrics_narrow_the_rows) {
     EXPECT_EQ("telvar: events: no events recorded for chassis 3\n", r.err);
 }
 
+// The database libraries (6 MB of memory with libpq's) load only in the program of the history
+// commands, which telvar starts in its place: never for the tool's other commands.
+TEST(history_program, telvar_itself_loads_no_database_library) {
+    const auto r = tvtest::run_tool("/usr/bin/ldd", {TELVAR_BIN});
+    ASSERT_EQ(0, r.status) << r.err;
+    EXPECT_EQ(std::string::npos, r.out.find("libpq")) << r.out;
+    EXPECT_EQ(std::string::npos, r.out.find("libsqlite3")) << r.out;
+}
+
 // Spans count back from the moment the tool runs.
 TEST_F(history_cmds, spans_count_back_from_now) {
     record("127.0.44.3", H::now_ms() - 30 * minute, {row(sw_a, "port", "2", R"({"admin":"on"})", R"({"admin":"off"})")});

@@ -230,6 +230,7 @@ void set_timing(const telvar::command& c, const telvar::checked_line& checked) {
 }  // namespace
 
 int main(int argc, char** argv) try {
+    telvar::data::remember_command_line(argc, argv);
     fp = stdout;
     tv_api_open(telvar::tool::library_log());
     tv_set_strict_answers(1);

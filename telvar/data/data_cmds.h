@@ -37,7 +37,8 @@ int32_t locate(int32_t argc, char** argv);
 int32_t zone_lint(int32_t argc, char** argv);
 int32_t zone_apply(int32_t argc, char** argv);
 // The fabric history that telvard records (history_cmds.cpp): what changed, the traps, and
-// (snapshot --at) the fabric as it stood at a time.
+// (snapshot --at) the fabric as it stood at a time. The telvar program runs them in a program of
+// their own (history_program.cpp), so that the database libraries load only for them.
 int32_t history(int32_t argc, char** argv);
 int32_t events(int32_t argc, char** argv);
 int32_t snapshot_at(const char* at, const char* file, int32_t argc, char** argv);
@@ -99,6 +100,11 @@ const json& member_object(const json& j, const char* key);
 // A value as a line of diff or history shows it: a text bare, null as "none", a revision (a
 // number under a key ending in _rev) in hex, a list as its elements joined by blanks.
 std::string value_text(const std::string& key, const json& v);
+
+// The tool's command line as main() received it (remembered there), for the history commands,
+// which run it again in the program of their own.
+void remember_command_line(int argc, char** argv);
+const std::vector<char*>& command_line();
 
 // Writes a document through `write` to `file`, or to standard output when it is null; a file
 // appears only whole (written beside it and renamed at the end). Returns what `write` returns

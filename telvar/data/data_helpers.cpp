@@ -11,7 +11,11 @@ namespace telvar::data {
 
 namespace {
 bool json_on = false;
+std::vector<char*> given_line;
 }
+
+void remember_command_line(int argc, char** argv) { given_line.assign(argv, argv + argc); }
+const std::vector<char*>& command_line() { return given_line; }
 
 bool json_wanted() { return json_on; }
 void set_json_wanted(bool on) { json_on = on; }
