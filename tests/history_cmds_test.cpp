@@ -266,6 +266,7 @@ TEST_F(history_cmds, json_documents_carry_the_rows_and_validate_against_the_sche
     ASSERT_EQ(0, h.status) << h.err;
     EXPECT_EQ("", h.err);
     const json doc = json::parse(h.out);
+    EXPECT_EQ(doc.dump(2) + "\n", h.out);  // written row by row, in the form of every document
     EXPECT_EQ("telvar-history", doc["format"]);
     EXPECT_EQ("2026-12-06T10:15:00Z", doc["since"]);
     ASSERT_EQ(4u, doc["changes"].size());
@@ -281,6 +282,7 @@ TEST_F(history_cmds, json_documents_carry_the_rows_and_validate_against_the_sche
     // An empty answer is a document too, and says nothing on standard error.
     const auto none = read({"--json", "events", "--since", "2030-01-01"});
     EXPECT_EQ("", none.err);
+    EXPECT_EQ(json::parse(none.out).dump(2) + "\n", none.out);
     EXPECT_EQ(json::array(), json::parse(none.out)["events"]);
 
     std::ofstream(path("h.json")) << h.out;

@@ -77,6 +77,10 @@ int32_t smlget(int32_t argc, char** argv);
 void complain(const char* command, const std::string& why);
 // Writes a document on standard output, indented, with a final newline.
 void print_json(const json& doc);
+// Writes a document as print_json does: the members of `head` and, under `list`, `n` elements
+// made one at a time by `element`, so that a long list is never held whole as JSON values.
+void print_json_list(const json& head, const std::string& list, std::size_t n,
+                     const std::function<json(std::size_t)>& element);
 // Every JSON document the tool reads is bounded, so that no file can make it run out of memory
 // or stack. The size leaves ample room over the largest real fabric: the snapshot of a 12-switch,
 // 10,000-device fabric takes 3.2 MB (about 320 bytes a device), so 32 MiB is ten times that,

@@ -32,6 +32,31 @@ void print_json(const json& doc) {
     std::fflush(stdout);
 }
 
+void print_json_list(const json& head, const std::string& list, std::size_t n,
+                     const std::function<json(std::size_t)>& element) {
+    // The head with an empty list, as print_json writes it; the list's elements go in its place,
+    // each indented as two levels down.
+    json whole = head;
+    whole[list] = json::array();
+    const std::string text = whole.dump(2, ' ', false, json::error_handler_t::replace);
+    // A newline and two blanks begin a member of the document itself: inside a text they would
+    // be written as escapes.
+    const std::string empty = "\n  \"" + list + "\": []";
+    const std::size_t at = text.find(empty) + empty.size() - 1;
+    std::fwrite(text.data(), 1, at, stdout);
+    for (std::size_t i = 0; i < n; ++i) {
+        std::string e = element(i).dump(2, ' ', false, json::error_handler_t::replace);
+        std::string indented = "\n    ";
+        for (const char c : e) indented += c == '\n' ? std::string("\n    ") : std::string(1, c);
+        if (i + 1 < n) indented += ',';
+        std::fwrite(indented.data(), 1, indented.size(), stdout);
+    }
+    if (n > 0) std::fputs("\n  ", stdout);
+    std::fwrite(text.data() + at, 1, text.size() - at, stdout);
+    std::fputc('\n', stdout);
+    std::fflush(stdout);
+}
+
 namespace {
 
 // Thrown by the parser's callback to stop at once: a deeper document is refused long before its

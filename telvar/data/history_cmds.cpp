@@ -186,23 +186,28 @@ int32_t read_rows(const char* command, const char* format, const char* list, con
     if (!read_query(command, argc, argv, q) || (kinds && !read_kinds(command, q))) return exit_status::command_line;
     const auto s = open_history(command);
     if (!s) return exit_status::failure;
-    std::vector<rendered_row> rendered;
+    std::vector<Row> rows;
     try {
         if (!q.fabric.empty() && !known_fabric(command, *s, q.fabric)) return exit_status::command_line;
-        for (const Row& r : ((*s).*rows_of)(q)) rendered.push_back(render(r));
+        rows = ((*s).*rows_of)(q);
     } catch (const history::store_error& e) {
         complain(command, e.what());
         return exit_status::failure;
     }
     if (json_wanted()) {
-        json doc = {{"format", format}, {"version", 1}, {list, json::array()}};
-        if (q.since) doc["since"] = history::time_text(*q.since);
-        if (q.until) doc["until"] = history::time_text(*q.until);
-        for (rendered_row& r : rendered) doc[list].push_back(std::move(r.doc));
-        print_json(doc);
-    } else if (rendered.empty()) {
+        json head = {{"format", format}, {"version", 1}};
+        if (q.since) head["since"] = history::time_text(*q.since);
+        if (q.until) head["until"] = history::time_text(*q.until);
+        print_json_list(head, list, rows.size(), [&](std::size_t i) { return render(rows[i], row_form::document).doc; });
+    } else if (rows.empty()) {
         complain(command, std::string(nothing) + asked(q));
     } else {
+        std::vector<rendered_row> rendered;
+        rendered.reserve(rows.size());
+        for (Row& r : rows) {
+            rendered.push_back(render(r, row_form::text));
+            r = Row{};  // what is rendered is kept once
+        }
         const std::string text = aligned(rendered);
         std::fwrite(text.data(), 1, text.size(), stdout);
     }

@@ -165,9 +165,11 @@ std::string change_text(const history::change_row& r) {
     return differing_text(before, after);
 }
 
-rendered_row render(const history::change_row& r) {
+rendered_row render(const history::change_row& r, row_form form) {
     const std::string text = change_text(r);
-    return {{history::time_text(r.at), r.fabric, switch_text(r.sw), r.kind, r.key.empty() ? "-" : r.key, text},
+    if (form == row_form::text)
+        return {{history::time_text(r.at), r.fabric, switch_text(r.sw), r.kind, r.key.empty() ? "-" : r.key, text}, {}};
+    return {{},
             {{"time", history::time_text(r.at)},
              {"fabric", r.fabric},
              {"switch", switch_json(r.sw)},
@@ -178,10 +180,12 @@ rendered_row render(const history::change_row& r) {
              {"text", text}}};
 }
 
-rendered_row render(const history::event_row& e) {
+rendered_row render(const history::event_row& e, row_form form) {
     const std::string what = std::to_string(e.code) + (e.description.empty() ? "" : " " + e.description);
     const std::string counter = "value " + std::to_string(e.value) + " change " + std::to_string(e.change);
-    return {{history::time_text(e.at), e.fabric, switch_text(e.sw), unit_text(e), what, alert_word(e.alert), counter},
+    if (form == row_form::text)
+        return {{history::time_text(e.at), e.fabric, switch_text(e.sw), unit_text(e), what, alert_word(e.alert), counter}, {}};
+    return {{},
             {{"time", history::time_text(e.at)},
              {"fabric", e.fabric},
              {"switch", switch_json(e.sw)},

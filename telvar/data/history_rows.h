@@ -23,6 +23,10 @@ struct rendered_row {
     json doc;                        // the row's object in the JSON document
 };
 
+// Which of the two a rendering fills: a history of a hundred thousand rows is held whole only
+// in the form it is printed in.
+enum class row_form { text, document };
+
 // The switch of a row as the SWITCH column names it: its FC address, else its WWN, else its
 // chassis number; "-" for the fabric's own rows.
 std::string switch_text(const history::switch_ref& s);
@@ -30,8 +34,8 @@ std::string switch_text(const history::switch_ref& s);
 // What changed, as the last column says it.
 std::string change_text(const history::change_row& r);
 
-rendered_row render(const history::change_row& r);
-rendered_row render(const history::event_row& e);
+rendered_row render(const history::change_row& r, row_form form);
+rendered_row render(const history::event_row& e, row_form form);
 
 // The lines of rows in aligned columns (the last column unpadded), each ending in a newline.
 std::string aligned(const std::vector<rendered_row>& rows);
