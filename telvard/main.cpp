@@ -66,7 +66,7 @@ int main(int argc, char** argv) {
         return no_database;
     }
 
-    telvard::set_up_library(s.verbose ? stderr : nullptr);
+    telvard::set_up_library(nullptr);
 
     // SIGINT and SIGTERM end the wait between readings through a descriptor; a reading under
     // way finishes first, so that no reading is ever half stored.
