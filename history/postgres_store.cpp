@@ -36,11 +36,6 @@ std::string trimmed(const char* message) {
     return m;
 }
 
-struct string_hash {
-    using is_transparent = void;
-    std::size_t operator()(std::string_view s) const { return std::hash<std::string_view>{}(s); }
-};
-
 struct result_closer {
     void operator()(PGresult* r) const { PQclear(r); }
 };
@@ -245,7 +240,7 @@ private:
 
     std::string where_;
     std::unique_ptr<PGconn, closer> pg_;
-    std::unordered_map<std::string, std::string, string_hash, std::equal_to<>> names_;
+    std::unordered_map<std::string, std::string, statement_hash, std::equal_to<>> names_;
     std::vector<std::string> unsettled_names_;  // prepared in the pipeline since its last collection
     int names_made_ = 0;
     int queued_ = 0;  // statements sent in the pipeline whose results are not read yet
