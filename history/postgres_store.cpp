@@ -61,7 +61,7 @@ private:
 
 class postgres_connection final : public connection {
 public:
-    explicit postgres_connection(const std::string& url) : where_(without_password(url)), pg_(PQconnectdb(url.c_str())) {
+    explicit postgres_connection(const std::string& url) : where_(without_password(url)), pg_(open(url)) {
         if (!pg_) throw store_error(where_ + ": out of memory");
         if (PQstatus(pg_.get()) != CONNECTION_OK) fail(PQerrorMessage(pg_.get()));
         // "already exists, skipping" and the like are not for the user's terminal.
@@ -114,6 +114,15 @@ private:
     struct closer {
         void operator()(PGconn* c) const { PQfinish(c); }
     };
+
+    // Every wait bounded, unless the URL says otherwise (its settings come after ours): a server
+    // that does not answer the connection, or goes silent under a statement, is given up on.
+    static PGconn* open(const std::string& url) {
+        const char* const keys[] = {"connect_timeout", "keepalives_idle", "keepalives_interval",
+                                    "keepalives_count", "tcp_user_timeout", "dbname", nullptr};
+        const char* const values[] = {"10", "30", "10", "3", "60000", url.c_str(), nullptr};
+        return PQconnectdbParams(keys, values, 1);
+    }
 
     // Parameters as the text libpq sends.
     class values {
