@@ -9,6 +9,7 @@
 #include <map>
 #include <mutex>
 #include <string_view>
+#include <tuple>
 #include <vector>
 
 namespace telvar::history {
