@@ -29,6 +29,12 @@ protected:
 
 using row_fn = std::function<void(const result_row&)>;
 
+// The connections keep their prepared statements by text, looked up by view.
+struct statement_hash {
+    using is_transparent = void;
+    std::size_t operator()(std::string_view s) const { return std::hash<std::string_view>{}(s); }
+};
+
 class connection {
 public:
     virtual ~connection() = default;

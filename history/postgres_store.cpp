@@ -36,11 +36,6 @@ std::string trimmed(const char* message) {
     return m;
 }
 
-struct string_hash {
-    using is_transparent = void;
-    std::size_t operator()(std::string_view s) const { return std::hash<std::string_view>{}(s); }
-};
-
 struct result_closer {
     void operator()(PGresult* r) const { PQclear(r); }
 };
@@ -66,7 +61,7 @@ private:
 
 class postgres_connection final : public connection {
 public:
-    explicit postgres_connection(const std::string& url) : where_(without_password(url)), pg_(PQconnectdb(url.c_str())) {
+    explicit postgres_connection(const std::string& url) : where_(without_password(url)), pg_(open(url)) {
         if (!pg_) throw store_error(where_ + ": out of memory");
         if (PQstatus(pg_.get()) != CONNECTION_OK) fail(PQerrorMessage(pg_.get()));
         // "already exists, skipping" and the like are not for the user's terminal.
@@ -119,6 +114,15 @@ private:
     struct closer {
         void operator()(PGconn* c) const { PQfinish(c); }
     };
+
+    // Every wait bounded, unless the URL says otherwise (its settings come after ours): a server
+    // that does not answer the connection, or goes silent under a statement, is given up on.
+    static PGconn* open(const std::string& url) {
+        const char* const keys[] = {"connect_timeout", "keepalives_idle", "keepalives_interval",
+                                    "keepalives_count", "tcp_user_timeout", "dbname", nullptr};
+        const char* const values[] = {"10", "30", "10", "3", "60000", url.c_str(), nullptr};
+        return PQconnectdbParams(keys, values, 1);
+    }
 
     // Parameters as the text libpq sends.
     class values {
@@ -245,7 +249,7 @@ private:
 
     std::string where_;
     std::unique_ptr<PGconn, closer> pg_;
-    std::unordered_map<std::string, std::string, string_hash, std::equal_to<>> names_;
+    std::unordered_map<std::string, std::string, statement_hash, std::equal_to<>> names_;
     std::vector<std::string> unsettled_names_;  // prepared in the pipeline since its last collection
     int names_made_ = 0;
     int queued_ = 0;  // statements sent in the pipeline whose results are not read yet

@@ -78,7 +78,9 @@ struct query {
     // A switch: rows whose switch has this WWN, FC address or chassis number (any that is set).
     std::string switch_wwn, switch_fc;
     std::optional<int> chassis;
-    std::vector<std::string> kinds;  // empty: every kind whose rows are shown
+    // Empty: every row that is shown. Else rows of these kinds: those shown, and for the kinds
+    // never shown (attached, initiators) all of theirs.
+    std::vector<std::string> kinds;
     std::size_t limit = 0;           // 0: no limit; else the newest `limit` rows
 };
 

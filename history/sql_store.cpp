@@ -9,6 +9,7 @@
 #include <map>
 #include <mutex>
 #include <string_view>
+#include <tuple>
 #include <vector>
 
 namespace telvar::history {
@@ -229,7 +230,9 @@ public:
                 s.bind(joint, k);
                 joint = ", ";
             }
-            s.append(")");
+            // The parts of a switch that joined or left stay folded into its row; the kinds
+            // that are never shown come out when asked for by name.
+            s.append(") AND (c.shown = 1 OR c.kind IN ('attached', 'initiators'))");
         }
         order(s, q);
         std::vector<change_row> out;

@@ -31,11 +31,6 @@ std::string sqlite_text(std::string_view sql) {
     return out;
 }
 
-struct string_hash {
-    using is_transparent = void;
-    std::size_t operator()(std::string_view s) const { return std::hash<std::string_view>{}(s); }
-};
-
 class row final : public result_row {
 public:
     explicit row(sqlite3_stmt* s) : s_(s) {}
@@ -164,7 +159,7 @@ private:
     };
     std::string where_;
     std::unique_ptr<sqlite3, closer> db_;
-    std::unordered_map<std::string, sqlite3_stmt*, string_hash, std::equal_to<>> cache_;
+    std::unordered_map<std::string, sqlite3_stmt*, statement_hash, std::equal_to<>> cache_;
 };
 
 }  // namespace

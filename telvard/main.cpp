@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <chrono>
 #include <csignal>
+#include <cstdarg>
 #include <cstdio>
 #include <memory>
 #include <string_view>
@@ -27,9 +28,12 @@ namespace H = telvar::history;
 // Exit statuses (telvard(8)).
 constexpr int stopped = 0, command_line = 1, no_database = 2, unread = 3;
 
-void say(const char* format, auto... args) {
+[[gnu::format(printf, 1, 2)]] void say(const char* format, ...) {
     std::fprintf(stderr, "telvard: ");
-    std::fprintf(stderr, format, args...);
+    va_list args;
+    va_start(args, format);
+    std::vfprintf(stderr, format, args);
+    va_end(args);
     std::fputc('\n', stderr);
 }
 
@@ -66,7 +70,7 @@ int main(int argc, char** argv) {
         return no_database;
     }
 
-    telvard::set_up_library(s.verbose ? stderr : nullptr);
+    telvard::set_up_library(nullptr);
 
     // SIGINT and SIGTERM end the wait between readings through a descriptor; a reading under
     // way finishes first, so that no reading is ever half stored.

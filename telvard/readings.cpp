@@ -1,6 +1,7 @@
 // The watcher's readings (see readings.h).
 #include "telvard/readings.h"
 
+#include <algorithm>
 #include <chrono>
 
 #include "history/fabric_items.h"
@@ -17,9 +18,11 @@ reading_outcome take_reading(telvar::history::store& store, const std::string& f
                              const telvar::credentials::entry* login) {
     reading_outcome out;
     out.snapshot = read_fabric(fabric, login);
-    const telvar::history::reading r =
-        telvar::history::changes_since(store.items(fabric), out.snapshot, fabric, now_ms());
-    store.record(r);
+    const std::vector<telvar::history::item> last = store.items(fabric);
+    const telvar::history::reading r = telvar::history::changes_since(last, out.snapshot, fabric, now_ms());
+    // A fabric never reached has no first reading yet: nothing is known to record.
+    const bool identified = std::any_of(r.changes.begin(), r.changes.end(), [](const auto& c) { return c.kind == "switch"; });
+    if (!last.empty() || identified) store.record(r);
     out.changes = r.changes.size();
     for (const auto& c : r.changes) out.shown += c.shown ? 1 : 0;
     const auto ok = [](const nlohmann::json& status) { return status.is_object() && status.value("code", -1) == 0; };

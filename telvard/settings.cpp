@@ -25,7 +25,7 @@ const char* const usage_text =
     "  --interval SECONDS  between readings (default 300)\n"
     "  --once              read every fabric once, record, and exit (for cron)\n"
     "  --credentials FILE  logins for the switches (the tool's credentials file)\n"
-    "  --verbose           say what every reading found, and the library's log\n"
+    "  --verbose           a line for every reading, changed or not\n"
     "Exit status: 0 stopped by SIGINT or SIGTERM, or --once done; 1 a command-line or\n"
     "configuration mistake; 2 the database cannot be opened; 3 with --once, a fabric\n"
     "could not be read.\n";

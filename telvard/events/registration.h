@@ -4,7 +4,9 @@
 // switch's listener table when the registration is there, and a registration only when it is
 // missing, so that a switch reset or a lost registration is mended by the next interval
 // without adding a second entry. The switches of a fabric are reached through its one context
-// by FC address, as the fabric walk reaches them.
+// by FC address, as the fabric walk reaches them. A switch that requires a login answers only
+// a logged-in context (status 202 otherwise): where logins are needed, the caller checks the
+// registration while it holds one, as during the reading's walk.
 #pragma once
 
 #include <netinet/in.h>
