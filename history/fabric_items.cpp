@@ -4,10 +4,11 @@
 
 #include <algorithm>
 #include <climits>
-#include <ctime>
 #include <map>
 #include <set>
 #include <tuple>
+
+#include "history/time_text.h"
 
 namespace telvar::history {
 
@@ -256,14 +257,6 @@ private:
     std::map<std::string, json> known_;
 };
 
-std::string iso_time(time_ms at) {
-    const std::time_t s = static_cast<std::time_t>(at / 1000);
-    std::tm tm{};
-    gmtime_r(&s, &tm);
-    char out[32];
-    std::strftime(out, sizeof out, "%Y-%m-%dT%H:%M:%SZ", &tm);
-    return out;
-}
 
 // The snapshot document of a set of items.
 json document(const item_map& items, const std::string& fabric, time_ms taken_at) {
@@ -362,7 +355,7 @@ json document(const item_map& items, const std::string& fabric, time_ms taken_at
     return {{"format", "telvar-snapshot"},
             {"version", 1},
             {"source", fabric},
-            {"taken_at", iso_time(taken_at)},
+            {"taken_at", time_text(taken_at)},
             {"name_server", {{"devices", std::move(devices)}, {"status", {{"code", 0}, {"message", "OK"}}}}},
             {"switches", std::move(out_switches)}};
 }
@@ -376,7 +369,7 @@ reading changes_since(const std::vector<item>& last, const json& snapshot, const
 json rebuild(store& s, const std::string& fabric, time_ms at) {
     const std::vector<time_ms> times = s.readings(fabric, 0, at);
     if (times.empty())
-        throw store_error("the history holds no reading of " + fabric + " at or before " + iso_time(at) +
+        throw store_error("the history holds no reading of " + fabric + " at or before " + time_text(at) +
                           (s.readings(fabric, 0, INT64_MAX).empty() ? "" : " (earlier readings are no longer kept, or it was watched later)"));
     item_map items;
     for (const item& i : s.items(fabric)) items[{i.scope, i.kind, i.key}] = i.value;
