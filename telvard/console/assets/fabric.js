@@ -43,7 +43,7 @@ export async function show(main, {fabric}) {
             el('h1', {}, `Fabric ${fabric}`),
             el('p', {class: 'quiet'}, `As read at ${f.read_at}: ${f.switches.length} switches`,
                down ? el('span', {class: 'mark failed'}, `${down} down`) : null, `, ${f.links.length} links.`),
-            el('div', {class: 'split'}, map, el('section', {}, el('h2', {}, 'Switches'), table(columns, f.switches))));
+            map, el('section', {}, el('h2', {}, 'Switches'), table(columns, f.switches)));
         try {
             const svg = await api('/api/fabric/map.svg', {fabric}, {raw: true});
             const chassis = id => /^switch_(\d+)$/.exec(id);

@@ -1,7 +1,7 @@
 // The Switch page: the front panel, chassis health and identity, and the port table, read live
 // and refreshed every few seconds while the page is shown. When telvard is reading the fabric at
 // that moment the server answers from its last reading, and the page says as of when.
-import {api, el, every, facts, page_link, table, error_box, flat_text} from './common.js';
+import {api, append, el, every, facts, page_link, table, error_box, flat_text} from './common.js';
 import {safe_svg} from './safe_svg.js';
 
 const state_class = s => ({on: 'ok', off: 'offline', fail: 'failed', test: 'testing'}[s] || 'failed');
@@ -33,9 +33,9 @@ export async function show(main, {fabric, params}) {
     const chassis = params.chassis;
     if (chassis === undefined) return choose(main, fabric);
     const where = {fabric, chassis};
-    const head = el('div'), panel = el('figure', {class: 'picture panel'}), health = el('section');
+    const head = el('div'), panel = el('figure', {class: 'picture panel'}), health = el('div', {class: 'columns'});
     const ports = el('section', {id: 'ports'}), as_of = el('p', {class: 'as_of', id: 'as_of'});
-    main.replaceChildren(head, panel, el('div', {class: 'split'}, health, el('section', {}, el('h2', {}, 'Ports'), as_of, ports)));
+    main.replaceChildren(head, panel, el('h2', {}, 'Ports'), as_of, ports, health);
 
     let read_at = null;
     const draw_switch = async () => {
@@ -44,13 +44,15 @@ export async function show(main, {fabric, params}) {
         read_at = s.read_at;
         const id = s.identity || {};
         const up = !s.status || s.status.code === 0;
-        head.replaceChildren(
+        head.replaceChildren();
+        append(head, [
             el('h1', {}, `Switch chassis ${s.chassis} `, el('span', {class: 'quiet'}, s.fc_address)),
             el('p', {class: 'description'}, (s.system && s.system.description) || id.description || ''),
             up ? null : el('p', {class: 'mark failed'}, `DOWN: ${s.status.message}`),
-            el('p', {class: 'quiet'}, `As read at ${s.read_at}`));
-        health.replaceChildren(el('h2', {}, 'Chassis health'), facts(s.chassis_status),
-                               el('h2', {}, 'Identity'), facts(id), el('h2', {}, 'System'), facts(s.system));
+            el('p', {class: 'quiet'}, `As read at ${s.read_at}`)]);
+        health.replaceChildren(el('section', {}, el('h2', {}, 'Chassis health'), facts(s.chassis_status)),
+                               el('section', {}, el('h2', {}, 'Identity'), facts(id)),
+                               el('section', {}, el('h2', {}, 'System'), facts(s.system)));
         try {
             const svg = await api('/api/switch/panel.svg', where, {raw: true});
             panel.replaceChildren(safe_svg(svg));
