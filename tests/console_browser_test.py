@@ -307,7 +307,7 @@ def scenario(bin_dir, c):
     c.no_script_ran("history")
 
     # The history between two times, and the events page; no hostile text ran on either.
-    c.open(f"history?fabric={FABRIC_BASE}&kind=port&from={before_port}", "History")
+    c.open(f"history?fabric={FABRIC_BASE}&kind=port,zone&from={before_port}", "History")
     c.wait_text("port 7", "#diff")
     c.shot("history")
     c.open(f"events?fabric={FABRIC_BASE}", "Events")
