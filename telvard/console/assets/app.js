@@ -39,18 +39,21 @@ async function show() {
     for (const a of document.querySelectorAll('#nav a'))
         a.classList.toggle('current', a.dataset.page === name);
     document.title = `${title} · telvard`;
+    // Each page draws into a view of its own: a page left before it finished loading goes on
+    // drawing into a view no longer shown, never over the next page.
     const turn = ++shown;
-    main.replaceChildren(el('p', {class: 'quiet'}, 'Loading…'));
+    const view = el('div', {class: 'view'}, el('p', {class: 'quiet'}, 'Loading…'));
+    main.replaceChildren(view);
     if (!params.fabric) {
-        main.replaceChildren(el('h1', {}, title), el('p', {}, 'telvard watches no fabric.'));
+        view.replaceChildren(el('h1', {}, title), el('p', {}, 'telvard watches no fabric.'));
         return;
     }
     try {
-        const stop = await module.show(main, {params, session, fabric: params.fabric, turn: () => turn === shown});
+        const stop = await module.show(view, {params, session, fabric: params.fabric});
         if (turn === shown) stop_page = stop || null;
         else if (stop) stop();
     } catch (err) {
-        if (turn === shown) main.append(error_box(err));
+        view.append(error_box(err));
     }
 }
 

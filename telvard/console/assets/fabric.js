@@ -53,5 +53,15 @@ export async function show(main, {fabric}) {
         }
     };
     await draw();
-    return every(5000, () => draw().catch(err => main.append(error_box(err))));
+    // A failed look for a new reading leaves the page as it was, with one line saying why.
+    const problem = el('div');
+    return every(5000, async () => {
+        try {
+            await draw();
+            problem.remove();
+        } catch (err) {
+            problem.replaceChildren(error_box(err));
+            main.prepend(problem);
+        }
+    });
 }
