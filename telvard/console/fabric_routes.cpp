@@ -55,8 +55,7 @@ http::response devices(const fabric_view& v, const std::string& q) {
         match = [=](const json& d) { return d.value("chassis", -1) == chassis && d.value("port", 0) == port; };
     } else {
         wanted = q;
-        const std::string part = lower(q);
-        match = [&](const json& d) {
+        match = [part = lower(q)](const json& d) {
             return lower(d.value("port_name", "")).find(part) != std::string::npos ||
                    lower(d.value("node_name", "")).find(part) != std::string::npos;
         };

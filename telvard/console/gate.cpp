@@ -17,9 +17,8 @@ std::string header(const http::request& r, const std::string& name) {
 
 // The value of a cookie of the Cookie header ("" when absent).
 std::string cookie(const http::request& r, std::string_view name) {
-    std::string_view rest = header(r, "cookie");
-    const std::string all(rest);
-    rest = all;
+    const std::string all = header(r, "cookie");
+    std::string_view rest = all;
     while (!rest.empty()) {
         const std::size_t end = std::min(rest.find(';'), rest.size());
         std::string_view pair = rest.substr(0, end);
