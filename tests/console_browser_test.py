@@ -26,7 +26,7 @@ from pathlib import Path
 
 try:
     from selenium import webdriver
-    from selenium.common.exceptions import NoAlertPresentException, TimeoutException
+    from selenium.common.exceptions import NoAlertPresentException, StaleElementReferenceException, TimeoutException
     from selenium.webdriver.chrome.service import Service
     from selenium.webdriver.common.by import By
     from selenium.webdriver.support.ui import WebDriverWait
@@ -143,7 +143,9 @@ class console:
 
     def wait(self, condition, what, timeout=WAIT):
         try:
-            return WebDriverWait(self.d, timeout, poll_frequency=0.1).until(lambda d: condition())
+            # A page redraws (a new reading, a refresh) while it is being read.
+            return WebDriverWait(self.d, timeout, poll_frequency=0.1,
+                                 ignored_exceptions=[StaleElementReferenceException]).until(lambda d: condition())
         except TimeoutException:
             raise failure(f"waited {timeout} s for {what}; the page says:\n{self.text()[:1500]}")
 
@@ -262,7 +264,7 @@ def scenario(bin_dir, c):
     c.find("form.filters button").click()
     c.wait_text("1 found")
     row = c.find("main tbody tr").text
-    for needle in (HOSTILE_WWN, NAME_TEXT, "chassis 1", "hard 1", "wwn 40"):
+    for needle in (HOSTILE_WWN, NAME_TEXT, "chassis 1", "hard 1", "name server 1", "wwn 40"):
         check(needle in row, f"the device's row lacks '{needle}': {row}")
     c.no_script_ran("devices")
     c.shot("devices")
@@ -311,7 +313,8 @@ def scenario(bin_dir, c):
     c.wait_text("port 7", "#diff")
     c.shot("history")
     c.open(f"events?fabric={FABRIC_BASE}", "Events")
-    c.wait_text("newest last")
+    c.reload_until("main table, main p.quiet", lambda: c.d.find_elements(By.CSS_SELECTOR, "main tbody tr"),
+                   "a trap on the events page")
     c.shot("events")
     c.open(f"zoning?fabric={FABRIC_BASE}", "Findings")
     c.open(f"fabric?fabric={FABRIC_BASE}", SCRIPT_TEXT)
@@ -334,7 +337,7 @@ def main():
         tokens.write_text(f"read {READ_TOKEN}\nadmin {ADMIN_TOKEN}\n")
         tokens.chmod(0o600)
         sim, _ = procs.start("switchsim", [str(a.bin_dir / "switchsim"), "--fabric", str(fabric_file(folder)),
-                                          "--base", FABRIC_BASE])
+                                          "--base", FABRIC_BASE, "--trap-every", "1"])
         wait_for_simulator(a.bin_dir, sim)
         telvard, log = procs.start("telvard", [
             str(a.bin_dir / "telvard"), "--listen", f"{LISTEN}:0", "--tokens", str(tokens), "--interval", "1",

@@ -24,7 +24,7 @@ export async function show(main, {fabric, params}) {
         {title: 'Switch', value: f => switch_link(fabric, f.switch)},
         {title: 'Port', value: f => f.port},
         {title: 'Port type', value: f => f.port_type},
-        {title: 'Zones', value: f => (f.zones || []).map(z => `${z.type} ${z.id} (chassis ${z.chassis})`).join(', ') || 'none'},
+        {title: 'Zones', value: f => (f.zones || []).map(z => `${z.type.replaceAll('_', ' ')} ${z.id} (chassis ${z.chassis})`).join(', ') || 'none'},
     ];
     main.append(el('p', {class: 'quiet', id: 'wanted'}, `Looked for ${r.wanted}: ${r.found.length} found.`),
                 table(columns, r.found, 'No device matches.'));
