@@ -10,7 +10,8 @@
 
 namespace bench {
 
-http_response http_get(const std::string& address, int port, const std::string& path, int limit_ms) {
+http_response http_get(const std::string& address, int port, const std::string& path, int limit_ms,
+                       const std::string& headers) {
     http_response r;
     const int s = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
     if (s < 0) return r;

@@ -63,8 +63,9 @@ export async function show(main, {fabric, params}) {
     const draw_ports = async () => {
         try {
             const p = await api('/api/switch/ports', where);
+            const why = p.error ? `the switch did not answer (${p.error})` : 'telvard is reading this fabric';
             as_of.textContent = p.live ? `Live, read at ${new Date().toLocaleTimeString()}; refreshed every 3 s.`
-                                       : `As of ${p.as_of}: telvard is reading this fabric, so this is its last reading (no counters).`;
+                                       : `As of ${p.as_of}: ${why}, so this is its last reading (no counters).`;
             as_of.classList.toggle('stale', !p.live);
             ports.replaceChildren(port_table(p.ports || []));
         } catch (err) {
