@@ -236,7 +236,7 @@ def zone_3(bin_dir):
     return z["enabled"], z["ports"]
 
 
-def scenario(bin_dir, c):
+def scenario(bin_dir, c, stop_simulator):
     # A wrong token is refused with the server's message; a right one opens the fabric.
     c.login("not-a-token")
     c.wait(lambda: c.find("#message").is_displayed() and c.find("#message").text, "the login's refusal")
@@ -323,7 +323,12 @@ def scenario(bin_dir, c):
                    "a trap on the events page")
     c.shot("events")
     c.open(f"zoning?fabric={FABRIC_BASE}", "Findings")
+
+    # The fabric gone silent: the fabric page, left open, says so at the next reading.
     c.open(f"fabric?fabric={FABRIC_BASE}", SCRIPT_TEXT)
+    stop_simulator()
+    c.wait(lambda: c.d.find_elements(By.CSS_SELECTOR, "#fabric_down"), "the fabric marked down", timeout=30)
+    c.no_script_ran("fabric down")
 
 
 def main():
@@ -350,7 +355,7 @@ def main():
             "--db", f"sqlite:{folder / 'history.db'}", FABRIC_BASE])
         url = console_url(telvard, log)
         driver = browser()
-        scenario(a.bin_dir, console(driver, url, a.screenshots))
+        scenario(a.bin_dir, console(driver, url, a.screenshots), lambda: (sim.terminate(), sim.wait(10)))
         ok = True
         print("console_browser_test: passed")
     except failure as e:

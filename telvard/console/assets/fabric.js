@@ -1,7 +1,7 @@
 // The Fabric page: the map as `telvar map` draws it, each switch a link to its page, and the list
 // of switches with those that are down and the ports in trouble marked as the pictures mark
 // them. It looks for a new reading every few seconds and redraws when there is one.
-import {api, el, every, page_link, table, error_box, api_error} from './common.js';
+import {api, append, el, every, page_link, table, error_box, api_error} from './common.js';
 import {safe_svg} from './safe_svg.js';
 
 const marks = {OFFLINE: 'offline', FAILED: 'failed', 'IN TEST': 'testing'};
@@ -39,11 +39,14 @@ export async function show(main, {fabric}) {
         ];
         columns.row_class = s => s.reachable ? null : 'down';
         const down = f.switches.filter(s => !s.reachable).length;
-        main.replaceChildren(
+        main.replaceChildren();
+        append(main, [
             el('h1', {}, `Fabric ${fabric}`),
             el('p', {class: 'quiet'}, `As read at ${f.read_at}: ${f.switches.length} switches`,
                down ? el('span', {class: 'mark failed'}, `${down} down`) : null, `, ${f.links.length} links.`),
-            map, el('section', {}, el('h2', {}, 'Switches'), table(columns, f.switches)));
+            // A reading that reached no switch at all holds nothing to draw, only why.
+            f.error ? el('p', {class: 'mark failed', id: 'fabric_down'}, `DOWN: ${f.error}`) : null,
+            map, el('section', {}, el('h2', {}, 'Switches'), table(columns, f.switches))]);
         try {
             const svg = await api('/api/fabric/map.svg', {fabric}, {raw: true});
             const chassis = id => /^switch_(\d+)$/.exec(id);
