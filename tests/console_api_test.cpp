@@ -305,6 +305,7 @@ TEST_F(console_api, an_apply_changes_the_switch_and_the_history_records_it) {
     EXPECT_THAT(diff["changes"].dump(), HasSubstr("hard zone 9"));
     EXPECT_EQ(400, get(at_fabric("/api/diff?from=soon")).status);
     EXPECT_EQ(400, call("POST", at_fabric("/api/zoning/preview?chassis=1"), {bearer(reader)}, "[1").status);
+    EXPECT_EQ(400, call("POST", at_fabric("/api/zoning/preview?chassis=1"), {bearer(reader)}, std::string(100000, '[')).status);
 }
 
 TEST_F(console_api, slow_clients_do_not_hold_up_another) {
