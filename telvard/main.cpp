@@ -104,15 +104,17 @@ int main(int argc, char** argv) {
     telvard::console::live_access live;
     live.logins = &logins;
     telvard::console::fabric_views views(s.fabrics);
-    const auto read_and_publish = [&](const std::string& fabric) {
-        telvard::reading_outcome r = telvard::take_reading(*store, fabric, logins.find(fabric));
-        if (s.listening) views.publish(fabric, r.snapshot, telvard::now_ms());
-        return r;
+    // A reading's pictures are drawn after the lock is let go: the console's live reads need not
+    // wait for Graphviz.
+    const auto publish = [&](const std::string& fabric, const nlohmann::json& snapshot) {
+        if (s.listening) views.publish(fabric, snapshot, telvard::now_ms());
     };
     live.read_now = [&](const std::string& fabric) {
-        const std::lock_guard<std::timed_mutex> turn(live.library);
+        std::unique_lock<std::timed_mutex> turn(live.library);
         try {
-            read_and_publish(fabric);
+            const telvard::reading_outcome r = telvard::take_reading(*store, fabric, logins.find(fabric));
+            turn.unlock();
+            publish(fabric, r.snapshot);
             return true;
         } catch (const H::store_error& e) {
             say("%s: the reading was not stored: %s", fabric.c_str(), e.what());
@@ -150,19 +152,22 @@ int main(int argc, char** argv) {
         const auto began = clock::now();
         for (const std::string& fabric : s.fabrics) {
             std::unique_lock<std::timed_mutex> turn(live.library);
+            nlohmann::json read;
             try {
-                const telvard::reading_outcome r = read_and_publish(fabric);
+                telvard::reading_outcome r = telvard::take_reading(*store, fabric, logins.find(fabric));
                 if (!r.whole && s.once) status = unread;
                 if (s.verbose || r.shown > 0 || !r.whole)
                     say("%s: %zu change%s%s", fabric.c_str(), r.shown, r.shown == 1 ? "" : "s",
                         r.whole ? "" : "; not every switch answered");
                 if (traps) traps->after_reading(fabric, r.snapshot);
+                read = std::move(r.snapshot);
             } catch (const H::store_error& e) {
                 say("%s: the reading was not stored: %s", fabric.c_str(), e.what());
                 status = no_database;
             }
             if (traps) traps->drain();
             turn.unlock();
+            if (!read.is_null()) publish(fabric, read);
             if (stop_requested()) return finish(stopped);
         }
         if (s.retention_days > 0) {

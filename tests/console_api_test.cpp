@@ -20,6 +20,7 @@
 #include "support/test_addresses.h"
 #include "switchsim/families/identity_family.h"
 #include "telvard/console/console.h"
+#include "telvard/console/sessions.h"
 #include "telvard/console/tokens.h"
 #include "telvard/fabric_reading.h"
 #include "telvard/readings.h"
@@ -304,6 +305,7 @@ TEST_F(console_api, an_apply_changes_the_switch_and_the_history_records_it) {
     EXPECT_THAT(diff["changes"].dump(), HasSubstr("hard zone 9"));
     EXPECT_EQ(400, get(at_fabric("/api/diff?from=soon")).status);
     EXPECT_EQ(400, call("POST", at_fabric("/api/zoning/preview?chassis=1"), {bearer(reader)}, "[1").status);
+    EXPECT_EQ(400, call("POST", at_fabric("/api/zoning/preview?chassis=1"), {bearer(reader)}, std::string(100000, '[')).status);
 }
 
 TEST_F(console_api, slow_clients_do_not_hold_up_another) {
@@ -332,6 +334,40 @@ TEST_F(console_api, serves_over_tls_with_a_secure_cookie) {
     EXPECT_THAT(cookie, HasSubstr("; Secure"));
     // Plain HTTP on the TLS port gets no answer from the console.
     EXPECT_NE(200, call("GET", "/api/fabrics").status);
+}
+
+// ---- sessions, failed logins, secrets ----
+
+TEST(console_sessions, sessions_end_and_waits_run_out) {
+    using namespace std::chrono_literals;
+    C::sessions open(8h);
+    const auto t = C::clock::now();
+    const auto [id, s] = open.open(C::role::admin, t);
+    EXPECT_EQ(64u, id.size());
+    EXPECT_NE(id, open.open(C::role::read, t).first);
+    ASSERT_TRUE(open.find(id, t + 8h - 1s));
+    EXPECT_EQ(s.csrf, open.find(id, t + 8h - 1s)->csrf);
+    EXPECT_FALSE(open.find(id, t + 8h));
+    // A full table lets the session nearest its end go.
+    C::sessions small(8h, 2);
+    const auto a = small.open(C::role::read, t).first, b = small.open(C::role::read, t + 1s).first,
+               c = small.open(C::role::read, t + 2s).first;
+    EXPECT_FALSE(small.find(a, t + 3s));
+    EXPECT_TRUE(small.find(b, t + 3s) && small.find(c, t + 3s));
+
+    C::login_limit limit(5, 60s);
+    for (int i = 0; i < 5; ++i) {
+        EXPECT_EQ(0, limit.wait_s("127.0.54.20", t + std::chrono::seconds(i)));
+        limit.failed("127.0.54.20", t + std::chrono::seconds(i));
+    }
+    EXPECT_EQ(56, limit.wait_s("127.0.54.20", t + 4s));
+    EXPECT_EQ(0, limit.wait_s("127.0.54.21", t + 4s));
+    EXPECT_EQ(0, limit.wait_s("127.0.54.20", t + 60s));
+
+    EXPECT_TRUE(C::same_secret("0123456789abcdef", "0123456789abcdef"));
+    EXPECT_FALSE(C::same_secret("0123456789abcdef", "0123456789abcdeF"));
+    EXPECT_FALSE(C::same_secret("0123456789abcdef", "0123456789abcdef0"));
+    EXPECT_FALSE(C::same_secret("", "x"));
 }
 
 // ---- the tokens file and the command line ----

@@ -128,10 +128,14 @@ struct finding {
 
 class linter {
 public:
+    // The devices are indexed once: a fabric of ten thousand would otherwise be searched once
+    // per device.
     explicit linter(const json& doc) : doc_(doc) {
         for (const json& d : devices_of(doc)) {
             logged_in_.insert(d.value("port_wwn", ""));
             logged_in_.insert(d.value("node_wwn", ""));
+            by_address_.emplace(d.value("fc_address", ""), &d);
+            port_of_node_.emplace(d.value("node_wwn", ""), d.value("port_wwn", ""));
         }
     }
 
@@ -210,9 +214,8 @@ private:
     }
 
     const json* device_at(const json& address) const {
-        for (const json& d : devices_of(doc_))
-            if (d.value("fc_address", "") == address) return &d;
-        return nullptr;
+        const auto it = address.is_string() ? by_address_.find(address.get<std::string>()) : by_address_.end();
+        return it == by_address_.end() ? nullptr : it->second;
     }
 
     void lint_wwn_zones(const json& sw, const json& zoning, const std::string& ns) {
@@ -238,13 +241,14 @@ private:
 
     // The port WWN of the device a WWN names (itself when no device has it as its node WWN).
     std::string device_key(const std::string& wwn) const {
-        for (const json& d : devices_of(doc_))
-            if (d.value("node_wwn", "") == wwn) return d.value("port_wwn", "");
-        return wwn;
+        const auto it = port_of_node_.find(wwn);
+        return it == port_of_node_.end() ? wwn : it->second;
     }
 
     const json& doc_;
     std::set<std::string> logged_in_;
+    std::map<std::string, const json*> by_address_;      // the first device of each address
+    std::map<std::string, std::string> port_of_node_;    // node WWN -> the first device's port WWN
     std::vector<finding> found_;
 };
 

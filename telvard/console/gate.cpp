@@ -4,6 +4,7 @@
 #include <variant>
 
 #include "history/time_text.h"
+#include "telvar/data/data_cmds.h"
 #include "telvard/console/replies.h"
 
 namespace telvard::console {
@@ -89,7 +90,8 @@ http::response gate::login(const http::request& r) {
         refused.headers.emplace_back("Retry-After", std::to_string(wait));
         return refused;
     }
-    const json body = json::parse(r.body, nullptr, false);
+    std::string why;
+    const json body = telvar::data::parse_json_text(r.body, "the body", why).value_or(json());
     if (!body.is_object() || !body.contains("token") || !body["token"].is_string())
         return error_reply(400, "the body must be {\"token\": \"...\"}");
     const auto grants = role_of(body["token"].get<std::string>());

@@ -3,6 +3,7 @@
 // readings take too: the port table waits for it only briefly and otherwise answers from the
 // last reading ("as of" its time); the zoning waits for its turn.
 #include "history/time_text.h"
+#include "telvar/data/data_cmds.h"
 #include "telvar/data/fabric_queries.h"
 #include "telvar/data/fabric_snapshot.h"
 #include "telvar/data/fabric_walk.h"
@@ -70,8 +71,12 @@ http::response zoning(const sources& s, const http::request& r, bool apply) {
     auto sw_found = switch_of(*view->doc, r);
     if (auto* refused = std::get_if<http::response>(&sw_found)) return std::move(*refused);
     const json& sw = *std::get<const json*>(sw_found);
-    json body = json::parse(r.body, nullptr, false);
-    if (body.is_discarded() || !body.is_object()) return error_reply(400, "the body must be a JSON object");
+    // Bounded in depth as the tool bounds the files it reads.
+    std::string why;
+    auto parsed = telvar::data::parse_json_text(r.body, "the body", why);
+    if (!parsed) return error_reply(400, why);
+    json body = std::move(*parsed);
+    if (!body.is_object()) return error_reply(400, "the body must be a JSON object");
     bool save = false;
     if (apply) {
         if (!body.contains("confirm") || body["confirm"] != true)
@@ -82,7 +87,6 @@ http::response zoning(const sources& s, const http::request& r, bool apply) {
         json zoning_doc = std::move(body["zoning"]);
         body = std::move(zoning_doc);
     }
-    std::string why;
     std::optional<json> outcome;
     {
         std::unique_lock<std::timed_mutex> lock(s.live.library, zoning_wait);
