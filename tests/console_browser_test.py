@@ -5,8 +5,9 @@ Starts the simulator (the default fabric on addresses of this test's own, two sw
 hostile descriptions and a device a hostile name) and telvard with a console, a read and an
 admin token, then, as a person would: logs in, opens every page, finds a device by WWN,
 previews a zoning change and sees applying it refused as read-only, applies it as an
-administrator, switches a port off with the tool and sees it on the switch page and in the
-history. On every page the hostile texts show as text and no script of theirs runs.
+administrator (from an uploaded file), switches a port off with the tool and sees it on the
+switch page and in the history, and at last silences the fabric and sees it marked down. On
+every page the hostile texts show as text and no script of theirs runs.
 
     console_browser_test.py BIN_DIR [--screenshots DIR]
 
@@ -207,15 +208,22 @@ class console:
         self.find("#logout").click()
         self.wait(lambda: "/login.html" in self.d.current_url, "the login page after logging out")
 
-    def zoning_apply(self, chassis, edit, then):
-        """Loads the switch's zoning into the editor, changes it with edit(document), previews,
-        applies through the confirmation and waits for then (a text in the result)."""
+    def zoning_apply(self, chassis, edit, then, upload=None):
+        """Loads the switch's zoning into the editor, changes it with edit(document) and puts it
+        back, pasted or (upload: a file path) uploaded; previews, applies through the
+        confirmation and waits for then (a text in the result)."""
         self.open(f"zoning?fabric={FABRIC_BASE}", "Findings")
         self.d.execute_script("document.getElementById('target').value = arguments[0]", str(chassis))
         self.find("#load_current").click()
         doc = json.loads(self.find("#document").get_attribute("value"))
         edit(doc)
-        self.d.execute_script("document.getElementById('document').value = arguments[0]", json.dumps(doc, indent=2))
+        text = json.dumps(doc, indent=2)
+        if upload:
+            upload.write_text(text)
+            self.find("#upload").send_keys(str(upload))
+            self.wait(lambda: self.find("#document").get_attribute("value") == text, "the uploaded file in the editor")
+        else:
+            self.d.execute_script("document.getElementById('document').value = arguments[0]", text)
         self.find("#preview").click()
         self.wait_text("hard zone 3", "#result")
         self.shot("zoning")
@@ -236,7 +244,7 @@ def zone_3(bin_dir):
     return z["enabled"], z["ports"]
 
 
-def scenario(bin_dir, c, stop_simulator):
+def scenario(bin_dir, folder, c, stop_simulator):
     # A wrong token is refused with the server's message; a right one opens the fabric.
     c.login("not-a-token")
     c.wait(lambda: c.find("#message").is_displayed() and c.find("#message").text, "the login's refusal")
@@ -294,7 +302,7 @@ def scenario(bin_dir, c, stop_simulator):
         FABRIC_BASE, {"zoning": {"hard": [{"id": 3, "enabled": True, "ports": [7, 8]}]}})
     check(status == 403, f"an apply without the CSRF token got {status}")
     check(zone_3(bin_dir) == before, "an apply without the CSRF token changed the zoning")
-    c.zoning_apply(1, add_zone_3, "changed")
+    c.zoning_apply(1, add_zone_3, "changed", upload=folder / "zoning.json")
     check(zone_3(bin_dir) == (True, [7, 8]), f"the zoning applied is not on the switch: {zone_3(bin_dir)}")
     c.wait_text("Chassis 1")
 
@@ -314,7 +322,7 @@ def scenario(bin_dir, c, stop_simulator):
     check("hard 3" in c.find("#timeline").text, "the zone applied is not in the history")
     c.no_script_ran("history")
 
-    # The history between two times, and the events page; no hostile text ran on either.
+    # The history between two times, the events and the zoning pages; no hostile text ran.
     c.open(f"history?fabric={FABRIC_BASE}&kind=port,zone&from={before_port}", "History")
     c.wait_text("port 7", "#diff")
     c.shot("history")
@@ -355,7 +363,7 @@ def main():
             "--db", f"sqlite:{folder / 'history.db'}", FABRIC_BASE])
         url = console_url(telvard, log)
         driver = browser()
-        scenario(a.bin_dir, console(driver, url, a.screenshots), lambda: (sim.terminate(), sim.wait(10)))
+        scenario(a.bin_dir, folder, console(driver, url, a.screenshots), lambda: (sim.terminate(), sim.wait(10)))
         ok = True
         print("console_browser_test: passed")
     except failure as e:
