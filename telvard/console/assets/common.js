@@ -92,7 +92,8 @@ export function page_link(page, params = {}) {
     return '#' + page + (s ? '?' + s : '');
 }
 
-// columns: [{title, value(row) -> text or node, class(row) -> class name (optional)}].
+// columns: [{title, value(row) -> text or node, class(row) -> class name (optional)}]; when
+// columns.row_class(row) is set, it gives each row's class.
 export function table(columns, rows, empty = 'Nothing to show.') {
     if (rows.length === 0) return el('p', {class: 'quiet'}, empty);
     const head = el('tr', {}, columns.map(c => el('th', {scope: 'col'}, c.title)));
@@ -162,7 +163,10 @@ export function filter_form(page, params, fields, button = 'Show', keep = []) {
         const next = {fabric: params.fabric};
         for (const k of keep) next[k] = params[k];
         for (const i of inputs) next[i.name] = i.value.trim();
-        location.hash = page_link(page, next);
+        // The same filters again ask for the rows again: the page is drawn anew.
+        const target = page_link(page, next);
+        if (location.hash === target) window.dispatchEvent(new HashChangeEvent('hashchange'));
+        else location.hash = target;
     }}, fields.map((f, n) => el('label', {}, f.label, inputs[n])), el('button', {type: 'submit'}, button));
     return form;
 }
