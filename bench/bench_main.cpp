@@ -15,12 +15,14 @@ bool from_environment() {
     if (net == nullptr) return true;
     in_addr probe{};
     if (inet_pton(AF_INET, (std::string(net) + ".1").c_str(), &probe) != 1) return false;
-    static std::string texts[13];
-    const char** targets[13] = {&exchange_echo, &throughput_echo, &simulator, &fabric_echo, &fabric, &exporter,
-                                &slow_fabric, &many_addresses, &events, &events_echo, &events_receiver,
-                                &watch_echo, &watch_fabric};
-    const int hosts[13] = {1, 2, 3, 20, 21, 40, 41, 50, 30, 33, 34, 70, 71};
-    for (int i = 0; i < 13; ++i) {
+    constexpr int moved = 16;
+    static std::string texts[moved];
+    const char** targets[moved] = {&exchange_echo, &throughput_echo, &simulator, &fabric_echo, &fabric, &exporter,
+                                   &slow_fabric, &many_addresses, &events, &events_echo, &events_receiver,
+                                   &console, &console_fabric, &console_echo, &watch_echo, &watch_fabric};
+    // The console's fabric takes .66 to .77, clear of the others.
+    const int hosts[moved] = {1, 2, 3, 20, 21, 40, 41, 50, 30, 33, 34, 65, 66, 78, 79, 80};
+    for (int i = 0; i < moved; ++i) {
         texts[i] = std::string(net) + "." + std::to_string(hosts[i]);
         *targets[i] = texts[i].c_str();
     }
@@ -53,5 +55,6 @@ int main(int argc, char** argv) {
     if (wanted("history")) bench::run_history_bench(out);
     if (wanted("events")) bench::run_events_bench(out);
     if (wanted("watcher")) bench::run_watcher_bench(out);
+    if (wanted("console")) bench::run_console_bench(out);
     return 0;
 }

@@ -33,6 +33,9 @@ inline const char* events_echo = "127.0.43.233";      // its floor,
 inline const char* events_receiver = "127.0.43.234";  // and the trap receiver
 inline const char* watch_fabric = "127.0.47.100";      // the watcher's readings: a generated fabric,
 inline const char* watch_echo = "127.0.47.99";         // and its floor
+inline const char* console = "127.0.54.100";          // the console's listener,
+inline const char* console_fabric = "127.0.54.101";   // its fabric (to .112),
+inline const char* console_echo = "127.0.54.113";     // and its floor
 // Applies TELVAR_BENCH_NET when it is set; false when it is not of the form A.B.C.
 bool from_environment();
 }
@@ -67,6 +70,9 @@ void run_history_bench(report& out);
 void run_events_bench(report& out);
 // The watcher's comparison of a reading with the last, and its store, over 10,000 devices.
 void run_watcher_bench(report& out);
+// The watcher's console over the fabric benchmark's fabric, from a warm server: the fabric page
+// and every API call it makes, alone and beside two slow clients.
+void run_console_bench(report& out);
 // `telvar_bench --peak-of PROGRAM ARGS...`: runs the program and prints its peak memory (KiB);
 // SIGTERM is passed on to it.
 int peak_of_child(char** argv);

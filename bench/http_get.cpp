@@ -10,7 +10,8 @@
 
 namespace bench {
 
-http_response http_get(const std::string& address, int port, const std::string& path, int limit_ms) {
+http_response http_get(const std::string& address, int port, const std::string& path, int limit_ms,
+                       const std::string& headers) {
     http_response r;
     const int s = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
     if (s < 0) return r;
@@ -21,7 +22,7 @@ http_response http_get(const std::string& address, int port, const std::string& 
     bool whole = false;
     if (inet_pton(AF_INET, address.c_str(), &to.sin_addr) == 1 &&
         ::connect(s, reinterpret_cast<const sockaddr*>(&to), sizeof to) == 0) {
-        const std::string request = "GET " + path + " HTTP/1.0\r\nHost: " + address + "\r\n\r\n";
+        const std::string request = "GET " + path + " HTTP/1.0\r\nHost: " + address + "\r\n" + headers + "\r\n";
         if (::send(s, request.data(), request.size(), MSG_NOSIGNAL) == static_cast<ssize_t>(request.size())) {
             const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(limit_ms);
             for (;;) {

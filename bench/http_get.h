@@ -1,4 +1,4 @@
-// A plain HTTP/1.0 GET over loopback, for the benchmark of the exporter.
+// A plain HTTP/1.0 GET over loopback, for the benchmarks of the exporter and the console.
 #pragma once
 
 #include <string>
@@ -10,7 +10,9 @@ struct http_response {
     std::string body;
 };
 
-// GET http://address:port/path (address a dotted IPv4 address), read to the end of the answer.
-http_response http_get(const std::string& address, int port, const std::string& path, int limit_ms = 10000);
+// GET http://address:port/path (address a dotted IPv4 address), read to the end of the answer;
+// `headers` are more header lines, each ending in "\r\n".
+http_response http_get(const std::string& address, int port, const std::string& path, int limit_ms = 10000,
+                       const std::string& headers = "");
 
 }  // namespace bench

@@ -17,6 +17,7 @@ struct request {
     std::vector<std::pair<std::string, std::string>> query;  // decoded, in order
     std::map<std::string, std::string> headers;  // names in lower case; repeats joined by ", "
     std::string body;
+    std::string peer;  // the client's address, dotted IPv4 ("" when unknown)
     // When the whole request had arrived: a handler that answers within a time counts from here,
     // since a request may wait for a free handler thread.
     std::chrono::steady_clock::time_point received;

@@ -22,6 +22,7 @@
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
+#include <strings.h>
 #include <mutex>
 
 #include "http_server/work_queue.h"
@@ -122,12 +123,17 @@ MHD_Result take_argument(void* cls, MHD_ValueKind, const char* key, const char* 
     return MHD_YES;
 }
 
-// Queues `r` on the connection (from the access handler, or on a suspended connection).
-MHD_Result queue(MHD_Connection* c, const response& r) {
+// Queues `r`, with the common headers, on the connection (from the access handler, or on a
+// suspended connection).
+MHD_Result queue(MHD_Connection* c, const config& cfg, const response& r) {
     MHD_Response* m =
         MHD_create_response_from_buffer(r.body.size(), const_cast<char*>(r.body.data()), MHD_RESPMEM_MUST_COPY);
     if (m == nullptr) return MHD_NO;
     for (const auto& [name, value] : r.headers) MHD_add_response_header(m, name.c_str(), value.c_str());
+    for (const auto& [name, value] : cfg.common_headers) {
+        const bool own = std::ranges::any_of(r.headers, [&](const auto& h) { return strcasecmp(h.first.c_str(), name.c_str()) == 0; });
+        if (!own) MHD_add_response_header(m, name.c_str(), value.c_str());
+    }
     const MHD_Result ok = MHD_queue_response(c, r.status, m);
     MHD_destroy_response(m);
     return ok;
@@ -135,6 +141,14 @@ MHD_Result queue(MHD_Connection* c, const response& r) {
 
 response plain(unsigned status, std::string text) {
     return {status, {{"Content-Type", "text/plain; charset=utf-8"}}, std::move(text) + "\n"};
+}
+
+std::string peer_of(MHD_Connection* c) {
+    const MHD_ConnectionInfo* info = MHD_get_connection_info(c, MHD_CONNECTION_INFO_CLIENT_ADDRESS);
+    if (info == nullptr || info->client_addr == nullptr || info->client_addr->sa_family != AF_INET) return "";
+    char text[INET_ADDRSTRLEN] = "";
+    const auto* a = reinterpret_cast<const sockaddr_in*>(info->client_addr);
+    return inet_ntop(AF_INET, &a->sin_addr, text, sizeof text) != nullptr ? text : "";
 }
 
 const route* find_route(const config& c, const request& r, std::string& allowed) {
@@ -167,12 +181,13 @@ MHD_Result on_request(void* cls, MHD_Connection* c, const char* url, const char*
         p->req.path = url;
         MHD_get_connection_values(c, MHD_HEADER_KIND, take_header, &p->req.headers);
         MHD_get_connection_values(c, MHD_GET_ARGUMENT_KIND, take_argument, &p->req.query);
+        p->req.peer = peer_of(c);
         if (const auto it = p->req.headers.find("content-length"); it != p->req.headers.end()) {
             errno = 0;
             char* end = nullptr;
             const unsigned long long n = std::strtoull(it->second.c_str(), &end, 10);
             if (errno != 0 || *end != '\0' || n > s.cfg.limit.max_body)
-                return queue(c, plain(413, "request body too large"));
+                return queue(c, s.cfg, plain(413, "request body too large"));
         }
         return MHD_YES;
     }
@@ -187,20 +202,21 @@ MHD_Result on_request(void* cls, MHD_Connection* c, const char* url, const char*
     std::string allowed;
     const route* r = find_route(s.cfg, p->req, allowed);
     if (r == nullptr) {
-        if (allowed.empty()) return queue(c, plain(404, "not found"));
+        if (allowed.empty()) return queue(c, s.cfg, plain(404, "not found"));
         response refused = plain(405, "method not allowed");
         refused.headers.emplace_back("Allow", allowed);
-        return queue(c, refused);
+        return queue(c, s.cfg, refused);
     }
     p->dispatched = true;
     p->req.received = std::chrono::steady_clock::now();
     MHD_suspend_connection(c);
-    const bool taken = s.handlers->push([r, c, p] {
-        queue(c, run(*r, p->req));
+    const config& cfg = s.cfg;
+    const bool taken = s.handlers->push([r, c, p, &cfg] {
+        queue(c, cfg, run(*r, p->req));
         MHD_resume_connection(c);
     });
     if (!taken) {
-        queue(c, plain(503, "shutting down"));
+        queue(c, s.cfg, plain(503, "shutting down"));
         MHD_resume_connection(c);
     }
     return MHD_YES;

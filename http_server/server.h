@@ -44,6 +44,9 @@ struct config {
     limits limit{};
     std::optional<tls_files> tls{};
     std::vector<route> routes{};
+    // Added to every answer, the server's own refusals (404, 405, 413) included, unless the
+    // answer has a header of that name itself: a program's security headers, say.
+    std::vector<std::pair<std::string, std::string>> common_headers{};
 };
 
 struct start_error {

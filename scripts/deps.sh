@@ -42,6 +42,7 @@ test=(
   prometheus-alertmanager          # a real Alertmanager receiving telvard's alerts
   openssl                          # a certificate made at test time, for the HTTPS tests
   chromium                         # the README's pictures in a headless browser
+  chromium-driver python3-selenium # the web console driven in that browser (console test)
   systemd man-db                   # systemd-analyze on the units; man -l on the installed pages
 )
 case "$profile" in

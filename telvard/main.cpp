@@ -12,10 +12,12 @@
 #include <cstdarg>
 #include <cstdio>
 #include <memory>
+#include <mutex>
 #include <string_view>
 
 #include "history/store.h"
 #include "telvar/cli/credentials.h"
+#include "telvard/console/console.h"
 #include "telvard/fabric_reading.h"
 #include "telvard/readings.h"
 #include "telvard/settings.h"
@@ -97,8 +99,50 @@ int main(int argc, char** argv) {
             return command_line;
         }
     }
+    // The library serves one thread at a time: the readings and traps here, and the console's
+    // live reads and zoning on its threads, take turns through this lock.
+    telvard::console::live_access live;
+    live.logins = &logins;
+    telvard::console::fabric_views views(s.fabrics);
+    // A reading's pictures are drawn after the lock is let go: the console's live reads need not
+    // wait for Graphviz.
+    const auto publish = [&](const std::string& fabric, const nlohmann::json& snapshot) {
+        if (s.listening) views.publish(fabric, snapshot, telvard::now_ms());
+    };
+    live.read_now = [&](const std::string& fabric) {
+        std::unique_lock<std::timed_mutex> turn(live.library);
+        try {
+            const telvard::reading_outcome r = telvard::take_reading(*store, fabric, logins.find(fabric));
+            turn.unlock();
+            publish(fabric, r.snapshot);
+            return true;
+        } catch (const H::store_error& e) {
+            say("%s: the reading was not stored: %s", fabric.c_str(), e.what());
+            return false;
+        }
+    };
+    std::unique_ptr<telvard::console::console> console;
+    if (s.listening) {
+        telvard::console::options o{s.listen_address, s.listen_port, {}, {}, {}};
+        if (!telvard::console::read_tokens(s.tokens, o.tokens, error)) {
+            say("tokens file %s", error.c_str());
+            return command_line;
+        }
+        if (!s.certificate.empty()) o.tls = http::tls_files{s.certificate, s.key};
+        http::start_error why;
+        console = telvard::console::console::start(std::move(o), {views, store.get(), live}, why);
+        if (!console) {
+            say("cannot serve the console on %s:%u: %s", s.listen_address.c_str(), s.listen_port, why.text.c_str());
+            return command_line;
+        }
+        say("console at %s://%s:%u/", s.certificate.empty() ? "http" : "https", s.listen_address.c_str(), console->port());
+    }
+
     const auto finish = [&](int code) {
-        if (traps) traps->release();
+        if (traps) {
+            const std::lock_guard<std::timed_mutex> turn(live.library);
+            traps->release();
+        }
         return code;
     };
 
@@ -107,18 +151,23 @@ int main(int argc, char** argv) {
     for (;;) {
         const auto began = clock::now();
         for (const std::string& fabric : s.fabrics) {
+            std::unique_lock<std::timed_mutex> turn(live.library);
+            nlohmann::json read;
             try {
-                const telvard::reading_outcome r = telvard::take_reading(*store, fabric, logins.find(fabric));
+                telvard::reading_outcome r = telvard::take_reading(*store, fabric, logins.find(fabric));
                 if (!r.whole && s.once) status = unread;
                 if (s.verbose || r.shown > 0 || !r.whole)
                     say("%s: %zu change%s%s", fabric.c_str(), r.shown, r.shown == 1 ? "" : "s",
                         r.whole ? "" : "; not every switch answered");
                 if (traps) traps->after_reading(fabric, r.snapshot);
+                read = std::move(r.snapshot);
             } catch (const H::store_error& e) {
                 say("%s: the reading was not stored: %s", fabric.c_str(), e.what());
                 status = no_database;
             }
             if (traps) traps->drain();
+            turn.unlock();
+            if (!read.is_null()) publish(fabric, read);
             if (stop_requested()) return finish(stopped);
         }
         if (s.retention_days > 0) {
@@ -135,7 +184,10 @@ int main(int argc, char** argv) {
             if (left <= 0) break;
             pollfd fds[] = {{signals, POLLIN, 0}, {traps->fd(), POLLIN, 0}};
             if (poll(fds, 2, static_cast<int>(std::min<long long>(left, 60000))) <= 0) continue;
-            if (fds[1].revents != 0) traps->drain();
+            if (fds[1].revents != 0) {
+                const std::lock_guard<std::timed_mutex> turn(live.library);
+                traps->drain();
+            }
             if (fds[0].revents != 0 && stop_requested()) return finish(stopped);
         }
     }

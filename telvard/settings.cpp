@@ -26,6 +26,10 @@ const char* const usage_text =
     "  --once              read every fabric once, record, and exit (for cron)\n"
     "  --credentials FILE  logins for the switches (the tool's credentials file)\n"
     "  --verbose           a line for every reading, changed or not\n"
+    "  --listen ADDR:PORT  serve the web console and its JSON API there (127.0.0.1:9470)\n"
+    "  --tokens FILE       the console's tokens, `read TOKEN` or `admin TOKEN` a line; the\n"
+    "                      file must be readable by its owner only (needed with --listen)\n"
+    "  --cert FILE --key FILE  serve the console over TLS (PEM certificate and key)\n"
     "Exit status: 0 stopped by SIGINT or SIGTERM, or --once done; 1 a command-line or\n"
     "configuration mistake; 2 the database cannot be opened; 3 with --once, a fabric\n"
     "could not be read.\n";
@@ -94,6 +98,18 @@ bool apply(settings& s, const std::string& name, const std::string& value, std::
 
 }  // namespace
 
+bool parse_listen(const std::string& text, std::string& address, std::uint16_t& port, std::string& error) {
+    const std::size_t colon = text.rfind(':');
+    const std::optional<int> n = colon == std::string::npos ? std::nullopt : number(std::string_view(text).substr(colon + 1), 0, 65535);
+    if (!n || !ipv4(text.substr(0, colon))) {
+        error = "--listen: '" + text + "' is not ADDRESS:PORT (a dotted IPv4 address, a port from 0 to 65535)";
+        return false;
+    }
+    address = text.substr(0, colon);
+    port = static_cast<std::uint16_t>(*n);
+    return true;
+}
+
 bool parse_file(const std::string& text, settings& out, std::string& error) {
     std::istringstream lines(text);
     std::string line;
@@ -117,7 +133,7 @@ bool parse_file(const std::string& text, settings& out, std::string& error) {
 bool parse(int argc, char** argv, settings& out, std::string& error, bool& help) {
     help = false;
     settings line;  // what the command line says, laid over the file's afterwards
-    std::optional<std::string> config, db, credentials;
+    std::optional<std::string> config, db, credentials, listen;
     std::optional<int> interval;
     for (int i = 1; i < argc; ++i) {
         const std::string a = argv[i];
@@ -135,10 +151,15 @@ bool parse(int argc, char** argv, settings& out, std::string& error, bool& help)
             line.once = true;
         } else if (a == "--verbose" || a == "-v") {
             line.verbose = true;
-        } else if (a == "--config" || a == "--db" || a == "--credentials" || a == "--interval") {
+        } else if (a == "--config" || a == "--db" || a == "--credentials" || a == "--interval" || a == "--listen" ||
+                   a == "--tokens" || a == "--cert" || a == "--key") {
             const auto v = value();
             if (!v) return false;
-            if (a == "--config") config = v;
+            if (a == "--listen") listen = v;
+            else if (a == "--tokens") line.tokens = *v;
+            else if (a == "--cert") line.certificate = *v;
+            else if (a == "--key") line.key = *v;
+            else if (a == "--config") config = v;
             else if (a == "--db") db = v;
             else if (a == "--credentials") credentials = v;
             else if (!(interval = number(*v, 1, 7 * 24 * 3600))) {
@@ -171,6 +192,27 @@ bool parse(int argc, char** argv, settings& out, std::string& error, bool& help)
     if (credentials) out.credentials = credentials;
     if (db) out.db = *db;
     else if (const char* env = std::getenv("TELVAR_DB"); env != nullptr && *env != '\0') out.db = env;
+    if (listen && !parse_listen(*listen, out.listen_address, out.listen_port, error)) return false;
+    out.listening = listen.has_value();
+    out.tokens = line.tokens;
+    out.certificate = line.certificate;
+    out.key = line.key;
+    if (out.listening && out.tokens.empty()) {
+        error = "the console needs --tokens FILE";
+        return false;
+    }
+    if (!out.listening && (!out.tokens.empty() || !out.certificate.empty() || !out.key.empty())) {
+        error = "--tokens, --cert and --key are the console's: give --listen ADDR:PORT too";
+        return false;
+    }
+    if (out.certificate.empty() != out.key.empty()) {
+        error = "TLS needs both --cert FILE and --key FILE";
+        return false;
+    }
+    if (out.listening && out.once) {
+        error = "--once reads and exits: the console (--listen) is served only by a watcher that stays";
+        return false;
+    }
     if (out.fabrics.empty()) {
         error = "no fabric to watch: give an ADDRESS, or `fabric ADDRESS` in --config FILE";
         return false;

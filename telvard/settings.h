@@ -1,6 +1,7 @@
 // What telvard is told: its command line over its configuration file.
 //
-//   telvard [--config FILE] [--db URL] [--interval SECONDS] [--once] [--credentials FILE] ADDRESS...
+//   telvard [--config FILE] [--db URL] [--interval SECONDS] [--once] [--credentials FILE]
+//           [--listen ADDR:PORT --tokens FILE [--cert FILE --key FILE]] ADDRESS...
 //
 // The configuration file has one setting a line, `NAME VALUE`; '#' starts a comment:
 //
@@ -20,6 +21,7 @@
 // else history::default_url().
 #pragma once
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <vector>
@@ -39,7 +41,15 @@ struct settings {
     std::string alertmanager;
     int alert_hold_s = 900;
     bool verbose = false;
+    // The console: served only with --listen, which needs --tokens.
+    bool listening = false;
+    std::string listen_address;
+    std::uint16_t listen_port = 0;
+    std::string tokens, certificate, key;
 };
+
+// "ADDRESS:PORT" (dotted IPv4, port 0 to 65535) split; false with the reason.
+bool parse_listen(const std::string& text, std::string& address, std::uint16_t& port, std::string& error);
 
 // The settings of a command line (argv[1..]) and the file it names; on a mistake, false with
 // one line that says what is wrong in `error`. `help` is set for --help.

@@ -14,6 +14,7 @@
 
 #include "telvar/cli/command_table.h"
 #include "telvar/cli/given_options.h"
+#include "telvar/data/fabric_queries.h"
 #include "telvar/data/fabric_snapshot.h"
 #include "telvar/framework/option_loop.h"
 
@@ -73,6 +74,8 @@ const json* port_of(const json& sw, int number) {
     return nullptr;
 }
 
+}  // namespace
+
 // ---- locate ----
 
 json locate_device(const json& doc, const json& device) {
@@ -91,6 +94,15 @@ json locate_device(const json& doc, const json& device) {
     where["zones"] = refs;
     return where;
 }
+
+json locate_matching(const json& doc, const std::function<bool(const json& device)>& wanted, std::size_t most) {
+    json found = json::array();
+    for (const json& d : devices_of(doc))
+        if (found.size() < most && wanted(d)) found.push_back(locate_device(doc, d));
+    return found;
+}
+
+namespace {
 
 void print_location(const json& w) {
     const json& d = w["device"];
@@ -116,10 +128,14 @@ struct finding {
 
 class linter {
 public:
+    // The devices are indexed once: a fabric of ten thousand would otherwise be searched once
+    // per device.
     explicit linter(const json& doc) : doc_(doc) {
         for (const json& d : devices_of(doc)) {
             logged_in_.insert(d.value("port_wwn", ""));
             logged_in_.insert(d.value("node_wwn", ""));
+            by_address_.emplace(d.value("fc_address", ""), &d);
+            port_of_node_.emplace(d.value("node_wwn", ""), d.value("port_wwn", ""));
         }
     }
 
@@ -198,9 +214,8 @@ private:
     }
 
     const json* device_at(const json& address) const {
-        for (const json& d : devices_of(doc_))
-            if (d.value("fc_address", "") == address) return &d;
-        return nullptr;
+        const auto it = address.is_string() ? by_address_.find(address.get<std::string>()) : by_address_.end();
+        return it == by_address_.end() ? nullptr : it->second;
     }
 
     void lint_wwn_zones(const json& sw, const json& zoning, const std::string& ns) {
@@ -226,17 +241,24 @@ private:
 
     // The port WWN of the device a WWN names (itself when no device has it as its node WWN).
     std::string device_key(const std::string& wwn) const {
-        for (const json& d : devices_of(doc_))
-            if (d.value("node_wwn", "") == wwn) return d.value("port_wwn", "");
-        return wwn;
+        const auto it = port_of_node_.find(wwn);
+        return it == port_of_node_.end() ? wwn : it->second;
     }
 
     const json& doc_;
     std::set<std::string> logged_in_;
+    std::map<std::string, const json*> by_address_;      // the first device of each address
+    std::map<std::string, std::string> port_of_node_;    // node WWN -> the first device's port WWN
     std::vector<finding> found_;
 };
 
 }  // namespace
+
+json zone_findings(const json& doc) {
+    json list = json::array();
+    for (const finding& f : linter(doc).run()) list.push_back({{"kind", f.kind}, {"chassis", f.chassis}, {"text", f.text}});
+    return list;
+}
 
 // snapshot [-o FILE] <ip-address>, snapshot --at T [--db URL] [-o FILE] [FABRIC]
 int32_t snapshot(int32_t argc, char** argv) {
@@ -281,10 +303,9 @@ int32_t locate(int32_t argc, char** argv) {
                                      status);
     if (!doc) return status;
     const std::string key = wwn ? J::wwn_text(wwn->data()) : J::fc_address_text(*fc);
-    json found = json::array();
-    for (const json& d : devices_of(*doc))
-        if (d.value("port_wwn", "") == key || d.value("node_wwn", "") == key || d.value("fc_address", "") == key)
-            found.push_back(locate_device(*doc, d));
+    const json found = locate_matching(*doc, [&](const json& d) {
+        return d.value("port_wwn", "") == key || d.value("node_wwn", "") == key || d.value("fc_address", "") == key;
+    });
     if (json_wanted()) {
         print_json({{"wanted", key}, {"found", found}});
     } else {
@@ -307,13 +328,13 @@ int32_t zone_lint(int32_t argc, char** argv) {
                                      snapshot::section::ports | snapshot::section::zoning | snapshot::section::name_server,
                                      status);
     if (!doc) return status;
-    const std::vector<finding> found = linter(*doc).run();
+    const json found = zone_findings(*doc);
     if (json_wanted()) {
-        json list = json::array();
-        for (const finding& f : found) list.push_back({{"kind", f.kind}, {"chassis", f.chassis}, {"text", f.text}});
-        print_json({{"findings", list}});
+        print_json({{"findings", found}});
     } else {
-        for (const finding& f : found) std::printf("chassis %d: %s: %s\n", f.chassis, f.kind.c_str(), f.text.c_str());
+        for (const json& f : found)
+            std::printf("chassis %d: %s: %s\n", f["chassis"].get<int>(), f["kind"].get<std::string>().c_str(),
+                        f["text"].get<std::string>().c_str());
         if (found.empty()) std::printf("no zoning problems found\n");
     }
     return found.empty() ? exit_status::done : exit_status::differs;

@@ -479,4 +479,13 @@ const json* find_switch(const json& doc, const std::string& wwn, const std::stri
     return nullptr;
 }
 
+int32_t read_port_table(tv_context* ctx, json& ports) {
+    const device_index none;  // the devices are the name server's business, not the table's
+    std::string text = "[";
+    const int32_t code =
+        read_ports(ctx, none, 0, section::counters, json::object(), [] {}, [&](std::string_view t) { text += t; });
+    if (text != "[") ports = json::parse(text);
+    return code;
+}
+
 }  // namespace telvar::snapshot

@@ -63,6 +63,11 @@ int write_document(const json& doc, std::FILE* out);
 // "hard", "name_server", "broadcast", "sl", "wwn"}. Returns the status of the first failure.
 int32_t read_zoning(tv_context* ctx, json& zoning);
 
+// The port table of the switch the context addresses, as the document's ports without what is
+// attached (type, states, MFS mode, loop, counters). The status of the first failure; `ports`
+// holds what was read (left as it was when the port tables could not be read).
+int32_t read_port_table(tv_context* ctx, json& ports);
+
 // The WWN zone table of the switch the context addresses, every entry ({"wwn", "zones"}).
 int32_t read_wwn_zones(tv_context* ctx, json& entries);
 

@@ -15,6 +15,7 @@
 
 #include "telvar/cli/given_options.h"
 #include "telvar/data/data_cmds.h"
+#include "telvar/data/fabric_queries.h"
 #include "telvar/framework/option_loop.h"
 
 namespace telvar::data {
@@ -226,6 +227,13 @@ bool is_snapshot(const json& doc) { return doc.is_object() && doc.value("format"
 
 }  // namespace
 
+json snapshot_changes(const json& a, const json& b, bool all) {
+    json list = json::array();
+    for (const change& c : differ(all).run(a, b))
+        list.push_back({{"kind", c.kind}, {"subject", c.subject}, {"text", c.text}, {"before", c.before}, {"after", c.after}});
+    return list;
+}
+
 // diff [--all] A.json B.json
 int32_t diff(int32_t argc, char** argv) {
     const bool all = option_given("--all");
@@ -241,20 +249,18 @@ int32_t diff(int32_t argc, char** argv) {
     // The snapshots we write hold what the comparison reads; a hand-made document with a value
     // of another kind (a switch that is a number, a WWN that is not text) is refused, never a
     // crash.
-    std::vector<change> changes;
+    json changes;
     try {
-        changes = differ(all).run(*a, *b);
+        changes = snapshot_changes(*a, *b, all);
     } catch (const json::exception& e) {
         complain("diff", std::string("a snapshot holds a value of the wrong kind: ") + e.what());
         return exit_status::failure;
     }
     if (json_wanted()) {
-        json list = json::array();
-        for (const change& c : changes)
-            list.push_back({{"kind", c.kind}, {"subject", c.subject}, {"text", c.text}, {"before", c.before}, {"after", c.after}});
-        print_json({{"equal", changes.empty()}, {"changes", list}});
+        print_json({{"equal", changes.empty()}, {"changes", changes}});
     } else {
-        for (const change& c : changes) std::printf("%s: %s\n", c.subject.c_str(), c.text.c_str());
+        for (const json& c : changes)
+            std::printf("%s: %s\n", c["subject"].get<std::string>().c_str(), c["text"].get<std::string>().c_str());
     }
     return changes.empty() ? exit_status::done : exit_status::differs;
 }

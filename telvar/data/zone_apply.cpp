@@ -23,6 +23,7 @@
 #include "proto/zoning/layout.h"
 #include "telvar/cli/given_options.h"
 #include "telvar/data/data_cmds.h"
+#include "telvar/data/fabric_queries.h"
 #include "telvar/data/fabric_snapshot.h"
 #include "telvar/framework/option_loop.h"
 
@@ -414,6 +415,48 @@ run_result run(tv_context* ctx, const std::vector<step>& plan, const std::set<st
     return save_kinds(ctx, kinds, r);
 }
 
+// The switch's WWN, the plan that makes its zoning the file's, and the notes; false with `why`
+// when the zoning could not be read or the file is wrong.
+struct planned {
+    std::string wwn;
+    const json* want = nullptr;
+    std::vector<step> steps;
+    std::vector<std::string> notes;
+};
+
+bool plan_for(tv_context* ctx, const json& file, planned& p, std::string& why) {
+    tv_version_info v{};
+    json have;
+    int32_t code = tv_get_version(ctx, &v);
+    if (code == TV_OK) code = snapshot::read_zoning(ctx, have);
+    if (code != TV_OK) {
+        why = "reading the zoning: " + J::status(code)["message"].get<std::string>();
+        return false;
+    }
+    p.wwn = J::wwn_text(v.wwn);
+    p.want = zoning_in_file(file, p.wwn, why);
+    if (p.want == nullptr || !planner().plan(*p.want, have, p.steps, p.notes, why)) {
+        why = "the zoning document: " + why;
+        return false;
+    }
+    return true;
+}
+
+// The --json document of a run (or of a plan alone, `dry_run`).
+json outcome_document(const planned& p, bool dry_run, const run_result& r) {
+    json plan = json::array(), notes = json::array();
+    for (const step& s : p.steps) plan.push_back(s.text);
+    for (const std::string& n : p.notes) notes.push_back(n);
+    json doc = {{"switch", p.wwn}, {"dry_run", dry_run}, {"plan", plan}, {"notes", notes},
+                {"done", r.done_json(p.steps)}, {"changed", r.changed()}, {"status", J::status(r.code)}};
+    if (r.ran) doc["saves"] = r.saves_json();
+    if (r.ran && !p.steps.empty()) {
+        doc["steps"] = r.steps_json(p.steps);
+        doc["read_back"] = J::status(r.read_back);
+    }
+    return doc;
+}
+
 }  // namespace
 
 bool check_zoning_document(const json& doc, std::string& why, std::vector<std::string>& plan) {
@@ -425,6 +468,16 @@ bool check_zoning_document(const json& doc, std::string& why, std::vector<std::s
     if (want == nullptr || !planner().plan(*want, none, steps, notes, why)) return false;
     for (const step& s : steps) plan.push_back(s.text);
     return true;
+}
+
+std::optional<json> apply_zoning(tv_context* ctx, const json& file, bool dry_run, bool save_after, std::string& why) {
+    // The zones' ports are checked against the switch's count, which the tool learns when it
+    // opens its context; a caller with a context of its own learns it here.
+    if (const int32_t ports = tv_get_num_of_ports(ctx); ports > 0) Max_Ports = ports;
+    planned p;
+    if (!plan_for(ctx, file, p, why)) return std::nullopt;
+    const run_result r = dry_run ? run_result{} : run(ctx, p.steps, save_after ? kinds_named(*p.want) : std::set<std::uint32_t>{});
+    return outcome_document(p, dry_run, r);
 }
 
 int32_t zone_apply(int32_t argc, char** argv) {
@@ -440,40 +493,22 @@ int32_t zone_apply(int32_t argc, char** argv) {
     }
     const context_ptr ctx = open_switch("zone_apply", argc, argv, 2);
     if (!ctx) return exit_status::no_context;
-    tv_version_info v{};
-    json have;
-    int32_t code = tv_get_version(ctx.get(), &v);
-    if (code == TV_OK) code = snapshot::read_zoning(ctx.get(), have);
-    if (code != TV_OK) {
-        complain("zone_apply", "reading the zoning: " + J::status(code)["message"].get<std::string>());
+    planned p;
+    if (!plan_for(ctx.get(), *file, p, why)) {
+        // The file's mistakes are told with its name, as before.
+        const std::string prefix = "the zoning document: ";
+        complain("zone_apply", why.starts_with(prefix) ? std::string(argv[1]) + ": " + why.substr(prefix.size()) : why);
         return exit_status::failure;
     }
-    const std::string wwn = J::wwn_text(v.wwn);
-    const json* want = zoning_in_file(*file, wwn, why);
-    std::vector<step> steps;
-    std::vector<std::string> notes;
-    if (want == nullptr || !planner().plan(*want, have, steps, notes, why)) {
-        complain("zone_apply", std::string(argv[1]) + ": " + why);
-        return exit_status::failure;
-    }
+    const std::vector<step>& steps = p.steps;
     if (!json_wanted()) {
-        std::printf("zoning of %s: %s\n", wwn.c_str(), steps.empty() ? "nothing to change" : "plan");
+        std::printf("zoning of %s: %s\n", p.wwn.c_str(), steps.empty() ? "nothing to change" : "plan");
         for (const step& s : steps) std::printf("  %s\n", s.text.c_str());
-        for (const std::string& n : notes) std::printf("  note: %s\n", n.c_str());
+        for (const std::string& n : p.notes) std::printf("  note: %s\n", n.c_str());
     }
-    const run_result r = dry_run ? run_result{} : run(ctx.get(), steps, save_after ? kinds_named(*want) : std::set<std::uint32_t>{});
+    const run_result r = dry_run ? run_result{} : run(ctx.get(), steps, save_after ? kinds_named(*p.want) : std::set<std::uint32_t>{});
     if (json_wanted()) {
-        json plan = json::array(), notes_json = json::array();
-        for (const step& s : steps) plan.push_back(s.text);
-        for (const std::string& n : notes) notes_json.push_back(n);
-        json doc = {{"switch", wwn}, {"dry_run", dry_run}, {"plan", plan}, {"notes", notes_json},
-                    {"done", r.done_json(steps)}, {"changed", r.changed()}, {"status", J::status(r.code)}};
-        if (r.ran) doc["saves"] = r.saves_json();
-        if (r.ran && !steps.empty()) {
-            doc["steps"] = r.steps_json(steps);
-            doc["read_back"] = J::status(r.read_back);
-        }
-        print_json(doc);
+        print_json(outcome_document(p, dry_run, r));
     } else if (r.ran && !steps.empty() && r.code == TV_OK) {
         std::printf("SUCCESS\n");
     } else if (r.code != TV_OK) {

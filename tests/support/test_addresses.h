@@ -166,4 +166,20 @@ inline constexpr const char* watcher_postgres_base = "127.0.47.2";
 // The history read back by the tool (127.0.44.0 - 127.0.44.255): the default fabric at
 // 127.0.44.2-4, its snapshots recorded through the store as the watcher records them.
 inline constexpr const char* history_tool_base = "127.0.44.2";
+// The watcher's web console (127.0.54.0 - 127.0.54.255): its server, the default fabric at
+// 127.0.54.2-4 (switch descriptions made hostile), the clients of its API (each test its own
+// address, since failed logins are counted per client address), and its benchmark's fabric.
+inline constexpr const char* console_listen = "127.0.54.1";
+inline constexpr const char* console_base = "127.0.54.2";
+inline constexpr const char* console_client = "127.0.54.10";
+inline constexpr const char* console_login_client = "127.0.54.11";
+inline constexpr const char* console_slow_client = "127.0.54.12";
+inline constexpr const char* console_bench_listen = "127.0.54.100";
+inline constexpr const char* console_bench_base = "127.0.54.101";
+inline constexpr const char* console_bench_client = "127.0.54.200";
+// The web console in a browser (127.0.55.0 - 127.0.55.255), used by the Python test
+// tests/console_browser_test.py, which names them itself: telvard's console at 127.0.55.1, the
+// default fabric at 127.0.55.2-4.
+inline constexpr const char* console_browser_listen = "127.0.55.1";
+inline constexpr const char* console_browser_base = "127.0.55.2";
 }  // namespace tvtest::addr

@@ -1,0 +1,22 @@
+# Writes OUTPUT, a C++ file that holds every file of ASSETS_DIR (not its subfolders) as bytes,
+# so that the program that links it serves them without a data folder. Run by the build
+# (cmake -P) whenever one of the files changes.
+file(GLOB files LIST_DIRECTORIES false RELATIVE "${ASSETS_DIR}" "${ASSETS_DIR}/*")
+list(SORT files)
+set(body "// Generated from ${ASSETS_DIR} by cmake/embed_assets.cmake: do not edit.\n")
+string(APPEND body "#include \"telvard/console/assets.h\"\n\nnamespace telvard::console {\n\nnamespace {\n")
+set(table "")
+set(i 0)
+foreach(name IN LISTS files)
+  file(READ "${ASSETS_DIR}/${name}" hex HEX)
+  string(LENGTH "${hex}" digits)
+  math(EXPR size "${digits} / 2")
+  string(REGEX REPLACE "([0-9a-f][0-9a-f])" "'\\\\x\\1'," bytes "${hex}")
+  string(APPEND body "constexpr char file_${i}[] = {${bytes} 0};\n")
+  string(APPEND table "    {\"${name}\", {file_${i}, ${size}}},\n")
+  math(EXPR i "${i} + 1")
+endforeach()
+string(APPEND body "\n}  // namespace\n\nconst std::vector<asset>& assets() {\n    static const std::vector<asset> all{\n${table}    };\n    return all;\n}\n\n}  // namespace telvard::console\n")
+file(WRITE "${OUTPUT}.new" "${body}")
+file(COPY_FILE "${OUTPUT}.new" "${OUTPUT}" ONLY_IF_DIFFERENT)
+file(REMOVE "${OUTPUT}.new")
