@@ -107,7 +107,25 @@ int main(int argc, char** argv) {
     // A reading's pictures are drawn after the lock is let go: the console's live reads need not
     // wait for Graphviz.
     const auto publish = [&](const std::string& fabric, const nlohmann::json& snapshot) {
-        if (s.listening) views.publish(fabric, snapshot, telvard::now_ms());
+        if (!s.listening) return;
+        // A fabric out of reach is shown as it was last seen, every switch marked as not
+        // answering, as the history records it: not as a fabric without switches.
+        const auto identified = [](const nlohmann::json& doc) {
+            for (const auto& sw : doc.value("switches", nlohmann::json::array()))
+                if (sw.contains("identity")) return true;
+            return false;
+        };
+        const auto last = views.find(fabric);
+        if (identified(snapshot) || last == nullptr || !identified(*last->doc)) {
+            views.publish(fabric, snapshot, telvard::now_ms());
+            return;
+        }
+        nlohmann::json doc = *last->doc;
+        nlohmann::json status = {{"code", 106}, {"message", "No response received"}};
+        for (const auto& sw : snapshot.value("switches", nlohmann::json::array()))
+            if (sw.contains("status")) status = sw["status"];
+        for (auto& sw : doc["switches"]) sw["status"] = status;
+        views.publish(fabric, std::move(doc), telvard::now_ms());
     };
     live.read_now = [&](const std::string& fabric) {
         std::unique_lock<std::timed_mutex> turn(live.library);

@@ -44,8 +44,9 @@ export async function show(main, {fabric}) {
             el('h1', {}, `Fabric ${fabric}`),
             el('p', {class: 'quiet'}, `As read at ${f.read_at}: ${f.switches.length} switches`,
                down ? el('span', {class: 'mark failed'}, `${down} down`) : null, `, ${f.links.length} links.`),
-            // A reading that reached no switch at all holds nothing to draw, only why.
-            f.error ? el('p', {class: 'mark failed', id: 'fabric_down'}, `DOWN: ${f.error}`) : null,
+            // A reading that reached no switch: the fabric as last seen, every switch down.
+            f.error || (down && down === f.switches.length)
+                ? el('p', {class: 'mark failed', id: 'fabric_down'}, `DOWN: ${f.error || 'no switch answers'}`) : null,
             map, el('section', {}, el('h2', {}, 'Switches'), table(columns, f.switches))]);
         try {
             const svg = await api('/api/fabric/map.svg', {fabric}, {raw: true});
