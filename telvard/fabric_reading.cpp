@@ -24,10 +24,15 @@ void set_up_library(std::FILE* log) {
     Discover = 0;
 }
 
+tv::owned_context<&tv_close> open_fabric(const std::string& address, const telvar::credentials::entry* login) {
+    tv::owned_context<&tv_close> ctx{tv_open(address.c_str())};
+    if (ctx && login != nullptr) telvar::fabric::use_login(ctx.get(), login->user.c_str(), login->password.c_str());
+    return ctx;
+}
+
 nlohmann::json read_fabric(const std::string& address, const telvar::credentials::entry* login) {
-    const tv::owned_context<&tv_close> ctx{tv_open(address.c_str())};
+    const tv::owned_context<&tv_close> ctx = open_fabric(address, login);
     if (!ctx) return nlohmann::json::object();
-    if (login != nullptr) telvar::fabric::use_login(ctx.get(), login->user.c_str(), login->password.c_str());
     nlohmann::json doc = telvar::snapshot::take(ctx.get(), address, S::all & ~S::counters);
     // A switch's record fails when a neighbour does not give its identity for the links; one
     // that answers on its own is marked partial, so that the history does not take it for

@@ -7,8 +7,13 @@
 #include <string>
 
 #include "telvar/cli/credentials.h"
+#include "tv_api/command_support.h"
 
 namespace telvard {
+
+// A context to the fabric at `address`, to log into its switches as `login` says (null: none
+// needed); null when no context could be opened.
+tv::owned_context<&tv_close> open_fabric(const std::string& address, const telvar::credentials::entry* login);
 
 // The fabric walked from `address` as a snapshot document. A fabric that cannot be reached at
 // all gives a document whose name server and switches are missing: the history then records

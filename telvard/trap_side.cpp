@@ -6,7 +6,7 @@
 #include <algorithm>
 #include <cstdio>
 
-#include "telvar/data/fabric_walk.h"
+#include "telvard/fabric_reading.h"
 #include "telvard/events/registration.h"
 #include "telvard/readings.h"
 #include "tv_api/command_support.h"
@@ -31,10 +31,9 @@ bool answered(const json& sw) {
 template <class F>
 void with_each_switch(const std::string& fabric, const telvar::credentials::file& logins,
                       const std::vector<std::uint32_t>& switches, F&& each) {
-    const tv::owned_context<&tv_close> ctx{tv_open(fabric.c_str())};
-    if (!ctx) return;
     const telvar::credentials::entry* login = logins.find(fabric);
-    if (login != nullptr) telvar::fabric::use_login(ctx.get(), login->user.c_str(), login->password.c_str());
+    const tv::owned_context<&tv_close> ctx = open_fabric(fabric, login);
+    if (!ctx) return;
     for (const std::uint32_t fc : switches) {
         tv_set_dest_addr(ctx.get(), fc);
         if (login != nullptr && tv_login(ctx.get(), nullptr, nullptr) != TV_OK) continue;

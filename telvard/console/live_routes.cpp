@@ -6,7 +6,7 @@
 #include "telvar/data/data_cmds.h"
 #include "telvar/data/fabric_queries.h"
 #include "telvar/data/fabric_snapshot.h"
-#include "telvar/data/fabric_walk.h"
+#include "telvard/fabric_reading.h"
 #include "telvard/console/replies.h"
 #include "telvard/console/routes.h"
 #include "tv_api/command_support.h"
@@ -23,22 +23,31 @@ constexpr std::chrono::seconds zoning_wait{60};
 // A context on the switch `sw` of `fabric`, logged in as the credentials say; call it with the
 // library's lock held.
 tv::owned_context<&tv_close> open_switch(const live_access& live, const std::string& fabric, const json& sw) {
-    tv::owned_context<&tv_close> ctx{tv_open(fabric.c_str())};
+    tv::owned_context<&tv_close> ctx = open_fabric(fabric, live.logins != nullptr ? live.logins->find(fabric) : nullptr);
     if (!ctx) return ctx;
-    if (live.logins != nullptr)
-        if (const auto* login = live.logins->find(fabric))
-            telvar::fabric::use_login(ctx.get(), login->user.c_str(), login->password.c_str());
     tv_set_dest_addr(ctx.get(), J::parse_fc_address(sw.value("fc_address", "")).value_or(0));
     return ctx;
 }
 
-http::response port_table(const sources& s, const http::request& r) {
+// The fabric's last view and the switch the request names in it.
+struct located {
+    std::shared_ptr<const fabric_view> view;
+    const json* sw = nullptr;
+};
+std::variant<located, http::response> locate_switch(const sources& s, const http::request& r) {
     auto found = view_of(s, r);
     if (auto* refused = std::get_if<http::response>(&found)) return std::move(*refused);
-    const auto view = std::get<std::shared_ptr<const fabric_view>>(found);
+    auto view = std::get<std::shared_ptr<const fabric_view>>(found);
     auto sw_found = switch_of(*view->doc, r);
     if (auto* refused = std::get_if<http::response>(&sw_found)) return std::move(*refused);
-    const json& sw = *std::get<const json*>(sw_found);
+    return located{std::move(view), std::get<const json*>(sw_found)};
+}
+
+http::response port_table(const sources& s, const http::request& r) {
+    auto found = locate_switch(s, r);
+    if (auto* refused = std::get_if<http::response>(&found)) return std::move(*refused);
+    const auto& [view, sw_at] = std::get<located>(found);
+    const json& sw = *sw_at;
     json out = {{"fabric", view->fabric}, {"chassis", sw.value("chassis", -1)}};
     const auto last_reading = [&](const std::string& why) {
         out["live"] = false;
@@ -65,12 +74,10 @@ http::response port_table(const sources& s, const http::request& r) {
 // Preview (dry run) and apply: the document checked, the plan made against the switch and,
 // for apply, carried out and the fabric read again so that the history records the change.
 http::response zoning(const sources& s, const http::request& r, bool apply) {
-    auto found = view_of(s, r);
+    auto found = locate_switch(s, r);
     if (auto* refused = std::get_if<http::response>(&found)) return std::move(*refused);
-    const auto view = std::get<std::shared_ptr<const fabric_view>>(found);
-    auto sw_found = switch_of(*view->doc, r);
-    if (auto* refused = std::get_if<http::response>(&sw_found)) return std::move(*refused);
-    const json& sw = *std::get<const json*>(sw_found);
+    const auto& [view, sw_at] = std::get<located>(found);
+    const json& sw = *sw_at;
     // Bounded in depth as the tool bounds the files it reads.
     std::string why;
     auto parsed = telvar::data::parse_json_text(r.body, "the body", why);
