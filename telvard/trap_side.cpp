@@ -53,10 +53,17 @@ std::string status_words(int32_t code) {
 
 trap_side::trap_side(const settings& s, H::store& store, const telvar::credentials::file& logins)
     : store_(store), logins_(logins), receiver_(E::receiver_options{"0.0.0.0", static_cast<std::uint16_t>(s.trap_port)}) {
-    if (s.syslog || !s.syslog_socket.empty()) syslog_.emplace(E::syslog_options{s.syslog_socket});
-    if (!s.alertmanager.empty())
-        alerts_ = std::make_unique<E::alertmanager_sink>(
-            E::alertmanager_options{.url = s.alertmanager, .hold = std::chrono::seconds(s.alert_hold_s)});
+    if (s.syslog || !s.syslog_socket.empty()) {
+        E::syslog_options o;
+        o.socket_path = s.syslog_socket;
+        syslog_.emplace(std::move(o));
+    }
+    if (!s.alertmanager.empty()) {
+        E::alertmanager_options o;
+        o.url = s.alertmanager;
+        o.hold = std::chrono::seconds(s.alert_hold_s);
+        alerts_ = std::make_unique<E::alertmanager_sink>(std::move(o));
+    }
 }
 
 void trap_side::after_reading(const std::string& fabric, const json& snapshot) {

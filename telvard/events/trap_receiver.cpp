@@ -114,48 +114,40 @@ std::vector<history::event_row> trap_receiver::take(history::time_ms now, std::s
             break;  // EAGAIN: nothing more is waiting; anything else is no datagram either
         }
         const auto length = static_cast<std::size_t>(got);
-        const tv::wire::cbytes msg{buf.data(), std::min(length, room)};
-        const auto refuse = [&](refusal why) { ++refused_[static_cast<std::size_t>(why)]; };
-
-        const auto sender = by_sender_.find(from.sin_addr.s_addr);
-        if (from.sin_family != AF_INET || sender == by_sender_.end()) {
-            refuse(refusal::unknown_sender);
-            continue;
-        }
-        if (std::all_of(msg.begin(), msg.end(), [](std::uint8_t b) { return b == 0; })) {
-            refuse(refusal::all_zero);
-            continue;
-        }
-        if (tv::whole_message_fault(length, msg, TV_CMD_TRAP) != tv::message_fault::none) {
-            refuse(refusal::malformed);
-            continue;
-        }
-        if (tv::status_from_byte(msg[tv::off::status]) != TV_OK) {
-            refuse(refusal::bad_status);
-            continue;
-        }
-        const tv_trap_event e = tv::decode_trap_event(msg);
-        const std::string& fabric = *sender->second;
-        const fabric_watch& w = fabrics_.at(fabric);
-        const auto at = std::find(w.fc.begin(), w.fc.end(), e.source);
-        if (at == w.fc.end()) {
-            refuse(refusal::unknown_source);
-            continue;
-        }
-        history::event_row row;
-        row.at = now;
-        row.fabric = fabric;
-        row.sw = w.switches[static_cast<std::size_t>(at - w.fc.begin())];
-        row.sender = sender_text(from);
-        row.unit = e.unit;
-        row.code = e.code;
-        row.alert = e.alert;
-        row.value = e.value;
-        row.change = e.change;
-        row.description = trap_description(e.code);
-        taken.push_back(std::move(row));
+        if (auto row = judge(from, {buf.data(), std::min(length, room)}, length, now)) taken.push_back(std::move(*row));
     }
     return taken;
+}
+
+std::optional<history::event_row> trap_receiver::judge(const sockaddr_in& from, tv::wire::cbytes msg,
+                                                       std::size_t length, history::time_ms now) {
+    const auto refuse = [&](refusal why) {
+        ++refused_[static_cast<std::size_t>(why)];
+        return std::nullopt;
+    };
+    const auto sender = by_sender_.find(from.sin_addr.s_addr);
+    if (from.sin_family != AF_INET || sender == by_sender_.end()) return refuse(refusal::unknown_sender);
+    if (std::all_of(msg.begin(), msg.end(), [](std::uint8_t b) { return b == 0; })) return refuse(refusal::all_zero);
+    if (tv::whole_message_fault(length, msg, TV_CMD_TRAP) != tv::message_fault::none)
+        return refuse(refusal::malformed);
+    if (tv::status_from_byte(msg[tv::off::status]) != TV_OK) return refuse(refusal::bad_status);
+    const tv_trap_event e = tv::decode_trap_event(msg);
+    const std::string& fabric = *sender->second;
+    const fabric_watch& w = fabrics_.at(fabric);
+    const auto at = std::find(w.fc.begin(), w.fc.end(), e.source);
+    if (at == w.fc.end()) return refuse(refusal::unknown_source);
+    history::event_row row;
+    row.at = now;
+    row.fabric = fabric;
+    row.sw = w.switches[static_cast<std::size_t>(at - w.fc.begin())];
+    row.sender = sender_text(from);
+    row.unit = e.unit;
+    row.code = e.code;
+    row.alert = e.alert;
+    row.value = e.value;
+    row.change = e.change;
+    row.description = trap_description(e.code);
+    return row;
 }
 
 }  // namespace telvar::events

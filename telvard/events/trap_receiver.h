@@ -14,11 +14,13 @@
 #include <array>
 #include <cstdint>
 #include <map>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "history/rows.h"
 #include "proto/unique_fd.h"
+#include "proto/wire.h"
 
 namespace telvar::events {
 
@@ -63,6 +65,12 @@ public:
     // caller; the socket stays readable when more wait) and returns the traps taken, received
     // at `now`.
     std::vector<history::event_row> take(history::time_ms now, std::size_t at_most = 1024);
+
+    // One datagram of `length` bytes (of which `msg` holds what arrived, at most the first
+    // 2048) from `from`, judged by the rules above: the trap taken, or nullopt with the reason
+    // counted.
+    std::optional<history::event_row> judge(const sockaddr_in& from, tv::wire::cbytes msg, std::size_t length,
+                                            history::time_ms now);
 
     // Refused since the receiver was made.
     const refusal_counts& refused() const { return refused_; }
