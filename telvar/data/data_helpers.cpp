@@ -6,6 +6,7 @@
 #include "proto/whole_file.h"
 #include "telvar/data/data_cmds.h"
 #include "telvar/data/fabric_snapshot.h"
+#include "telvar/data/snapshot_shape.h"
 
 namespace telvar::data {
 
@@ -168,7 +169,16 @@ context_ptr open_switch(const char* command, int32_t argc, char** argv, int32_t 
 
 std::optional<json> fabric_document(const char* command, const char* snapshot_file, int32_t argc,
                                     char** argv, unsigned sections, int& status) {
-    if (snapshot_file != nullptr) return load_snapshot(command, snapshot_file, status);
+    if (snapshot_file != nullptr) {
+        auto doc = load_snapshot(command, snapshot_file, status);
+        if (!doc) return doc;
+        if (const std::string why = snapshot_shape_problem(*doc); !why.empty()) {
+            complain(command, std::string(snapshot_file) + ": " + why);
+            status = exit_status::failure;
+            return std::nullopt;
+        }
+        return doc;
+    }
     const context_ptr ctx = open_switch(command, argc, argv, 1);
     if (!ctx) {
         status = exit_status::no_context;
