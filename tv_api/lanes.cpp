@@ -9,6 +9,8 @@
 #include "tv_api/lanes.h"
 
 #include <poll.h>
+#include <pthread.h>
+#include <sched.h>
 #include <sys/socket.h>
 
 #include <algorithm>
@@ -42,6 +44,45 @@ constexpr int64_t datagram_cost = 5;
 constexpr int64_t pause_cost = 15;
 constexpr auto cycle_pause = std::chrono::milliseconds(15);
 constexpr std::size_t datagram_room = 2048;
+
+// Only one of the loop and its lanes runs at any time, and every exchange hands the turn over
+// and back. On one CPU a hand-over is a plain switch of threads; across CPUs it wakes an idle
+// one, which on a virtual machine costs tens of microseconds, as much as a fast switch's
+// answer. So while lanes run, the loop and every lane keep to the CPU the loop started on (the
+// loop's own CPUs are given back at the end). Where the system refuses, the threads run where
+// they will, only slower.
+class one_cpu {
+public:
+    one_cpu() {
+        const pthread_t self = pthread_self();
+        if (pthread_getaffinity_np(self, sizeof was_, &was_) != 0) return;
+        const int here = sched_getcpu();
+        if (here < 0 || here >= CPU_SETSIZE) return;
+        cpu_ = here;
+        kept_ = pin(cpu_);
+    }
+    ~one_cpu() {
+        if (kept_) pthread_setaffinity_np(pthread_self(), sizeof was_, &was_);
+    }
+    one_cpu(const one_cpu&) = delete;
+    one_cpu& operator=(const one_cpu&) = delete;
+
+    // Keeps the calling thread to the loop's CPU, where there is one.
+    void pin_calling_thread() const {
+        if (cpu_ >= 0) pin(cpu_);
+    }
+
+private:
+    static bool pin(int cpu) {
+        cpu_set_t one;
+        CPU_ZERO(&one);
+        CPU_SET(cpu, &one);
+        return pthread_setaffinity_np(pthread_self(), sizeof one, &one) == 0;
+    }
+    cpu_set_t was_{};
+    int cpu_ = -1;
+    bool kept_ = false;
+};
 
 }  // namespace
 
@@ -142,7 +183,10 @@ struct lanes::impl {
         running = &l;
         if (l.st == lane::state::fresh) {
             ++live;
-            l.thread = std::thread([this, &l] { body(l); });
+            l.thread = std::thread([this, &l] {
+                cpu->pin_calling_thread();
+                body(l);
+            });
         } else {
             l.turn.notify_one();
         }
@@ -151,6 +195,8 @@ struct lanes::impl {
     }
 
     void run() {
+        const one_cpu here;
+        cpu = &here;
         const int32_t errno_was = tv_api_errno;
         const std::uint32_t previous_was = previous_dest_addr;
         for (;;) {
@@ -176,6 +222,7 @@ struct lanes::impl {
         }
         tv_api_errno = errno_was;
         previous_dest_addr = previous_was;
+        cpu = nullptr;
         if (failure) std::rethrow_exception(std::exchange(failure, nullptr));
     }
 
@@ -300,6 +347,7 @@ struct lanes::impl {
     std::unordered_set<std::uint32_t> asking;  // switches with a request outstanding
     std::size_t live = 0;
     std::exception_ptr failure;
+    const one_cpu* cpu = nullptr;  // where the loop runs, while it runs
     std::array<std::uint8_t, datagram_room> datagram{};
 };
 
@@ -342,79 +390,116 @@ void lanes::run() { p_->run(); }
 
 namespace {
 
-// The objects of a range, kept until the ranges are merged, packed one after another in a
-// text: the fields that are nearly always set (34 bytes), then a byte that says which of the
-// rarely set ones follow, then the two names with their lengths. About 40 bytes an object
-// instead of the record's 584.
+// The objects of a range, kept until the ranges are merged, packed one after another: the
+// fields every object has, a byte that says which of the others follow (those that are zero
+// are left out, a node name that differs from the port name only in its first byte is that
+// byte, and of the FC-4 types only the words that are set are kept, behind a mask), then the
+// two names with their lengths. Some 27 bytes an object where the record takes 584, in blocks
+// that never grow past their size, so that the ranges of a large fabric held at once stay a
+// fraction of a megabyte.
 class kept_objects {
 public:
     void keep(const tv_nameserver_entry& e) {
-        put(e.port_id);
-        put(e.ip_addr);
-        put(e.cos);
-        put(e.port);
-        put(e.port_type);
-        put(e.port_wwn);
-        put(e.node_wwn);
+        if (blocks_.empty() || blocks_.back().size() + most > block_size) {
+            blocks_.emplace_back();
+            blocks_.back().reserve(block_size);
+        }
+        std::string& b = blocks_.back();
+        put(b, e.port_id);
+        put(b, e.port);
+        put(b, e.port_type);
+        put(b, e.port_wwn);
         const bool ipa = e.ipa[0] != 0 || e.ipa[1] != 0;
-        const bool fc4 = std::ranges::any_of(e.fc4_types, [](std::uint32_t w) { return w != 0; });
-        put(static_cast<std::uint8_t>(ipa | fc4 << 1));
-        if (ipa) put(e.ipa);
-        if (fc4) put(e.fc4_types);
-        put_name(e.port_symname, sizeof e.port_symname);
-        put_name(e.node_symname, sizeof e.node_symname);
+        const std::uint8_t fc4 = set_words(e.fc4_types);
+        const bool node_wwn = !std::equal(e.node_wwn + 1, e.node_wwn + 8, e.port_wwn + 1);
+        put(b, static_cast<std::uint8_t>(ipa | (fc4 != 0) << 1 | (e.ip_addr != 0) << 2 | (e.cos != 0) << 3 |
+                                         node_wwn << 4));
+        if (node_wwn)
+            put(b, e.node_wwn);
+        else
+            put(b, e.node_wwn[0]);
+        if (ipa) put(b, e.ipa);
+        if (e.ip_addr != 0) put(b, e.ip_addr);
+        if (e.cos != 0) put(b, e.cos);
+        if (fc4 != 0) {
+            put(b, fc4);
+            for (std::size_t w = 0; w < 8; ++w)
+                if (fc4 >> w & 1) put(b, e.fc4_types[w]);
+        }
+        put_name(b, e.port_symname, sizeof e.port_symname);
+        put_name(b, e.node_symname, sizeof e.node_symname);
     }
 
     // Gives each object kept, in order, as the walk read it (into a zeroed record).
     template <class Visit>
     bool each(Visit&& visit) const {
         tv_nameserver_entry e;
-        for (std::size_t at = 0; at < bytes_.size();) {
-            std::memset(&e, 0, sizeof e);
-            get(at, e.port_id);
-            get(at, e.ip_addr);
-            get(at, e.cos);
-            get(at, e.port);
-            get(at, e.port_type);
-            get(at, e.port_wwn);
-            get(at, e.node_wwn);
-            std::uint8_t rare = 0;
-            get(at, rare);
-            if (rare & 1) get(at, e.ipa);
-            if (rare & 2) get(at, e.fc4_types);
-            get_name(at, e.port_symname);
-            get_name(at, e.node_symname);
-            if (!visit(e)) return false;
-        }
+        for (const std::string& b : blocks_)
+            for (std::size_t at = 0; at < b.size();) {
+                std::memset(&e, 0, sizeof e);
+                get(b, at, e.port_id);
+                get(b, at, e.port);
+                get(b, at, e.port_type);
+                get(b, at, e.port_wwn);
+                std::uint8_t rare = 0;
+                get(b, at, rare);
+                if (rare & 16) {
+                    get(b, at, e.node_wwn);
+                } else {
+                    std::copy_n(e.port_wwn, 8, e.node_wwn);
+                    get(b, at, e.node_wwn[0]);
+                }
+                if (rare & 1) get(b, at, e.ipa);
+                if (rare & 4) get(b, at, e.ip_addr);
+                if (rare & 8) get(b, at, e.cos);
+                if (rare & 2) {
+                    std::uint8_t fc4 = 0;
+                    get(b, at, fc4);
+                    for (std::size_t w = 0; w < 8; ++w)
+                        if (fc4 >> w & 1) get(b, at, e.fc4_types[w]);
+                }
+                get_name(b, at, e.port_symname);
+                get_name(b, at, e.node_symname);
+                if (!visit(e)) return false;
+            }
         return true;
     }
 
-    void clear() { bytes_ = {}; }
+    void clear() { blocks_ = {}; }
 
 private:
-    template <class T>
-    void put(const T& v) {
-        bytes_.append(reinterpret_cast<const char*>(&v), sizeof v);
+    static constexpr std::size_t block_size = 16 << 10;
+    // The most an object can take: every field and two names of 256 characters.
+    static constexpr std::size_t most = 4 + 1 + 1 + 8 + 1 + 8 + 8 + 4 + 4 + 1 + 32 + 2 * (2 + 256);
+
+    static std::uint8_t set_words(const std::uint32_t (&words)[8]) {
+        std::uint8_t mask = 0;
+        for (std::size_t w = 0; w < 8; ++w) mask |= static_cast<std::uint8_t>((words[w] != 0) << w);
+        return mask;
     }
-    void put_name(const char* name, std::size_t room) {
+    template <class T>
+    static void put(std::string& b, const T& v) {
+        b.append(reinterpret_cast<const char*>(&v), sizeof v);
+    }
+    static void put_name(std::string& b, const char* name, std::size_t room) {
         const auto n = static_cast<std::uint16_t>(strnlen(name, room));
-        put(n);
-        bytes_.append(name, n);
+        put(b, n);
+        b.append(name, n);
     }
     template <class T>
-    void get(std::size_t& at, T& v) const {
-        std::memcpy(&v, bytes_.data() + at, sizeof v);
+    static void get(const std::string& b, std::size_t& at, T& v) {
+        std::memcpy(&v, b.data() + at, sizeof v);
         at += sizeof v;
     }
     template <std::size_t N>
-    void get_name(std::size_t& at, char (&name)[N]) const {
+    static void get_name(const std::string& b, std::size_t& at, char (&name)[N]) {
         std::uint16_t n = 0;
-        get(at, n);
-        std::memcpy(name, bytes_.data() + at, n);
+        get(b, at, n);
+        std::memcpy(name, b.data() + at, n);
         at += n;
     }
 
-    std::string bytes_;
+    std::vector<std::string> blocks_;
 };
 
 struct range_read {
