@@ -176,7 +176,7 @@ public:
 private:
     std::function<void(std::string_view)> sink_;
     int head_ = 0;
-    std::map<int, std::string> kept_;
+    std::map<int, std::vector<std::string>> kept_;  // the text of visits ahead, in blocks
     std::set<int> finished_;
 };
 
