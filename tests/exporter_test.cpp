@@ -20,6 +20,7 @@
 #include "support/http_client.h"
 #include "support/run_tool.h"
 #include "support/sim_fixture.h"
+#include "support/temp_folder.h"
 #include "support/test_addresses.h"
 #include "switchsim/core/fabric.h"
 #include "switchsim/families/diag_family.h"
@@ -181,31 +182,30 @@ TEST_F(exporter_fabric, logs_into_switches_that_require_it_and_out_again) {
             return n;
         });
     };
-    const std::filesystem::path file = std::filesystem::temp_directory_path() / "telvar-exporter-password";
-    std::ofstream(file) << "password\n";
+    const tvtest::temp_folder dir;
     {
-        running_exporter e(tvtest::addr::exporter_listen, {"--fabric", "--user", "admin", "--password-file", file.string(), base_});
+        const std::string password = dir.file("password", "password\n");
+        running_exporter e(tvtest::addr::exporter_listen, {"--fabric", "--user", "admin", "--password-file", password, base_});
         samples s = e.scrape();
         expect_all_read(s, base_);
         EXPECT_EQ(counter(0, 1, TV_CNT_IN_FRAMES), s[of("telvar_port_in_frames_total", base_, 1, ",port=\"2\"")]);
         EXPECT_EQ(0u, sessions());
     }
     // The credentials file's entry for the target serves every switch reached through it.
-    std::ofstream(file, std::ios::trunc) << "# the test's fabric\n127.0.130.200 admin wrong\n" << base_ << " admin password\n";
-    std::filesystem::permissions(file, std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
+    const std::string credentials = "# the test's fabric\n127.0.130.200 admin wrong\n" + base_ + " admin password\n";
+    std::string file = dir.file("credentials", credentials);
     {
-        running_exporter e(tvtest::addr::exporter_listen, {"--fabric", "--credentials", file.string(), base_});
+        running_exporter e(tvtest::addr::exporter_listen, {"--fabric", "--credentials", file, base_});
         expect_all_read(e.scrape(), base_);
         EXPECT_EQ(0u, sessions());
     }
-    std::filesystem::permissions(file, std::filesystem::perms::group_read, std::filesystem::perm_options::add);
+    file = dir.file("credentials", credentials, 0640);
     const tvtest::tool_result refused = tvtest::run_tool(
-        TELVAR_EXPORTER, {"--listen", std::string(tvtest::addr::exporter_listen) + ":0", "--credentials", file.string(), base_});
+        TELVAR_EXPORTER, {"--listen", std::string(tvtest::addr::exporter_listen) + ":0", "--credentials", file, base_});
     EXPECT_EQ(1, refused.status);
-    EXPECT_EQ("telvar-exporter: credentials file " + file.string() + ": others than its owner may read or change it (mode 0640); chmod 600 " +
-                  file.string() + "\n",
+    EXPECT_EQ("telvar-exporter: credentials file " + file + ": others than its owner may read or change it (mode 0640); chmod 600 " +
+                  file + "\n",
               refused.err);
-    std::filesystem::remove(file);
     // Without a login, or with a wrong password, the identity alone is read.
     for (const auto& [args, env] : std::vector<std::pair<std::vector<std::string>, std::vector<std::string>>>{
              {{base_}, {}}, {{"--user", "admin", base_}, {"TELVAR_PASSWORD=wrong"}}}) {
@@ -333,14 +333,13 @@ TEST_F(exporter_http, concurrent_scrapes_share_one_read) {
 }
 
 TEST_F(exporter_http, serves_https_with_a_certificate_made_here) {
-    const std::filesystem::path dir = std::filesystem::temp_directory_path() / ("exporter_test.tls." + std::to_string(::getpid()));
-    std::filesystem::create_directories(dir);
-    ASSERT_TRUE(tvtest::make_certificate(dir, tvtest::addr::exporter_http_listen)) << "openssl (scripts/deps.sh test)";
-    const std::string cert = (dir / "cert.pem").string(), key = (dir / "key.pem").string();
+    const tvtest::temp_folder dir;
+    ASSERT_TRUE(tvtest::make_certificate(dir.path(), tvtest::addr::exporter_http_listen)) << "openssl (scripts/deps.sh test)";
+    const std::string cert = dir.path("cert.pem"), key = dir.path("key.pem");
     {
         running_exporter e(tvtest::addr::exporter_http_listen, {"--cert", cert, "--key", key, base_});
         EXPECT_TRUE(e.url().starts_with("https://" + std::string(tvtest::addr::exporter_http_listen) + ":")) << e.url();
-        const samples s = samples_of(tvtest::https_get(e.url(), dir / "cert.pem"));
+        const samples s = samples_of(tvtest::https_get(e.url(), cert));
         EXPECT_EQ(1, s.at(of("telvar_up", base_, 1)));
         EXPECT_EQ(0, tvtest::http_get(tvtest::addr::exporter_http_client, tvtest::addr::exporter_http_listen, e.port(), "/metrics").status);
         EXPECT_EQ(0, e.stop());
@@ -349,15 +348,14 @@ TEST_F(exporter_http, serves_https_with_a_certificate_made_here) {
     tvtest::tool_result r = tvtest::run_tool(TELVAR_EXPORTER, {"--listen", listen, "--cert", cert, base_});
     EXPECT_EQ(1, r.status);
     EXPECT_TRUE(r.err.starts_with("telvar-exporter: --cert and --key go together\nusage:")) << r.err;
-    r = tvtest::run_tool(TELVAR_EXPORTER, {"--listen", listen, "--cert", cert, "--key", (dir / "none").string(), base_});
+    r = tvtest::run_tool(TELVAR_EXPORTER, {"--listen", listen, "--cert", cert, "--key", dir.path("none"), base_});
     EXPECT_EQ(1, r.status);
-    EXPECT_EQ("telvar-exporter: TLS: key " + (dir / "none").string() + ": No such file or directory\n", r.err);
-    r = tvtest::run_tool(TELVAR_EXPORTER, {"--listen", listen, "--cert", cert, "--key", dir.string(), base_});
-    EXPECT_EQ("telvar-exporter: TLS: key " + dir.string() + ": not a regular file\n", r.err);
+    EXPECT_EQ("telvar-exporter: TLS: key " + dir.path("none") + ": No such file or directory\n", r.err);
+    r = tvtest::run_tool(TELVAR_EXPORTER, {"--listen", listen, "--cert", cert, "--key", dir.path().string(), base_});
+    EXPECT_EQ("telvar-exporter: TLS: key " + dir.path().string() + ": not a regular file\n", r.err);
     r = tvtest::run_tool(TELVAR_EXPORTER, {"--listen", listen, "--cert", key, "--key", cert, base_});
     EXPECT_EQ(1, r.status);
     EXPECT_TRUE(r.err.starts_with("telvar-exporter: TLS: certificate or key refused: ")) << r.err;
-    std::filesystem::remove_all(dir);
 }
 
 TEST_F(exporter_http, switches_a_hostile_answer_made_up_leave_with_it) {
@@ -391,24 +389,21 @@ protected:
             GTEST_SKIP() << "prometheus is not installed (scripts/deps.sh test installs it)";
     }
     void start(int exporter_port) {
-        std::filesystem::create_directories(dir_ / "data");
-        std::ofstream(dir_ / "prometheus.yml")
+        std::ofstream(dir_.path("prometheus.yml"))
             << "global: {scrape_interval: 1s, scrape_timeout: 1s, evaluation_interval: 1s}\n"
                "rule_files: ['" TELVAR_ALERT_RULES "']\n"
                "scrape_configs: [{job_name: telvar, static_configs: [{targets: ['"
             << tvtest::addr::prometheus_exporter << ":" << exporter_port << "']}]}]\n";
         // Its log goes to a file: a pipe nobody reads would stop it once full.
         server_ = std::make_unique<tvtest::child_tool>("/bin/sh", std::vector<std::string>{"-c",
-            "exec prometheus --config.file=" + (dir_ / "prometheus.yml").string() + " --storage.tsdb.path=" +
-            (dir_ / "data").string() + " --web.listen-address=" + api_ + " --log.level=warn 2>" + (dir_ / "log").string()});
+            "exec prometheus --config.file=" + dir_.path("prometheus.yml") + " --storage.tsdb.path=" + dir_.path("data") +
+            " --web.listen-address=" + api_ + " --log.level=warn 2>" + dir_.path("log")});
     }
     void TearDown() override {
         if (server_) {
             ::kill(server_->pid(), SIGTERM);
             server_->finish(30);
         }
-        std::error_code ignored;
-        std::filesystem::remove_all(dir_, ignored);
     }
     // Polls until `query` gives one sample that `ok` accepts (60 s at most, for a loaded machine).
     std::optional<double> wait_for(const std::string& query, const std::function<bool(double)>& ok) {
@@ -426,7 +421,7 @@ protected:
         return wait_for(query, [](double) { return true; });
     }
 
-    const std::filesystem::path dir_ = std::filesystem::temp_directory_path() / ("exporter_test." + std::to_string(::getpid()));
+    const tvtest::temp_folder dir_;
     const std::string api_ = std::string(tvtest::addr::prometheus_server) + ":9090";
     std::unique_ptr<tvtest::child_tool> server_;
 };
@@ -435,7 +430,7 @@ TEST_F(prometheus_scrape, stores_what_the_switches_report_and_alerts) {
     running_exporter e(tvtest::addr::prometheus_exporter, {"--fabric", "--timeout", "100", "--deadline", "800", base_});
     start(e.port());
     const auto is = [](double want) { return [want](double v) { return v == want; }; };
-    ASSERT_EQ(3, wait_for("count(telvar_up == 1)", is(3))) << std::ifstream(dir_ / "log").rdbuf();
+    ASSERT_EQ(3, wait_for("count(telvar_up == 1)", is(3))) << std::ifstream(dir_.path("log")).rdbuf();
     const std::string sw2 = "switch=\"0x108000\"";
     const int temperature = with_fabric([](sim::fabric& f) { return f.switches[1].get<sim::identity_state>().temperature; });
     EXPECT_EQ(temperature * 0.5, value("telvar_temperature_celsius{" + sw2 + "}"));

@@ -71,6 +71,9 @@ protected:
     // The whole story on the database `db`.
     void changes_once_each() {
         ASSERT_NO_FATAL_FAILURE(reading());
+        const json first = history();  // one row, however many items
+        ASSERT_EQ(1u, first.size()) << first.dump(1);
+        EXPECT_EQ(json({{"devices", 14}, {"switches", 3}}), first[0]["after"]);
         // A time after the first reading and before any change, on a whole second.
         std::this_thread::sleep_for(1100ms);
         const H::time_ms then = H::now_ms() / 1000 * 1000;
