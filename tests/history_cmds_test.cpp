@@ -291,30 +291,29 @@ TEST_F(history_cmds, bad_times_switches_kinds_fabrics_and_databases_are_refused_
     fill();
     struct refusal {
         args line;
-        int status;
         std::string starts;
     };
     const std::vector<refusal> cases{
-        {{"history", "--since", "yesterday"}, 1, "telvar: history: --since: 'yesterday' is not a time: give an ISO 8601 time"},
-        {{"events", "--until", "2026-02-30"}, 1, "telvar: events: --until: '2026-02-30' is not a time (no day 30 in that month)"},
-        {{"history", "--since", "2026-12-07", "--until", "2026-12-06"}, 1,
+        {{"history", "--since", "yesterday"}, "telvar: history: --since: 'yesterday' is not a time: give an ISO 8601 time"},
+        {{"events", "--until", "2026-02-30"}, "telvar: events: --until: '2026-02-30' is not a time (no day 30 in that month)"},
+        {{"history", "--since", "2026-12-07", "--until", "2026-12-06"},
          "telvar: history: --since 2026-12-07T00:00:00Z is after --until 2026-12-06T00:00:00Z"},
-        {{"history", "--switch", "0xZZ"}, 1,
+        {{"history", "--switch", "0xZZ"},
          "telvar: history: --switch: '0xZZ' is not a chassis number (0 to 63), an FC address (0x104000) or a WWN"},
-        {{"events", "--switch", "99"}, 1, "telvar: events: --switch: '99' is not a chassis number"},
-        {{"events", "--switch", "0x3f00"}, 1, "telvar: events: --switch: '0x3f00' is not a chassis number"},
-        {{"history", "--kind", "port,ports"}, 1,
+        {{"events", "--switch", "99"}, "telvar: events: --switch: '99' is not a chassis number"},
+        {{"events", "--switch", "0x3f00"}, "telvar: events: --switch: '0x3f00' is not a chassis number"},
+        {{"history", "--kind", "port,ports"},
          "telvar: history: --kind: 'ports' is no kind of row; the kinds are switch, identity, chassis, system, port, link, "
          "route, zone, wwn_zone, ns_zoning, traps, trap_code, device, fabric, attached, initiators\n"},
-        {{"history", "10.9.9.9"}, 1, "telvar: history: no fabric '10.9.9.9' in the history; it holds 127.0.44.2, 127.0.44.9\n"},
-        {{"snapshot", "--at", "2026-12-06T10:00Z"}, 1,
+        {{"history", "10.9.9.9"}, "telvar: history: no fabric '10.9.9.9' in the history; it holds 127.0.44.2, 127.0.44.9\n"},
+        {{"snapshot", "--at", "2026-12-06T10:00Z"},
          "telvar: snapshot: the history holds 2 fabrics: name one of 127.0.44.2, 127.0.44.9\n"},
-        {{"snapshot", "--at", "soon", fab}, 1, "telvar: snapshot: --at: 'soon' is not a time"},
+        {{"snapshot", "--at", "soon", fab}, "telvar: snapshot: --at: 'soon' is not a time"},
     };
     tvtest::tool_result r;
     for (const refusal& c : cases) {
         r = read(c.line);
-        EXPECT_EQ(c.status, r.status) << c.line[0] << " " << c.line[1];
+        EXPECT_EQ(1, r.status) << c.line[0] << " " << c.line[1];
         EXPECT_EQ("", r.out);
         EXPECT_TRUE(r.err.starts_with(c.starts)) << r.err;
         EXPECT_EQ(1, std::count(r.err.begin(), r.err.end(), '\n')) << r.err;

@@ -90,7 +90,9 @@ TEST_F(hostile_files, are_refused_clearly_within_their_limits) {
         EXPECT_EQ(1, r.status) << r.err;
         EXPECT_NE(std::string::npos, r.err.find(h.reason)) << r.err;
         EXPECT_LT(r.peak_rss_kb, max_peak_rss_kb);
-        if (h.runs == program::tool) EXPECT_TRUE(fab.requests().empty());
+        if (h.runs == program::tool) {
+            EXPECT_TRUE(fab.requests().empty());
+        }
     }
 }
 

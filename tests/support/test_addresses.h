@@ -173,7 +173,6 @@ inline constexpr const char* console_listen = "127.0.54.1";
 inline constexpr const char* console_base = "127.0.54.2";
 inline constexpr const char* console_client = "127.0.54.10";
 inline constexpr const char* console_login_client = "127.0.54.11";
-inline constexpr const char* console_slow_client = "127.0.54.12";
 inline constexpr const char* console_bench_listen = "127.0.54.100";
 inline constexpr const char* console_bench_base = "127.0.54.101";
 inline constexpr const char* console_bench_client = "127.0.54.200";
