@@ -136,7 +136,8 @@ TEST_P(history_store, a_reading_stores_its_rows_and_items_in_one_transaction) {
     ASSERT_EQ(rows.size(), 4u);  // the hidden row is not among them
     EXPECT_EQ(keys(rows), (std::vector<std::string>{"1", "21:00:00:e0:8b:00:00:01", "1", "21:00:00:e0:8b:00:00:01"}));
     EXPECT_GT(rows[2].id, rows[1].id);
-    EXPECT_EQ(fields(rows[2]), R"(2000|fab|10:00:00:00:5e:01:00:01|0x104000|1|10:00:00:00:5e:01:00:01|port|1|{"state":"online"}|{"state":"offline"}|shown)");
+    EXPECT_EQ(fields(rows[2]), "2000|fab|" + sw_a.wwn + "|0x104000|1|" + sw_a.wwn +
+                                   R"(|port|1|{"state":"online"}|{"state":"offline"}|shown)");
     // A device's row belongs to no switch; a thing gone has no after.
     EXPECT_EQ(fields(rows[3]), R"(2000|fab|||-1||device|21:00:00:e0:8b:00:00:01|{"port":1}||shown)");
 
