@@ -1,13 +1,12 @@
 #!/usr/bin/python3
 """The web console in a real browser: headless Chromium driven through chromium-driver.
 
-Starts the simulator (the default fabric on addresses of this test's own, two switches given
-hostile descriptions and a device a hostile name) and telvard with a console, a read and an
-admin token, then, as a person would: logs in, opens every page, finds a device by WWN,
-previews a zoning change and sees applying it refused as read-only, applies it as an
-administrator (from an uploaded file), switches a port off with the tool and sees it on the
-switch page and in the history, and at last silences the fabric and sees it marked down. On
-every page the hostile texts show as text and no script of theirs runs.
+Only what needs a browser: the pages as a person uses them (log in, every page, a device found,
+zoning previewed, refused as read-only and applied from an uploaded file through the
+confirmation, a port off seen live and in the history, the fabric marked down when it falls
+silent), the hostile texts of two switches and a device shown as text with no script of theirs
+run, and no page breaking the Content-Security-Policy. Who may call what, and how the server
+answers, are console_api_test's.
 
     console_browser_test.py BIN_DIR [--screenshots DIR]
 
@@ -237,13 +236,6 @@ def add_zone_3(doc):
     doc["zoning"].setdefault("hard", []).append({"id": 3, "enabled": True, "ports": [7, 8]})
 
 
-def zone_3(bin_dir):
-    code, out = tool(bin_dir, "--json", "get_zone", FABRIC_BASE, "hd", "3")
-    check(code == 0, f"telvar get_zone failed: {out}")
-    z = json.loads(out)["zones"][0]
-    return z["enabled"], z["ports"]
-
-
 def scenario(bin_dir, folder, c, stop_simulator):
     # A wrong token is refused with the server's message; a right one opens the fabric.
     c.login("not-a-token")
@@ -283,27 +275,16 @@ def scenario(bin_dir, folder, c, stop_simulator):
     c.no_script_ran("devices")
     c.shot("devices")
 
-    # Zoning as read-only: the preview is shown, applying is refused with the server's message,
-    # and the switch is as it was.
-    before = zone_3(bin_dir)
+    # Zoning as read-only: the preview is shown, and applying is refused with the server's
+    # message, shown as an error.
     c.zoning_apply(1, add_zone_3, "admin")
     check("error" in c.find("#result p").get_attribute("class"), "the refusal is not shown as one")
-    check(zone_3(bin_dir) == before, "a read-only user changed the zoning")
     c.logout()
 
-    # As administrator: a change without the CSRF token is refused; through the page it is made.
+    # As administrator, from an uploaded file (on the switch: the history below shows it).
     c.login(ADMIN_TOKEN)
     c.wait_text("Switches")
-    status = c.d.execute_async_script(
-        "const done = arguments[arguments.length - 1];"
-        "fetch(`/api/zoning/apply?fabric=${arguments[0]}&chassis=1`, {method: 'POST', credentials: 'same-origin',"
-        " headers: {'Content-Type': 'application/json'}, body: JSON.stringify({confirm: true, zoning: arguments[1]})})"
-        ".then(r => done(r.status), e => done(String(e)));",
-        FABRIC_BASE, {"zoning": {"hard": [{"id": 3, "enabled": True, "ports": [7, 8]}]}})
-    check(status == 403, f"an apply without the CSRF token got {status}")
-    check(zone_3(bin_dir) == before, "an apply without the CSRF token changed the zoning")
     c.zoning_apply(1, add_zone_3, "changed", upload=folder / "zoning.json")
-    check(zone_3(bin_dir) == (True, [7, 8]), f"the zoning applied is not on the switch: {zone_3(bin_dir)}")
     c.wait_text("Chassis 1")
 
     # A port switched off by the tool: the switch page's table shows it without a reload, and

@@ -3,14 +3,13 @@
 // commands taking a new password from the environment.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include <filesystem>
-#include <fstream>
 #include <optional>
 #include <string>
 #include <vector>
 
+#include "support/temp_folder.h"
 #include "support/test_addresses.h"
 #include "support/tool_test.h"
 #include "switchsim/families/login_family.h"
@@ -23,29 +22,6 @@ namespace C = telvar::credentials;
 using tvtest::args;
 
 const std::string sw1 = tvtest::addr::credentials_base;
-
-// A folder of its own for the files of a test, removed with it.
-class scratch {
-public:
-    scratch() : dir_(fs::temp_directory_path() / ("telvar-credentials-" + std::to_string(::getpid()))) {
-        fs::create_directories(dir_);
-    }
-    ~scratch() { fs::remove_all(dir_); }
-    scratch(const scratch&) = delete;
-    scratch& operator=(const scratch&) = delete;
-
-    // Writes `text` to `name` with `mode`; its path.
-    std::string file(const std::string& name, const std::string& text, mode_t mode = 0600) const {
-        const fs::path p = dir_ / name;
-        std::ofstream(p, std::ios::binary | std::ios::trunc) << text;
-        ::chmod(p.c_str(), mode);
-        return p.string();
-    }
-    std::string path(const std::string& name) const { return (dir_ / name).string(); }
-
-private:
-    fs::path dir_;
-};
 
 TEST(credentials_file, lines_are_taken_or_refused_with_their_number_and_reason) {
     struct text_case {
@@ -98,7 +74,7 @@ TEST(credentials_file, the_first_entry_for_the_address_as_typed_or_for_any_wins)
 }
 
 TEST(credentials_file, only_a_small_regular_file_that_only_its_owner_may_read_is_read) {
-    const scratch s;
+    const tvtest::temp_folder s;
     const std::string line = "* admin pw\n";
     const std::string comments(C::max_file_bytes - line.size(), '#');
     ASSERT_EQ(0, ::mkfifo(s.path("fifo").c_str(), 0600));  // opened, it must not wait for a writer
@@ -145,7 +121,7 @@ protected:
             return u != nullptr ? std::optional(*u) : std::nullopt;
         });
     }
-    scratch dir;
+    tvtest::temp_folder dir;
 };
 
 TEST_F(credentials_tool, the_file_logs_in_where_the_line_gives_no_login) {

@@ -1,9 +1,8 @@
 // The exporter, run as a child process against fabrics of the simulator in this process: its
 // /metrics over a fabric walk, a switch that never answers, its command line; its serving under
-// slow, concurrent and TLS clients, and switches a hostile answer made up; and a real
-// Prometheus server scraping it and evaluating the example alert rules (skipped where prometheus
-// is not installed). HTTP requests are made with Python's standard library, or on a socket of
-// the test's where the test holds or counts connections.
+// concurrent and TLS clients, and switches a hostile answer made up; and a real Prometheus
+// server scraping it and evaluating the example alert rules (skipped where prometheus is not
+// installed). Slow clients against the server it runs on are http_server_test's.
 #include <arpa/inet.h>
 #include <gtest/gtest.h>
 #include <sys/socket.h>
@@ -21,6 +20,7 @@
 #include "support/http_client.h"
 #include "support/run_tool.h"
 #include "support/sim_fixture.h"
+#include "support/temp_folder.h"
 #include "support/test_addresses.h"
 #include "switchsim/core/fabric.h"
 #include "switchsim/families/diag_family.h"
@@ -30,11 +30,11 @@ namespace {
 
 using samples = std::map<std::string, double>;
 
-// The body of GET `url`, with `query` (URL-encoded here) after "?query=" when given.
-std::string http_get(const std::string& url, const std::string& query = "") {
+// The body of GET `url` with `query` (URL-encoded here) after "?query=": Prometheus's API.
+std::string prometheus_get(const std::string& url, const std::string& query) {
     return tvtest::run_tool("/usr/bin/python3", {"-c", "import sys, urllib.request, urllib.parse as p\n"
-        "q = '?query=' + p.quote(sys.argv[2]) if sys.argv[2] else ''\n"
-        "sys.stdout.write(urllib.request.urlopen(sys.argv[1] + q, timeout=60).read().decode())", url, query}).out;
+        "sys.stdout.write(urllib.request.urlopen(sys.argv[1] + '?query=' + p.quote(sys.argv[2]), timeout=60).read().decode())",
+        url, query}).out;
 }
 
 // The series of a /metrics text (name and labels as printed) and their values.
@@ -51,7 +51,7 @@ class running_exporter {
 public:
     running_exporter(const std::string& listen, const std::vector<std::string>& args,
                      const std::vector<std::string>& env = {})
-        : child_(TELVAR_EXPORTER, with_listen(listen, args), env) {
+        : child_(TELVAR_EXPORTER, with_listen(listen, args), env), listen_(listen) {
         const std::string line = child_.read_line();
         if (const std::size_t at = line.find("http"); at != std::string::npos) {
             address_ = line.substr(at);
@@ -61,8 +61,12 @@ public:
     }
     int port() const { return port_; }
     const std::string& url() const { return address_; }
-    // One scrape: series (name and labels as printed) and their values.
-    samples scrape() const { return samples_of(http_get(address_)); }
+    // One scrape, from the exporter's own address: its samples, empty when it failed.
+    samples scrape() const {
+        const tvtest::http_reply r = tvtest::http_get(listen_, listen_, port_, "/metrics");
+        EXPECT_EQ(200, r.status);
+        return samples_of(r.body);
+    }
     int stop() {
         ::kill(child_.pid(), SIGTERM);
         return child_.finish(30).status;
@@ -75,7 +79,7 @@ private:
     }
 
     tvtest::child_tool child_;
-    std::string address_;
+    std::string listen_, address_;
     int port_ = 0;
 };
 
@@ -84,6 +88,21 @@ std::string of(const char* name, const std::string& target, int chassis, const s
     char fc[16];
     std::snprintf(fc, sizeof fc, "0x%06x", sim::fc_addr_of_chassis(static_cast<std::uint8_t>(chassis)));
     return std::string(name) + "{target=\"" + target + "\",switch=\"" + fc + "\"" + more + "}";
+}
+
+// How many switches a scrape lists.
+int count_up(const samples& s) {
+    return static_cast<int>(std::ranges::count_if(s, [](const auto& x) { return x.first.starts_with("telvar_up{"); }));
+}
+
+// Every switch of the default fabric reached through `target` read without an error (-1: not
+// listed at all).
+void expect_all_read(const samples& s, const std::string& target) {
+    const auto value = [&](const std::string& series) { return s.contains(series) ? s.at(series) : -1; };
+    for (int k = 1; k <= 3; ++k) {
+        EXPECT_EQ(1, value(of("telvar_up", target, k))) << k;
+        EXPECT_EQ(0, value(of("telvar_scrape_errors", target, k))) << k;
+    }
 }
 
 // A fabric whose port counters move only when a test moves its clock: ten minutes of traffic.
@@ -115,11 +134,10 @@ TEST_F(exporter_fabric, serves_every_switch_of_the_fabric_once) {
     // The second address is a switch of the same fabric: the walk from the first has read it.
     running_exporter e(tvtest::addr::exporter_listen, {"--fabric", base_, "127.0.130.3"});
     samples s = e.scrape();
-    EXPECT_EQ(3, std::ranges::count_if(s, [](const auto& x) { return x.first.starts_with("telvar_up{"); }));
+    EXPECT_EQ(3, count_up(s));
+    expect_all_read(s, base_);
     int objects = 0;
     for (int k = 1; k <= 3; ++k) {
-        EXPECT_EQ(1, s[of("telvar_up", base_, k)]) << k;
-        EXPECT_EQ(0, s[of("telvar_scrape_errors", base_, k)]) << k;
         // The devices on its ports that are up.
         const int n = with_fabric([&](sim::fabric& f) {
             int d = 0;
@@ -166,38 +184,30 @@ TEST_F(exporter_fabric, logs_into_switches_that_require_it_and_out_again) {
             return n;
         });
     };
-    const std::filesystem::path file = std::filesystem::temp_directory_path() / "telvar-exporter-password";
-    std::ofstream(file) << "password\n";
+    const tvtest::temp_folder dir;
     {
-        running_exporter e(tvtest::addr::exporter_listen, {"--fabric", "--user", "admin", "--password-file", file.string(), base_});
+        const std::string password = dir.file("password", "password\n");
+        running_exporter e(tvtest::addr::exporter_listen, {"--fabric", "--user", "admin", "--password-file", password, base_});
         samples s = e.scrape();
-        for (int k = 1; k <= 3; ++k) {
-            EXPECT_EQ(1, s[of("telvar_up", base_, k)]) << k;
-            EXPECT_EQ(0, s[of("telvar_scrape_errors", base_, k)]) << k;
-        }
+        expect_all_read(s, base_);
         EXPECT_EQ(counter(0, 1, TV_CNT_IN_FRAMES), s[of("telvar_port_in_frames_total", base_, 1, ",port=\"2\"")]);
         EXPECT_EQ(0u, sessions());
     }
     // The credentials file's entry for the target serves every switch reached through it.
-    std::ofstream(file, std::ios::trunc) << "# the test's fabric\n127.0.130.200 admin wrong\n" << base_ << " admin password\n";
-    std::filesystem::permissions(file, std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
+    const std::string credentials = "# the test's fabric\n127.0.130.200 admin wrong\n" + base_ + " admin password\n";
+    std::string file = dir.file("credentials", credentials);
     {
-        running_exporter e(tvtest::addr::exporter_listen, {"--fabric", "--credentials", file.string(), base_});
-        samples s = e.scrape();
-        for (int k = 1; k <= 3; ++k) {
-            EXPECT_EQ(1, s[of("telvar_up", base_, k)]) << k;
-            EXPECT_EQ(0, s[of("telvar_scrape_errors", base_, k)]) << k;
-        }
+        running_exporter e(tvtest::addr::exporter_listen, {"--fabric", "--credentials", file, base_});
+        expect_all_read(e.scrape(), base_);
         EXPECT_EQ(0u, sessions());
     }
-    std::filesystem::permissions(file, std::filesystem::perms::group_read, std::filesystem::perm_options::add);
+    file = dir.file("credentials", credentials, 0640);
     const tvtest::tool_result refused = tvtest::run_tool(
-        TELVAR_EXPORTER, {"--listen", std::string(tvtest::addr::exporter_listen) + ":0", "--credentials", file.string(), base_});
+        TELVAR_EXPORTER, {"--listen", std::string(tvtest::addr::exporter_listen) + ":0", "--credentials", file, base_});
     EXPECT_EQ(1, refused.status);
-    EXPECT_EQ("telvar-exporter: credentials file " + file.string() + ": others than its owner may read or change it (mode 0640); chmod 600 " +
-                  file.string() + "\n",
+    EXPECT_EQ("telvar-exporter: credentials file " + file + ": others than its owner may read or change it (mode 0640); chmod 600 " +
+                  file + "\n",
               refused.err);
-    std::filesystem::remove(file);
     // Without a login, or with a wrong password, the identity alone is read.
     for (const auto& [args, env] : std::vector<std::pair<std::vector<std::string>, std::vector<std::string>>>{
              {{base_}, {}}, {{"--user", "admin", base_}, {"TELVAR_PASSWORD=wrong"}}}) {
@@ -215,13 +225,7 @@ TEST_F(exporter_fabric, answers_sent_twice_leave_switches_up_and_a_busy_one_is_n
     running_exporter e(tvtest::addr::exporter_listen, {"--fabric", base_});
     // Every answer twice: the copy left over from each read is read past in the next one.
     fab.server().add_fault(*sim::parse_fault("duplicate", why));
-    for (int round = 0; round < 2; ++round) {
-        samples s = e.scrape();
-        for (int k = 1; k <= 3; ++k) {
-            EXPECT_EQ(1, s[of("telvar_up", base_, k)]) << k;
-            EXPECT_EQ(0, s[of("telvar_scrape_errors", base_, k)]) << k;
-        }
-    }
+    for (int round = 0; round < 2; ++round) expect_all_read(e.scrape(), base_);
     // Chassis status refused as busy: an error of that kind, the switch still up.
     fab.server().clear_faults();
     fab.server().add_fault(*sim::parse_fault("status=3,cmd=0x12", why));
@@ -300,40 +304,15 @@ class exporter_http : public exporter_fabric {
 protected:
     exporter_http() : exporter_fabric(tvtest::addr::exporter_http_base) {}
 
-    // One scrape on a socket of the test's: the answer's samples, empty when it failed.
-    samples scrape_from(const running_exporter& e) {
-        const tvtest::http_reply r =
-            tvtest::http_get(tvtest::addr::exporter_http_client, tvtest::addr::exporter_http_listen, e.port(), "/metrics");
-        EXPECT_EQ(200, r.status);
-        return samples_of(r.body);
-    }
-    static int count_up(const samples& s) {
-        return static_cast<int>(std::ranges::count_if(s, [](const auto& x) { return x.first.starts_with("telvar_up{"); }));
-    }
     std::uint64_t received() { return fab.server().stats().received; }
 };
-
-TEST_F(exporter_http, slow_clients_holding_half_a_request_do_not_hold_a_scrape) {
-    running_exporter e(tvtest::addr::exporter_http_listen, {"--fabric", base_});
-    std::vector<std::unique_ptr<tvtest::tcp_connection>> slow;
-    for (int i = 0; i < 2; ++i) {
-        slow.push_back(std::make_unique<tvtest::tcp_connection>(tvtest::addr::exporter_http_client,
-                                                                tvtest::addr::exporter_http_listen, e.port()));
-        ASSERT_TRUE(slow.back()->send("GET /metrics HTTP/1.1\r\nHost: exporter\r\n"));
-    }
-    const samples s = scrape_from(e);
-    for (int k = 1; k <= 3; ++k) EXPECT_EQ(1, s.at(of("telvar_up", base_, k))) << k;
-    // The scrape was answered while both still held their connections, unanswered and open.
-    for (const auto& c : slow) EXPECT_FALSE(c->heard_from_server());
-    EXPECT_EQ(0, e.stop());
-}
 
 TEST_F(exporter_http, concurrent_scrapes_share_one_read) {
     // An exchange budget whose first wait (a quarter) outlasts the delayed answer below: nothing
     // is sent twice.
     running_exporter e(tvtest::addr::exporter_http_listen, {"--fabric", "--timeout", "10000", "--deadline", "60000", base_});
     const std::uint64_t before = received();
-    EXPECT_EQ(1, scrape_from(e).at("telvar_scrapes_total"));
+    EXPECT_EQ(1, e.scrape().at("telvar_scrapes_total"));
     const std::uint64_t one_read = received() - before;
 
     // The first identity answer of the next read comes 1.5 s late: the other five requests are
@@ -342,9 +321,9 @@ TEST_F(exporter_http, concurrent_scrapes_share_one_read) {
     fab.server().add_fault(*sim::parse_fault("delay=1500,cmd=0x07,count=1", why));
     const std::uint64_t start = received();
     std::vector<std::future<samples>> answers;
-    answers.push_back(std::async(std::launch::async, [&] { return scrape_from(e); }));
+    answers.push_back(std::async(std::launch::async, [&] { return e.scrape(); }));
     while (received() == start) std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    for (int i = 0; i < 5; ++i) answers.push_back(std::async(std::launch::async, [&] { return scrape_from(e); }));
+    for (int i = 0; i < 5; ++i) answers.push_back(std::async(std::launch::async, [&] { return e.scrape(); }));
     for (auto& a : answers) {
         const samples s = a.get();
         EXPECT_EQ(2, s.at("telvar_scrapes_total"));
@@ -356,14 +335,13 @@ TEST_F(exporter_http, concurrent_scrapes_share_one_read) {
 }
 
 TEST_F(exporter_http, serves_https_with_a_certificate_made_here) {
-    const std::filesystem::path dir = std::filesystem::temp_directory_path() / ("exporter_test.tls." + std::to_string(::getpid()));
-    std::filesystem::create_directories(dir);
-    ASSERT_TRUE(tvtest::make_certificate(dir, tvtest::addr::exporter_http_listen)) << "openssl (scripts/deps.sh test)";
-    const std::string cert = (dir / "cert.pem").string(), key = (dir / "key.pem").string();
+    const tvtest::temp_folder dir;
+    ASSERT_TRUE(tvtest::make_certificate(dir.path(), tvtest::addr::exporter_http_listen)) << "openssl (scripts/deps.sh test)";
+    const std::string cert = dir.path("cert.pem"), key = dir.path("key.pem");
     {
         running_exporter e(tvtest::addr::exporter_http_listen, {"--cert", cert, "--key", key, base_});
         EXPECT_TRUE(e.url().starts_with("https://" + std::string(tvtest::addr::exporter_http_listen) + ":")) << e.url();
-        const samples s = samples_of(tvtest::https_get(e.url(), dir / "cert.pem"));
+        const samples s = samples_of(tvtest::https_get(e.url(), cert));
         EXPECT_EQ(1, s.at(of("telvar_up", base_, 1)));
         EXPECT_EQ(0, tvtest::http_get(tvtest::addr::exporter_http_client, tvtest::addr::exporter_http_listen, e.port(), "/metrics").status);
         EXPECT_EQ(0, e.stop());
@@ -372,35 +350,33 @@ TEST_F(exporter_http, serves_https_with_a_certificate_made_here) {
     tvtest::tool_result r = tvtest::run_tool(TELVAR_EXPORTER, {"--listen", listen, "--cert", cert, base_});
     EXPECT_EQ(1, r.status);
     EXPECT_TRUE(r.err.starts_with("telvar-exporter: --cert and --key go together\nusage:")) << r.err;
-    r = tvtest::run_tool(TELVAR_EXPORTER, {"--listen", listen, "--cert", cert, "--key", (dir / "none").string(), base_});
+    r = tvtest::run_tool(TELVAR_EXPORTER, {"--listen", listen, "--cert", cert, "--key", dir.path("none"), base_});
     EXPECT_EQ(1, r.status);
-    EXPECT_EQ("telvar-exporter: TLS: key " + (dir / "none").string() + ": No such file or directory\n", r.err);
-    r = tvtest::run_tool(TELVAR_EXPORTER, {"--listen", listen, "--cert", cert, "--key", dir.string(), base_});
-    EXPECT_EQ("telvar-exporter: TLS: key " + dir.string() + ": not a regular file\n", r.err);
+    EXPECT_EQ("telvar-exporter: TLS: key " + dir.path("none") + ": No such file or directory\n", r.err);
+    r = tvtest::run_tool(TELVAR_EXPORTER, {"--listen", listen, "--cert", cert, "--key", dir.path().string(), base_});
+    EXPECT_EQ("telvar-exporter: TLS: key " + dir.path().string() + ": not a regular file\n", r.err);
     r = tvtest::run_tool(TELVAR_EXPORTER, {"--listen", listen, "--cert", key, "--key", cert, base_});
     EXPECT_EQ(1, r.status);
     EXPECT_TRUE(r.err.starts_with("telvar-exporter: TLS: certificate or key refused: ")) << r.err;
-    std::filesystem::remove_all(dir);
 }
 
 TEST_F(exporter_http, switches_a_hostile_answer_made_up_leave_with_it) {
     running_exporter e(tvtest::addr::exporter_http_listen, {"--fabric", "--timeout", "100", base_});
-    EXPECT_EQ(3, count_up(scrape_from(e)));
+    EXPECT_EQ(3, count_up(e.scrape()));
     // One links read of the first switch answered with every byte 0x01: a far end at an address
     // that no switch has, which does not answer, in place of the real neighbours.
     std::string why;
     fab.server().add_fault(*sim::parse_fault("fill=0x01,sub=0x10,count=1", why));
-    const samples hostile = scrape_from(e);
+    const samples hostile = e.scrape();
     const std::string phantom = "telvar_up{target=\"" + base_ + "\",switch=\"0x010000\"}";
     ASSERT_EQ(1u, hostile.count(phantom));
     EXPECT_EQ(0, hostile.at(phantom));
     // The next scrape lists the fabric as it is, and so do those after it.
     fab.server().clear_faults();
     for (int i = 0; i < 2; ++i) {
-        const samples s = scrape_from(e);
+        const samples s = e.scrape();
         EXPECT_EQ(3, count_up(s));
-        EXPECT_EQ(0u, s.count(phantom));
-        for (int k = 1; k <= 3; ++k) EXPECT_EQ(1, s.at(of("telvar_up", base_, k))) << k;
+        expect_all_read(s, base_);
     }
     EXPECT_EQ(0, e.stop());
 }
@@ -415,31 +391,28 @@ protected:
             GTEST_SKIP() << "prometheus is not installed (scripts/deps.sh test installs it)";
     }
     void start(int exporter_port) {
-        std::filesystem::create_directories(dir_ / "data");
-        std::ofstream(dir_ / "prometheus.yml")
+        std::ofstream(dir_.path("prometheus.yml"))
             << "global: {scrape_interval: 1s, scrape_timeout: 1s, evaluation_interval: 1s}\n"
                "rule_files: ['" TELVAR_ALERT_RULES "']\n"
                "scrape_configs: [{job_name: telvar, static_configs: [{targets: ['"
             << tvtest::addr::prometheus_exporter << ":" << exporter_port << "']}]}]\n";
         // Its log goes to a file: a pipe nobody reads would stop it once full.
         server_ = std::make_unique<tvtest::child_tool>("/bin/sh", std::vector<std::string>{"-c",
-            "exec prometheus --config.file=" + (dir_ / "prometheus.yml").string() + " --storage.tsdb.path=" +
-            (dir_ / "data").string() + " --web.listen-address=" + api_ + " --log.level=warn 2>" + (dir_ / "log").string()});
+            "exec prometheus --config.file=" + dir_.path("prometheus.yml") + " --storage.tsdb.path=" + dir_.path("data") +
+            " --web.listen-address=" + api_ + " --log.level=warn 2>" + dir_.path("log")});
     }
     void TearDown() override {
         if (server_) {
             ::kill(server_->pid(), SIGTERM);
             server_->finish(30);
         }
-        std::error_code ignored;
-        std::filesystem::remove_all(dir_, ignored);
     }
     // Polls until `query` gives one sample that `ok` accepts (60 s at most, for a loaded machine).
     std::optional<double> wait_for(const std::string& query, const std::function<bool(double)>& ok) {
         std::optional<double> v;
         for (int i = 0; i < 300 && !(v && ok(*v)); ++i) {
             if (i > 0) std::this_thread::sleep_for(std::chrono::milliseconds(200));
-            const auto doc = nlohmann::json::parse(http_get("http://" + api_ + "/api/v1/query", query), nullptr, false);
+            const auto doc = nlohmann::json::parse(prometheus_get("http://" + api_ + "/api/v1/query", query), nullptr, false);
             v.reset();
             if (!doc.is_discarded() && doc["data"]["result"].size() == 1)
                 v = std::stod(doc["data"]["result"][0]["value"][1].get<std::string>());
@@ -450,7 +423,7 @@ protected:
         return wait_for(query, [](double) { return true; });
     }
 
-    const std::filesystem::path dir_ = std::filesystem::temp_directory_path() / ("exporter_test." + std::to_string(::getpid()));
+    const tvtest::temp_folder dir_;
     const std::string api_ = std::string(tvtest::addr::prometheus_server) + ":9090";
     std::unique_ptr<tvtest::child_tool> server_;
 };
@@ -459,7 +432,7 @@ TEST_F(prometheus_scrape, stores_what_the_switches_report_and_alerts) {
     running_exporter e(tvtest::addr::prometheus_exporter, {"--fabric", "--timeout", "100", "--deadline", "800", base_});
     start(e.port());
     const auto is = [](double want) { return [want](double v) { return v == want; }; };
-    ASSERT_EQ(3, wait_for("count(telvar_up == 1)", is(3))) << std::ifstream(dir_ / "log").rdbuf();
+    ASSERT_EQ(3, wait_for("count(telvar_up == 1)", is(3))) << std::ifstream(dir_.path("log")).rdbuf();
     const std::string sw2 = "switch=\"0x108000\"";
     const int temperature = with_fabric([](sim::fabric& f) { return f.switches[1].get<sim::identity_state>().temperature; });
     EXPECT_EQ(temperature * 0.5, value("telvar_temperature_celsius{" + sw2 + "}"));

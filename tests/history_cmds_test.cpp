@@ -3,7 +3,6 @@
 // test fills through the store's API, with known rows, and with snapshots of the default fabric
 // (run in this process) recorded as the watcher records them.
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <cstdlib>
 #include <ctime>
@@ -16,6 +15,7 @@
 #include "history/store.h"
 #include "history/time_text.h"
 #include "support/run_tool.h"
+#include "support/temp_folder.h"
 #include "support/test_addresses.h"
 #include "support/tool_test.h"
 
@@ -64,22 +64,20 @@ TEST(time_text, refuses_what_is_no_time_and_names_what_is) {
 
 // A time without a zone is the machine's local time, summer time included; a date alone is UTC.
 TEST(time_text, reads_a_time_without_a_zone_as_local_time) {
-    const char* saved = std::getenv("TZ");
-    const std::string before = saved ? saved : "";
-    // Two hours east of UTC in winter, three in summer (from the last Sunday of March).
-    setenv("TZ", "EET-2EEST,M3.5.0/3,M10.5.0/4", 1);
-    tzset();
+    // Two hours east of UTC in winter, three in summer (from the last Sunday of March); the
+    // machine's zone put back at the end.
+    struct zone {
+        const char* saved = std::getenv("TZ");
+        std::string before = saved ? saved : "";
+        zone() { setenv("TZ", "EET-2EEST,M3.5.0/3,M10.5.0/4", 1), tzset(); }
+        ~zone() { saved ? setenv("TZ", before.c_str(), 1) : unsetenv("TZ"), tzset(); }
+    } eet;
     std::string why;
     EXPECT_EQ(ten, H::parse_time("2026-12-06T12:00", 0, why)) << why;
     EXPECT_EQ(ten, H::parse_time("2026-12-06 12:00:00", 0, why)) << why;
     EXPECT_EQ(1782036000000, H::parse_time("2026-06-21T13:00", 0, why)) << why;  // 10:00Z in summer
     EXPECT_EQ(dec6, H::parse_time("2026-12-06", 0, why)) << why;
     EXPECT_EQ(ten, H::parse_time("2026-12-06T10:00Z", 0, why)) << why;
-    if (saved)
-        setenv("TZ", before.c_str(), 1);
-    else
-        unsetenv("TZ");
-    tzset();
 }
 
 TEST(time_text, shows_utc_to_the_second) {
@@ -115,14 +113,7 @@ const std::string silent = R"({"chassis":2,"fc_address":"0x108000","status":{"co
 const std::string device = R"({"chassis":1,"fc_address":"0x104701","node_wwn":"20:00:00:00:5e:01:07:01","port":7,"port_wwn":"21:00:00:00:5e:01:07:01"})";
 
 // A folder of the test's own and the URL of an SQLite history in it.
-struct history_folder {
-    history_folder() : dir(fs::temp_directory_path() / ("telvar-history-" + std::to_string(getpid()))) {
-        fs::create_directories(dir);
-    }
-    ~history_folder() { fs::remove_all(dir); }
-    std::string path(const std::string& name) const { return (dir / name).string(); }
-
-    fs::path dir;
+struct history_folder : tvtest::temp_folder {
     std::string url = "sqlite:" + path("history.db");
 };
 
@@ -206,20 +197,18 @@ TEST_F(history_cmds, lines_in_aligned_columns_say_what_changed_in_words) {
     EXPECT_EQ("2026-12-06T10:40:00Z  127.0.44.2  0x108000  zone  hard 4  \u2014 -> enabled false, id 4, ports none\n", r.out);
 }
 
+// How the command line names times, switches and kinds; what each narrows to is the store's
+// (history_store_test).
 TEST_F(history_cmds, times_switches_kinds_and_fabrics_narrow_the_rows) {
     fill();
     using K = std::vector<std::string>;
-    EXPECT_EQ((K{"-", "-"}), keys(read({"history", "--since", "2026-12-06T10:20:04Z", fab}).out));
     // --since and --until take their own times, in any zone.
     EXPECT_EQ((K{"21:00:00:00:5e:01:07:01", "hard 3", "-"}),
               keys(read({"history", "--since", "2026-12-06T11:20:03+01:00", "--until", "2026-12-06T10:25:03Z", fab}).out));
-    EXPECT_EQ((K{"-", "7"}), keys(read({"history", "--until", "2026-12-06T10:15:03Z", fab}).out));
     // A switch by its chassis number, its FC address with or without 0x, its WWN with or without colons.
     for (const char* a : {"1", "0x104000", "104000", "10:00:00:00:5e:01:00:01", "100000005E010001"})
         EXPECT_EQ((K{"7", "21:00:00:00:5e:01:07:01"}), keys(read({"history", "--switch", a, fab}).out)) << a;
-    EXPECT_EQ((K{"hard 3", "-", "-"}), keys(read({"history", "--switch", "2", fab}).out));
     // Kinds, repeated or joined by commas; the rows kept only to rebuild the past when asked for.
-    EXPECT_EQ((K{"7"}), keys(read({"history", "--kind", "port", fab}).out));
     EXPECT_EQ((K{"7", "hard 3"}), keys(read({"history", "--kind", "port,zone", fab}).out));
     EXPECT_EQ((K{"7", "hard 3"}), keys(read({"history", "--kind", "zone", "--kind", "port", fab}).out));
     const auto attached = read({"history", "--kind", "attached", fab});
@@ -302,30 +291,29 @@ TEST_F(history_cmds, bad_times_switches_kinds_fabrics_and_databases_are_refused_
     fill();
     struct refusal {
         args line;
-        int status;
         std::string starts;
     };
     const std::vector<refusal> cases{
-        {{"history", "--since", "yesterday"}, 1, "telvar: history: --since: 'yesterday' is not a time: give an ISO 8601 time"},
-        {{"events", "--until", "2026-02-30"}, 1, "telvar: events: --until: '2026-02-30' is not a time (no day 30 in that month)"},
-        {{"history", "--since", "2026-12-07", "--until", "2026-12-06"}, 1,
+        {{"history", "--since", "yesterday"}, "telvar: history: --since: 'yesterday' is not a time: give an ISO 8601 time"},
+        {{"events", "--until", "2026-02-30"}, "telvar: events: --until: '2026-02-30' is not a time (no day 30 in that month)"},
+        {{"history", "--since", "2026-12-07", "--until", "2026-12-06"},
          "telvar: history: --since 2026-12-07T00:00:00Z is after --until 2026-12-06T00:00:00Z"},
-        {{"history", "--switch", "0xZZ"}, 1,
+        {{"history", "--switch", "0xZZ"},
          "telvar: history: --switch: '0xZZ' is not a chassis number (0 to 63), an FC address (0x104000) or a WWN"},
-        {{"events", "--switch", "99"}, 1, "telvar: events: --switch: '99' is not a chassis number"},
-        {{"events", "--switch", "0x3f00"}, 1, "telvar: events: --switch: '0x3f00' is not a chassis number"},
-        {{"history", "--kind", "port,ports"}, 1,
+        {{"events", "--switch", "99"}, "telvar: events: --switch: '99' is not a chassis number"},
+        {{"events", "--switch", "0x3f00"}, "telvar: events: --switch: '0x3f00' is not a chassis number"},
+        {{"history", "--kind", "port,ports"},
          "telvar: history: --kind: 'ports' is no kind of row; the kinds are switch, identity, chassis, system, port, link, "
          "route, zone, wwn_zone, ns_zoning, traps, trap_code, device, fabric, attached, initiators\n"},
-        {{"history", "10.9.9.9"}, 1, "telvar: history: no fabric '10.9.9.9' in the history; it holds 127.0.44.2, 127.0.44.9\n"},
-        {{"snapshot", "--at", "2026-12-06T10:00Z"}, 1,
+        {{"history", "10.9.9.9"}, "telvar: history: no fabric '10.9.9.9' in the history; it holds 127.0.44.2, 127.0.44.9\n"},
+        {{"snapshot", "--at", "2026-12-06T10:00Z"},
          "telvar: snapshot: the history holds 2 fabrics: name one of 127.0.44.2, 127.0.44.9\n"},
-        {{"snapshot", "--at", "soon", fab}, 1, "telvar: snapshot: --at: 'soon' is not a time"},
+        {{"snapshot", "--at", "soon", fab}, "telvar: snapshot: --at: 'soon' is not a time"},
     };
     tvtest::tool_result r;
     for (const refusal& c : cases) {
         r = read(c.line);
-        EXPECT_EQ(c.status, r.status) << c.line[0] << " " << c.line[1];
+        EXPECT_EQ(1, r.status) << c.line[0] << " " << c.line[1];
         EXPECT_EQ("", r.out);
         EXPECT_TRUE(r.err.starts_with(c.starts)) << r.err;
         EXPECT_EQ(1, std::count(r.err.begin(), r.err.end(), '\n')) << r.err;
@@ -352,7 +340,7 @@ TEST_F(history_cmds, bad_times_switches_kinds_fabrics_and_databases_are_refused_
                   r.err);
     }
     fs::create_directories(path("state/telvar"));
-    fs::copy_file(dir / "history.db", path("state/telvar/history.db"));
+    fs::copy_file(path("history.db"), path("state/telvar/history.db"));
     r = telvar({"events", fab}, {state});
     EXPECT_EQ(0, r.status) << r.err;
     EXPECT_NE(std::string::npos, r.out.find("CRC")) << r.out;
@@ -390,15 +378,13 @@ TEST_F(history_snapshot, the_fabric_at_a_time_between_readings_is_the_snapshot_t
     ok({"port_state", "-y", "-s", "off", ip, "2"});
     take_and_record("now.json", ten + hour);
 
-    // The one fabric of the history need not be named.
+    // The one fabric of the history need not be named. (That the fabric rebuilt equals the
+    // snapshot taken then is watcher_test's, on both stores.)
     auto r = at("2026-12-06T10:30Z", "at-then.json");
     ASSERT_EQ(0, r.status) << r.err;
     EXPECT_FALSE(fs::exists(path("at-then.json.partial")));
-    EXPECT_EQ(0, telvar({"diff", path("then.json"), path("at-then.json")}).status)
-        << telvar({"diff", path("then.json"), path("at-then.json")}).out;
     r = at("2026-12-06T11:00:00Z", "at-now.json", {ip});
     ASSERT_EQ(0, r.status) << r.err;
-    EXPECT_EQ(0, telvar({"diff", path("now.json"), path("at-now.json")}).status);
     const auto d = telvar({"diff", path("at-then.json"), path("at-now.json")});
     EXPECT_EQ(1, d.status);
     EXPECT_NE(std::string::npos, d.out.find("port 2: admin on -> off")) << d.out;

@@ -6,12 +6,8 @@
 // system log and a real Alertmanager; killing the watcher mid-write loses nothing committed.
 #include <gtest/gtest.h>
 #include <signal.h>
-#include <sys/socket.h>
-#include <sys/un.h>
-#include <unistd.h>
 
 #include <chrono>
-#include <filesystem>
 #include <nlohmann/json.hpp>
 #include <random>
 #include <set>
@@ -19,43 +15,20 @@
 #include <thread>
 
 #include "history/store.h"
-#include "proto/unique_fd.h"
+#include "history/time_text.h"
 #include "support/alertmanager.h"
+#include "support/log_socket.h"
 #include "support/postgres_server.h"
+#include "support/temp_folder.h"
 #include "support/test_addresses.h"
 #include "support/tool_test.h"
 
 namespace {
 
-namespace fs = std::filesystem;
 namespace H = telvar::history;
 using nlohmann::json;
 using tvtest::args;
 using namespace std::chrono_literals;
-
-// A folder of the test's own, removed at the end.
-struct temp_folder {
-    fs::path path;
-    temp_folder() {
-        std::string t = (fs::temp_directory_path() / "telvard-XXXXXX").string();
-        path = mkdtemp(t.data());
-    }
-    ~temp_folder() { fs::remove_all(path); }
-};
-
-H::time_ms now_ms() {
-    return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::system_clock::now().time_since_epoch())
-        .count();
-}
-
-std::string iso(H::time_ms at) {
-    const std::time_t s = at / 1000;
-    std::tm tm{};
-    gmtime_r(&s, &tm);
-    char out[32];
-    std::strftime(out, sizeof out, "%Y-%m-%dT%H:%M:%SZ", &tm);
-    return out;
-}
 
 class watcher : public tvtest::tool_test {
 protected:
@@ -98,11 +71,14 @@ protected:
     // The whole story on the database `db`.
     void changes_once_each() {
         ASSERT_NO_FATAL_FAILURE(reading());
+        const json first = history();  // one row, however many items
+        ASSERT_EQ(1u, first.size()) << first.dump(1);
+        EXPECT_EQ(json({{"devices", 14}, {"switches", 3}}), first[0]["after"]);
         // A time after the first reading and before any change, on a whole second.
         std::this_thread::sleep_for(1100ms);
-        const H::time_ms then = now_ms() / 1000 * 1000;
-        const fs::path then_file = dir.path / "then.json", at_file = dir.path / "at.json";
-        ok({"snapshot", "-o", then_file.string(), base_});
+        const H::time_ms then = H::now_ms() / 1000 * 1000;
+        const std::string then_file = dir.path("then.json"), at_file = dir.path("at.json");
+        ok({"snapshot", "-o", then_file, base_});
 
         ASSERT_EQ(0, tv_set_port_state(ctx_, 3, TV_PORT_STATE_OFF));  // port 4
         uint32_t members[] = {2, 3};
@@ -159,12 +135,12 @@ protected:
         EXPECT_TRUE(cut[0]["after"].is_null());
 
         // The past: the fabric as it stood between the first reading and the changes.
-        ok({"snapshot", "--at", iso(then), "--db", db, "-o", at_file.string(), base_});
-        const tvtest::tool_result same = tvtest::run_tool(TELVAR_BIN, {"diff", then_file.string(), at_file.string()});
+        ok({"snapshot", "--at", H::time_text(then), "--db", db, "-o", at_file, base_});
+        const tvtest::tool_result same = tvtest::run_tool(TELVAR_BIN, {"diff", then_file, at_file});
         EXPECT_EQ(0, same.status) << same.out << same.err;
     }
 
-    temp_folder dir;
+    tvtest::temp_folder dir;
     std::string db;
     tv_context* ctx_ = nullptr;
 
@@ -174,7 +150,7 @@ private:
 
 class watcher_sqlite : public watcher {
 protected:
-    watcher_sqlite() : watcher(tvtest::addr::watcher_base) { db = "sqlite:" + (dir.path / "history.db").string(); }
+    watcher_sqlite() : watcher(tvtest::addr::watcher_base) { db = "sqlite:" + dir.path("history.db"); }
 };
 
 class watcher_postgres : public watcher {
@@ -192,34 +168,13 @@ TEST_F(watcher_postgres, records_each_change_once_and_rebuilds_the_past) {
     changes_once_each();
 }
 
-// A unix datagram socket standing for the system log.
-struct log_socket {
-    tv::unique_fd fd{socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC, 0)};
-    explicit log_socket(const fs::path& path) {
-        sockaddr_un a{};
-        a.sun_family = AF_UNIX;
-        std::snprintf(a.sun_path, sizeof a.sun_path, "%s", path.c_str());
-        bind(fd.get(), reinterpret_cast<const sockaddr*>(&a), sizeof a);
-        const timeval wait{10, 0};
-        setsockopt(fd.get(), SOL_SOCKET, SO_RCVTIMEO, &wait, sizeof wait);
-    }
-    std::string line() {
-        char buf[2048];
-        const ssize_t n = recv(fd.get(), buf, sizeof buf, 0);
-        return n > 0 ? std::string(buf, static_cast<std::size_t>(n)) : std::string();
-    }
-};
-
 TEST_F(watcher_sqlite, a_trap_reaches_the_history_the_log_and_alertmanager) {
     tvtest::running_alertmanager alertmanager(tvtest::addr::watcher_end_alertmanager, tvtest::addr::watcher_base);
     ASSERT_TRUE(alertmanager.ready()) << alertmanager.why_not();
-    log_socket log(dir.path / "log.sock");
-    const fs::path conf = dir.path / "telvard.conf";
-    std::FILE* f = std::fopen(conf.c_str(), "w");
-    std::fprintf(f, "syslog_socket %s\nalertmanager %s\ninterval 1\n", (dir.path / "log.sock").c_str(),
-                 alertmanager.url().c_str());
-    std::fclose(f);
-    tvtest::child_tool daemon(TELVARD_BIN, {"--config", conf.string(), "--db", db, tvtest::addr::watcher_base});
+    tvtest::log_socket log(dir.path("log.sock"));
+    const std::string conf =
+        dir.file("telvard.conf", "syslog_socket " + log.path() + "\nalertmanager " + alertmanager.url() + "\ninterval 1\n");
+    tvtest::child_tool daemon(TELVARD_BIN, {"--config", conf, "--db", db, tvtest::addr::watcher_base});
 
     // Registered with every switch after its first reading.
     const auto listeners = [&] {
@@ -254,8 +209,8 @@ TEST_F(watcher_sqlite, a_trap_reaches_the_history_the_log_and_alertmanager) {
         EXPECT_EQ(i + 1, events[i]["switch"]["chassis"]);
     }
 
-    EXPECT_NE(std::string::npos, log.line().find("(chassis 1, 0x104000) trap 11 Fibre Port CRC Error port 1 rising value 20"));
-    EXPECT_NE(std::string::npos, log.line().find("(chassis 2, 0x108000) trap 11"));
+    EXPECT_NE(std::string::npos, log.next().find("(chassis 1, 0x104000) trap 11 Fibre Port CRC Error port 1 rising value 20"));
+    EXPECT_NE(std::string::npos, log.next().find("(chassis 2, 0x108000) trap 11"));
     json held = json::array();
     for (int i = 0; i < 100 && held.size() < 2; ++i) {
         std::this_thread::sleep_for(100ms);
@@ -279,8 +234,8 @@ TEST_F(watcher_sqlite, a_trap_reaches_the_history_the_log_and_alertmanager) {
 // Killed at any moment of its readings of a big fabric, the watcher leaves a database that
 // opens, with every reading it said it stored.
 TEST(watcher_killed, keeps_every_committed_reading) {
-    temp_folder dir;
-    const std::string db = "sqlite:" + (dir.path / "history.db").string();
+    const tvtest::temp_folder dir;
+    const std::string db = "sqlite:" + dir.path("history.db");
     tvtest::child_tool sim(SWITCHSIM_BIN, {"--generate", "2,1500", "--base", tvtest::addr::watcher_killed_base});
     ASSERT_FALSE(sim.read_line().empty());
     std::mt19937 random(7);

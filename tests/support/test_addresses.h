@@ -41,8 +41,9 @@ inline constexpr const char* trap_tool_base = "127.0.52.2";
 inline constexpr const char* strict_listen_switch = "127.0.53.1";
 inline constexpr const char* strict_listen_forger = "127.0.53.2";
 // The watcher's events (127.0.43.0 - 127.0.43.255): its trap receiver, a fabric (127.0.43.2-4),
-// a forger of traps, an Alertmanager over HTTP and one over HTTPS with the test's address for
-// its requests to them, and an address where a server takes connections and never answers.
+// a forger of traps, an address only named in a URL of a scheme refused, an Alertmanager over
+// HTTPS with the test's address for its requests to it, and an address where a server takes
+// connections and never answers.
 // The benchmark of the events takes 127.0.43.230 - 127.0.43.234 (bench/bench_main.h).
 inline constexpr const char* watcher_events_receiver = "127.0.43.1";
 inline constexpr const char* watcher_events_base = "127.0.43.2";
@@ -173,7 +174,6 @@ inline constexpr const char* console_listen = "127.0.54.1";
 inline constexpr const char* console_base = "127.0.54.2";
 inline constexpr const char* console_client = "127.0.54.10";
 inline constexpr const char* console_login_client = "127.0.54.11";
-inline constexpr const char* console_slow_client = "127.0.54.12";
 inline constexpr const char* console_bench_listen = "127.0.54.100";
 inline constexpr const char* console_bench_base = "127.0.54.101";
 inline constexpr const char* console_bench_client = "127.0.54.200";
