@@ -5,8 +5,10 @@
 #include <arpa/inet.h>
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "support/saved_globals.h"
@@ -37,6 +39,23 @@ public:
         for (const auto& r : srv_->records())
             if (r.dir == sim::record::direction::in) out.push_back(r.bytes);
         return out;
+    }
+    // The answers the fabric sent, in order.
+    std::vector<std::vector<std::uint8_t>> answers() const {
+        std::vector<std::vector<std::uint8_t>> out;
+        for (const auto& r : srv_->records())
+            if (r.dir == sim::record::direction::out) out.push_back(r.bytes);
+        return out;
+    }
+    // Waits (bounded) until the fabric has seen `n` reset messages, which nothing answers.
+    bool resets_seen(std::size_t n) const {
+        for (int i = 0; i < 400; ++i) {
+            std::size_t seen = 0;
+            for (const auto& r : requests()) seen += r.size() == TV_HDR_LEN;
+            if (seen >= n) return true;
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        }
+        return false;
     }
     // The configuration sub-commands of the requests, in order (0 for other commands).
     std::vector<std::uint32_t> subcommands() const {
