@@ -18,7 +18,7 @@
 #include <string>
 #include <vector>
 
-#include "support/fabrics.h"
+#include "support/sim_fixture.h"
 #include "support/temp_folder.h"
 #include "support/test_addresses.h"
 #include "support/tool_test.h"

@@ -13,8 +13,6 @@
 #include <string_view>
 #include <vector>
 
-#include <nlohmann/json.hpp>
-
 #include "proto/ports/layout.h"
 #include "support/command_output.h"
 #include "support/run_tool.h"
@@ -320,28 +318,17 @@ TEST(command_descriptions, options_of_the_data_commands_are_handed_over) {
     }
 }
 
-// Every command word runs its sample against the fabric, as text and as JSON where it has a
-// JSON form, and ends with one of the tool's statuses: no crash, no hang, no sanitizer report.
+// Every command word runs its sample against the fabric and ends with one of the tool's
+// statuses: no crash, no hang, no sanitizer report. (Every JSON form, against the schema:
+// data_cmds_test.)
 TEST_F(command_line, every_command_word_runs_its_sample_to_a_defined_end) {
     for (const auto& c : telvar::commands()) {
-        const line_of sample(c.word, c.sample);
-        for (const bool json : {false, true}) {
-            if (json && c.json == nullptr) continue;
-            args a{"-port", "0"};
-            if (json) a.insert(a.begin(), "--json");
-            const auto words = sample.now();
-            a.insert(a.end(), words.begin(), words.end());
-            const auto r = telvar(a);
-            EXPECT_TRUE(r.status >= 0 && r.status <= 3) << c.word << (json ? " --json: " : ": ") << r.status << "\n" << r.err;
-            EXPECT_EQ(std::string::npos, r.err.find("Sanitizer")) << c.word << r.err;
-            EXPECT_EQ(std::string::npos, r.err.find("runtime error")) << c.word << r.err;
-            if (!json || r.out.empty()) continue;
-            const auto doc = nlohmann::json::parse(r.out, nullptr, false);
-            EXPECT_TRUE(doc.is_object()) << c.word << " --json: " << r.out;
-            if (!c.returns_exit_status) {
-                EXPECT_TRUE(doc.contains("status")) << c.word << " --json: " << r.out;
-            }
-        }
+        args a = line_of(c.word, c.sample).now();
+        a.insert(a.begin() + 1, {"-port", "0"});
+        const auto r = telvar(a);
+        EXPECT_TRUE(r.status >= 0 && r.status <= 3) << c.word << ": " << r.status << "\n" << r.err;
+        EXPECT_EQ(std::string::npos, r.err.find("Sanitizer")) << c.word << r.err;
+        EXPECT_EQ(std::string::npos, r.err.find("runtime error")) << c.word << r.err;
     }
 }
 

@@ -13,8 +13,8 @@
 #include <set>
 #include <sstream>
 
-#include "support/fabrics.h"
 #include "support/run_tool.h"
+#include "support/sim_fixture.h"
 #include "support/temp_folder.h"
 #include "support/test_addresses.h"
 #include "support/tool_test.h"

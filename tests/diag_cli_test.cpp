@@ -11,9 +11,9 @@
 #include <vector>
 
 #include "support/command_output.h"
+#include "support/sim_fixture.h"
 #include "support/test_addresses.h"
 #include "support/tool_test.h"
-#include "support/fabrics.h"
 #include "switchsim/families/diag_family.h"
 
 namespace {

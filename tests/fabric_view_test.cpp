@@ -11,7 +11,6 @@
 
 #include "proto/topology/layout.h"
 #include "support/command_output.h"
-#include "support/fabrics.h"
 #include "support/saved_globals.h"
 #include "support/sim_fixture.h"
 #include "support/test_addresses.h"

@@ -14,7 +14,7 @@
 
 #include "proto/header.h"
 #include "proto/topology/layout.h"
-#include "support/fabrics.h"
+#include "support/sim_fixture.h"
 #include "support/test_addresses.h"
 #include "support/tool_test.h"
 #include "switchsim/families/login_family.h"

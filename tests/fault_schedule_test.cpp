@@ -19,7 +19,6 @@
 #include <cstring>
 #include <string>
 
-#include "support/fabrics.h"
 #include "support/sim_fixture.h"
 #include "support/test_addresses.h"
 #include "support/tool_test.h"

@@ -13,7 +13,6 @@
 #include <set>
 
 #include "exporter/scrape.h"
-#include "support/fabrics.h"
 #include "support/run_tool.h"
 #include "support/saved_globals.h"
 #include "support/sim_fixture.h"

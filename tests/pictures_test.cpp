@@ -13,7 +13,6 @@
 #include <regex>
 #include <set>
 
-#include "support/fabrics.h"
 #include "support/run_tool.h"
 #include "support/sim_fixture.h"
 #include "support/temp_folder.h"
