@@ -118,15 +118,8 @@ TEST_F(simulator, faults_spoil_answers_as_asked) {
     EXPECT_EQ(88, version());
     EXPECT_EQ(2u, fab.requests().size());
     EXPECT_EQ(0, tv_listen(ctx, resp.data(), 512, 500));  // the held one, right after
-    fab.server().clear_faults();
-
-    // Delay past one wait: the late answer matches the resent request.
-    g_ip_timeout = 200;
-    g_timeout = 2000;
-    fab.server().clear_records();
-    fab.server().add_fault(*sim::parse_fault("delay=300,cmd=7,count=1", why));
-    EXPECT_EQ(88, version());
-    EXPECT_EQ(2u, fab.requests().size());
+    // A delay: changes_under_loss_test holds an answer back past the exchange's budget, and
+    // exchange_test takes a late answer in a later cycle.
 }
 
 TEST(handler_index, refuses_two_families_that_claim_one_command) {
