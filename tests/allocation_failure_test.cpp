@@ -85,7 +85,7 @@ TEST_F(allocation_failure, every_entry_point_reports_it_and_leaks_nothing) {
 
 TEST(allocation_failure_refusal, the_context_says_12) {
     tv::fail_allocations_from(1);
-    EXPECT_EQ(nullptr, tv_open("127.0.0.1"));
+    EXPECT_EQ(nullptr, tv_open(tvtest::addr::allocation_base));
     EXPECT_EQ(TV_ERR_NOMEM, tv_api_errno);
     tv::fail_allocations_from(0);
 }

@@ -11,7 +11,6 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
-#include <filesystem>
 #include <functional>
 #include <fstream>
 #include <nlohmann/json.hpp>
@@ -19,6 +18,8 @@
 #include <string>
 #include <vector>
 
+#include "support/sim_fixture.h"
+#include "support/temp_folder.h"
 #include "support/test_addresses.h"
 #include "support/tool_test.h"
 #include "switchsim/core/faults.h"
@@ -30,14 +31,10 @@ namespace {
 
 using nlohmann::json;
 using tvtest::args;
-namespace fs = std::filesystem;
 
 sim::server_options with_faults(std::initializer_list<const char*> rules) {
-    sim::server_options o;
-    o.seed = 20261206;
+    sim::server_options o = tvtest::with_faults(rules, 20261206);
     o.record_limit = 1000;
-    std::string why;
-    for (const char* rule : rules) o.faults.push_back(*sim::parse_fault(rule, why));
     return o;
 }
 
@@ -90,11 +87,9 @@ bool same_kind(const sim::zone_tables& a, const sim::zone_tables& b, const std::
     return a.wwn == b.wwn;
 }
 
-class zone_apply_outcome : public tvtest::tool_test {
+class zone_apply_outcome : public tvtest::tool_test, public tvtest::temp_folder {
 protected:
     explicit zone_apply_outcome(const char* base, sim::server_options o) : tool_test(base, tvtest::local_port::option, std::move(o)), ip_(base) {
-        dir_ = fs::temp_directory_path() / ("telvar-loss-" + std::to_string(getpid()));
-        fs::create_directories(dir_);
         // Two zonings to go back and forth between: every kind of step of a plan, both ways.
         write("a.json", {{"ns_zoning", "port"},
                          {"hard", {{{"id", 1}, {"ports", {1, 2, 3}}}, {{"id", 4}, {"ports", {9, 10}}}}},
@@ -107,10 +102,7 @@ protected:
                          {"sl", {{{"id", 2}, {"ports", {4}}}}},
                          {"wwn", {{{"wwn", "21:00:00:00:5e:01:01:01"}, {"zones", {2}}}, {{"wwn", "210000005e010201"}, {"zones", {1, 3}}}}}});
     }
-    ~zone_apply_outcome() override { fs::remove_all(dir_); }
-
-    void write(const std::string& name, const json& doc) const { std::ofstream(path(name)) << doc.dump(); }
-    std::string path(const std::string& name) const { return (dir_ / name).string(); }
+    void write(const std::string& name, const json& doc) const { file(name, doc.dump()); }
     sim::zoning_state zoning() {
         return on_switch(0, [](sim::switch_state& s) { return s.get<sim::zoning_state>(); });
     }
@@ -169,7 +161,6 @@ protected:
     }
 
     std::string ip_;
-    fs::path dir_;
 };
 
 class zone_apply_under_loss : public zone_apply_outcome {
@@ -314,12 +305,10 @@ TEST_F(zone_apply_failures, a_silent_switch_gets_six_tries_and_quiet_waits) {
 // defaults whose parameter write is made but every answer to it lost, at 30 % loss: the command
 // reports its failure as it always has, and the read-back on standard error says for each key
 // what the switch holds, as the simulator's model has it.
-class defaults_outcome : public tvtest::tool_test {
+class defaults_outcome : public tvtest::tool_test, public tvtest::temp_folder {
 protected:
     explicit defaults_outcome(std::initializer_list<const char*> rules)
         : tool_test(tvtest::addr::defaults_loss_base, tvtest::local_port::option, with_faults(rules)) {}
-    void SetUp() override { file_ = fs::temp_directory_path() / ("telvar-defaults-loss-" + std::to_string(getpid()) + ".txt"); }
-    void TearDown() override { fs::remove(file_); }
 
     // The file's lines, and each line's verdict as the switch's model has it.
     struct key_line {
@@ -347,10 +336,10 @@ protected:
             out << "# written by the test\n";
             for (const key_line& k : keys) out << k.line << "\n";
         }
-        const tvtest::tool_result r = telvar({"defaults", tvtest::addr::defaults_loss_base, file_.string()});
-        EXPECT_EQ("filename: " + file_.string() + "\nError: No response received\n", r.out);
+        const tvtest::tool_result r = telvar({"defaults", tvtest::addr::defaults_loss_base, file_});
+        EXPECT_EQ("filename: " + file_ + "\nError: No response received\n", r.out);
         const sim::chassis_state c = on_switch(0, [](sim::switch_state& s) { return s.get<sim::chassis_state>(); });
-        const std::string head = "telvar: defaults: what the switch holds of " + file_.string() + ", read back:\n";
+        const std::string head = "telvar: defaults: what the switch holds of " + file_ + ", read back:\n";
         const std::size_t at = r.err.find(head);
         EXPECT_NE(std::string::npos, at) << r.err;
         std::istringstream report(at == std::string::npos ? "" : r.err.substr(at + head.size()));
@@ -370,7 +359,7 @@ protected:
         return r.status;
     }
 
-    fs::path file_;
+    const std::string file_ = path("defaults.txt");
 };
 
 class defaults_under_loss : public defaults_outcome {
@@ -396,10 +385,10 @@ protected:
 
 TEST_F(defaults_unreadable, keys_that_cannot_be_read_back_are_unknown) {
     std::ofstream(file_) << "ED_TOV 2500\nip_gateway 10.20.1.254\n";
-    const tvtest::tool_result r = telvar({"defaults", tvtest::addr::defaults_loss_base, file_.string()});
+    const tvtest::tool_result r = telvar({"defaults", tvtest::addr::defaults_loss_base, file_});
     EXPECT_EQ(2, r.status);
     EXPECT_EQ("Set config Error\n"
-              "telvar: defaults: what the switch holds of " + file_.string() + ", read back:\n"
+              "telvar: defaults: what the switch holds of " + file_ + ", read back:\n"
               "telvar: defaults:   ED_TOV 2500: unknown (reading it back failed: No response received)\n"
               "telvar: defaults:   ip_gateway 10.20.1.254: applied\n",
               r.err);

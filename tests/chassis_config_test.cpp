@@ -161,13 +161,15 @@ TEST(defaults_file, keys_separators_and_per_port_lists) {
     EXPECT_EQ((bytes{1, 1, 1, 1, 0}), bytes(s.params.begin() + P::force_f_port, s.params.begin() + P::force_f_port + 5));
 }
 
+// Lines longer than 78 characters, read in pieces, as the library's log says them:
+// config_integration_test.
 TEST(defaults_file, lines_that_change_nothing_or_say_so) {
     staged s;
     using tv::defaults::verdict;
     EXPECT_EQ(verdict::skipped, s.apply("# ED_TOV 1").what);
     EXPECT_EQ(verdict::skipped, s.apply(" ED_TOV 1").what);
     EXPECT_EQ(verdict::skipped, s.apply("9ED_TOV 1").what);
-    EXPECT_EQ(verdict::unknown_key, s.apply("ED_TOVV 1").what);
+    EXPECT_EQ(verdict::unknown_key, s.apply("ED_TOVV 1").what);  // a known key's start is no key
     EXPECT_EQ(verdict::no_value, s.apply("ED_TOV =\n").what);
     EXPECT_EQ(verdict::skipped, s.apply(std::string_view("\0ED_TOV 1", 9)).what);
     EXPECT_EQ(0u, s.changed);
@@ -186,22 +188,6 @@ TEST(defaults_file, lines_that_change_nothing_or_say_so) {
     const auto flash = s.apply("FLASH=fw.bin,extra");
     EXPECT_EQ(verdict::flash, flash.what);
     EXPECT_EQ("fw.bin", flash.value);
-}
-
-TEST(defaults_file, long_lines_are_read_in_pieces_of_78) {
-    const std::string line = "MFS_TOV 5" + std::string(69, ' ') + "ED_TOV 7" + std::string(100, 'x') + "\n";
-    std::vector<std::size_t> pieces;
-    staged s;
-    for (std::string_view rest = line; !rest.empty();) {
-        const std::size_t n = tv::defaults::next_piece(rest);
-        pieces.push_back(n);
-        s.apply(rest.substr(0, n));
-        rest.remove_prefix(n);
-    }
-    EXPECT_EQ((std::vector<std::size_t>{78, 78, 31}), pieces);
-    EXPECT_EQ(5, tv::wire::get_be16(s.params, P::mfs_tov));
-    EXPECT_EQ(7u, s.param_at(P::ed_tov));  // the second piece begins with a letter
-    EXPECT_EQ(3u, tv::defaults::next_piece("ab\ncd\n"));
 }
 
 }  // namespace

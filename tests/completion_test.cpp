@@ -55,14 +55,13 @@ TEST(completion, offers_flags_the_words_of_values_and_arguments_and_file_names) 
     const std::vector<expectation> cases{
         {{"telvar", "-"}, {"--json", "--lenient", "--version", "--help", "--timeout", "--wait", "-port", "-f", "-u", "-p", "-y", "--yes", "-q", "-v", "-h"}},
         {{"telvar", "--json", "-port", "0", "ver"}, {"version"}},
-        {{"telvar", "port_state", "-"}, {"-s", "-port", "-f", "-u", "-p", "-y", "--yes", "-q", "-v", "-h", "--json", "--timeout", "--wait"}},
-        // Options anywhere until "--"; values of --timeout are numbers.
+        // Options anywhere until "--" (right after each word: the last test); values of
+        // --timeout are numbers.
         {{"telvar", "port_state", "10.0.0.1", "3", "-"}, {"-s", "-port", "-f", "-u", "-p", "-y", "--yes", "-q", "-v", "-h", "--json", "--timeout", "--wait"}},
         {{"telvar", "port_state", "10.0.0.1", "-s", ""}, {"on", "off"}},
         {{"telvar", "port_state", "--timeout", "300", "10.0.0.1", "a"}, {"all"}},
         {{"telvar", "smlget", "--", "10.0.0.1", "-"}, {}},
         {{"telvar", "locate", file.substr(0, file.size() - 5)}, {file}},
-        {{"telvar", "port_state", "-s", ""}, {"on", "off"}},
         {{"telvar", "chassis_mode", "-u", "admin", "-s", "o"}, {"on", "off"}},
         {{"telvar", "port_state", "-s", "on", "10.0.0.1", "a"}, {"all"}},
         {{"telvar", "get_zone", "-s", "10.0.0.1", ""}, {"hd", "ns", "bcst", "sl"}},

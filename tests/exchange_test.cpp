@@ -33,41 +33,38 @@ protected:
         return tv_exchange(ctx, req.data(), static_cast<int32_t>(req.size()), resp.data(),
                            static_cast<int32_t>(resp.size()), 0);
     }
-    // Every datagram the switch received is the request, byte for byte.
-    void expect_all_identical(std::size_t n) {
+    // The datagrams the switch received from the `from`-th on are all the request, byte for byte.
+    void expect_all_identical(std::size_t n, std::size_t from = 0) {
         const auto got = sw.received();
-        ASSERT_EQ(n, got.size());
-        for (const auto& d : got) EXPECT_EQ(bytes(req.begin(), req.end()), d);
+        ASSERT_EQ(from + n, got.size());
+        for (std::size_t i = from; i < got.size(); ++i) EXPECT_EQ(bytes(req.begin(), req.end()), got[i]);
     }
 };
 
-TEST_F(exchange, silent_switch_gets_six_identical_datagrams_in_normal_mode) {
-    EXPECT_EQ(0, run());
-    EXPECT_EQ(TV_ERR_NO_RESPONSE, tv_api_errno);
-    expect_all_identical(6);
+// A silent switch gets as many cycles as the mode, the wait of a cycle and the budget allow.
+TEST_F(exchange, silent_switch_gets_the_cycles_of_its_mode_and_budget) {
+    struct silent_case {
+        const char* what;
+        int32_t discover, ip_timeout, timeout;
+        std::size_t datagrams;
+    };
+    const silent_case cases[] = {
+        {"normal mode", 0, 70, 500, 6},
+        {"discovery mode, whatever the budget", 1, 70, 100000, 3},
+        {"no wait: each cycle costs only its 15 ms pause", 0, 0, 500, 34},
+        {"no budget: nothing is sent", 0, 70, 0, 0},
+    };
+    for (const silent_case& c : cases) {
+        SCOPED_TRACE(c.what);
+        Discover = c.discover;
+        g_ip_timeout = c.ip_timeout;
+        tv_set_timeout(c.timeout);
+        const std::size_t before = sw.count();
+        EXPECT_EQ(0, run());
+        EXPECT_EQ(TV_ERR_NO_RESPONSE, tv_api_errno);
+        expect_all_identical(c.datagrams, before);
+    }
     EXPECT_EQ(tv_calc_chksum(req.data(), 20), tv::wire::get_be32(req, 20));
-}
-
-TEST_F(exchange, silent_switch_gets_three_in_discovery_mode) {
-    Discover = 1;
-    g_timeout = 100000;  // no effect in discovery mode
-    EXPECT_EQ(0, run());
-    EXPECT_EQ(TV_ERR_NO_RESPONSE, tv_api_errno);
-    expect_all_identical(3);
-}
-
-TEST_F(exchange, zero_wait_looks_without_blocking_and_the_pauses_bound_the_cycles) {
-    g_ip_timeout = 0;  // each cycle then costs only its 15 ms pause: 34 cycles reach 500
-    EXPECT_EQ(0, run());
-    EXPECT_EQ(TV_ERR_NO_RESPONSE, tv_api_errno);
-    expect_all_identical(34);
-}
-
-TEST_F(exchange, zero_budget_sends_nothing) {
-    tv_set_timeout(0);
-    EXPECT_EQ(0, run());
-    EXPECT_EQ(TV_ERR_NO_RESPONSE, tv_api_errno);
-    EXPECT_EQ(0u, sw.count());
 }
 
 TEST_F(exchange, answer_is_returned_with_its_length) {

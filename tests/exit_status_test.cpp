@@ -56,8 +56,6 @@ void expect_no_success(const std::vector<run>& runs, const char* where) {
     }
 }
 
-TEST(exit_status, help_is_done) { EXPECT_EQ(0, tvtest::run_tool(TELVAR_BIN, {"help"}).status); }
-
 TEST(exit_status, nothing_answering_is_never_success) {
     expect_no_success(run_every_command(tvtest::addr::exit_status_silent), "nothing answers");
 }

@@ -14,10 +14,9 @@
 
 #include "proto/header.h"
 #include "proto/topology/layout.h"
+#include "support/sim_fixture.h"
 #include "support/test_addresses.h"
 #include "support/tool_test.h"
-#include "switchsim/core/fabric_file.h"
-#include "switchsim/core/generated_fabric.h"
 #include "switchsim/families/login_family.h"
 
 namespace {
@@ -112,17 +111,9 @@ TEST_F(login_walks, every_switch_is_read_and_logged_out_of_with_a_login) {
     EXPECT_EQ(0u, r.out.find("\nResponse Buffer\n\n00  11000000\n01  00fffffd\n02  00070048\n")) << r.out;
 }
 
-sim::fabric generated(std::size_t switches, const char* base) {
-    std::string why;
-    auto f = sim::parse_fabric(sim::generated_fabric_json({switches, 0}), why);
-    if (!f) throw std::runtime_error(why);
-    sim::move_addresses(*f, inet_addr(base));
-    return std::move(*f);
-}
-
 class large_fabric : public tvtest::tool_test {
 protected:
-    large_fabric() : tool_test(generated(20, tvtest::addr::large_fabric_base)) {}
+    large_fabric() : tool_test(tvtest::generated_fabric(20, 0, tvtest::addr::large_fabric_base)) {}
 };
 
 TEST_F(large_fabric, links_prints_every_switch_in_the_order_json_links_lists_them) {

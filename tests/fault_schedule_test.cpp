@@ -148,11 +148,8 @@ tally run_worker(const std::vector<expected_switch>& expected, int worker, int r
 }
 
 sim::server_options faulty(std::initializer_list<const char*> rules) {
-    sim::server_options o;
-    o.seed = 20261205;
+    sim::server_options o = tvtest::with_faults(rules, 20261205);
     o.record_limit = 1;  // nothing to inspect: keep the record small
-    std::string why;
-    for (const char* rule : rules) o.faults.push_back(*sim::parse_fault(rule, why));
     return o;
 }
 
@@ -270,10 +267,6 @@ TEST_F(duplicated_answers, every_read_command_of_the_tool_succeeds_in_strict_mod
         }
     }
 }
-
-}  // namespace
-
-namespace {
 
 TEST_F(duplicated_answers, a_busy_switch_is_named_and_the_error_text_stays) {
     const std::string ip = tvtest::addr::fault_schedule_tool_base;

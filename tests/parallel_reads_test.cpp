@@ -17,8 +17,6 @@
 #include "support/saved_globals.h"
 #include "support/sim_fixture.h"
 #include "support/test_addresses.h"
-#include "switchsim/core/fabric_file.h"
-#include "switchsim/core/generated_fabric.h"
 #include "telvar/data/fabric_snapshot.h"
 #include "tv_api/lanes.h"
 
@@ -27,25 +25,8 @@ namespace {
 namespace w = tv::wire;
 using json = telvar::snapshot::json;
 
-sim::fabric generated(std::size_t switches, std::size_t devices, const char* base) {
-    std::string why;
-    auto f = sim::parse_fabric(sim::generated_fabric_json({switches, devices}), why);
-    if (!f) throw std::runtime_error(why);
-    sim::move_addresses(*f, inet_addr(base));
-    return std::move(*f);
-}
-
-sim::server_options with_faults(std::initializer_list<const char*> rules) {
-    sim::server_options o;
-    o.seed = 7;
-    for (const char* r : rules) {
-        std::string why;
-        const auto rule = sim::parse_fault(r, why);
-        if (!rule) throw std::runtime_error(why);
-        o.faults.push_back(*rule);
-    }
-    return o;
-}
+using tvtest::generated_fabric;
+using tvtest::with_faults;
 
 // What of a document depends on when it was taken: the time, the uptimes and the port
 // counters (the simulated traffic runs on the clock).
@@ -139,7 +120,7 @@ in_flight outstanding(const std::vector<sim::record>& records) {
 
 TEST_F(parallel_reads, snapshot_is_the_sequential_document_one_request_per_switch_at_a_time) {
     // With a latency the server's record shows the requests waiting for their answers.
-    sim::fabric slow = generated(6, 300, tvtest::addr::parallel_base);
+    sim::fabric slow = generated_fabric(6, 300, tvtest::addr::parallel_base);
     for (auto& s : slow.switches) s.latency = std::chrono::milliseconds(1);
     tvtest::running_fabric fab(std::move(slow));
     open(tvtest::addr::parallel_base);
@@ -156,9 +137,9 @@ TEST_F(parallel_reads, snapshot_is_the_sequential_document_one_request_per_switc
 }
 
 TEST_F(parallel_reads, snapshot_reads_past_duplicated_reordered_delayed_and_spoiled_answers) {
-    tvtest::running_fabric fab(generated(5, 120, tvtest::addr::parallel_faults_base),
+    tvtest::running_fabric fab(generated_fabric(5, 120, tvtest::addr::parallel_faults_base),
                                with_faults({"duplicate,p=0.2", "reorder,p=0.05", "delay=20,p=0.1",
-                                            "corrupt,p=0.05", "stale,p=0.1"}));
+                                            "corrupt,p=0.05", "stale,p=0.1"}, 7));
     open(tvtest::addr::parallel_faults_base);
     const auto before = tv::answers_read_past();
     const json sequential = snapshot(tv::lanes_mode::never);
@@ -191,8 +172,8 @@ std::vector<std::string> scraped(const exporter::scrape_result& r) {
 }
 
 TEST_F(parallel_reads, exporter_scrape_says_what_the_sequential_one_says) {
-    tvtest::running_fabric fab(generated(5, 150, tvtest::addr::parallel_scrape_base),
-                               with_faults({"duplicate,p=0.2", "delay=10,p=0.1", "reorder,p=0.05"}));
+    tvtest::running_fabric fab(generated_fabric(5, 150, tvtest::addr::parallel_scrape_base),
+                               with_faults({"duplicate,p=0.2", "delay=10,p=0.1", "reorder,p=0.05"}, 7));
     tv_api_open(nullptr);
     tv_set_strict_answers(1);
     Discover = 0;
@@ -210,9 +191,9 @@ TEST_F(parallel_reads, exporter_scrape_says_what_the_sequential_one_says) {
 // The tool's fabric-wide commands print the same both ways (TELVAR_READS), on a fabric whose
 // switches take a millisecond to answer, with answers duplicated and delayed.
 TEST(parallel_tool, links_map_panel_and_nameserver_print_what_the_sequential_reads_print) {
-    sim::fabric f = generated(6, 180, tvtest::addr::parallel_tool_base);
+    sim::fabric f = generated_fabric(6, 180, tvtest::addr::parallel_tool_base);
     for (auto& s : f.switches) s.latency = std::chrono::milliseconds(1);
-    tvtest::running_fabric fab(std::move(f), with_faults({"duplicate,p=0.2", "delay=10,p=0.1"}));
+    tvtest::running_fabric fab(std::move(f), with_faults({"duplicate,p=0.2", "delay=10,p=0.1"}, 7));
     const std::string ip = tvtest::addr::parallel_tool_base;
     const std::string picture = ::testing::TempDir() + "parallel_reads_picture.svg";
     const auto printed = [&](std::vector<std::string> args, const char* reads) {
@@ -236,7 +217,7 @@ TEST(parallel_tool, links_map_panel_and_nameserver_print_what_the_sequential_rea
 }
 
 TEST_F(parallel_reads, name_server_ranges_merge_to_the_sequential_walk) {
-    tvtest::running_fabric fab(generated(4, 200, tvtest::addr::parallel_ns_base));
+    tvtest::running_fabric fab(generated_fabric(4, 200, tvtest::addr::parallel_ns_base));
     open(tvtest::addr::parallel_ns_base);
     const auto sequential = sequential_name_server();
     ASSERT_EQ(200u, sequential.size());
@@ -255,7 +236,7 @@ TEST_F(parallel_reads, name_server_ranges_merge_to_the_sequential_walk) {
 
 TEST_F(parallel_reads, a_failed_range_ends_the_merge_with_its_status_after_the_objects_before_it) {
     // Chassis 2 answers long after the budget: its range fails, the next one does not.
-    sim::fabric f = generated(3, 90, tvtest::addr::parallel_fail_base);
+    sim::fabric f = generated_fabric(3, 90, tvtest::addr::parallel_fail_base);
     f.switches[1].latency = std::chrono::milliseconds(400);
     tvtest::running_fabric fab(std::move(f));
     open(tvtest::addr::parallel_fail_base);
@@ -269,7 +250,7 @@ TEST_F(parallel_reads, a_failed_range_ends_the_merge_with_its_status_after_the_o
 }
 
 TEST_F(parallel_reads, where_slow_uses_lanes_only_after_slow_answers) {
-    sim::fabric f = generated(2, 0, tvtest::addr::parallel_latency_base);
+    sim::fabric f = generated_fabric(2, 0, tvtest::addr::parallel_latency_base);
     f.switches[0].latency = std::chrono::milliseconds(2);
     static_assert(tv::slow_answer_us < 2000);
     tvtest::running_fabric fab(std::move(f));
@@ -295,7 +276,7 @@ TEST_F(parallel_reads, where_slow_uses_lanes_only_after_slow_answers) {
 // switch that answers them, not the one whose address they reached.
 TEST(simulator_latency, a_busy_switch_queues_and_a_relayed_request_costs_the_switch_that_answers) {
     tvtest::saved_globals globals;
-    sim::fabric f = generated(2, 0, tvtest::addr::latency_model_base);
+    sim::fabric f = generated_fabric(2, 0, tvtest::addr::latency_model_base);
     f.switches[1].latency = std::chrono::milliseconds(200);  // reached through switch 1
     tvtest::running_fabric fab(std::move(f));
     tv_api_open(nullptr);
@@ -320,17 +301,6 @@ TEST(simulator_latency, a_busy_switch_queues_and_a_relayed_request_costs_the_swi
     tv_close(ctx);
 }
 
-TEST(simulator_latency, the_fabric_file_gives_each_switch_its_own) {
-    std::string why;
-    const auto f = sim::parse_fabric(R"({"switches": [{"ip": "127.0.198.250", "latency_ms": 3}, {}]})", why);
-    ASSERT_TRUE(f) << why;
-    EXPECT_EQ(std::chrono::milliseconds(3), f->switches[0].latency);
-    EXPECT_EQ(std::chrono::milliseconds(0), f->switches[1].latency);
-    EXPECT_FALSE(sim::parse_fabric(R"({"switches": [{"latency_ms": 10001}]})", why));
-    EXPECT_NE(std::string::npos, why.find("latency_ms")) << why;
-    EXPECT_FALSE(sim::parse_fabric(R"({"switches": [{"latency_ms": -1}]})", why));
-}
-
 // More than 8 addresses are served by one epoll loop instead of a thread each: every switch
 // answers on its own address, with its own identity, and the latency model holds there too.
 TEST(simulator_loop, many_addresses_are_served_by_one_loop) {
@@ -342,10 +312,7 @@ TEST(simulator_loop, many_addresses_are_served_by_one_loop) {
         text += std::string(i ? "," : "") + R"({"ip": ")" + inet_ntoa(a) + R"(", "latency_ms": )" +
                 (i % 3 == 0 ? "1" : "0") + "}";
     }
-    std::string why;
-    auto f = sim::parse_fabric(text + "]}", why);
-    ASSERT_TRUE(f) << why;
-    tvtest::running_fabric fab(std::move(*f));
+    tvtest::running_fabric fab(tvtest::fabric_at(text + "]}", tvtest::addr::many_addresses_base));
     ASSERT_EQ(12u, fab.server().addresses().size());
     tv_api_open(nullptr);
     tv_set_strict_answers(1);

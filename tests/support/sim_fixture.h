@@ -1,20 +1,55 @@
 // Runs the simulator's default fabric in-process, on a thread, at loopback addresses of the
-// test's own, with every datagram recorded; and helpers to read the record.
+// test's own, with every datagram recorded; and helpers to read the record. Also fabrics made
+// for a test (from a fabric file's text or generated) and server options that spoil answers.
 #pragma once
 
 #include <arpa/inet.h>
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <initializer_list>
 #include <memory>
+#include <stdexcept>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "support/saved_globals.h"
 #include "switchsim/core/default_fabric.h"
+#include "switchsim/core/fabric_file.h"
+#include "switchsim/core/faults.h"
+#include "switchsim/core/generated_fabric.h"
 #include "switchsim/core/server.h"
 #include "tv_api/tv_inter.h"
 
 namespace tvtest {
+
+// The fabric of `json`, its addresses moved together so that the first one is `base`.
+inline sim::fabric fabric_at(const std::string& json, const char* base) {
+    std::string why;
+    auto f = sim::parse_fabric(json, why);
+    if (!f) throw std::runtime_error(why);
+    sim::move_addresses(*f, inet_addr(base));
+    return std::move(*f);
+}
+
+// A generated fabric: a ring of `switches` with `devices` spread over them.
+inline sim::fabric generated_fabric(std::size_t switches, std::size_t devices, const char* base) {
+    return fabric_at(sim::generated_fabric_json({switches, devices}), base);
+}
+
+// Server options with the fault rules (in the simulator's --fault syntax) and a seed of their own.
+inline sim::server_options with_faults(std::initializer_list<const char*> rules, std::uint32_t seed = 1) {
+    sim::server_options o;
+    o.seed = seed;
+    for (const char* r : rules) {
+        std::string why;
+        const auto rule = sim::parse_fault(r, why);
+        if (!rule) throw std::runtime_error(why);
+        o.faults.push_back(*rule);
+    }
+    return o;
+}
 
 class running_fabric {
 public:
@@ -37,6 +72,23 @@ public:
         for (const auto& r : srv_->records())
             if (r.dir == sim::record::direction::in) out.push_back(r.bytes);
         return out;
+    }
+    // The answers the fabric sent, in order.
+    std::vector<std::vector<std::uint8_t>> answers() const {
+        std::vector<std::vector<std::uint8_t>> out;
+        for (const auto& r : srv_->records())
+            if (r.dir == sim::record::direction::out) out.push_back(r.bytes);
+        return out;
+    }
+    // Waits (bounded) until the fabric has seen `n` reset messages, which nothing answers.
+    bool resets_seen(std::size_t n) const {
+        for (int i = 0; i < 400; ++i) {
+            std::size_t seen = 0;
+            for (const auto& r : requests()) seen += r.size() == TV_HDR_LEN;
+            if (seen >= n) return true;
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        }
+        return false;
     }
     // The configuration sub-commands of the requests, in order (0 for other commands).
     std::vector<std::uint32_t> subcommands() const {
