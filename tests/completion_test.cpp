@@ -107,8 +107,8 @@ std::vector<man_entry> man_entries(std::string& whole) {
             head = false;
             out.emplace_back();  // the section's text is no entry's
         } else if (!out.empty()) {
-            std::istringstream words(as_read(line));
-            for (std::string w; head && words >> w;) out.back().head.push_back(w);
+            std::istringstream heads(as_read(line));
+            for (std::string w; head && heads >> w;) out.back().head.push_back(w);
             out.back().text += as_read(line) + "\n";
             head = false;
         }
@@ -162,7 +162,9 @@ TEST(completion, knows_and_the_man_page_describes_every_word_and_option_that_hel
         const words after_word = complete({"telvar", w, "-"});
         for (const std::string& o : options_named(tvtest::run_tool(TELVAR_BIN, {"help", w}).out)) {
             EXPECT_TRUE(after_word.contains(o)) << w << " " << o << " is not completed";
-            if (!first.contains(o)) EXPECT_TRUE(options_named(text).contains(o)) << w << " " << o << " is not in its man entry";
+            if (!first.contains(o)) {
+                EXPECT_TRUE(options_named(text).contains(o)) << w << " " << o << " is not in its man entry";
+            }
         }
     }
 }
