@@ -6,6 +6,7 @@
 
 #include <array>
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 
 #include "proto/unique_fd.h"
@@ -49,6 +50,13 @@ std::string file_fault_text(const whole_file& f, std::uint64_t limit) {
         case file_fault::cannot_read: return std::string("cannot be read: ") + std::strerror(f.error);
     }
     return {};
+}
+
+std::string open_to_others(const whole_file& f, const std::string& path) {
+    if ((f.mode & 077) == 0) return {};
+    char mode[8];
+    std::snprintf(mode, sizeof mode, "%04o", static_cast<unsigned>(f.mode & 07777));
+    return std::string("others than its owner may read or change it (mode ") + mode + "); chmod 600 " + path;
 }
 
 }  // namespace tv

@@ -36,4 +36,8 @@ whole_file read_whole_file(const char* path, std::uint64_t limit);
 // "cannot be read: " and the system's text of the error.
 std::string file_fault_text(const whole_file& f, std::uint64_t limit);
 
+// For a file of secrets, read or not: "others than its owner may read or change it (mode
+// 0644); chmod 600 PATH" when its mode lets them, else empty.
+std::string open_to_others(const whole_file& f, const std::string& path);
+
 }  // namespace tv

@@ -123,11 +123,7 @@ bool read(const std::string& path, bool missing_ok, file& out, std::string& erro
         return refuse(std::strerror(f.error));
     }
     if (f.fault == ::tv::file_fault::not_regular) return refuse("is not a regular file");
-    if ((f.mode & 077) != 0) {
-        char mode[8];
-        std::snprintf(mode, sizeof mode, "%04o", static_cast<unsigned>(f.mode));
-        return refuse(std::string("others than its owner may read or change it (mode ") + mode + "); chmod 600 " + path);
-    }
+    if (const std::string open = ::tv::open_to_others(f, path); !open.empty()) return refuse(open);
     if (f.fault == ::tv::file_fault::too_large) return refuse(too_large());
     if (f.fault == ::tv::file_fault::cannot_read) return refuse(std::strerror(f.error));
     std::string why;

@@ -1,13 +1,9 @@
 // The console's tokens file (see tokens.h).
 #include "telvard/console/tokens.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cerrno>
-#include <cstdio>
 #include <cstring>
+
+#include "proto/whole_file.h"
 
 namespace telvard::console {
 
@@ -73,30 +69,12 @@ bool read_tokens(const std::string& path, std::vector<token>& out, std::string& 
         why = path + ": " + reason;
         return false;
     };
-    // Non-blocking, so that a FIFO given by mistake cannot hold the open.
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-    if (fd < 0) return refuse(std::strerror(errno));
-    struct closer {
-        int fd;
-        ~closer() { ::close(fd); }
-    } const owned{fd};
-    struct stat st {};
-    if (::fstat(fd, &st) != 0) return refuse(std::strerror(errno));
-    if (!S_ISREG(st.st_mode)) return refuse("not a regular file");
-    if ((st.st_mode & 077) != 0) {
-        char mode[8];
-        std::snprintf(mode, sizeof mode, "%04o", static_cast<unsigned>(st.st_mode & 07777));
-        return refuse(std::string("others than its owner may read or change it (mode ") + mode + "); chmod 600 " + path);
-    }
-    if (static_cast<std::size_t>(st.st_size) > largest_file) return refuse("larger than 1 MiB");
-    std::string text(static_cast<std::size_t>(st.st_size), '\0');
-    std::size_t got = 0;
-    while (got < text.size()) {
-        const ssize_t n = ::read(fd, text.data() + got, text.size() - got);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return refuse(n < 0 ? std::strerror(errno) : "shorter than its size");
-        got += static_cast<std::size_t>(n);
-    }
+    const tv::whole_file f = tv::read_whole_file(path.c_str(), largest_file);
+    if (f.fault == tv::file_fault::not_regular) return refuse("not a regular file");
+    if (const std::string open = tv::open_to_others(f, path); !open.empty()) return refuse(open);
+    if (f.fault == tv::file_fault::too_large) return refuse("larger than 1 MiB");
+    if (!f) return refuse(std::strerror(f.error));
+    const std::string& text = f.text;
     std::string reason;
     if (!parse_tokens(text, out, reason)) return refuse(reason);
     return true;
