@@ -198,29 +198,46 @@ private:
         }
     }
 
-    // "Port unreachable" for a probe's address: nothing listens there.
+    // "Port unreachable" for a probe's address: nothing listens there. A refused range sends
+    // one back for every probe, so they are read many to a system call.
     void read_errors() {
-        std::array<std::uint8_t, 64> data;
-        std::array<char, 512> control;
+        constexpr std::size_t at_once = 64;
+        struct slot {
+            sockaddr_in to;
+            std::array<std::uint8_t, 64> data;
+            std::array<char, 256> control;
+            iovec iov;
+        };
+        std::array<slot, at_once> slots;
+        std::array<mmsghdr, at_once> msgs;
         for (;;) {
-            sockaddr_in to{};
-            iovec iov{data.data(), data.size()};
-            msghdr mh{};
-            mh.msg_name = &to;
-            mh.msg_namelen = sizeof to;
-            mh.msg_iov = &iov;
-            mh.msg_iovlen = 1;
-            mh.msg_control = control.data();
-            mh.msg_controllen = control.size();
-            if (::recvmsg(sock_.get(), &mh, MSG_ERRQUEUE | MSG_DONTWAIT) < 0) return;
-            for (cmsghdr* c = CMSG_FIRSTHDR(&mh); c != nullptr; c = CMSG_NXTHDR(&mh, c)) {
-                if (c->cmsg_level != SOL_IP || c->cmsg_type != IP_RECVERR) continue;
-                sock_extended_err ee;
-                std::memcpy(&ee, CMSG_DATA(c), sizeof ee);
-                if (ee.ee_origin != SO_EE_ORIGIN_ICMP || ee.ee_type != ICMP_DEST_UNREACH) continue;
-                if (const auto it = by_addr_.find(to.sin_addr.s_addr); it != by_addr_.end())
-                    finish(it->second, probe::state::silent);
+            for (std::size_t k = 0; k < at_once; ++k) {
+                slot& s = slots[k];
+                s.iov = {s.data.data(), s.data.size()};
+                msgs[k] = {};
+                msgs[k].msg_hdr.msg_name = &s.to;
+                msgs[k].msg_hdr.msg_namelen = sizeof s.to;
+                msgs[k].msg_hdr.msg_iov = &s.iov;
+                msgs[k].msg_hdr.msg_iovlen = 1;
+                msgs[k].msg_hdr.msg_control = s.control.data();
+                msgs[k].msg_hdr.msg_controllen = s.control.size();
             }
+            const int n = ::recvmmsg(sock_.get(), msgs.data(), at_once, MSG_ERRQUEUE | MSG_DONTWAIT, nullptr);
+            if (n <= 0) return;
+            for (std::size_t k = 0; k < static_cast<std::size_t>(n); ++k) refused(msgs[k].msg_hdr);
+            if (static_cast<std::size_t>(n) < at_once) return;
+        }
+    }
+
+    void refused(msghdr& mh) {
+        const auto& to = *static_cast<const sockaddr_in*>(mh.msg_name);
+        for (cmsghdr* c = CMSG_FIRSTHDR(&mh); c != nullptr; c = CMSG_NXTHDR(&mh, c)) {
+            if (c->cmsg_level != SOL_IP || c->cmsg_type != IP_RECVERR) continue;
+            sock_extended_err ee;
+            std::memcpy(&ee, CMSG_DATA(c), sizeof ee);
+            if (ee.ee_origin != SO_EE_ORIGIN_ICMP || ee.ee_type != ICMP_DEST_UNREACH) continue;
+            if (const auto it = by_addr_.find(to.sin_addr.s_addr); it != by_addr_.end())
+                finish(it->second, probe::state::silent);
         }
     }
 
