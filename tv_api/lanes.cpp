@@ -9,8 +9,6 @@
 #include "tv_api/lanes.h"
 
 #include <poll.h>
-#include <pthread.h>
-#include <sched.h>
 #include <sys/socket.h>
 
 #include <algorithm>
@@ -44,45 +42,6 @@ constexpr int64_t datagram_cost = 5;
 constexpr int64_t pause_cost = 15;
 constexpr auto cycle_pause = std::chrono::milliseconds(15);
 constexpr std::size_t datagram_room = 2048;
-
-// Only one of the loop and its lanes runs at any time, and every exchange hands the turn over
-// and back. On one CPU a hand-over is a plain switch of threads; across CPUs it wakes an idle
-// one, which on a virtual machine costs tens of microseconds, as much as a fast switch's
-// answer. So while lanes run, the loop and every lane keep to the CPU the loop started on (the
-// loop's own CPUs are given back at the end). Where the system refuses, the threads run where
-// they will, only slower.
-class one_cpu {
-public:
-    one_cpu() {
-        const pthread_t self = pthread_self();
-        if (pthread_getaffinity_np(self, sizeof was_, &was_) != 0) return;
-        const int here = sched_getcpu();
-        if (here < 0 || here >= CPU_SETSIZE) return;
-        cpu_ = here;
-        kept_ = pin(cpu_);
-    }
-    ~one_cpu() {
-        if (kept_) pthread_setaffinity_np(pthread_self(), sizeof was_, &was_);
-    }
-    one_cpu(const one_cpu&) = delete;
-    one_cpu& operator=(const one_cpu&) = delete;
-
-    // Keeps the calling thread to the loop's CPU, where there is one.
-    void pin_calling_thread() const {
-        if (cpu_ >= 0) pin(cpu_);
-    }
-
-private:
-    static bool pin(int cpu) {
-        cpu_set_t one;
-        CPU_ZERO(&one);
-        CPU_SET(cpu, &one);
-        return pthread_setaffinity_np(pthread_self(), sizeof one, &one) == 0;
-    }
-    cpu_set_t was_{};
-    int cpu_ = -1;
-    bool kept_ = false;
-};
 
 }  // namespace
 
@@ -183,10 +142,7 @@ struct lanes::impl {
         running = &l;
         if (l.st == lane::state::fresh) {
             ++live;
-            l.thread = std::thread([this, &l] {
-                cpu->pin_calling_thread();
-                body(l);
-            });
+            l.thread = std::thread([this, &l] { body(l); });
         } else {
             l.turn.notify_one();
         }
@@ -195,8 +151,6 @@ struct lanes::impl {
     }
 
     void run() {
-        const one_cpu here;
-        cpu = &here;
         const int32_t errno_was = tv_api_errno;
         const std::uint32_t previous_was = previous_dest_addr;
         for (;;) {
@@ -222,7 +176,6 @@ struct lanes::impl {
         }
         tv_api_errno = errno_was;
         previous_dest_addr = previous_was;
-        cpu = nullptr;
         if (failure) std::rethrow_exception(std::exchange(failure, nullptr));
     }
 
@@ -347,7 +300,6 @@ struct lanes::impl {
     std::unordered_set<std::uint32_t> asking;  // switches with a request outstanding
     std::size_t live = 0;
     std::exception_ptr failure;
-    const one_cpu* cpu = nullptr;  // where the loop runs, while it runs
     std::array<std::uint8_t, datagram_room> datagram{};
 };
 
