@@ -217,7 +217,21 @@ TEST(parallel_tool, links_map_panel_and_nameserver_print_what_the_sequential_rea
 }
 
 TEST_F(parallel_reads, name_server_ranges_merge_to_the_sequential_walk) {
-    tvtest::running_fabric fab(generated_fabric(4, 200, tvtest::addr::parallel_ns_base));
+    // Devices of every kind the ranges pack: with and without names (one of the longest),
+    // FC-4 types in several words, no class of service, an IP address, a node WWN that differs
+    // from the port WWN in more than its first byte.
+    sim::fabric f = generated_fabric(4, 200, tvtest::addr::parallel_ns_base);
+    for (sim::port& p : f.switches[2].ports)
+        for (std::size_t k = 0; k < p.devices.size(); k += 2) {
+            sim::device& d = p.devices[k];
+            d.port_name = "host-" + std::to_string(k);
+            d.node_name = std::string(255, 'n');
+            d.fc4_types = {8, 40, 255, 0x1c};
+            d.cos = 0;
+            d.ip = {10, 0, 0, static_cast<std::uint8_t>(k)};
+            d.node_wwn[3] ^= 0x5a;
+        }
+    tvtest::running_fabric fab(std::move(f));
     open(tvtest::addr::parallel_ns_base);
     const auto sequential = sequential_name_server();
     ASSERT_EQ(200u, sequential.size());

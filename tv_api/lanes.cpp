@@ -344,7 +344,7 @@ namespace {
 
 // The objects of a range, kept until the ranges are merged, packed one after another: the
 // fields every object has, a byte that says which of the others follow (those that are zero
-// are left out, a node name that differs from the port name only in its first byte is that
+// are left out, a node WWN that differs from the port WWN only in its first byte is that
 // byte, and of the FC-4 types only the words that are set are kept, behind a mask), then the
 // two names with their lengths. Some 27 bytes an object where the record takes 584, in blocks
 // that never grow past their size, so that the ranges of a large fabric held at once stay a
