@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "bench_main.h"
+#include "served_fabric.h"
 #include "http_get.h"
 #include "switchsim/core/fabric_file.h"
 #include "switchsim/core/generated_fabric.h"
@@ -33,28 +34,6 @@ namespace bench {
 namespace {
 
 constexpr const char* token = "bench-read-token-0123456789";
-
-// A client that connects and sends half a request, and holds on until destroyed.
-class half_request {
-public:
-    half_request(const char* address, int port) : fd_(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0)) {
-        sockaddr_in to{};
-        to.sin_family = AF_INET;
-        to.sin_port = htons(static_cast<std::uint16_t>(port));
-        inet_pton(AF_INET, address, &to.sin_addr);
-        const std::string half = "GET /api/fabric HTTP/1.1\r\nHost: bench\r\nAuthoriz";
-        if (fd_ >= 0 && ::connect(fd_, reinterpret_cast<const sockaddr*>(&to), sizeof to) == 0)
-            ::send(fd_, half.data(), half.size(), MSG_NOSIGNAL);
-    }
-    ~half_request() {
-        if (fd_ >= 0) ::close(fd_);
-    }
-    half_request(const half_request&) = delete;
-    half_request& operator=(const half_request&) = delete;
-
-private:
-    int fd_;
-};
 
 // One load of the fabric page; microseconds, or -1 when an answer was not a whole 200.
 double page_load_us(int port, const std::vector<std::string>& paths) {
@@ -83,19 +62,8 @@ double median_load_us(int port, const std::vector<std::string>& paths) {
 }  // namespace
 
 void run_console_bench(report& out) {
-    std::string why;
-    auto f = sim::parse_fabric(sim::generated_fabric_json({12, 10000}), why);
-    if (!f) {
-        std::fprintf(stderr, "generated fabric: %s\n", why.c_str());
-        return;
-    }
-    sim::move_addresses(*f, inet_addr(addresses::console_fabric));
-    sim::server srv(std::move(*f));
-    if (!srv.bind(why)) {
-        std::fprintf(stderr, "simulator: %s\n", why.c_str());
-        return;
-    }
-    srv.start();
+    const auto served = serve_generated({12, 10000}, addresses::console_fabric);
+    if (!served) return;
     {
         const echo_process echo(addresses::console_echo, 5000);
         section_floor_us(out, "console", echo);
@@ -130,7 +98,8 @@ void run_console_bench(report& out) {
         const std::string what = "console: fabric page, " + std::to_string(paths.size()) + " requests";
         out.ratio(what.c_str(), median_load_us(server->port(), paths), goal);
         {
-            const half_request a(addresses::console, server->port()), b(addresses::console, server->port());
+            const std::string half = "GET /api/fabric HTTP/1.1\r\nHost: bench\r\nAuthoriz";
+            const half_request a(addresses::console, server->port(), half), b(addresses::console, server->port(), half);
             out.ratio("console: the same, beside 2 slow clients", median_load_us(server->port(), paths), goal);
         }
         // The other pages' calls that read the whole fabric: a device found among 10,000, the

@@ -46,28 +46,6 @@ long exporter_peak_kib(const char* self, const char* fabric) {
     return scraped ? kib : -1;
 }
 
-// A client that connects and sends half a request, and holds on until destroyed.
-class slow_client {
-public:
-    slow_client(const char* address, int port) : fd_(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0)) {
-        sockaddr_in to{};
-        to.sin_family = AF_INET;
-        to.sin_port = htons(static_cast<std::uint16_t>(port));
-        inet_pton(AF_INET, address, &to.sin_addr);
-        const std::string half = "GET /metrics HTTP/1.1\r\nHost: bench\r\n";
-        if (fd_ >= 0 && ::connect(fd_, reinterpret_cast<const sockaddr*>(&to), sizeof to) == 0)
-            ::send(fd_, half.data(), half.size(), MSG_NOSIGNAL);
-    }
-    ~slow_client() {
-        if (fd_ >= 0) ::close(fd_);
-    }
-    slow_client(const slow_client&) = delete;
-    slow_client& operator=(const slow_client&) = delete;
-
-private:
-    int fd_;
-};
-
 // Six scrapes at once of the exporter serving the fabric at `fabric` with --deadline
 // `deadline_ms`, while two slow clients hold their connections: the slowest answer (seconds)
 // and how many came, against 1.25 times the deadline.
@@ -84,7 +62,8 @@ void concurrent_scrapes(const char* self, const char* fabric, int deadline_ms) {
     double slowest = 0;
     int answered = 0;
     if (listening) {
-        const slow_client a(addresses::exporter, concurrent_port), b(addresses::exporter, concurrent_port);
+        const std::string half = "GET /metrics HTTP/1.1\r\nHost: bench\r\n";
+        const half_request a(addresses::exporter, concurrent_port, half), b(addresses::exporter, concurrent_port, half);
         std::vector<std::future<std::pair<int, double>>> scrapes;
         for (int i = 0; i < 6; ++i)
             scrapes.push_back(std::async(std::launch::async, [] {

@@ -21,6 +21,7 @@
 #include <vector>
 
 #include "bench_main.h"
+#include "served_fabric.h"
 #include "proto/name_server/layout.h"
 #include "proto/topology/layout.h"
 #include "switchsim/core/fabric_file.h"
@@ -86,19 +87,9 @@ void draw_pictures(report& out, tv_context* ctx) {
 }
 
 void run_walks(report& out, const char* self) {
-    std::string why;
-    auto f = sim::parse_fabric(sim::generated_fabric_json({ring_switches, devices}), why);
-    if (!f) {
-        std::fprintf(stderr, "generated fabric: %s\n", why.c_str());
-        return;
-    }
-    sim::move_addresses(*f, inet_addr(addresses::fabric));
-    sim::server srv(std::move(*f));
-    if (!srv.bind(why)) {
-        std::fprintf(stderr, "simulator: %s\n", why.c_str());
-        return;
-    }
-    srv.start();
+    const auto served = serve_generated({ring_switches, devices}, addresses::fabric);
+    if (!served) return;
+    sim::server& srv = *served;
     {
         const echo_process echo(addresses::fabric_echo, 5000);
         section_floor_us(out, "fabric", echo);

@@ -48,4 +48,18 @@ http_response http_get(const std::string& address, int port, const std::string& 
     return r;
 }
 
+half_request::half_request(const char* address, int port, const std::string& half)
+    : fd_(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0)) {
+    sockaddr_in to{};
+    to.sin_family = AF_INET;
+    to.sin_port = htons(static_cast<std::uint16_t>(port));
+    inet_pton(AF_INET, address, &to.sin_addr);
+    if (fd_ >= 0 && ::connect(fd_, reinterpret_cast<const sockaddr*>(&to), sizeof to) == 0)
+        ::send(fd_, half.data(), half.size(), MSG_NOSIGNAL);
+}
+
+half_request::~half_request() {
+    if (fd_ >= 0) ::close(fd_);
+}
+
 }  // namespace bench

@@ -12,6 +12,7 @@
 #include <filesystem>
 
 #include "bench_main.h"
+#include "served_fabric.h"
 #include "history/fabric_items.h"
 #include "switchsim/core/fabric_file.h"
 #include "switchsim/core/generated_fabric.h"
@@ -39,19 +40,8 @@ double file_bytes(const std::string& path) {
 }  // namespace
 
 void run_watcher_bench(report& out) {
-    std::string why;
-    auto f = sim::parse_fabric(sim::generated_fabric_json({12, 10000}), why);
-    if (!f) {
-        std::fprintf(stderr, "generated fabric: %s\n", why.c_str());
-        return;
-    }
-    sim::move_addresses(*f, inet_addr(addresses::watch_fabric));
-    sim::server srv(std::move(*f));
-    if (!srv.bind(why)) {
-        std::fprintf(stderr, "simulator: %s\n", why.c_str());
-        return;
-    }
-    srv.start();
+    const auto served = serve_generated({12, 10000}, addresses::watch_fabric);
+    if (!served) return;
     double floor_us = 0;
     {
         const echo_process echo(addresses::watch_echo, 5000);
