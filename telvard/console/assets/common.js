@@ -152,6 +152,18 @@ export function every(period_ms, step) {
     };
 }
 
+// The filters of a window of the history, by time and by switch, as filter_form takes them.
+export const window_filters = [
+    {name: 'since', label: 'Since', placeholder: '12h or 2026-12-06T10:00:00Z'},
+    {name: 'until', label: 'Until', placeholder: 'now'},
+    {name: 'switch', label: 'Switch', placeholder: 'chassis, FC address or WWN'},
+];
+
+// "3 changes, newest last.": how many rows a window holds, as its table's caption.
+export function window_count(rows, noun) {
+    return el('p', {class: 'quiet'}, `${rows.length} ${noun}${rows.length === 1 ? '' : 's'}, newest last.`);
+}
+
 // A form of filters whose values go into the page's address, so a view can be bookmarked and
 // reloaded: fields [{name, label, placeholder, list}]; the parameters named in keep stay as they
 // are (another form's, on the same page).

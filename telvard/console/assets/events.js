@@ -1,12 +1,8 @@
 // The Events page: the traps telvard received, filtered by time and switch, newest last.
-import {api, el, filter_form, switch_link, table} from './common.js';
+import {api, el, filter_form, switch_link, table, window_count, window_filters} from './common.js';
 
 export async function show(main, {fabric, params}) {
-    const form = filter_form('events', params, [
-        {name: 'since', label: 'Since', placeholder: '12h or 2026-12-06T10:00:00Z'},
-        {name: 'until', label: 'Until', placeholder: 'now'},
-        {name: 'switch', label: 'Switch', placeholder: 'chassis, FC address or WWN'},
-    ]);
+    const form = filter_form('events', params, window_filters);
     main.replaceChildren(el('h1', {}, 'Events'), form);
     const e = await api('/api/events', {fabric, since: params.since, until: params.until, switch: params.switch});
     const columns = [
@@ -20,6 +16,5 @@ export async function show(main, {fabric, params}) {
         {title: 'Value', value: r => r.value, class: () => 'number'},
         {title: 'Change', value: r => r.change, class: () => 'number'},
     ];
-    main.append(el('p', {class: 'quiet'}, `${e.events.length} event${e.events.length === 1 ? '' : 's'}, newest last.`),
-                table(columns, e.events, 'No trap recorded in this window.'));
+    main.append(window_count(e.events, 'event'), table(columns, e.events, 'No trap recorded in this window.'));
 }

@@ -1,6 +1,6 @@
 // The History page: the changes telvard recorded, filtered by time, switch and kind, and the
 // fabric compared between two times.
-import {api, el, filter_form, switch_link, table} from './common.js';
+import {api, el, filter_form, switch_link, table, window_count, window_filters} from './common.js';
 
 // The kinds of rows the history carries (docs/history.md), offered as the kind filter's choices.
 const kinds = ['switch', 'identity', 'chassis', 'system', 'port', 'link', 'route', 'zone', 'wwn_zone', 'ns_zoning',
@@ -8,9 +8,7 @@ const kinds = ['switch', 'identity', 'chassis', 'system', 'port', 'link', 'route
 
 export async function show(main, {fabric, params}) {
     const filters = filter_form('history', params, [
-        {name: 'since', label: 'Since', placeholder: '12h or 2026-12-06T10:00:00Z'},
-        {name: 'until', label: 'Until', placeholder: 'now'},
-        {name: 'switch', label: 'Switch', placeholder: 'chassis, FC address or WWN'},
+        ...window_filters,
         {name: 'kind', label: 'Kind', placeholder: 'port,zone', list: 'kinds'},
     ], 'Show', ['from', 'to']);
     const diff_form = filter_form('history', params, [
@@ -29,8 +27,7 @@ export async function show(main, {fabric, params}) {
         {title: 'Key', value: r => r.key},
         {title: 'Change', value: r => r.text},
     ];
-    timeline.replaceChildren(el('p', {class: 'quiet'}, `${h.changes.length} change${h.changes.length === 1 ? '' : 's'}, newest last.`),
-                             table(columns, h.changes, 'No change recorded in this window.'));
+    timeline.replaceChildren(window_count(h.changes, 'change'), table(columns, h.changes, 'No change recorded in this window.'));
 
     if (!params.from) {
         diff.replaceChildren(el('p', {class: 'quiet'}, 'Give a time to compare the fabric then with the fabric now (or at another time).'));
