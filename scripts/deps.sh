@@ -13,6 +13,7 @@ profile=${1:-test}
 build=(
   g++ make cmake pkg-config        # build
   nlohmann-json3-dev               # fabric files of the simulator
+  zlib1g-dev                       # the tool keeps texts deflated while a fabric is read
   libmicrohttpd-dev                # the HTTP server of the exporter (http_server/)
   libsqlite3-dev libpq-dev         # the fabric history's databases (history/)
   libcurl4-gnutls-dev              # telvard's alerts to Alertmanager, over http and https

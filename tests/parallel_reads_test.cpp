@@ -10,6 +10,7 @@
 #include <fstream>
 #include <iterator>
 #include <map>
+#include <random>
 #include <set>
 
 #include "exporter/scrape.h"
@@ -18,6 +19,7 @@
 #include "support/sim_fixture.h"
 #include "support/test_addresses.h"
 #include "telvar/data/fabric_snapshot.h"
+#include "telvar/data/fabric_walk.h"
 #include "tv_api/lanes.h"
 
 namespace {
@@ -214,6 +216,37 @@ TEST(parallel_tool, links_map_panel_and_nameserver_print_what_the_sequential_rea
         EXPECT_GT(sequential.size(), 500u) << line[0];
         EXPECT_EQ(sequential, printed(line, "side-by-side")) << line[0];
     }
+}
+
+// Visits that finish out of turn keep their text (deflated) until the ones before them end:
+// what comes out is each visit's text whole and in visit order, whatever the text is, even
+// bytes that do not deflate at all and pieces larger than the blocks they are kept in.
+TEST(in_walk_order, texts_kept_out_of_turn_come_out_whole_in_visit_order) {
+    std::mt19937 random(5);
+    std::string noise(70000, '\0');
+    for (char& c : noise) c = static_cast<char>(random());
+    std::string record;
+    for (int i = 0; i < 2000; ++i) record += "{\"alpa\":" + std::to_string(i % 126) + ",\"wwn\":\"21:00:5e\"},";
+    const std::vector<std::vector<std::string>> pieces{
+        {"head of 0,", "rest of 0"}, {noise.substr(0, 5), noise.substr(5)}, {}, {record, record.substr(7), "end"}};
+    std::string expected;
+    for (const auto& p : pieces)
+        for (const auto& t : p) expected += t;
+
+    std::string out;
+    telvar::fabric::in_walk_order order([&](std::string_view t) { out += t; });
+    for (const int k : {3, 1, 2})  // ahead of their turn: kept
+        for (const auto& t : pieces[static_cast<std::size_t>(k)]) order.write(k, t);
+    order.finish(3);
+    order.finish(2);
+    order.write(0, pieces[0][0]);  // in its turn: straight through
+    EXPECT_EQ("head of 0,", out);
+    order.write(0, pieces[0][1]);
+    order.finish(1);
+    EXPECT_EQ(pieces[0][0].size() + pieces[0][1].size(), out.size());
+    order.finish(0);
+    EXPECT_EQ(expected.size(), out.size());
+    EXPECT_TRUE(expected == out);
 }
 
 TEST_F(parallel_reads, name_server_ranges_merge_to_the_sequential_walk) {

@@ -185,24 +185,10 @@ int walk_side_by_side(tv_context* ctx, std::optional<std::uint32_t> start, const
 }
 
 void in_walk_order::write(int index, std::string_view text) {
-    if (index == head_) {
+    if (index == head_)
         sink_(text);
-        return;
-    }
-    // Kept in blocks of a fixed size rather than one string that doubles as it grows: a
-    // switch's record in a large fabric is some 100 kilobytes, and several wait at once.
-    constexpr std::size_t block = 16 << 10;
-    std::vector<std::string>& kept = kept_[index];
-    while (!text.empty()) {
-        if (kept.empty() || kept.back().size() == kept.back().capacity()) {
-            kept.emplace_back();
-            kept.back().reserve(std::max(block, text.size()));
-        }
-        std::string& last = kept.back();
-        const std::size_t n = std::min(text.size(), last.capacity() - last.size());
-        last.append(text.substr(0, n));
-        text.remove_prefix(n);
-    }
+    else
+        kept_.try_emplace(index).first->second.append(text);
 }
 
 void in_walk_order::finish(int index) {
@@ -211,7 +197,7 @@ void in_walk_order::finish(int index) {
         ++head_;
         // The next visit's text so far goes out now; the rest of it goes straight through.
         if (const auto it = kept_.find(head_); it != kept_.end()) {
-            for (const std::string& part : it->second) sink_(part);
+            it->second.drain(sink_);
             kept_.erase(it);
         }
     }

@@ -28,6 +28,7 @@
 #include <vector>
 
 #include "proto/topology/layout.h"
+#include "telvar/data/deflated_text.h"
 #include "telvar/tv_api.h"
 
 namespace telvar::fabric {
@@ -176,7 +177,7 @@ public:
 private:
     std::function<void(std::string_view)> sink_;
     int head_ = 0;
-    std::map<int, std::vector<std::string>> kept_;  // the text of visits ahead, in blocks
+    std::map<int, deflated_text> kept_;  // the text of visits ahead
     std::set<int> finished_;
 };
 
