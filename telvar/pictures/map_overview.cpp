@@ -98,7 +98,10 @@ struct first_pass {
 // A long line goes in rows, each after the first turning back under the one before, as many to
 // a row as keep the rows wider than they are tall together.
 std::size_t per_row(const shape_and_order& shape) {
-    return std::clamp<std::size_t>(static_cast<std::size_t>(std::ceil(std::sqrt(1.6 * shape.order.size()))), 1, 6);
+    // The least k with k * k >= 1.6 n, in whole numbers.
+    std::size_t k = 1;
+    while (k < 6 && 5 * k * k < 8 * shape.order.size()) ++k;
+    return k;
 }
 
 // Whether the row of the switch at `place` along the line runs right to left.
@@ -142,7 +145,16 @@ std::map<std::string, box> boxes_of(const std::string& plain) {
 // Graphviz has it) at which they meet the fewest things, none when it can.
 void place_numbers(std::vector<drawn_link>& links, const std::vector<std::pair<point, point>>& edges,
                    const std::map<std::string, box>& boxes) {
-    constexpr std::array angles{45, -45, 60, -60, 30, -30, 75, -75};
+    // The turns tried, with their cosines and sines: the numbers go round a link's direction
+    // by rotating it, which needs no trigonometry at run time.
+    struct turn {
+        int degrees;
+        double cos, sin;
+    };
+    constexpr double c45 = 0.70710678118654752, s60 = 0.86602540378443865;
+    constexpr double c75 = 0.25881904510252076, s75 = 0.96592582628906829;
+    constexpr std::array<turn, 8> turns{{{45, c45, c45}, {-45, c45, -c45}, {60, 0.5, s60}, {-60, 0.5, -s60},
+                                         {30, s60, 0.5}, {-30, s60, -0.5}, {75, c75, s75}, {-75, c75, -s75}}};
     constexpr std::array distances{2.2, 2.8, 3.6, 4.6};
     std::vector<box> placed;
     for (drawn_link& d : links) {
@@ -150,18 +162,20 @@ void place_numbers(std::vector<drawn_link>& links, const std::vector<std::pair<p
         const box& t = boxes.at(name_of(tail.chassis));
         const box& h = boxes.at(name_of(head.chassis));
         const point te = border_towards(t, {h.x, h.y}), he = border_towards(h, {t.x, t.y});
-        const double along = std::atan2(h.y - t.y, h.x - t.x);
+        // The link's direction from tail to head, as a unit vector (along the x axis when the
+        // two ends meet).
+        const double dx = h.x - t.x, dy = h.y - t.y, length = std::sqrt(dx * dx + dy * dy);
+        const double ax = length > 0 ? dx / length : 1, ay = length > 0 ? dy / length : 0;
         std::size_t fewest = SIZE_MAX;
         std::array<box, 2> chosen{};
-        for (std::size_t k = 0; k < distances.size() * angles.size() && fewest != 0; ++k) {
-            const double distance = distances[k / angles.size()];
-            const int angle = angles[k % angles.size()];
-            const double turn = angle * M_PI / 180, reach = 10 * distance;
-            const std::array<box, 2> numbers{
-                number_box({te.x + reach * std::cos(along + turn), te.y + reach * std::sin(along + turn)},
-                           std::to_string(tail.port)),
-                number_box({he.x + reach * std::cos(along + M_PI + turn), he.y + reach * std::sin(along + M_PI + turn)},
-                           std::to_string(head.port))};
+        for (std::size_t k = 0; k < distances.size() * turns.size() && fewest != 0; ++k) {
+            const double distance = distances[k / turns.size()];
+            const turn& tn = turns[k % turns.size()];
+            const double reach = 10 * distance;
+            // The direction turned, from the tail; from the head it points the other way.
+            const double ux = ax * tn.cos - ay * tn.sin, uy = ay * tn.cos + ax * tn.sin;
+            const std::array<box, 2> numbers{number_box({te.x + reach * ux, te.y + reach * uy}, std::to_string(tail.port)),
+                                             number_box({he.x - reach * ux, he.y - reach * uy}, std::to_string(head.port))};
             std::size_t met = 0;
             for (const box& b : numbers) {
                 for (const auto& [p, q] : edges) met += b.crossed_by(p, q, 2);
@@ -171,7 +185,7 @@ void place_numbers(std::vector<drawn_link>& links, const std::vector<std::pair<p
             if (met < fewest) {
                 fewest = met;
                 chosen = numbers;
-                d.angle = angle;
+                d.angle = tn.degrees;
                 d.distance = distance;
             }
         }
@@ -190,11 +204,12 @@ void place_ports(const fabric& f, std::map<std::string, box>& boxes) {
     for (const fabric_switch& s : f.switches) {
         const box& sw = boxes[name_of(s.chassis)];
         double dx = sw.x - middle.x, dy = sw.y - middle.y;
-        const double length = std::hypot(dx, dy);
+        const double length = std::sqrt(dx * dx + dy * dy);
         if (length < 1) dx = 0, dy = -1;
         else dx /= length, dy /= length;
         const point border = border_towards(sw, {sw.x + dx * 1e4, sw.y + dy * 1e4});
-        double reach = std::hypot(border.x - sw.x, border.y - sw.y) + 24;
+        const double bx = border.x - sw.x, by = border.y - sw.y;
+        double reach = std::sqrt(bx * bx + by * by) + 24;
         for (const port& p : s.ports) {
             const auto it = boxes.find(name_of(s.chassis) + "p" + std::to_string(p.number));
             if (it == boxes.end()) continue;
