@@ -118,6 +118,23 @@ TEST_F(discovery, parallel_discovery_finds_what_the_sequential_one_finds_in_its_
     EXPECT_EQ(301, tv_api_errno);
 }
 
+// A range this wide goes out in batches half of which a second thread sends: switches in either
+// half, and one that is silent, are found as they would be one batch at a time.
+TEST_F(discovery, a_wide_parallel_discovery_finds_switches_in_both_halves_of_its_batches) {
+    std::map<std::string, std::unique_ptr<scripted_responder>> wide;
+    for (const char* host : {"127.0.10.5", "127.0.12.200", "127.0.20.250"}) {
+        wide[host] = std::make_unique<scripted_responder>(host);
+        if (std::string(host) != "127.0.20.250") wide[host]->set_fallback(tvtest::reply(88).be32(20, 0x40119));
+    }
+    char** found = tv_discover_parallel(nullptr, tvtest::addr::wide_discovery_base, 11 * 256, 65536, nullptr, nullptr);
+    ASSERT_NE(nullptr, found);
+    EXPECT_EQ((std::vector<std::string>{"127.0.10.5", "127.0.12.200"}), texts(found));
+    EXPECT_EQ(1u, wide["127.0.10.5"]->count());
+    EXPECT_EQ(1u, wide["127.0.12.200"]->count());
+    EXPECT_EQ(3u, wide["127.0.20.250"]->count());
+    tv_free_discovery(found, nullptr);
+}
+
 TEST_F(discovery, late_answers_from_the_previous_address_are_not_taken_for_the_next) {
     // 127.0.4.5 answers each probe only after its own three cycles are over, so its answers
     // reach the scan socket while 127.0.4.6, which is silent, is being probed.

@@ -17,10 +17,15 @@
 #include <algorithm>
 #include <array>
 #include <chrono>
+#include <condition_variable>
 #include <cstdlib>
 #include <cstring>
 #include <deque>
+#include <mutex>
+#include <optional>
 #include <span>
+#include <system_error>
+#include <thread>
 #include <unordered_map>
 #include <vector>
 
@@ -55,6 +60,70 @@ void raise_buffer(int fd, int option, int forced_option) {
     ::setsockopt(fd, SOL_SOCKET, option, &wanted_buffer, sizeof wanted_buffer);
 }
 
+// Sends datagrams on a thread of its own while the caller sends others. Sending is most of a
+// wide scan's time, and it is the kernel's work, done on the sender's processor: to a range
+// where nothing listens, the "port unreachable" of each probe is built and queued within its
+// send. Two senders share it between two processors. The socket is the caller's; a send of
+// unconnected UDP takes no lock of the socket, so the two go side by side.
+class second_sender {
+public:
+    explicit second_sender(int fd) : fd_(fd), thread_([this] { serve(); }) {}
+    ~second_sender() {
+        {
+            std::lock_guard lk(mu_);
+            stop_ = true;
+        }
+        work_.notify_one();
+        thread_.join();
+    }
+    second_sender(const second_sender&) = delete;
+    second_sender& operator=(const second_sender&) = delete;
+
+    void start(std::span<mmsghdr> msgs) {
+        {
+            std::lock_guard lk(mu_);
+            job_ = msgs;
+            busy_ = true;
+        }
+        work_.notify_one();
+    }
+    void wait() {
+        std::unique_lock lk(mu_);
+        done_.wait(lk, [&] { return !busy_; });
+    }
+
+    // Sends every message, one system call for as many as go; one that cannot go (no buffer,
+    // no route) is passed over: its try still counts.
+    static void send_all(int fd, std::span<mmsghdr> msgs) {
+        for (std::size_t k = 0; k < msgs.size();) {
+            const int n = ::sendmmsg(fd, msgs.data() + k, static_cast<unsigned>(msgs.size() - k), 0);
+            k += n > 0 ? static_cast<std::size_t>(n) : 1;
+        }
+    }
+
+private:
+    void serve() {
+        std::unique_lock lk(mu_);
+        for (;;) {
+            work_.wait(lk, [&] { return busy_ || stop_; });
+            if (stop_) return;
+            const std::span<mmsghdr> job = job_;
+            lk.unlock();
+            send_all(fd_, job);
+            lk.lock();
+            busy_ = false;
+            done_.notify_one();
+        }
+    }
+
+    int fd_;
+    std::mutex mu_;
+    std::condition_variable work_, done_;
+    std::span<mmsghdr> job_;
+    bool busy_ = false, stop_ = false;
+    std::thread thread_;  // last: it starts once the rest is made
+};
+
 class scanner {
 public:
     scanner(std::vector<probe>& probes, int window) : probes_(probes), window_(window) {}
@@ -69,6 +138,15 @@ public:
         raise_buffer(sock_.get(), SO_SNDBUF, SO_SNDBUFFORCE);
         by_seq_.reserve(std::min<std::size_t>(probes_.size(), static_cast<std::size_t>(window_)));
         by_addr_.reserve(by_seq_.bucket_count());
+        // A wide scan on a machine of more than one processor sends on two; without a thread
+        // (none to be had) it sends on one, as a narrow scan does.
+        if (probes_.size() >= wide_scan && window_ >= static_cast<int>(batch_size) &&
+            std::thread::hardware_concurrency() > 1) {
+            try {
+                second_.emplace(sock_.get());
+            } catch (const std::system_error&) {
+            }
+        }
         std::size_t next = 0, done = 0;
         while (done < probes_.size()) {
             // Answers and errors are taken between sends too, so that a wide window does not
@@ -129,8 +207,8 @@ private:
         tries_.push_back({i, p.sent});
     }
 
-    // Sends the batched tries. A send that fails (no buffer, no route) counts as a try: the
-    // probe still ends.
+    // Sends the batched tries, half of a full batch on the second sender. A send that fails (no
+    // buffer, no route) counts as a try: the probe still ends.
     void flush() {
         std::array<mmsghdr, batch_size> msgs{};
         std::array<iovec, batch_size> iovs{};
@@ -141,9 +219,13 @@ private:
             msgs[k].msg_hdr.msg_iov = &iovs[k];
             msgs[k].msg_hdr.msg_iovlen = 1;
         }
-        for (std::size_t k = 0; k < batched_;) {
-            const int n = ::sendmmsg(sock_.get(), msgs.data() + k, static_cast<unsigned>(batched_ - k), 0);
-            k += n > 0 ? static_cast<std::size_t>(n) : 1;  // past one that cannot go
+        const std::span<mmsghdr> all(msgs.data(), batched_);
+        if (second_ && batched_ == batch_size) {
+            second_->start(all.subspan(batched_ / 2));
+            second_sender::send_all(sock_.get(), all.first(batched_ / 2));
+            second_->wait();
+        } else {
+            second_sender::send_all(sock_.get(), all);
         }
         batched_ = 0;
     }
@@ -256,6 +338,8 @@ private:
     }
 
     static constexpr std::size_t batch_size = 256;
+    // From how many probes a scan is wide enough to send on two processors.
+    static constexpr std::size_t wide_scan = 2048;
     struct outgoing {
         std::array<std::uint8_t, L::version::req_len> bytes;
         sockaddr_in to;
@@ -275,6 +359,7 @@ private:
     std::deque<try_made> tries_;
     std::unordered_map<std::uint32_t, std::size_t> by_seq_;
     std::unordered_map<std::uint32_t, std::size_t> by_addr_;
+    std::optional<second_sender> second_;  // last: it stops before the socket closes
 };
 
 char** fail_null(int32_t code) {

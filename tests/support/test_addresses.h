@@ -11,6 +11,8 @@ inline constexpr const char* identity_switch = "127.0.3.1";
 inline constexpr const char* ports_switch = "127.0.3.2";
 inline constexpr const char* login_switch = "127.0.3.3";
 inline constexpr const char* discovery_base = "127.0.4.1";  // 127.0.4.1 - 127.0.4.30
+// A range wide enough for the parallel discovery to send on two processors.
+inline constexpr const char* wide_discovery_base = "127.0.10.0";  // 127.0.10.0 - 127.0.20.255
 // Command layer.
 inline constexpr const char* framework_switch = "127.0.5.1";
 // Fabrics of the simulator run in-process; switch k of a fabric is at base + k - 1.
