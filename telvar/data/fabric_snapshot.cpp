@@ -342,11 +342,10 @@ std::string utc_now() {
     return text;
 }
 
-}  // namespace
-
-int walk(tv_context* ctx, const std::string& source, unsigned sections,
-         const std::function<void(std::string_view text)>& sink,
-         const std::function<void(int done, int known)>& progress) {
+// The walk, with at most `at_once` switches' records read at once (side by side).
+int walk_reading(tv_context* ctx, const std::string& source, unsigned sections,
+                 const std::function<void(std::string_view text)>& sink,
+                 const std::function<void(int done, int known)>& progress, std::size_t at_once) {
     // The head's members, then the two arrays element by element.
     std::string text;
     J::put_value(text, {{"format", "telvar-snapshot"}, {"version", 1}, {"source", source}, {"taken_at", utc_now()}});
@@ -402,12 +401,8 @@ int walk(tv_context* ctx, const std::string& source, unsigned sections,
     end_name_server(ns_status);
     int failed = 0;
     fabric::in_walk_order in_order(sink);
-    // A switch's record is some 100 kilobytes in a fabric of ten thousand devices, kept deflated
-    // (a fifth of it) until its turn, beside some 40 kilobytes of each visit's own. Eight at
-    // once read a ring of twelve nearly as fast as twelve do (the far switches are found late
-    // anyway) for some 300 kilobytes less.
     fabric::walk_side_by_side(
-        ctx, start, {.at_once = 8},
+        ctx, start, {.at_once = at_once},
         [&](fabric::visit& at, int k) {
             const auto write = [&](std::string_view t) { in_order.write(k, t); };
             if (read_switch(at, sections, index, k == 0 ? "\n" : ",\n", write) != TV_OK) ++failed;
@@ -419,9 +414,22 @@ int walk(tv_context* ctx, const std::string& source, unsigned sections,
     return failed;
 }
 
+}  // namespace
+
+int walk(tv_context* ctx, const std::string& source, unsigned sections,
+         const std::function<void(std::string_view text)>& sink,
+         const std::function<void(int done, int known)>& progress) {
+    // A switch's record is some 100 kilobytes in a fabric of ten thousand devices, kept deflated
+    // (a fifth of it) until its turn, beside some 40 kilobytes of each visit's own. Eight at
+    // once read a ring of twelve nearly as fast as twelve do (the far switches are found late
+    // anyway) for some 300 kilobytes less.
+    return walk_reading(ctx, source, sections, sink, progress, 8);
+}
+
 json take(tv_context* ctx, const std::string& source, unsigned sections) {
+    // The whole document is held anyway: every switch is read at once.
     std::string text;
-    walk(ctx, source, sections, [&](std::string_view t) { text += t; });
+    walk_reading(ctx, source, sections, [&](std::string_view t) { text += t; }, {}, fabric::walk_options{}.at_once);
     return json::parse(text);
 }
 
