@@ -1,7 +1,8 @@
 // Reads side by side across switches on one socket (see lanes.h).
 //
 // The loop and the lanes hand one turn around: the loop resumes a lane whose answer has come
-// (or a new one), the lane runs until its next exchange or its end and hands the turn back.
+// (or a new one), the lane runs until its next exchange or its end and hands the turn back; a
+// lane of steps is given its next step by the loop itself.
 // The state of the library that a lane's code may read across an exchange and that another
 // lane changes meanwhile is kept per lane across the hand-over: tv_api_errno and
 // previous_dest_addr (the module buffers are per thread). The sequence numbers stay
@@ -21,6 +22,7 @@
 #include <deque>
 #include <exception>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <thread>
@@ -29,6 +31,7 @@
 #include <utility>
 #include <vector>
 
+#include "tv_api/operations/name_server_query.h"
 #include "tv_api/tv_inter.h"
 
 namespace tv {
@@ -59,7 +62,8 @@ struct lanes::impl {
 
         impl& owner;
         tv_context ctx;
-        std::function<void(tv_context*)> task;
+        std::function<void(tv_context*)> task;  // on a thread of its own
+        lanes::step_fn step;  // or run on the loop itself
         std::thread thread;
         state st = state::fresh;
         std::condition_variable turn;
@@ -104,23 +108,7 @@ struct lanes::impl {
     }
 
     exchanged exchange(lane& l, tv_context* c, wire::bytes req, wire::bytes resp, std::size_t min_answer) {
-        set_checksum(req);
-        l.result = {};
-        l.budget = exchange_budget();
-        if (l.budget <= 0) return l.result;
-        const auto now = steady::now();
-        l.via = c;
-        l.req.assign(req.begin(), req.end());
-        l.resp = resp;
-        l.min_answer = min_answer;
-        l.seq = wire::get_be32(req, off::seq);
-        l.to = switch_of(c->dest_fc_addr);
-        l.elapsed = 0;
-        l.wait_cost = std::max<int64_t>(g_ip_timeout, 0);
-        l.deadline = now + std::chrono::milliseconds(l.budget * 3 / 2);
-        l.send_at = now;
-        l.in_cycle = false;
-        l.send_failed = false;
+        if (!begin(l, c, req, resp, min_answer)) return l.result;
         l.errno_kept = tv_api_errno;
         l.previous_dest_kept = previous_dest_addr;
         {
@@ -135,7 +123,52 @@ struct lanes::impl {
         return l.result;
     }
 
+    // Sets up the lane's exchange of `req` (its checksum filled) for an answer into `resp`;
+    // false, with its result, when there is no budget for it.
+    bool begin(lane& l, tv_context* c, wire::bytes req, wire::bytes resp, std::size_t min_answer) {
+        set_checksum(req);
+        l.result = {};
+        l.budget = exchange_budget();
+        if (l.budget <= 0) return false;
+        const auto now = steady::now();
+        l.via = c;
+        l.req.assign(req.begin(), req.end());
+        l.resp = resp;
+        l.min_answer = min_answer;
+        l.seq = wire::get_be32(req, off::seq);
+        l.to = switch_of(c->dest_fc_addr);
+        l.elapsed = 0;
+        l.wait_cost = std::max<int64_t>(g_ip_timeout, 0);
+        l.deadline = now + std::chrono::milliseconds(l.budget * 3 / 2);
+        l.send_at = now;
+        l.in_cycle = false;
+        l.send_failed = false;
+        return true;
+    }
+
     // ---- The loop's side ----
+
+    // Gives a lane whose exchange has ended (or a new one) its turn: its thread, or its next
+    // step here on the loop.
+    void advance(lane& l) {
+        if (!l.step) return resume(l);
+        if (l.st == lane::state::fresh) ++live;
+        std::optional<lanes::next_exchange> next;
+        try {
+            next = l.step(&l.ctx, l.st == lane::state::fresh ? nullptr : &l.result);
+        } catch (...) {
+            if (!failure) failure = std::current_exception();
+        }
+        if (!next) {
+            l.st = lane::state::done;
+            --live;
+            return;
+        }
+        // As exchange() does: the answer buffer cleared, a whole answer wanted. Without the
+        // budget for it the step learns so on its next turn, as a thread would at once.
+        std::fill(next->resp.begin(), next->resp.end(), std::uint8_t{0});
+        l.st = begin(l, &l.ctx, next->req, next->resp, next->resp.size()) ? lane::state::waiting : lane::state::ready;
+    }
 
     void resume(lane& l) {
         std::unique_lock lk(mu);
@@ -158,7 +191,7 @@ struct lanes::impl {
             for (std::size_t i = 0; i < all.size(); ++i) {  // grows as lanes add lanes
                 lane& l = *all[i];
                 if (l.st == lane::state::ready || (l.st == lane::state::fresh && live < live_limit)) {
-                    resume(l);
+                    advance(l);
                     // Its request goes out at once: its switch works while other lanes run.
                     if (l.st == lane::state::waiting) send_due(l, steady::now());
                 }
@@ -336,6 +369,12 @@ void lanes::add(std::uint32_t dest, std::function<void(tv_context*)> task) {
     p_->all.push_back(std::make_unique<impl::lane>(*p_, p_->base, dest, std::move(task)));
 }
 
+void lanes::add_steps(std::uint32_t dest, step_fn step) {
+    auto l = std::make_unique<impl::lane>(*p_, p_->base, dest, nullptr);
+    l->step = std::move(step);
+    p_->all.push_back(std::move(l));
+}
+
 void lanes::run() { p_->run(); }
 
 // ---- The name server in ranges ----
@@ -461,18 +500,37 @@ struct range_read {
     kept_objects objects;
 
     // "Next object" from the address before the range until an object beyond it, none, or one
-    // at or below the last (the switch has come round to the start).
-    void read(tv_context* ctx) {
-        tv_nameserver_entry e;
-        std::uint32_t address = from == 0 ? 0 : from - 1;
-        for (;;) {
+    // at or below the last (the switch has come round to the start): a step for each half of
+    // each object, on the lanes' loop.
+    std::optional<lanes::next_exchange> step(tv_context* ctx, const exchanged* last) {
+        if (last == nullptr) {
+            next_after(from == 0 ? 0 : from - 1);
+        } else {
             bool found = false;
-            status = get_next_nameserverentry(ctx, address, e, found);
-            if (status != TV_OK || !found || e.port_id <= address || e.port_id >= to) return;
-            objects.keep(e);
-            address = e.port_id;
+            status = last->ok() ? query_->take(answer_, object_, found) : last->status;
+            if (status == ns_object_query::more) return ask(ctx);
+            if (status != TV_OK || !found || object_.port_id <= address_ || object_.port_id >= to) return {};
+            objects.keep(object_);
+            next_after(object_.port_id);
         }
+        return ask(ctx);
     }
+
+private:
+    void next_after(std::uint32_t address) {
+        address_ = address;
+        query_.emplace(address, true);
+        std::memset(&object_, 0, sizeof object_);
+    }
+    lanes::next_exchange ask(tv_context* ctx) {
+        query_->request(ctx, request_);
+        return {request_, answer_};
+    }
+
+    std::uint32_t address_ = 0;
+    std::optional<ns_object_query> query_;
+    tv_nameserver_entry object_{};
+    std::array<std::uint8_t, layout::name_server::msg_len> request_{}, answer_{};
 };
 
 }  // namespace
@@ -488,7 +546,7 @@ int32_t walk_nameserver_ranges(const tv_context& ctx, std::span<const std::uint3
     for (std::size_t i = 0; i < starts.size(); ++i) {
         ranges[i].from = i == 0 ? 0 : starts[i];
         ranges[i].to = i + 1 < starts.size() ? starts[i + 1] : std::uint64_t{1} << 32;
-        l.add(starts[i], [&r = ranges[i]](tv_context* c) { r.read(c); });
+        l.add_steps(starts[i], [&r = ranges[i]](tv_context* c, const exchanged* last) { return r.step(c, last); });
     }
     l.run();
     for (range_read& r : ranges) {

@@ -10,7 +10,10 @@
 //
 // Each lane runs on a thread of its own, but only one of them (or the loop) runs at any time,
 // handing over at each exchange: the library stays as single-threaded as it is, and a lane's
-// code reads like the sequential read it replaces. An answer is taken exactly as a sequential
+// code reads like the sequential read it replaces. A read of many exchanges that each ask for
+// little work (the name server's objects) runs instead as steps on the loop itself, without a
+// thread: handing the turn to a thread and back costs more than such a step, and twelve slow
+// switches answer a dozen of them every millisecond. An answer is taken exactly as a sequential
 // exchange in strict mode takes it (exchange.cpp): the sequence number first, datagrams for no
 // outstanding request read past; then sender, length, command, checksum and echoed fields, a
 // spoiled answer ending the cycle; the request resent after each fruitless cycle, and the whole
@@ -20,11 +23,14 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <span>
 
 #include "telvar/tv_api.h"
 
 namespace tv {
+
+struct exchanged;  // tv_inter.h
 
 // When reads go side by side. Handing the turn between lanes costs some microseconds, which
 // pays where a switch takes a millisecond to answer and not where it answers in a few
@@ -62,6 +68,17 @@ public:
     // destination gives the switch at the address itself). A task may add others. A task that
     // throws ends its lane; run() throws it again once every lane has ended.
     void add(std::uint32_t dest, std::function<void(tv_context*)> task);
+    // Adds a task run on the loop itself rather than on a thread, for a read of many exchanges
+    // each of which asks for little work (the name server's objects): handing the turn to a
+    // thread and back costs as much as such a step. `step` is given the lane's context and the
+    // outcome of its last exchange (none at the start), its answer in the buffer it named, and
+    // names the request and the answer buffer of its next exchange (they must last until the
+    // next step), or nothing when it is done.
+    struct next_exchange {
+        std::span<std::uint8_t> req, resp;
+    };
+    using step_fn = std::function<std::optional<next_exchange>(tv_context*, const exchanged*)>;
+    void add_steps(std::uint32_t dest, step_fn step);
     // Runs every task added, including those added meanwhile, to its end.
     void run();
 

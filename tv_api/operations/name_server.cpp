@@ -16,6 +16,7 @@
 
 #include "proto/name_server/decode.h"
 #include "tv_api/alloc.h"
+#include "tv_api/operations/name_server_query.h"
 #include "tv_api/tv_inter.h"
 
 namespace {
@@ -35,31 +36,18 @@ struct free_deleter {
 };
 using entry_ptr = std::unique_ptr<tv_nameserver_entry, free_deleter>;
 
-// One half of an object query, answered into `resp`.
-int32_t query_half(tv_context* ctx, std::uint32_t query, std::uint16_t half, uint32_t port_id,
-                   tv::wire::bytes resp) {
-    tv::build_request(ctx, m_sns_req, TV_CMD_NAME_SERVER);
-    tv::wire::put_be32(m_sns_req, L::query_at, query);
-    tv::wire::put_be16(m_sns_req, L::half_at, half);
-    tv::wire::put_be32(m_sns_req, L::port_id_at, port_id);
-    return tv::exchange(ctx, m_sns_req, resp).status;
-}
-
 // The object at port_id, or after it, decoded into a zeroed `out`; `found` is false (status 0)
-// when there is none.
+// when there is none. Each half is answered into its module buffer.
 int32_t fetch_object(tv_context* ctx, uint32_t port_id, bool next, tv_nameserver_entry& out,
                      bool& found) {
     found = false;
-    const std::uint32_t query = next ? L::query::next : L::query::object;
-    if (const int32_t code = query_half(ctx, query, L::half::port, port_id, m_sns_port_ret))
-        return code;
-    if (const tv::ns_refusal r = tv::decode_ns_refusal(m_sns_port_ret); r.refused)
-        return r.end_of_list() ? TV_OK : TV_ERR_SWITCH;
-    if (const int32_t code = query_half(ctx, query, L::half::node, port_id, m_sns_node_ret))
-        return code;
-    tv::decode_ns_entry(m_sns_port_ret, m_sns_node_ret, out);
-    found = true;
-    return TV_OK;
+    tv::ns_object_query q(port_id, next);
+    for (tv::wire::bytes resp : {tv::wire::bytes{m_sns_port_ret}, tv::wire::bytes{m_sns_node_ret}}) {
+        q.request(ctx, m_sns_req);
+        if (const int32_t code = tv::exchange(ctx, m_sns_req, resp).status) return code;
+        if (const int32_t code = q.take(resp, out, found); code != tv::ns_object_query::more) return code;
+    }
+    return TV_OK;  // not reached: the node half always ends the query
 }
 
 // The object in a record of its own for the caller to free; null (status 0) when there is none.
@@ -148,6 +136,26 @@ int32_t calc_portwwn(uint8_t* port_wwn, const uint8_t* node_wwn, uint32_t port) 
 }  // namespace
 
 namespace tv {
+
+void ns_object_query::request(tv_context* ctx, wire::bytes req) const {
+    build_request(ctx, req, TV_CMD_NAME_SERVER);
+    wire::put_be32(req, L::query_at, next_ ? L::query::next : L::query::object);
+    wire::put_be16(req, L::half_at, node_half_ ? L::half::node : L::half::port);
+    wire::put_be32(req, L::port_id_at, port_id_);
+}
+
+int32_t ns_object_query::take(wire::cbytes answer, tv_nameserver_entry& out, bool& found) {
+    found = false;
+    if (!node_half_) {
+        if (const ns_refusal r = decode_ns_refusal(answer); r.refused) return r.end_of_list() ? TV_OK : TV_ERR_SWITCH;
+        std::copy_n(answer.begin(), std::min(answer.size(), port_half_.size()), port_half_.begin());
+        node_half_ = true;
+        return more;
+    }
+    decode_ns_entry(port_half_, answer, out);
+    found = true;
+    return TV_OK;
+}
 
 int32_t walk_nameserver(tv_context* ctx, const std::function<bool(const tv_nameserver_entry&)>& visit) {
     seen_addresses seen;
