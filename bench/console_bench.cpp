@@ -6,9 +6,6 @@
 // half a request each; then the calls of the other pages that read the whole fabric (a device
 // search, the zoning with its lint findings). The median of 15 loads, as a ratio to the
 // section's floor against the goal of one second.
-#include <arpa/inet.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
@@ -18,11 +15,8 @@
 #include <vector>
 
 #include "bench_main.h"
-#include "served_fabric.h"
 #include "http_get.h"
-#include "switchsim/core/fabric_file.h"
-#include "switchsim/core/generated_fabric.h"
-#include "switchsim/core/server.h"
+#include "served_fabric.h"
 #include "telvard/console/assets.h"
 #include "telvard/console/console.h"
 #include "telvard/fabric_reading.h"

@@ -21,11 +21,9 @@
 #include <vector>
 
 #include "bench_main.h"
-#include "served_fabric.h"
 #include "proto/name_server/layout.h"
 #include "proto/topology/layout.h"
-#include "switchsim/core/fabric_file.h"
-#include "switchsim/core/generated_fabric.h"
+#include "served_fabric.h"
 #include "switchsim/core/server.h"
 #include "telvar/data/fabric_snapshot.h"
 #include "telvar/telvar.h"

@@ -3,7 +3,6 @@
 // An unchanged fabric, 100 times: what it adds to the database. A reading in which 1,000
 // devices changed: the comparison and the store, each against the goal of 50 ms for storing a
 // reading. Times are also given as ratios to the section's floor (one UDP round trip).
-#include <arpa/inet.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -12,11 +11,8 @@
 #include <filesystem>
 
 #include "bench_main.h"
-#include "served_fabric.h"
 #include "history/fabric_items.h"
-#include "switchsim/core/fabric_file.h"
-#include "switchsim/core/generated_fabric.h"
-#include "switchsim/core/server.h"
+#include "served_fabric.h"
 #include "telvar/data/fabric_snapshot.h"
 #include "udp_echo.h"
 

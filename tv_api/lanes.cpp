@@ -507,8 +507,9 @@ struct range_read {
             next_after(from == 0 ? 0 : from - 1);
         } else {
             bool found = false;
-            status = last->ok() ? query_->take(answer_, object_, found) : last->status;
-            if (status == ns_object_query::more) return ask(ctx);
+            const int32_t code = last->ok() ? query_.take(answer_, object_, found) : last->status;
+            if (code == ns_object_query::more) return ask(ctx);
+            status = code;
             if (status != TV_OK || !found || object_.port_id <= address_ || object_.port_id >= to) return {};
             objects.keep(object_);
             next_after(object_.port_id);
@@ -519,16 +520,16 @@ struct range_read {
 private:
     void next_after(std::uint32_t address) {
         address_ = address;
-        query_.emplace(address, true);
+        query_ = ns_object_query(address, true);
         std::memset(&object_, 0, sizeof object_);
     }
     lanes::next_exchange ask(tv_context* ctx) {
-        query_->request(ctx, request_);
+        query_.request(ctx, request_);
         return {request_, answer_};
     }
 
     std::uint32_t address_ = 0;
-    std::optional<ns_object_query> query_;
+    ns_object_query query_{0, true};
     tv_nameserver_entry object_{};
     std::array<std::uint8_t, layout::name_server::msg_len> request_{}, answer_{};
 };

@@ -42,12 +42,12 @@ int32_t fetch_object(tv_context* ctx, uint32_t port_id, bool next, tv_nameserver
                      bool& found) {
     found = false;
     tv::ns_object_query q(port_id, next);
-    for (tv::wire::bytes resp : {tv::wire::bytes{m_sns_port_ret}, tv::wire::bytes{m_sns_node_ret}}) {
-        q.request(ctx, m_sns_req);
-        if (const int32_t code = tv::exchange(ctx, m_sns_req, resp).status) return code;
-        if (const int32_t code = q.take(resp, out, found); code != tv::ns_object_query::more) return code;
-    }
-    return TV_OK;  // not reached: the node half always ends the query
+    q.request(ctx, m_sns_req);
+    if (const int32_t code = tv::exchange(ctx, m_sns_req, m_sns_port_ret).status) return code;
+    if (const int32_t code = q.take(m_sns_port_ret, out, found); code != tv::ns_object_query::more) return code;
+    q.request(ctx, m_sns_req);
+    if (const int32_t code = tv::exchange(ctx, m_sns_req, m_sns_node_ret).status) return code;
+    return q.take(m_sns_node_ret, out, found);
 }
 
 // The object in a record of its own for the caller to free; null (status 0) when there is none.
