@@ -141,6 +141,9 @@ std::size_t edit_distance(std::string_view a, std::string_view b) {
     std::vector<std::string_view> words{"help"};
     for (const telvar::command& c : telvar::commands()) words.push_back(c.word);
     for (const std::string_view w : words) {
+        // Each edit changes the length by one at most: a word far longer or shorter is no slip.
+        const std::size_t apart = typed.size() > w.size() ? typed.size() - w.size() : w.size() - typed.size();
+        if (apart >= best_distance) continue;
         const std::size_t d = edit_distance(typed, w);
         if (d < best_distance && d <= w.size() / 2) {
             best = w;
