@@ -245,21 +245,38 @@ TEST_F(data_cmds, diff_names_exactly_a_port_and_a_zone_that_changed) {
     write("d.json", json::array());
     r = telvar({"diff", path("a.json"), path("d.json")});
     EXPECT_EQ(2, r.status);
+    write("d.json", {{"format", {5}}, {"switches", json::array()}});  // a format that is not text
+    r = telvar({"diff", path("a.json"), path("d.json")});
+    EXPECT_EQ(2, r.status);
+    EXPECT_NE(std::string::npos, r.err.find("both files must be snapshots")) << r.err;
     EXPECT_EQ(2, telvar({"diff", path("a.json"), path("none.json")}).status);
     // Hand-made snapshots: a switch without its status reads as answering; a switch that is a
-    // number, or a WWN that is not text, is refused with a reason, never a crash.
+    // number, a WWN that is not text or a chassis that is a fraction is refused naming the
+    // member, and a member of another kind that the shared rules do not name with the reader's
+    // words; never a crash.
     json f = a;
     f["switches"][1].erase("status");
     write("f.json", f);
     r = telvar({"diff", path("a.json"), path("f.json")});
     EXPECT_EQ(1, r.status);
     EXPECT_EQ("switch 10:00:00:00:5e:02:00:00 (chassis 2): answers again\n", r.out);
-    for (const json& bad : {json{{"format", "telvar-snapshot"}, {"switches", {5}}},
-                            json{{"format", "telvar-snapshot"}, {"switches", {{{"identity", {{"wwn", 7}}}}}}}}) {
+    json fraction = a;
+    fraction["switches"][0]["chassis"] = 3.3e126;
+    json status_text = a;
+    status_text["switches"][0]["status"]["code"] = "0";
+    const std::pair<json, std::string> refused[] = {
+        {json{{"format", "telvar-snapshot"}, {"switches", {5}}}, "g.json: switches[0] is not an object"},
+        {json{{"format", "telvar-snapshot"}, {"switches", {{{"identity", {{"wwn", 7}}}}}}},
+         "g.json: switches[0].identity.wwn is not a string"},
+        {fraction, "g.json: switches[0].chassis is not an integer"},
+        {status_text, "g.json: switches[0].status.code is not an integer"},
+        {json{{"format", "telvar-snapshot"}, {"switches", {{{"identity", 7}}}}}, "a snapshot holds a value of the wrong kind"},
+    };
+    for (const auto& [bad, why] : refused) {
         write("g.json", bad);
         r = telvar({"diff", path("a.json"), path("g.json")});
         EXPECT_EQ(2, r.status) << bad;
-        EXPECT_NE(std::string::npos, r.err.find("a snapshot holds a value of the wrong kind")) << r.err;
+        EXPECT_NE(std::string::npos, r.err.find(why)) << r.err;
     }
 }
 

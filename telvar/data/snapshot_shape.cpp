@@ -1,4 +1,4 @@
-// The members of a snapshot that locate and zone_lint read, and their types (snapshot_shape.h).
+// The members of a snapshot that locate, zone_lint and diff read, and their types (snapshot_shape.h).
 #include "telvar/data/snapshot_shape.h"
 
 #include <array>
@@ -22,6 +22,9 @@ constexpr std::array rules{
     rule{"switches[].chassis", kind::integer},
     rule{"switches[].fc_address", kind::string},
     rule{"switches[].identity.wwn", kind::string},
+    rule{"switches[].status", kind::object},
+    rule{"switches[].status.code", kind::integer},
+    rule{"switches[].status.message", kind::string},
     rule{"switches[].ports[]", kind::object},
     rule{"switches[].ports[].port", kind::integer},
     rule{"switches[].ports[].type", kind::string},

@@ -1,5 +1,5 @@
-// What locate and zone_lint read of a snapshot document from a file, checked before they read
-// it: a document edited by hand or by another program may give any member any type, and they
+// What locate, zone_lint and diff read of a snapshot document from a file, checked before they
+// read it: a document edited by hand or by another program may give any member any type, and they
 // must refuse it naming the member rather than end on it or take a default for it.
 #pragma once
 
