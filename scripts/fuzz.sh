@@ -7,7 +7,9 @@
 # features) at 10 s, at 60 s and at the end, when coverage last grew, and whether the harness
 # found anything. Every line of a harness's output is stamped with the seconds since its start
 # (build-fuzz/findings/<harness>/log.txt), so that coverage can be read against time; findings
-# (crash-*, leak-*, timeout-*) are left beside it.
+# (crash-*, leak-*, timeout-*) are left beside it. With FUZZ_MERGE=1, what a run found that the
+# seeds did not cover is added to the seed corpus (fuzz/corpus/<name>), for the next run to
+# start from and for make test to replay.
 set -uo pipefail
 
 bin=${1:-build-fuzz/bin}
@@ -84,6 +86,10 @@ for h in "${harnesses[@]}"; do
         "$OLDPWD/$h" -max_total_time="$seconds" -runs="$runs" "${dict[@]}" \
         -print_final_stats=1 -rss_limit_mb=4096 "$OLDPWD/$work/$corpus" 2>&1) | stamp "$start" >"$log"
     rc=${PIPESTATUS[0]}
+    if [ "${FUZZ_MERGE:-0}" = 1 ] && [ "$rc" -eq 0 ]; then
+        ASAN_OPTIONS=${ASAN_OPTIONS:-malloc_context_size=0} "$h" -merge=1 "fuzz/corpus/$corpus" \
+            "$work/$corpus" >"$findings/$name/merge.txt" 2>&1
+    fi
     read -r execs rate at10 at60 last grew < <(summary "$log")
     result=ok
     if [ "$rc" -ne 0 ]; then result="FOUND SOMETHING (see $log)"; status=1; fi
