@@ -252,8 +252,7 @@ TEST_F(data_cmds, diff_names_exactly_a_port_and_a_zone_that_changed) {
     EXPECT_EQ(2, telvar({"diff", path("a.json"), path("none.json")}).status);
     // Hand-made snapshots: a switch without its status reads as answering; a switch that is a
     // number, a WWN that is not text or a chassis that is a fraction is refused naming the
-    // member, and a member of another kind that the shared rules do not name with the reader's
-    // words; never a crash.
+    // member, an identity that is not an object with the reader's words; never a crash.
     json f = a;
     f["switches"][1].erase("status");
     write("f.json", f);

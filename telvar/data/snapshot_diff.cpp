@@ -250,10 +250,10 @@ int32_t diff(int32_t argc, char** argv) {
         complain("diff", b ? "both files must be snapshots (telvar snapshot -o FILE)" : why);
         return exit_status::failure;
     }
-    // The snapshots we write hold what the comparison reads; a hand-made document with a value
+    // The snapshots we write hold what the comparison reads. A hand-made document with a value
     // of another kind (a switch that is a number, a chassis that is a fraction, a WWN that is
-    // not text) is refused naming the member where the readers' shared rules know it, else with
-    // the reader's own words, never a crash nor a number made up from a fraction.
+    // not text) is refused, naming the member where the readers' shared rules know it; never a
+    // crash, nor a number made up from a fraction.
     for (const auto& [doc, file] : {std::pair{&*a, argv[0]}, std::pair{&*b, argv[1]}})
         if (const std::string problem = snapshot_shape_problem(*doc); !problem.empty()) {
             complain("diff", std::string(file) + ": " + problem);
