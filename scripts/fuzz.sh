@@ -18,6 +18,9 @@ seconds=${FUZZ_SECONDS:-30}
 runs=${FUZZ_RUNS:-10000000}
 work=$(dirname "$bin")/fuzz-work
 findings=$(dirname "$bin")/findings
+# No allocation stacks while fuzzing (a finding replayed on its own shows them): taking one for
+# every allocation cost a quarter of the time of the document harnesses.
+export ASAN_OPTIONS=${ASAN_OPTIONS:-malloc_context_size=0}
 mkdir -p "$work" "$findings"
 
 # Stamps each line read with the seconds since `start`.
@@ -80,15 +83,11 @@ for h in "${harnesses[@]}"; do
         *) [ -f "fuzz/dict/$corpus.dict" ] && dict=(-dict="$PWD/fuzz/dict/$corpus.dict") ;;
     esac
     start=$EPOCHREALTIME
-    # No allocation stacks while fuzzing (a finding replayed on its own shows them): taking one
-    # for every allocation cost a quarter of the time of the document harnesses.
-    (cd "$findings/$name" && ASAN_OPTIONS=${ASAN_OPTIONS:-malloc_context_size=0} \
-        "$OLDPWD/$h" -max_total_time="$seconds" -runs="$runs" "${dict[@]}" \
+    (cd "$findings/$name" && "$OLDPWD/$h" -max_total_time="$seconds" -runs="$runs" "${dict[@]}" \
         -print_final_stats=1 -rss_limit_mb=4096 "$OLDPWD/$work/$corpus" 2>&1) | stamp "$start" >"$log"
     rc=${PIPESTATUS[0]}
     if [ "${FUZZ_MERGE:-0}" = 1 ] && [ "$rc" -eq 0 ]; then
-        ASAN_OPTIONS=${ASAN_OPTIONS:-malloc_context_size=0} "$h" -merge=1 "fuzz/corpus/$corpus" \
-            "$work/$corpus" >"$findings/$name/merge.txt" 2>&1
+        "$h" -merge=1 "fuzz/corpus/$corpus" "$work/$corpus" >"$findings/$name/merge.txt" 2>&1
     fi
     read -r execs rate at10 at60 last grew < <(summary "$log")
     result=ok

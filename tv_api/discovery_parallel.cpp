@@ -60,6 +60,15 @@ void raise_buffer(int fd, int option, int forced_option) {
     ::setsockopt(fd, SOL_SOCKET, option, &wanted_buffer, sizeof wanted_buffer);
 }
 
+// Sends every message, one system call for as many as go; one that cannot go (no buffer, no
+// route) is passed over: its try still counts.
+void send_all(int fd, std::span<mmsghdr> msgs) {
+    for (std::size_t k = 0; k < msgs.size();) {
+        const int n = ::sendmmsg(fd, msgs.data() + k, static_cast<unsigned>(msgs.size() - k), 0);
+        k += n > 0 ? static_cast<std::size_t>(n) : 1;
+    }
+}
+
 // Sends datagrams on a thread of its own while the caller sends others. Sending is most of a
 // wide scan's time, and it is the kernel's work, done on the sender's processor: to a range
 // where nothing listens, the "port unreachable" of each probe is built and queued within its
@@ -90,15 +99,6 @@ public:
     void wait() {
         std::unique_lock lk(mu_);
         done_.wait(lk, [&] { return !busy_; });
-    }
-
-    // Sends every message, one system call for as many as go; one that cannot go (no buffer,
-    // no route) is passed over: its try still counts.
-    static void send_all(int fd, std::span<mmsghdr> msgs) {
-        for (std::size_t k = 0; k < msgs.size();) {
-            const int n = ::sendmmsg(fd, msgs.data() + k, static_cast<unsigned>(msgs.size() - k), 0);
-            k += n > 0 ? static_cast<std::size_t>(n) : 1;
-        }
     }
 
 private:
@@ -222,10 +222,10 @@ private:
         const std::span<mmsghdr> all(msgs.data(), batched_);
         if (second_ && batched_ == batch_size) {
             second_->start(all.subspan(batched_ / 2));
-            second_sender::send_all(sock_.get(), all.first(batched_ / 2));
+            send_all(sock_.get(), all.first(batched_ / 2));
             second_->wait();
         } else {
-            second_sender::send_all(sock_.get(), all);
+            send_all(sock_.get(), all);
         }
         batched_ = 0;
     }

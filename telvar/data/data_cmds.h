@@ -123,6 +123,13 @@ using telvar::context_ptr;
 // open_ip_context, telling what failed on standard error (null then, with tv_api_errno set).
 context_ptr open_switch(const char* command, int32_t argc, char** argv, int32_t min);
 
+// Whether a document says it is one of our snapshots (a "format" of another kind says no).
+bool is_snapshot(const json& doc);
+
+// Whether the members of the snapshot read from `file` have the kinds the readers take
+// (snapshot_shape.h); false after telling which one has not.
+bool well_shaped(const char* command, const char* file, const json& doc);
+
 // A snapshot file; nullopt after telling why (exit status 2 in `status`).
 std::optional<json> load_snapshot(const char* command, const char* file, int& status);
 

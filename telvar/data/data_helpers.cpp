@@ -129,11 +129,21 @@ const json& member_object(const json& j, const char* key) {
     return j.is_object() && j.contains(key) && j[key].is_object() ? j[key] : empty;
 }
 
+// Compared as JSON values: a "format" that is not text is no snapshot, not a type error.
+bool is_snapshot(const json& doc) {
+    return doc.is_object() && doc.contains("format") && doc["format"] == "telvar-snapshot";
+}
+
+bool well_shaped(const char* command, const char* file, const json& doc) {
+    const std::string why = snapshot_shape_problem(doc);
+    if (!why.empty()) complain(command, std::string(file) + ": " + why);
+    return why.empty();
+}
+
 std::optional<json> load_snapshot(const char* command, const char* file, int& status) {
     std::string why;
     auto doc = load_json(file, why);
-    const auto format = [](const json& d) { return d.is_object() && d.contains("format") ? d["format"] : json(); };
-    if (!doc || format(*doc) != "telvar-snapshot") {
+    if (!doc || !is_snapshot(*doc)) {
         complain(command, doc ? std::string(file) + " is not a snapshot" : why);
         status = exit_status::failure;
         return std::nullopt;
@@ -171,13 +181,9 @@ std::optional<json> fabric_document(const char* command, const char* snapshot_fi
                                     char** argv, unsigned sections, int& status) {
     if (snapshot_file != nullptr) {
         auto doc = load_snapshot(command, snapshot_file, status);
-        if (!doc) return doc;
-        if (const std::string why = snapshot_shape_problem(*doc); !why.empty()) {
-            complain(command, std::string(snapshot_file) + ": " + why);
-            status = exit_status::failure;
-            return std::nullopt;
-        }
-        return doc;
+        if (!doc || well_shaped(command, snapshot_file, *doc)) return doc;
+        status = exit_status::failure;
+        return std::nullopt;
     }
     const context_ptr ctx = open_switch(command, argc, argv, 1);
     if (!ctx) {

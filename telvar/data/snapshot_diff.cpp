@@ -16,7 +16,6 @@
 #include "telvar/cli/given_options.h"
 #include "telvar/data/data_cmds.h"
 #include "telvar/data/fabric_queries.h"
-#include "telvar/data/snapshot_shape.h"
 #include "telvar/framework/option_loop.h"
 
 namespace telvar::data {
@@ -224,11 +223,6 @@ private:
     std::vector<change> out_;
 };
 
-// Compared as JSON values: a "format" that is not text is no snapshot, not a type error.
-bool is_snapshot(const json& doc) {
-    return doc.is_object() && doc.contains("format") && doc["format"] == "telvar-snapshot";
-}
-
 }  // namespace
 
 json snapshot_changes(const json& a, const json& b, bool all) {
@@ -254,11 +248,7 @@ int32_t diff(int32_t argc, char** argv) {
     // of another kind (a switch that is a number, a chassis that is a fraction, a WWN that is
     // not text) is refused, naming the member where the readers' shared rules know it; never a
     // crash, nor a number made up from a fraction.
-    for (const auto& [doc, file] : {std::pair{&*a, argv[0]}, std::pair{&*b, argv[1]}})
-        if (const std::string problem = snapshot_shape_problem(*doc); !problem.empty()) {
-            complain("diff", std::string(file) + ": " + problem);
-            return exit_status::failure;
-        }
+    if (!well_shaped("diff", argv[0], *a) || !well_shaped("diff", argv[1], *b)) return exit_status::failure;
     json changes;
     try {
         changes = snapshot_changes(*a, *b, all);

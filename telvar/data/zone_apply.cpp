@@ -160,7 +160,7 @@ bool read_wwn_zones(const json& list, std::map<std::string, std::set<std::uint32
 
 // The zoning object a file gives for the switch with `wwn`; null after setting `why`.
 const json* zoning_in_file(const json& doc, const std::string& wwn, std::string& why) {
-    if (doc.is_object() && doc.contains("format") && doc["format"] == "telvar-snapshot") {
+    if (is_snapshot(doc)) {
         const json* sw = snapshot::find_switch(doc, wwn);
         if (sw == nullptr || !sw->contains("zoning")) {
             why = "the snapshot has no zoning of switch " + wwn;
