@@ -233,20 +233,23 @@ TEST(in_walk_order, texts_kept_out_of_turn_come_out_whole_in_visit_order) {
     for (const auto& p : pieces)
         for (const auto& t : p) expected += t;
 
-    std::string out;
-    telvar::fabric::in_walk_order order([&](std::string_view t) { out += t; });
-    for (const int k : {3, 1, 2})  // ahead of their turn: kept
-        for (const auto& t : pieces[static_cast<std::size_t>(k)]) order.write(k, t);
-    order.finish(3);
-    order.finish(2);
-    order.write(0, pieces[0][0]);  // in its turn: straight through
-    EXPECT_EQ("head of 0,", out);
-    order.write(0, pieces[0][1]);
-    order.finish(1);
-    EXPECT_EQ(pieces[0][0].size() + pieces[0][1].size(), out.size());
-    order.finish(0);
-    EXPECT_EQ(expected.size(), out.size());
-    EXPECT_TRUE(expected == out);
+    for (const bool deflated : {true, false}) {
+        SCOPED_TRACE(deflated ? "kept deflated" : "kept plain");
+        std::string out;
+        telvar::fabric::in_walk_order order([&](std::string_view t) { out += t; }, deflated);
+        for (const int k : {3, 1, 2})  // ahead of their turn: kept
+            for (const auto& t : pieces[static_cast<std::size_t>(k)]) order.write(k, t);
+        order.finish(3);
+        order.finish(2);
+        order.write(0, pieces[0][0]);  // in its turn: straight through
+        EXPECT_EQ("head of 0,", out);
+        order.write(0, pieces[0][1]);
+        order.finish(1);
+        EXPECT_EQ(pieces[0][0].size() + pieces[0][1].size(), out.size());
+        order.finish(0);
+        EXPECT_EQ(expected.size(), out.size());
+        EXPECT_TRUE(expected == out);
+    }
 }
 
 TEST_F(parallel_reads, name_server_ranges_merge_to_the_sequential_walk) {

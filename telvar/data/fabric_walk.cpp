@@ -187,8 +187,10 @@ int walk_side_by_side(tv_context* ctx, std::optional<std::uint32_t> start, const
 void in_walk_order::write(int index, std::string_view text) {
     if (index == head_)
         sink_(text);
-    else
+    else if (deflate_)
         kept_.try_emplace(index).first->second.append(text);
+    else
+        kept_plain_[index] += text;
 }
 
 void in_walk_order::finish(int index) {
@@ -199,6 +201,10 @@ void in_walk_order::finish(int index) {
         if (const auto it = kept_.find(head_); it != kept_.end()) {
             it->second.drain(sink_);
             kept_.erase(it);
+        }
+        if (const auto it = kept_plain_.find(head_); it != kept_plain_.end()) {
+            sink_(it->second);
+            kept_plain_.erase(it);
         }
     }
 }

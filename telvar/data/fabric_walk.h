@@ -166,18 +166,22 @@ int walk_side_by_side(tv_context* ctx, std::optional<std::uint32_t> start, const
                       const std::function<void(int done, int known)>& progress = {});
 
 // Texts written by numbered visits, passed on to `sink` in the visits' order: the text of the
-// earliest visit not finished goes straight through, the others' are kept until their turn.
+// earliest visit not finished goes straight through, the others' are kept until their turn,
+// deflated, unless the sink keeps the whole text in memory anyway (`deflate_kept` false).
 class in_walk_order {
 public:
-    explicit in_walk_order(std::function<void(std::string_view)> sink) : sink_(std::move(sink)) {}
+    explicit in_walk_order(std::function<void(std::string_view)> sink, bool deflate_kept = true)
+        : sink_(std::move(sink)), deflate_(deflate_kept) {}
     void write(int index, std::string_view text);
     // Visit `index` has written all it writes.
     void finish(int index);
 
 private:
     std::function<void(std::string_view)> sink_;
+    bool deflate_;
     int head_ = 0;
     std::map<int, deflated_text> kept_;  // the text of visits ahead
+    std::map<int, std::string> kept_plain_;
     std::set<int> finished_;
 };
 
