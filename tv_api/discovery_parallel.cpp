@@ -16,6 +16,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cerrno>
 #include <chrono>
 #include <condition_variable>
 #include <cstdlib>
@@ -60,12 +61,31 @@ void raise_buffer(int fd, int option, int forced_option) {
     ::setsockopt(fd, SOL_SOCKET, option, &wanted_buffer, sizeof wanted_buffer);
 }
 
-// Sends every message, one system call for as many as go; one that cannot go (no buffer, no
-// route) is passed over: its try still counts.
+// Sends every message, one system call for as many as go. A call that fails having sent
+// nothing is most often the report of an error that earlier probes drew: with IP_RECVERR each
+// "port unreachable" is left pending on the socket, and the next send returns it instead of
+// sending. So the datagram is sent again (after waiting for room, when the buffer was full);
+// one that still cannot go after a few tries (no route) is passed over: its try still counts.
 void send_all(int fd, std::span<mmsghdr> msgs) {
+    constexpr int tries_per_datagram = 4;
+    int failed = 0;
     for (std::size_t k = 0; k < msgs.size();) {
         const int n = ::sendmmsg(fd, msgs.data() + k, static_cast<unsigned>(msgs.size() - k), 0);
-        k += n > 0 ? static_cast<std::size_t>(n) : 1;
+        if (n > 0) {
+            k += static_cast<std::size_t>(n);
+            failed = 0;
+            continue;
+        }
+        const int why = errno;
+        if (why == EINTR) continue;
+        if (why == EAGAIN || why == ENOBUFS) {
+            pollfd room{fd, POLLOUT, 0};
+            ::poll(&room, 1, 10);
+        }
+        if (++failed == tries_per_datagram) {
+            ++k;
+            failed = 0;
+        }
     }
 }
 
