@@ -233,10 +233,11 @@ TEST(in_walk_order, texts_kept_out_of_turn_come_out_whole_in_visit_order) {
     for (const auto& p : pieces)
         for (const auto& t : p) expected += t;
 
-    for (const bool deflated : {true, false}) {
-        SCOPED_TRACE(deflated ? "kept deflated" : "kept plain");
+    using telvar::fabric::kept_texts;
+    for (const kept_texts kept : {kept_texts::deflated, kept_texts::plain}) {
+        SCOPED_TRACE(kept == kept_texts::deflated ? "kept deflated" : "kept plain");
         std::string out;
-        telvar::fabric::in_walk_order order([&](std::string_view t) { out += t; }, deflated);
+        telvar::fabric::in_walk_order order([&](std::string_view t) { out += t; }, kept);
         for (const int k : {3, 1, 2})  // ahead of their turn: kept
             for (const auto& t : pieces[static_cast<std::size_t>(k)]) order.write(k, t);
         order.finish(3);

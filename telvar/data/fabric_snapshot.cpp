@@ -342,12 +342,12 @@ std::string utc_now() {
     return text;
 }
 
-// The walk, with at most `at_once` switches' records read at once (side by side); the records
-// that wait for their turn are kept deflated unless the sink holds the whole text anyway.
+// The walk, with at most `at_once` switches' records read at once (side by side), the records
+// that wait for their turn kept as `kept` says.
 int walk_reading(tv_context* ctx, const std::string& source, unsigned sections,
                  const std::function<void(std::string_view text)>& sink,
                  const std::function<void(int done, int known)>& progress, std::size_t at_once,
-                 bool sink_holds_all) {
+                 fabric::kept_texts kept) {
     // The head's members, then the two arrays element by element.
     std::string text;
     J::put_value(text, {{"format", "telvar-snapshot"}, {"version", 1}, {"source", source}, {"taken_at", utc_now()}});
@@ -402,7 +402,7 @@ int walk_reading(tv_context* ctx, const std::string& source, unsigned sections,
     }
     end_name_server(ns_status);
     int failed = 0;
-    fabric::in_walk_order in_order(sink, !sink_holds_all);
+    fabric::in_walk_order in_order(sink, kept);
     fabric::walk_side_by_side(
         ctx, start, {.at_once = at_once},
         [&](fabric::visit& at, int k) {
@@ -425,14 +425,14 @@ int walk(tv_context* ctx, const std::string& source, unsigned sections,
     // (a fifth of it) until its turn, beside some 40 kilobytes of each visit's own. Eight at
     // once read a ring of twelve nearly as fast as twelve do (the far switches are found late
     // anyway) for some 300 kilobytes less.
-    return walk_reading(ctx, source, sections, sink, progress, 8, false);
+    return walk_reading(ctx, source, sections, sink, progress, 8, fabric::kept_texts::deflated);
 }
 
 json take(tv_context* ctx, const std::string& source, unsigned sections) {
     // The whole document is held anyway: every switch is read at once.
     std::string text;
     walk_reading(ctx, source, sections, [&](std::string_view t) { text += t; }, {}, fabric::walk_options{}.at_once,
-                 true);
+                 fabric::kept_texts::plain);
     return json::parse(text);
 }
 

@@ -165,13 +165,16 @@ int walk_side_by_side(tv_context* ctx, std::optional<std::uint32_t> start, const
                       const std::function<void(visit&, int index)>& each,
                       const std::function<void(int done, int known)>& progress = {});
 
+// How the texts of visits ahead of their turn are kept: deflated, unless the sink keeps the
+// whole text in memory anyway.
+enum class kept_texts { deflated, plain };
+
 // Texts written by numbered visits, passed on to `sink` in the visits' order: the text of the
-// earliest visit not finished goes straight through, the others' are kept until their turn,
-// deflated, unless the sink keeps the whole text in memory anyway (`deflate_kept` false).
+// earliest visit not finished goes straight through, the others' are kept until their turn.
 class in_walk_order {
 public:
-    explicit in_walk_order(std::function<void(std::string_view)> sink, bool deflate_kept = true)
-        : sink_(std::move(sink)), deflate_(deflate_kept) {}
+    explicit in_walk_order(std::function<void(std::string_view)> sink, kept_texts kept = kept_texts::deflated)
+        : sink_(std::move(sink)), deflate_(kept == kept_texts::deflated) {}
     void write(int index, std::string_view text);
     // Visit `index` has written all it writes.
     void finish(int index);
