@@ -54,6 +54,9 @@
 
 int telvar_tool_main(int argc, char** argv);  // telvar/cli/main.cpp's main, renamed for this harness
 
+// The exit status of the last input's run, for the seed writer (command_line_seeds.cpp).
+int fuzz_command_line_status = 0;
+
 namespace {
 
 constexpr std::size_t max_words = 16;
@@ -222,6 +225,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     fuzz::script_answers({data + at, size - at});
 
     const int status = fuzz::run_tool(telvar_tool_main, static_cast<int>(argv.size() - 1), argv.data());
+    fuzz_command_line_status = status;
     std::fflush(stdout);
     std::fflush(stderr);
     reset_tool_state(notices);

@@ -26,11 +26,41 @@ std::size_t sent = 0;
 std::size_t taken = 0;
 void (*dry_hook)() = nullptr;
 
+// Live mode: the records written so far, and how many of their bytes had been read when a wait
+// first found none.
+fuzz::live_switch live;
+std::vector<std::uint8_t> live_records;
+std::optional<std::size_t> read_when_dry;
+
+std::size_t live_read() { return live_records.size() - script.size(); }
+
+void answer_live_request(const tv_context* ctx, std::span<const std::uint8_t> msg) {
+    auto answer = live(ctx->remote_addr.sin_addr.s_addr, msg);
+    if (!answer) return;
+    // The record finishes the sequence number against the request it answers: written as 0, so
+    // that the same run writes the same record whatever number the request carried.
+    if (answer->size() >= TV_MIN_MSG_LEN) {
+        W::put_be32(*answer, tv::off::seq, 0);
+        tv::set_checksum(*answer);
+    }
+    const std::size_t read = live_read();
+    const auto length = static_cast<std::uint16_t>(std::min<std::size_t>(answer->size(), 0xFFFF));
+    live_records.push_back(fuzz::answer::as_the_switch | fuzz::answer::well_formed);
+    live_records.push_back(static_cast<std::uint8_t>(length >> 8));
+    live_records.push_back(static_cast<std::uint8_t>(length));
+    live_records.insert(live_records.end(), answer->begin(), answer->begin() + length);
+    script = std::span<const std::uint8_t>(live_records).subspan(read);
+}
+
 // The longest datagram a record makes: longer than anything the library reads whole, so that
 // the cut of an overlong datagram is exercised too.
 std::array<std::uint8_t, 4096> datagram;
 
-bool dry() { return script.empty(); }
+bool dry() {
+    if (!script.empty()) return false;
+    if (live && !read_when_dry) read_when_dry = live_read();
+    return true;
+}
 
 // Takes the next record into `datagram`, finished as its control byte says; returns its length
 // and gives its sender in `from`.
@@ -81,9 +111,17 @@ void time_out() {
 namespace fuzz {
 
 void script_answers(std::span<const std::uint8_t> answers) {
-    script = answers;
+    script = live ? std::span<const std::uint8_t>{} : answers;
+    live_records.clear();
+    read_when_dry.reset();
     request_length = 0;
     sent = taken = 0;
+}
+
+void answer_live(live_switch answering) { live = std::move(answering); }
+
+std::span<const std::uint8_t> live_script_read() {
+    return std::span<const std::uint8_t>(live_records).first(read_when_dry.value_or(live_read()));
 }
 
 void on_dry_listen(void (*hook)()) { dry_hook = hook; }
@@ -117,10 +155,11 @@ int wait_and_recv(tv_context* ctx, void* buf, int32_t capacity, int32_t& receive
     return 1;
 }
 
-int32_t send_datagram(tv_context*, wire::cbytes msg) {
+int32_t send_datagram(tv_context* ctx, wire::cbytes msg) {
     request_length = std::min(msg.size(), request.size());
     std::copy_n(msg.begin(), request_length, request.begin());
     ++sent;
+    if (live) answer_live_request(ctx, msg);
     return static_cast<int32_t>(msg.size());
 }
 

@@ -17,11 +17,19 @@
 //     bit 7     sent from another port of the switch's address
 // A record cut short by the end of the input is taken as it is. When the script has run dry,
 // every wait times out at once.
+//
+// A live switch may stand in for the script (to write seeds): each request is answered at once
+// by it, and its answer becomes a record of a script that is read exactly as a given one.
 #pragma once
+
+#include <netinet/in.h>
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
+#include <optional>
 #include <span>
+#include <vector>
 
 namespace fuzz {
 
@@ -38,6 +46,19 @@ void script_answers(std::span<const std::uint8_t> script);
 
 // Called when a listen finds the script dry, before it times out (null: nothing).
 void on_dry_listen(void (*hook)());
+
+// The switch at an address answering a request, or nothing for silence.
+using live_switch =
+    std::function<std::optional<std::vector<std::uint8_t>>(in_addr_t to, std::span<const std::uint8_t> request)>;
+
+// While `answering` is set, script_answers ignores its script and each request sent is answered
+// by `answering` instead, as a record that finishes nothing (as_the_switch | well_formed).
+void answer_live(live_switch answering);
+
+// In live mode, the records read since script_answers, up to the first wait that found none: a
+// script that a given run replays as it ran, up to that silence, which the end of a script
+// stands for (a silence in the middle of a script cannot be written).
+std::span<const std::uint8_t> live_script_read();
 
 // Datagrams sent and answers taken since script_answers.
 std::size_t requests_sent();
