@@ -112,7 +112,8 @@ std::vector<std::vector<std::string>> runs_of(const telvar::command& c) {
     return runs;
 }
 
-// The tool's reports and complaints go nowhere while it runs; the summary goes to `report`.
+// The tool's reports and complaints go nowhere while it runs; the seeds' summary goes to the
+// standard output and error that the program was given.
 class quiet_tool {
 public:
     quiet_tool() : out_(::dup(STDOUT_FILENO)), err_(::dup(STDERR_FILENO)), null_(::open("/dev/null", O_WRONLY)) {}
@@ -196,6 +197,8 @@ int main(int argc, char** argv) {
 
     const quiet_tool quiet;
     std::vector<std::string> faults;
+    for (const more_run& m : more_runs)
+        if (telvar::find_command(m.word) == nullptr) faults.push_back(std::string(m.word) + ": no such command");
     int written = 0;
     for (const telvar::command& c : telvar::commands()) {
         // The files a command reads are fuzzed by their readers' own harnesses; without one,
