@@ -9,8 +9,9 @@
 //     fuzz_command_line_seeds FOLDER     writes FOLDER/seed-<command line>, one per run
 //
 // Each seed is replayed from its script at once; exits 1, naming them, when a command that
-// addresses a switch sent no request, or a seed replays otherwise than its live run went (up
-// to the first silence, where its script ends).
+// addresses a switch sent no request, waited for an answer that the fabric had given (an
+// answer not taken as the switch's), or a seed replays otherwise than its live run went (up to
+// the first silence, where its script ends).
 #include <arpa/inet.h>
 #include <fcntl.h>
 #include <unistd.h>
@@ -140,10 +141,14 @@ private:
 
 sim::fabric switches;
 
+// Requests of the run that the switch handled without answering (a reset).
+std::size_t left_unanswered = 0;
+
 std::optional<std::vector<std::uint8_t>> answer_from_fabric(in_addr_t to, std::span<const std::uint8_t> request) {
     const auto owner = switches.find_by_ip(to);
     if (!owner) return std::nullopt;
     auto r = sim::dispatch(handlers(), switches, *owner, request, inet_addr("127.0.0.1"), tool_port);
+    if (r.what == sim::dispatch_result::outcome::silent) ++left_unanswered;
     if (r.what != sim::dispatch_result::outcome::answered) return std::nullopt;
     return sim::frame_answer(std::move(r.answer), request, r.status, r.seq);
 }
@@ -213,6 +218,7 @@ int main(int argc, char** argv) {
             input.push_back(0);  // the empty argument: the answers follow
 
             switches = pristine;  // every run meets the same switches
+            left_unanswered = 0;
             const run live = run_input(quiet, input, answers_from::fabric);
             const auto answers = fuzz::live_script_read();
             const std::size_t recorded = records_in(answers);
@@ -234,6 +240,12 @@ int main(int argc, char** argv) {
             const bool went_silent = recorded < live.answers || live.answers < live.requests;
             if (c.sample.find("{ip}") != std::string_view::npos && live.requests == 0)
                 faults.push_back(name + ": sent no request");
+            // Against switches that answer every request at once, a wait finds nothing only
+            // after a reset, while listening for traps (none come here), or when an answer was
+            // not taken as the switch's (a fault of the recording).
+            const bool listens = c.word == "trap_listen";
+            if (went_silent && left_unanswered == 0 && !listens)
+                faults.push_back(name + ": waited where an answer had come");
             if (replayed.status != live.status) faults.push_back(name + ": replays to another exit status");
             if (replayed.answers != recorded || (!went_silent && replayed.requests != live.requests))
                 faults.push_back(name + ": replays differently (" + std::to_string(replayed.requests) +
