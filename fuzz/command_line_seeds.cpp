@@ -28,6 +28,7 @@
 #include <vector>
 
 #include "fuzz/support/memory_transport.h"
+#include "support/command_samples.h"
 #include "switchsim/core/default_fabric.h"
 #include "switchsim/core/dispatch.h"
 #include "telvar/cli/command_table.h"
@@ -53,25 +54,9 @@ const sim::handler_index& handlers() {
     return index;
 }
 
-// The words of one run: the given ones, then the command's sample with the switch's address.
-std::vector<std::string> words_of(std::vector<std::string> words, std::string_view sample) {
-    std::string word;
-    const auto flush = [&] {
-        if (!word.empty()) words.push_back(word);
-        word.clear();
-    };
-    for (std::size_t i = 0; i < sample.size(); ++i) {
-        if (sample.substr(i, 4) == "{ip}") {
-            word += switch_ip;
-            i += 3;
-        } else if (sample[i] == ' ') {
-            flush();
-        } else {
-            word += sample[i];
-        }
-    }
-    flush();
-    return words;
+// The words of one run: the command word, then `line` with the switch's address ("{ip}").
+std::vector<std::string> words_of(std::string_view word, std::string_view line) {
+    return tvtest::sample_line(word, line, std::string(switch_ip), {});
 }
 
 // Runs beyond the samples: the changes each command's options make, a device that the fabric
@@ -98,8 +83,11 @@ constexpr std::array more_runs{
 // The runs of a command: as its entry gives it, in JSON when it has that form, and on every
 // port when its port operand may be "all"; then those above.
 std::vector<std::vector<std::string>> runs_of(const telvar::command& c) {
-    std::vector<std::vector<std::string>> runs{words_of({std::string(c.word)}, c.sample)};
-    if (c.json != nullptr) runs.push_back(words_of({"--json", std::string(c.word)}, c.sample));
+    std::vector<std::vector<std::string>> runs{words_of(c.word, c.sample)};
+    if (c.json != nullptr) {
+        runs.push_back(runs.front());
+        runs.back().insert(runs.back().begin(), "--json");
+    }
     if (c.args.operands.find("<port>|all") != std::string_view::npos) {
         const std::size_t runs_so_far = runs.size();
         for (std::size_t i = 0; i < runs_so_far; ++i) {
@@ -109,7 +97,7 @@ std::vector<std::vector<std::string>> runs_of(const telvar::command& c) {
         }
     }
     for (const more_run& m : more_runs)
-        if (m.word == c.word) runs.push_back(words_of({std::string(c.word)}, m.line));
+        if (m.word == c.word) runs.push_back(words_of(c.word, m.line));
     return runs;
 }
 
@@ -156,6 +144,7 @@ std::optional<std::vector<std::uint8_t>> answer_from_fabric(in_addr_t to, std::s
 struct run {
     std::size_t requests = 0;
     std::size_t answers = 0;
+    std::size_t silent_waits = 0;
     int status = 0;
 };
 
@@ -167,14 +156,7 @@ run run_input(const quiet_tool& quiet, std::span<const std::uint8_t> input, answ
     quiet.silence();
     LLVMFuzzerTestOneInput(input.data(), input.size());
     quiet.restore();
-    return {fuzz::requests_sent(), fuzz::answers_taken(), fuzz_command_line_status};
-}
-
-// The records of a script.
-std::size_t records_in(std::span<const std::uint8_t> script) {
-    std::size_t n = 0;
-    for (std::size_t at = 0; at + 3 <= script.size(); ++n) at += 3 + (std::size_t{script[at + 1]} << 8 | script[at + 2]);
-    return n;
+    return {fuzz::requests_sent(), fuzz::answers_taken(), fuzz::silent_waits(), fuzz_command_line_status};
 }
 
 std::string file_name(const std::vector<std::string>& words) {
@@ -220,9 +202,8 @@ int main(int argc, char** argv) {
             switches = pristine;  // every run meets the same switches
             left_unanswered = 0;
             const run live = run_input(quiet, input, answers_from::fabric);
-            const auto answers = fuzz::live_script_read();
-            const std::size_t recorded = records_in(answers);
-            input.insert(input.end(), answers.begin(), answers.end());
+            const fuzz::live_script answers = fuzz::live_script_read();
+            input.insert(input.end(), answers.bytes.begin(), answers.bytes.end());
             const run replayed = run_input(quiet, input, answers_from::script);
 
             const std::string name = file_name(words);
@@ -237,17 +218,16 @@ int main(int argc, char** argv) {
                         live.status);
 
             // The seed must run as the live run did, up to the silence its script ends on.
-            const bool went_silent = recorded < live.answers || live.answers < live.requests;
+            const bool went_silent = answers.records < live.answers || live.answers < live.requests;
             if (c.sample.find("{ip}") != std::string_view::npos && live.requests == 0)
                 faults.push_back(name + ": sent no request");
-            // Against switches that answer every request at once, a wait finds nothing only
-            // after a reset, while listening for traps (none come here), or when an answer was
-            // not taken as the switch's (a fault of the recording).
-            const bool listens = c.word == "trap_listen";
-            if (went_silent && left_unanswered == 0 && !listens)
+            // Against switches that answer every request at once, a wait for an answer finds
+            // none only after a reset, or when an answer was not taken as the switch's (a fault
+            // of the recording).
+            if (live.silent_waits > 0 && left_unanswered == 0)
                 faults.push_back(name + ": waited where an answer had come");
             if (replayed.status != live.status) faults.push_back(name + ": replays to another exit status");
-            if (replayed.answers != recorded || (!went_silent && replayed.requests != live.requests))
+            if (replayed.answers != answers.records || (!went_silent && replayed.requests != live.requests))
                 faults.push_back(name + ": replays differently (" + std::to_string(replayed.requests) +
                                  " requests, " + std::to_string(replayed.answers) + " answers)");
         }

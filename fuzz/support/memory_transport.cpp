@@ -26,11 +26,18 @@ std::size_t sent = 0;
 std::size_t taken = 0;
 void (*dry_hook)() = nullptr;
 
-// Live mode: the records written so far, and how many of their bytes had been read when a wait
-// first found none.
+// Waits outside a listen that found the script dry.
+std::size_t silent = 0;
+
+// Live mode: the records written so far, and how much of them had been read when a wait first
+// found none.
 fuzz::live_switch live;
 std::vector<std::uint8_t> live_records;
-std::optional<std::size_t> read_when_dry;
+struct read_so_far {
+    std::size_t bytes = 0;
+    std::size_t records = 0;
+};
+std::optional<read_so_far> read_when_dry;
 
 std::size_t live_read() { return live_records.size() - script.size(); }
 
@@ -56,9 +63,12 @@ void answer_live_request(const tv_context* ctx, std::span<const std::uint8_t> ms
 // the cut of an overlong datagram is exercised too.
 std::array<std::uint8_t, 4096> datagram;
 
-bool dry() {
+enum class waiting { for_answer, listening };
+
+bool dry(waiting w = waiting::for_answer) {
     if (!script.empty()) return false;
-    if (live && !read_when_dry) read_when_dry = live_read();
+    if (w == waiting::for_answer) ++silent;
+    if (live && !read_when_dry) read_when_dry = read_so_far{live_read(), taken};
     return true;
 }
 
@@ -115,19 +125,21 @@ void script_answers(std::span<const std::uint8_t> answers) {
     live_records.clear();
     read_when_dry.reset();
     request_length = 0;
-    sent = taken = 0;
+    sent = taken = silent = 0;
 }
 
 void answer_live(live_switch answering) { live = std::move(answering); }
 
-std::span<const std::uint8_t> live_script_read() {
-    return std::span<const std::uint8_t>(live_records).first(read_when_dry.value_or(live_read()));
+live_script live_script_read() {
+    const read_so_far read = read_when_dry.value_or(read_so_far{live_read(), taken});
+    return {std::span<const std::uint8_t>(live_records).first(read.bytes), read.records};
 }
 
 void on_dry_listen(void (*hook)()) { dry_hook = hook; }
 
 std::size_t requests_sent() { return sent; }
 std::size_t answers_taken() { return taken; }
+std::size_t silent_waits() { return silent; }
 
 }  // namespace fuzz
 
@@ -164,13 +176,13 @@ int32_t send_datagram(tv_context* ctx, wire::cbytes msg) {
 }
 
 int wait_for_datagram(tv_context*, int) {
-    if (!dry()) return 1;
+    if (!dry(waiting::listening)) return 1;
     if (dry_hook != nullptr) dry_hook();
     return 0;
 }
 
 ssize_t receive_whole(tv_context* ctx, wire::bytes buf, sockaddr_in& from) {
-    if (dry()) {
+    if (dry(waiting::listening)) {
         errno = EAGAIN;
         return -1;
     }

@@ -58,10 +58,16 @@ void answer_live(live_switch answering);
 // In live mode, the records read since script_answers, up to the first wait that found none: a
 // script that a given run replays as it ran, up to that silence, which the end of a script
 // stands for (a silence in the middle of a script cannot be written).
-std::span<const std::uint8_t> live_script_read();
+struct live_script {
+    std::span<const std::uint8_t> bytes;
+    std::size_t records = 0;
+};
+live_script live_script_read();
 
-// Datagrams sent and answers taken since script_answers.
+// Datagrams sent, answers taken, and waits for an answer (not those of a listen) that found
+// the script dry, since script_answers.
 std::size_t requests_sent();
 std::size_t answers_taken();
+std::size_t silent_waits();
 
 }  // namespace fuzz
