@@ -105,13 +105,6 @@ TEST_F(discovery, parallel_discovery_finds_what_the_sequential_one_finds_in_its_
         tv_free_discovery(found, nullptr);
     }
 
-    // A list: the last entry is not probed, as in the sequential discovery.
-    uint32_t list[] = {addr(loopback(6)), addr(loopback(2)), addr(loopback(4)), 0};
-    char** found = tv_discover_parallel(list, nullptr, 0, 64, nullptr, nullptr);
-    ASSERT_NE(nullptr, found);
-    EXPECT_EQ((std::vector<std::string>{loopback(6), loopback(2)}), texts(found));
-    tv_free_discovery(found, nullptr);
-
     EXPECT_EQ(nullptr, tv_discover_parallel(nullptr, tvtest::addr::discovery_base, 3, 0, nullptr, nullptr));
     EXPECT_EQ(301, tv_api_errno);
     EXPECT_EQ(nullptr, tv_discover_parallel(nullptr, tvtest::addr::discovery_base, -1, 8, nullptr, nullptr));
@@ -126,6 +119,7 @@ TEST_F(discovery, a_wide_parallel_discovery_finds_switches_in_both_halves_of_its
         wide[host] = std::make_unique<scripted_responder>(host);
         if (std::string(host) != "127.0.20.250") wide[host]->set_fallback(tvtest::reply(88).be32(20, 0x40119));
     }
+    g_ip_timeout = 250;  // a probe of an answering switch is answered within its cycle, even on a loaded machine
     char** found = tv_discover_parallel(nullptr, tvtest::addr::wide_discovery_base, 11 * 256, 65536, nullptr, nullptr);
     ASSERT_NE(nullptr, found);
     EXPECT_EQ((std::vector<std::string>{"127.0.10.5", "127.0.12.200"}), texts(found));

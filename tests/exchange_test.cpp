@@ -64,36 +64,35 @@ TEST_F(exchange, silent_switch_gets_the_cycles_of_its_mode_and_budget) {
         EXPECT_EQ(TV_ERR_NO_RESPONSE, tv_api_errno);
         expect_all_identical(c.datagrams, before);
     }
-    EXPECT_EQ(tv_calc_chksum(req.data(), 20), tv::wire::get_be32(req, 20));
 }
 
-TEST_F(exchange, answer_is_returned_with_its_length) {
-    sw.script({tvtest::answer({0, 0, 2, 0, 7, 7, 7, 7})});
-    ctx->last_activity = 0;
-    EXPECT_EQ(28, run());
-    EXPECT_EQ(0, tv_api_errno);
-    EXPECT_EQ(7, resp[20]);
-    EXPECT_NE(0u, ctx->last_activity);
-    EXPECT_EQ(1u, sw.count());
-}
-
-TEST_F(exchange, stale_answer_is_discarded_and_the_matching_one_returned) {
-    step s = tvtest::answer({1, 2, 3, 4});
-    s.stale_first = true;
-    sw.script({s});
-    EXPECT_EQ(24, run());
-    EXPECT_EQ(0, tv_api_errno);
-    EXPECT_EQ(tv_get_seq_num(req.data()), tv_get_seq_num(resp.data()));
-    EXPECT_EQ(1u, sw.count());  // within the same cycle
-}
-
-TEST_F(exchange, short_datagram_is_discarded_like_a_stale_one) {
-    step s = tvtest::answer({9, 9, 9, 9});
-    s.short_first = true;
-    sw.script({s});
-    EXPECT_EQ(24, run());
-    EXPECT_EQ(9, resp[16]);
-    EXPECT_EQ(1u, sw.count());
+// The answer and its length, cut to the room; a datagram too short to hold a sequence number
+// is read past within the cycle, like a stale answer.
+TEST_F(exchange, answer_is_returned_with_its_length_cut_to_the_room) {
+    struct returned_case {
+        const char* what;
+        step answer;
+        int32_t length;
+        std::size_t at;
+        std::uint8_t byte;
+    };
+    step after_short = tvtest::answer({9, 9, 9, 9});
+    after_short.short_first = true;
+    const returned_case cases[] = {
+        {"an answer", tvtest::answer({0, 0, 2, 0, 7, 7, 7, 7}), 28, 20, 7},
+        {"after a short datagram", after_short, 24, 16, 9},
+        {"longer than the room", tvtest::answer(bytes(200, 0xAB)), 64, 63, 0xAB},
+    };
+    for (const returned_case& c : cases) {
+        sw.script({c.answer});
+        ctx->last_activity = 0;
+        const std::size_t before = sw.count();
+        EXPECT_EQ(c.length, run()) << c.what;
+        EXPECT_EQ(0, tv_api_errno) << c.what;
+        EXPECT_EQ(c.byte, resp[c.at]) << c.what;
+        EXPECT_NE(0u, ctx->last_activity) << c.what;
+        EXPECT_EQ(before + 1, sw.count()) << c.what;
+    }
 }
 
 TEST_F(exchange, newer_sequence_number_ends_the_cycle_and_the_request_is_resent) {
@@ -112,8 +111,10 @@ TEST_F(exchange, sequence_numbers_compare_signed_across_the_wrap) {
     stale.stale_first = true;
     sw.script({stale});
     EXPECT_EQ(24, run());
+    EXPECT_EQ(0, tv_api_errno);
     EXPECT_EQ(0u, tv_get_seq_num(req.data()));
-    expect_all_identical(1);
+    EXPECT_EQ(0u, tv_get_seq_num(resp.data()));
+    expect_all_identical(1);  // within the same cycle
 
     // Request 0x80000000 is the smallest signed number: 0x7FFFFFFF counts as newer and ends
     // the cycle, so the request goes out again.
@@ -139,6 +140,7 @@ TEST_F(exchange, late_answer_to_an_earlier_cycle_is_a_match) {
 TEST_F(exchange, status_bytes_give_status_codes) {
     const std::array<std::pair<std::uint8_t, int32_t>, 5> cases{
         {{0x01, 201}, {0x03, 107}, {0x0E, 202}, {0x02, 200}, {0xFF, 200}}};
+    g_timeout = 3000;  // cycles long enough that a loaded machine's late answer is no resend
     for (auto [byte, code] : cases) {
         step s = tvtest::answer({1, 2, 3, 4});
         s.status = byte;
@@ -293,12 +295,6 @@ TEST_F(exchange, strict_mode_refuses_an_answer_to_another_query_with_the_current
     EXPECT_EQ(0x11, e.node_wwn[0]);
 }
 
-TEST_F(exchange, answer_longer_than_capacity_is_cut) {
-    sw.script({tvtest::answer(bytes(200, 0xAB))});
-    EXPECT_EQ(64, run());
-    EXPECT_EQ(0xAB, resp[63]);
-}
-
 TEST_F(exchange, failing_sends_end_with_105_within_the_budget) {
     // Sending to the broadcast address without permission fails at once, every time.
     ctx->remote_addr.sin_addr.s_addr = 0xFFFFFFFF;
@@ -306,7 +302,6 @@ TEST_F(exchange, failing_sends_end_with_105_within_the_budget) {
     EXPECT_EQ(TV_ERR_SEND, tv_api_errno);
     EXPECT_EQ(0u, sw.count());
 }
-
 
 // ---- tv_listen ----
 
@@ -354,13 +349,6 @@ TEST_F(listen, takes_a_good_datagram_and_rejects_short_or_badly_checksummed_ones
     EXPECT_TRUE(all_zero(buf));
 }
 
-TEST_F(listen, nothing_within_the_limit_is_106) {
-    std::array<std::uint8_t, 64> buf;
-    buf.fill(1);
-    EXPECT_EQ(106, tv_listen(ctx, buf.data(), 64, 30));
-    EXPECT_TRUE(all_zero(buf));
-}
-
 // ---- tv_message ----
 
 class raw_message : public exchange {
@@ -386,24 +374,17 @@ TEST_F(raw_message, sends_the_words_of_the_file_with_their_checksum) {
     EXPECT_EQ(0x0C + 2, spoiled[11]);  // checksum + 1, then bytes 10-11 + 1 on top
 }
 
-TEST_F(raw_message, reads_leading_hex_of_each_line) {
-    write_file("abort\n0x12345678\nfffffffff\n\n   1\nz9\n");
+TEST_F(raw_message, reads_leading_hex_of_each_line_and_refuses_too_many_words_or_no_file) {
+    write_file("abort\n0x12345678\nfffffffff\n\n   1\nz9\n" + std::string(200, '1') + "\n22\n");
     std::array<std::uint8_t, 512> msg{};
     std::FILE* f = std::fopen(path.c_str(), "r");
     ASSERT_NE(nullptr, f);
-    EXPECT_EQ(3, tv::read_message_words(f, msg));
+    EXPECT_EQ(5, tv::read_message_words(f, msg));  // the overlong line counts once
     std::fclose(f);
     EXPECT_EQ(0xABu, tv::wire::get_be32(msg, 0));
     EXPECT_EQ(0x12345678u, tv::wire::get_be32(msg, 4));
     EXPECT_EQ(0x7FFFFFFFu, tv::wire::get_be32(msg, 8));  // above 0x7FFFFFFF
-}
-
-TEST_F(raw_message, overlong_lines_count_once_and_too_many_words_are_refused) {
-    write_file(std::string(200, '1') + "\n22\n");
-    std::array<std::uint8_t, 512> msg{};
-    std::FILE* f = std::fopen(path.c_str(), "r");
-    EXPECT_EQ(2, tv::read_message_words(f, msg));
-    std::fclose(f);
+    EXPECT_EQ(0x22u, tv::wire::get_be32(msg, 16));
 
     std::string many;
     for (int i = 0; i < 128; ++i) many += "1\n";
@@ -417,9 +398,7 @@ TEST_F(raw_message, overlong_lines_count_once_and_too_many_words_are_refused) {
     EXPECT_EQ(0, tv_message(ctx, nullptr, nullptr, path.c_str(), answer_buf.data()));
     ASSERT_TRUE(sw.wait_for(1));
     EXPECT_EQ(512u, sw.received().at(0).size());
-}
 
-TEST_F(raw_message, missing_file_gives_the_system_error_number) {
     EXPECT_EQ(ENOENT, tv_message(ctx, nullptr, nullptr, "/nonexistent/msg", answer_buf.data()));
     EXPECT_EQ(ENOENT, tv_api_errno);
 }
