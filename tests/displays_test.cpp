@@ -17,21 +17,11 @@ protected:
     tvtest::captured_output out;
 };
 
-TEST_F(displays, wwn_and_version_record) {
-    const std::array<uint8_t, 8> zero{};
-    show_wwn(zero.data(), "|\n");
-    tv_version_info v{};
-    v.hw_rev = 0x12;
-    v.prom_rev = 0x3a0;
-    v.flash_rev = 0x20105;
-    const std::array<uint8_t, 14> wwn_mac{0x20, 0,    0,    0xc0, 0xdd, 0,    0xca,
-                                          0xfe, 0x02, 0x00, 0x5e, 0x0a, 0xbc, 0x01};
-    std::memcpy(v.wwn, wwn_mac.data(), 8);
-    std::memcpy(v.mac, wwn_mac.data() + 8, 6);
+// A version with every field set is compared whole by the tool's end-to-end tests.
+TEST_F(displays, version_record_without_a_wwn) {
+    const tv_version_info v{};
     EXPECT_EQ(0, show_version(&v));
-    EXPECT_EQ("<missing>       |\nHW: \t12\nPROM: \t3a0\nFLASH: \t20105\nWWN:\t200000c0dd00cafe\n"
-              "MAC:\t02005e0abc01\n",
-              out.take());
+    EXPECT_EQ("HW: \t0\nPROM: \t0\nFLASH: \t0\nWWN:\t<missing>       \nMAC:\t000000000000\n", out.take());
 }
 
 // The usual report is compared whole by the tool's end-to-end tests; here the unusual values.
@@ -56,17 +46,13 @@ TEST_F(displays, chassis_status_with_unusual_values) {
     EXPECT_EQ(std::string::npos, text.find("GBIC 85:\t"));
 }
 
+// The usual uptime and description: the tool's end-to-end tests; here the extremes.
 TEST_F(displays, system_information_in_whole_seconds) {
     tv_sysconfig cfg{};
-    cfg.uptime = 12345;
-    std::strcpy(cfg.description, "FC switch, 16 ports");
-    show_sysconfig(&cfg);
     cfg.uptime = 0xFFFFFFFF;                                     // unsigned division
     std::memset(cfg.description, 'x', sizeof cfg.description);  // no terminating NUL
     show_sysconfig(&cfg);
-    EXPECT_EQ("Uptime:\t123s\nDesc:\tFC switch, 16 ports\nUptime:\t42949672s\nDesc:\t" +
-                  std::string(64, 'x') + "\n",
-              out.take());
+    EXPECT_EQ("Uptime:\t42949672s\nDesc:\t" + std::string(64, 'x') + "\n", out.take());
 }
 
 TEST_F(displays, port_state_of_one_port_and_of_all) {

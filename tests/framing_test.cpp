@@ -34,7 +34,6 @@ TEST_F(framing, header_of_a_request_without_payload) {
     msg[3] ^= 1;
     EXPECT_EQ(0, tv_verify_chksum(msg.data(), 20));
     EXPECT_EQ(0, tv_verify_chksum(msg.data(), 3));  // too short to hold a checksum
-    EXPECT_EQ(294u, tv_calc_chksum("abc", 3));
     EXPECT_EQ(0u, tv_calc_chksum("abc", -5));
 }
 
@@ -59,7 +58,6 @@ TEST_F(framing, header_round_trips_and_rewrites_all_sixteen_bytes) {
     std::array<std::uint8_t, 16> again{};
     tv::encode_header(again, h);
     EXPECT_EQ(0, std::memcmp(again.data(), msg.data(), 16));
-    static_assert(sizeof(tv_msg_header) == 16);
 }
 
 TEST_F(framing, destination_addressing_and_the_one_saved_value) {
@@ -98,6 +96,5 @@ TEST(logging, log_error_goes_to_the_chosen_stream_and_log_info_nowhere) {
     EXPECT_EQ(0, tv_api_errno);
     tv_api_open(stderr);
 }
-
 
 }  // namespace

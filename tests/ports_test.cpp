@@ -34,7 +34,6 @@ protected:
     ports() : switch_test(tvtest::addr::ports_switch) {}
 };
 
-
 TEST_F(ports, loop_and_mfs_arrays_are_read_at_the_stride_of_the_port_count) {
     sw.script({state_reply(16), state_reply(16)});
     tv_port_al_disabled loop{};
@@ -108,7 +107,6 @@ TEST_F(ports, port_state_takes_admin_and_operational_arrays) {
               static_cast<std::int32_t>(tv_get_seq_num(types_query.data())));
 }
 
-
 TEST_F(ports, set_port_state_sends_nothing_when_the_refresh_fails) {
     sw.script({types_reply(8), types_reply(8), tvtest::refused(0x0E)});
     EXPECT_EQ(202, tv_set_port_state(ctx, 0, 1));
@@ -144,6 +142,5 @@ TEST_F(ports, set_port_type_stops_at_a_refused_loop_mode_or_type_message) {
     EXPECT_EQ(107, tv_set_port_type(ctx, 0, TV_PORT_TYPE_F, 1));
     EXPECT_EQ((std::vector<std::uint32_t>{92, 92, 99}), subcommands());
 }
-
 
 }  // namespace

@@ -127,7 +127,6 @@ TEST_F(entry_points, failures_return_their_statuses_and_close_what_they_opened) 
     const auto before = open_descriptors();
     for (const char* ip : {"127.0.120.0", "127.0.120.255", "localhost", static_cast<const char*>(nullptr)})
         EXPECT_EQ(501, tvlsw_goodbadip(ip)) << (ip ? ip : "null");
-    EXPECT_EQ(0, tvlsw_goodbadip("10.0.0.1"));
     // A refused IP text touches nothing, except where the call is recorded first.
     g_remotefcaddr = 0x1234;
     tv_version_info v{};

@@ -43,12 +43,7 @@ TEST_F(topology, links_read_each_remote_switch_through_the_context) {
     // The last remote read failed: its status is the walk's, and its link stays without a WWN.
     EXPECT_EQ(200, tv_get_switch_links(ctx, &links));
     ASSERT_EQ(2, links.count);
-    const tv_switch_link& a = links.links[0];
-    EXPECT_EQ(2u, a.port);
-    EXPECT_EQ(0x11, a.info1);
-    EXPECT_EQ(2u, a.remote_port);
-    EXPECT_EQ(3, a.remote_wwn[5]);
-    EXPECT_EQ(7u, links.links[1].remote_port);
+    EXPECT_EQ(0x11, links.links[0].info1);  // the ports and WWNs: the links report of telvar_cli_test
     EXPECT_EQ((std::array<std::uint8_t, 8>{}), std::to_array(links.links[1].remote_wwn));
 
     // The remote reads go to the remote switches; the context ends at the last local end.

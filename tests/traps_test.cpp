@@ -192,9 +192,6 @@ TEST_F(traps_sim, crossings_of_enabled_codes_reach_every_listener) {
     ASSERT_EQ(0, tv_set_trap_counter(ctx, &up));
     EXPECT_EQ((std::vector<int>{11, 99}), codes_heard(b, e));
     EXPECT_EQ((std::vector<int>{11, 99}), codes_heard(a, e));
-    EXPECT_EQ(0x104000u, e.source);
-    EXPECT_EQ(TV_TRAP_RISING, e.alert);
-    EXPECT_EQ(25, e.change);
     ASSERT_EQ(0, tv_set_trap_counter(ctx, &down));
     EXPECT_EQ((std::vector<int>{11, 99}), codes_heard(a, e));
     EXPECT_EQ(TV_TRAP_FALLING, e.alert);
