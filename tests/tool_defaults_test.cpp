@@ -87,9 +87,8 @@ TEST_F(tool_defaults, discovery_by_default_reports_what_the_sequential_one_repor
         std::string found;  // what both print
     };
     const range_case cases[] = {
+        // (Counts from a base, and windows over them: discovery_test.)
         {{"127.0.172.1", "14"}, spread},
-        {{"127.0.172.11", "1"}, std::string(sw3) + "\n"},
-        {{"127.0.172.12", "3"}, "No switch answered\n"},
         // 127.0.172.0 - 127.0.172.15, the last not probed.
         {{"-m", "255.255.255.240", "127.0.172.9"}, spread},
         // 127.0.172.8 - 127.0.172.11: the last, a switch, not probed.
