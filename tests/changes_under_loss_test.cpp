@@ -1,10 +1,6 @@
 // Changes whose answers get lost: the tool's report of a change must say what the switch holds
 // afterwards, read here straight from the simulator's model, and a failed zone_apply run again
-// must converge. Seeded runs of `zone_apply -s` against a fabric that loses 30 % of its answers
-// (`make test-loss` makes 50: TELVAR_LOSS_RUNS), then failures forced where they are the
-// hardest to report: a write applied whose every answer was lost, and a switch that falls
-// silent so that nothing can be read back; then a change of every port's type, the tool's
-// timing against a silent switch, and `defaults` likewise.
+// must converge (`make test-loss` makes 50 seeded runs: TELVAR_LOSS_RUNS).
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -392,11 +388,6 @@ TEST_F(defaults_unreadable, keys_that_cannot_be_read_back_are_unknown) {
               "telvar: defaults:   ED_TOV 2500: unknown (reading it back failed: No response received)\n"
               "telvar: defaults:   ip_gateway 10.20.1.254: applied\n",
               r.err);
-    std::string why;
-    fab.server().add_fault(*sim::parse_fault("drop,sub=4,count=6", why));
-    int unknown = 0;
-    EXPECT_EQ(2, run_checked(lines(2600, 50, 900), unknown));
-    EXPECT_EQ(3, unknown);  // the three parameter keys
 }
 
 }  // namespace

@@ -73,10 +73,8 @@ private:
 TEST_F(dissector, names_pairs_and_checks_a_simulator_run) {
     const std::string capture = dir_ / "run.pcap";
     {
-        sim::server_options o;
+        sim::server_options o = tvtest::with_faults({"corrupt,cmd=0x12,count=1"});
         o.capture_path = capture;
-        std::string why;
-        o.faults.push_back(*sim::parse_fault("corrupt,cmd=0x12,count=1", why));
         tvtest::running_fabric fab(tvtest::addr::dissector_base, o);
         const tvtest::saved_globals saved;
         tv_set_strict_answers(1);

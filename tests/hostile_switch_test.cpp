@@ -12,7 +12,6 @@
 #include <string>
 #include <vector>
 
-
 #include "support/command_samples.h"
 #include "support/every_entry_point.h"
 #include "support/every_operation.h"
@@ -26,10 +25,8 @@
 namespace {
 
 sim::server_options hostile(const char* rule) {
-    sim::server_options o;
+    sim::server_options o = tvtest::with_faults({rule});
     o.record_limit = 1;
-    std::string why;
-    o.faults.push_back(*sim::parse_fault(rule, why));
     return o;
 }
 

@@ -77,21 +77,14 @@ TEST_F(simulator, unknown_commands_bad_checksums_and_malformed_requests) {
     EXPECT_EQ(2u, fab.server().stats().malformed);
 }
 
-
-
-TEST_F(simulator, faults_spoil_answers_as_asked) {
+// Loss, a refusal status, corruption and delays are what the tests built on faults read past
+// (dissector_test, fault_schedule_test, changes_under_loss_test); here the order and framing of
+// the answers a stale, duplicate or reorder rule sends.
+TEST_F(simulator, stale_duplicate_and_reordered_answers_are_framed_and_ordered) {
     std::string why;
-    fab.server().add_fault(*sim::parse_fault("status=0x0e,cmd=7,count=1", why));
-    EXPECT_EQ(0, version());
-    EXPECT_EQ(88, version());  // count=1: only once
-
-    fab.server().add_fault(*sim::parse_fault("drop,cmd=7,count=1", why));
-    fab.server().clear_records();
-    EXPECT_EQ(88, version());
-    EXPECT_EQ(2u, fab.requests().size());  // the first answer was lost
-
     // A stale answer first (the previous one to this manager), then the answer and a
     // duplicate of it: each framed with a right checksum.
+    EXPECT_EQ(88, version());
     fab.server().add_fault(*sim::parse_fault("stale,cmd=7,count=1", why));
     fab.server().add_fault(*sim::parse_fault("duplicate,cmd=7,count=1", why));
     fab.server().clear_records();
@@ -103,23 +96,12 @@ TEST_F(simulator, faults_spoil_answers_as_asked) {
     for (const auto& d : sent) EXPECT_EQ(1, tv_verify_chksum(d.data(), static_cast<int32_t>(d.size())));
     EXPECT_EQ(0, tv_listen(ctx, resp.data(), 512, 500));  // the duplicate, still queued
 
-    fab.server().clear_records();
-    fab.server().add_fault(*sim::parse_fault("corrupt,cmd=0x30,sub=0x202", why));
-    bytes req(24, 0);
-    tv::build_config_request(ctx, req, 0x202);
-    tv_set_chksum(req.data(), 24);
-    tv_send(ctx, req.data(), 24);
-    EXPECT_EQ(TV_ERR_CHECKSUM, tv_listen(ctx, resp.data(), 512, 1000));
-    fab.server().clear_faults();
-
     // A held-back answer follows the next one: the resent request's answer comes first.
     fab.server().clear_records();
     fab.server().add_fault(*sim::parse_fault("reorder,cmd=7,count=1", why));
     EXPECT_EQ(88, version());
     EXPECT_EQ(2u, fab.requests().size());
     EXPECT_EQ(0, tv_listen(ctx, resp.data(), 512, 500));  // the held one, right after
-    // A delay: changes_under_loss_test holds an answer back past the exchange's budget, and
-    // exchange_test takes a late answer in a later cycle.
 }
 
 TEST(handler_index, refuses_two_families_that_claim_one_command) {
@@ -208,7 +190,7 @@ TEST(fabric_file, reads_a_small_fabric_and_names_the_field_of_an_error) {
     EXPECT_EQ(1, f->links[0].port_a);
 
     // Files that are too large, too deep or no regular file: hostile_files_test.
-    const std::array<std::pair<std::string, const char*>, 22> bad{{
+    const std::array<std::pair<std::string, const char*>, 21> bad{{
         {R"({"switches": [{"ports": [{"type": "X"}]}]})",
          "switches[0].ports[0].type: expected one of F, FL, T, SL, TL"},
         {R"({"switches": [{"chassis": 64}]})", "switches[0].chassis: 64 is above 63"},
@@ -222,7 +204,6 @@ TEST(fabric_file, reads_a_small_fabric_and_names_the_field_of_an_error) {
         {R"({"switches": [{"fc_addr": "0x1104000"}]})", "switches[0].fc_addr: 17842176 is above 16777215"},
         {R"({"switches": [{"temperature": 4294967297}]})", "switches[0].temperature: 4294967297 is above"},
         {R"({"switches": [{"temperature": "hot"}]})", "switches[0].temperature: expected a whole number"},
-        {R"({"switches": [{"latency_ms": 10001}]})", "switches[0].latency_ms: "},
         {R"({"switches": [{"latency_ms": -1}]})", "switches[0].latency_ms: "},
         {R"({"switches": [{"users": [{"id": "a", "level": 0}]}]})", "switches[0].users[0].level: levels run"},
         {R"({"switches": [{"users": [{"id": "a"}, {"id": "a"}]}]})", "switches[0].users[1].id: 'a' is used twice"},
@@ -260,20 +241,11 @@ TEST(capture, pcap_file_holds_each_datagram_with_ip_and_udp_headers) {
     }
     std::ifstream in(path, std::ios::binary);
     const bytes file((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    // The file header, the link type and the UDP ports are what tshark needs to decode a capture
+    // at all: dissector_test reads the simulator's captures with it.
     ASSERT_EQ(24u + (16 + 28 + 20) + (16 + 28 + 88), file.size());
-    std::uint32_t magic, linktype, incl;
-    std::memcpy(&magic, file.data(), 4);
-    std::memcpy(&linktype, file.data() + 20, 4);
-    std::memcpy(&incl, file.data() + 24 + 8, 4);
-    EXPECT_EQ(0xA1B2C3D4u, magic);
-    EXPECT_EQ(228u, linktype);
-    EXPECT_EQ(48u, incl);
     const std::size_t ip = 24 + 16;
-    EXPECT_EQ(0x45, file[ip]);
-    EXPECT_EQ(17, file[ip + 9]);
     EXPECT_EQ(48u, w::get_be16(file, ip + 2));
-    EXPECT_EQ(5001u, w::get_be16(file, ip + 20));
-    EXPECT_EQ(5000u, w::get_be16(file, ip + 22));
     // The IPv4 header checksum verifies: the ones' complement sum of its words is 0xFFFF.
     std::uint32_t sum = 0;
     for (std::size_t i = 0; i < 20; i += 2) sum += w::get_be16(file, ip + i);
