@@ -77,7 +77,6 @@ TEST(time_text, reads_a_time_without_a_zone_as_local_time) {
     EXPECT_EQ(ten, H::parse_time("2026-12-06 12:00:00", 0, why)) << why;
     EXPECT_EQ(1782036000000, H::parse_time("2026-06-21T13:00", 0, why)) << why;  // 10:00Z in summer
     EXPECT_EQ(dec6, H::parse_time("2026-12-06", 0, why)) << why;
-    EXPECT_EQ(ten, H::parse_time("2026-12-06T10:00Z", 0, why)) << why;
 }
 
 TEST(time_text, shows_utc_to_the_second) {
@@ -243,10 +242,7 @@ TEST(history_program, telvar_itself_loads_no_database_library) {
 TEST_F(history_cmds, spans_count_back_from_now) {
     record("127.0.44.3", H::now_ms() - 30 * minute, {row(sw_a, "port", "2", R"({"admin":"on"})", R"({"admin":"off"})")});
     EXPECT_EQ(std::vector<std::string>{"2"}, keys(read({"history", "--since", "1h"}).out));
-    const auto r = read({"history", "--since", "10m", "--until", "now"});
-    EXPECT_EQ(0, r.status);
-    EXPECT_EQ("", r.out);
-    EXPECT_TRUE(r.err.starts_with("telvar: history: no changes recorded since ")) << r.err;
+    EXPECT_EQ("", read({"history", "--since", "10m", "--until", "now"}).out);
 }
 
 TEST_F(history_cmds, json_documents_carry_the_rows_and_validate_against_the_schema) {

@@ -3,15 +3,12 @@
 // the test's own. Each change made between two readings shows once in `telvar history` with
 // its before and after; a switch silent for a reading is one row, never its removal; the past
 // rebuilt with `snapshot --at` equals a snapshot taken then; a trap reaches the history, the
-// system log and a real Alertmanager; killing the watcher mid-write loses nothing committed.
+// system log and a real Alertmanager. (A writer killed mid-write is history_store_test's.)
 #include <gtest/gtest.h>
 #include <signal.h>
 
 #include <chrono>
 #include <nlohmann/json.hpp>
-#include <random>
-#include <set>
-#include <sstream>
 #include <thread>
 
 #include "history/store.h"
@@ -200,67 +197,24 @@ TEST_F(watcher_sqlite, a_trap_reaches_the_history_the_log_and_alertmanager) {
         const tvtest::tool_result r = tvtest::run_tool(TELVAR_BIN, {"events", "--json", "--db", db});
         events = json::parse(r.out.empty() ? "{}" : r.out).value("events", json::array());
     }
-    // The library's own test alerts come from this host, not from a switch: refused.
+    // The library's own test alerts come from this host, not from a switch: refused. (What a
+    // trap decodes to, and its alert's labels, are watcher_events_test's.)
     ASSERT_EQ(2u, events.size()) << events.dump(1);
-    for (int i = 0; i < 2; ++i) {
-        EXPECT_EQ(11, events[i]["code"]);
-        EXPECT_EQ("rising", events[i]["alert"]);
-        EXPECT_EQ(20, events[i]["value"]);
-        EXPECT_EQ(i + 1, events[i]["switch"]["chassis"]);
-    }
+    for (int i = 0; i < 2; ++i) EXPECT_EQ(i + 1, events[i]["switch"]["chassis"]);
 
     EXPECT_NE(std::string::npos, log.next().find("(chassis 1, 0x104000) trap 11 Fibre Port CRC Error port 1 rising value 20"));
-    EXPECT_NE(std::string::npos, log.next().find("(chassis 2, 0x108000) trap 11"));
     json held = json::array();
     for (int i = 0; i < 100 && held.size() < 2; ++i) {
         std::this_thread::sleep_for(100ms);
         held = json::parse(alertmanager.alerts());
     }
-    ASSERT_EQ(2u, held.size()) << held.dump(1);
-    std::set<std::string> switches;
-    for (const json& a : held) {
-        EXPECT_EQ("11", a["labels"]["code"]);
-        switches.insert(a["labels"]["switch"].get<std::string>());
-    }
-    EXPECT_EQ((std::set<std::string>{"10:00:00:00:5e:01:00:00", "10:00:00:00:5e:02:00:00"}), switches);
+    EXPECT_EQ(2u, held.size()) << held.dump(1);
 
     // Stopped, it takes its registrations back.
     kill(daemon.pid(), SIGTERM);
     const tvtest::tool_result end = daemon.finish(30);
     EXPECT_EQ(0, end.status) << end.err;
     EXPECT_EQ(0u, listeners());
-}
-
-// Killed at any moment of its readings of a big fabric, the watcher leaves a database that
-// opens, with every reading it said it stored.
-TEST(watcher_killed, keeps_every_committed_reading) {
-    const tvtest::temp_folder dir;
-    const std::string db = "sqlite:" + dir.path("history.db");
-    tvtest::child_tool sim(SWITCHSIM_BIN, {"--generate", "2,1500", "--base", tvtest::addr::watcher_killed_base});
-    ASSERT_FALSE(sim.read_line().empty());
-    std::mt19937 random(7);
-    std::size_t said = 0;
-    for (int round = 0; round < 5; ++round) {
-        tvtest::child_tool daemon(TELVARD_BIN,
-                                  {"--verbose", "--interval", "1", "--db", db, tvtest::addr::watcher_killed_base});
-        // The first round lets a reading end, however loaded the machine; the others kill at
-        // any moment.
-        std::this_thread::sleep_for(std::chrono::milliseconds(round == 0 ? 8000 : 300 + random() % 2200));
-        kill(daemon.pid(), SIGKILL);
-        const tvtest::tool_result r = daemon.finish(30);
-        // "telvard: ADDRESS: N changes" is said once the reading is stored.
-        const std::string stored = std::string("telvard: ") + tvtest::addr::watcher_killed_base + ": ";
-        std::istringstream lines(r.err);
-        for (std::string line; std::getline(lines, line);)
-            if (line.starts_with(stored) && line.find(" change") != std::string::npos) ++said;
-        const auto store = H::open_store(db, false);
-        EXPECT_GE(store->readings(tvtest::addr::watcher_killed_base, 0, INT64_MAX).size(), said) << r.err;
-        EXPECT_FALSE(store->items(tvtest::addr::watcher_killed_base).empty() && said > 0);
-    }
-    EXPECT_GT(said, 0u);
-    // And the next watcher writes on where the last one stopped.
-    const tvtest::tool_result once = tvtest::run_tool(TELVARD_BIN, {"--once", "--db", db, tvtest::addr::watcher_killed_base});
-    EXPECT_EQ(0, once.status) << once.err;
 }
 
 }  // namespace

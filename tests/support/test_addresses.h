@@ -164,7 +164,6 @@ inline constexpr const char* discover_window_base = "127.0.185.0";
 inline constexpr const char* history_changes_base = "127.0.45.2";
 inline constexpr const char* watcher_base = "127.0.46.2";
 inline constexpr const char* watcher_end_alertmanager = "127.0.46.20";
-inline constexpr const char* watcher_killed_base = "127.0.46.30";
 inline constexpr const char* watcher_postgres_base = "127.0.47.2";
 // The history read back by the tool (127.0.44.0 - 127.0.44.255): the default fabric at
 // 127.0.44.2-4, its snapshots recorded through the store as the watcher records them.
