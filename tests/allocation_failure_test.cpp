@@ -12,7 +12,6 @@
 #include "support/every_operation.h"
 #include "support/sim_fixture.h"
 #include "support/test_addresses.h"
-#include "switchsim/families/chassis_family.h"
 #include "tv_api/alloc.h"
 
 namespace {
@@ -32,13 +31,7 @@ long each_failing_allocation(const char* name, Run&& run, const std::set<int32_t
 
 class allocation_failure : public tvtest::fabric_test {
 protected:
-    allocation_failure() : fabric_test(tvtest::addr::allocation_base) {
-        // Every operation runs many times over, the switch reset among them: the switch must
-        // answer again at once.
-        fab.server().with_fabric([](sim::fabric& f) {
-            for (auto& s : f.switches) s.get<sim::chassis_state>().reset_ms = 0;
-        });
-    }
+    allocation_failure() : fabric_test(tvtest::addr::allocation_base) { fab.without_reset_time(); }
 };
 
 TEST_F(allocation_failure, every_operation_reports_it_and_leaks_nothing) {

@@ -33,9 +33,6 @@ protected:
     sim::port_config port_cfg(std::size_t port) {
         return on_switch(0, [&](sim::switch_state& s) { return s.get<sim::port_state>().active[port]; });
     }
-    void require_login() {
-        on_switch(0, [](sim::switch_state& s) { s.get<sim::login_state>().login_required = true; });
-    }
 };
 
 // A refused line: the reason and the command's own usage lines on standard error, nothing on
@@ -304,7 +301,7 @@ using tvtest::exited_with;
 using tvtest::on_terminal;
 
 TEST_F(command_line, the_password_is_read_with_echo_off_and_echo_comes_back_on_every_way_out) {
-    require_login();
+    fab.require_login(true, 0);
     {
         on_terminal t({"port_state", "-port", "0", "-u", "admin", sw1, "16"});
         ASSERT_TRUE(t.wait_for("Password for admin: ")) << t.out;
@@ -329,12 +326,10 @@ TEST_F(command_line, the_password_is_read_with_echo_off_and_echo_comes_back_on_e
 
 // Read as the login password is (echo off, and back on): only the asking twice is this test's.
 TEST_F(command_line, a_new_password_left_out_is_typed_twice) {
-    require_login();
+    fab.require_login(true, 0);
     const auto password_of = [&](const std::string& id) {
-        return on_switch(0, [&](sim::switch_state& s) {
-            const sim::user* u = s.get<sim::login_state>().find_user(id);
-            return u != nullptr ? u->password : std::string("(none)");
-        });
+        const auto u = fab.user(0, id);
+        return u ? u->password : std::string("(none)");
     };
     {
         on_terminal t({"user_add", "-port", "0", "-u", "admin", "-p", "password", sw1, "carol", "2"});

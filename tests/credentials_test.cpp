@@ -103,17 +103,9 @@ TEST(credentials_file, only_a_small_regular_file_that_only_its_owner_may_read_is
 class credentials_tool : public tvtest::tool_test {
 protected:
     credentials_tool() : tool_test(tvtest::addr::credentials_base) {
-        on_switch(0, [](sim::switch_state& sw) { sw.get<sim::login_state>().login_required = true; });
+        fab.require_login(true, 0);
     }
-    std::size_t sessions() {
-        return on_switch(0, [](sim::switch_state& sw) { return sw.get<sim::login_state>().sessions.size(); });
-    }
-    std::optional<sim::user> user(const std::string& id) {
-        return on_switch(0, [&](sim::switch_state& sw) -> std::optional<sim::user> {
-            const sim::user* u = sw.get<sim::login_state>().find_user(id);
-            return u != nullptr ? std::optional(*u) : std::nullopt;
-        });
-    }
+    std::optional<sim::user> user(const std::string& id) { return fab.user(0, id); }
     tvtest::temp_folder dir;
 };
 
@@ -158,7 +150,7 @@ TEST_F(credentials_tool, the_file_logs_in_where_the_line_gives_no_login) {
         } else {
             EXPECT_EQ(c.out, r.out) << c.file << r.err;
         }
-        EXPECT_EQ(0u, sessions()) << c.file;  // logged out again
+        EXPECT_EQ(0u, fab.sessions(0)) << c.file;  // logged out again
     }
 }
 

@@ -10,7 +10,6 @@
 #include <fstream>
 #include <nlohmann/json.hpp>
 #include <set>
-#include <sstream>
 
 #include "support/run_tool.h"
 #include "support/sim_fixture.h"
@@ -29,11 +28,10 @@ namespace fs = std::filesystem;
 const std::string sw1 = tvtest::addr::data_base;  // sw2 .3, sw3 .4
 const std::string sw3 = "127.0.110.4";
 
-std::set<std::string> lines_of(const std::string& text) {
-    std::set<std::string> out;
-    std::istringstream in(text);
-    for (std::string l; std::getline(in, l);) out.insert(l);
-    return out;
+// Its lines, in any order.
+std::set<std::string> line_set(const std::string& text) {
+    const auto lines = tvtest::lines_of(text);
+    return {lines.begin(), lines.end()};
 }
 
 class data_cmds : public tvtest::tool_test, public tvtest::temp_folder {
@@ -221,10 +219,10 @@ TEST_F(data_cmds, diff_names_exactly_a_port_and_a_zone_that_changed) {
     write("c.json", c);
     r = telvar({"diff", path("a.json"), path("c.json")});
     EXPECT_EQ(1, r.status);
-    EXPECT_EQ(lines_of("switch 10:00:00:00:5e:03:00:00 (chassis 3): left the fabric\n"
+    EXPECT_EQ(line_set("switch 10:00:00:00:5e:03:00:00 (chassis 3): left the fabric\n"
                        "device 21:00:00:00:5e:01:02:01: logged out from chassis 1 port 2 (0x104100)\n"
                        "device 21:00:00:00:5e:01:01:01: moved from chassis 1 port 1 (0x104000) to chassis 1 port 7 (0x104600)\n"),
-              lines_of(r.out));
+              line_set(r.out));
     // Counters move on their own and are compared with --all only; what is attached to a
     // port is the name server's and the links' to say.
     json e = a;
@@ -340,7 +338,7 @@ TEST_F(data_cmds, zone_lint_finds_planted_problems_and_nothing_else) {
         "chassis 3: device_in_no_zone: device 0x10c100 on port 2 is in no zone"};
     auto r = telvar({"zone_lint", sw1});
     EXPECT_EQ(1, r.status);
-    EXPECT_EQ(baseline, lines_of(r.out));
+    EXPECT_EQ(baseline, line_set(r.out));
     // A zone of an empty port and of an offline one, a device named by port and node WWN, a
     // type with every zone disabled.
     ASSERT_EQ(0, telvar({"set_zone", "-e", sw1, "hd", "5", "10", "14"}).status);
@@ -355,9 +353,9 @@ TEST_F(data_cmds, zone_lint_finds_planted_problems_and_nothing_else) {
                      sw + "device_in_no_zone: device 0x1044e8 on port 5 is in no zone"});
     r = telvar({"zone_lint", sw1});
     EXPECT_EQ(1, r.status);
-    EXPECT_EQ(expected, lines_of(r.out));
+    EXPECT_EQ(expected, line_set(r.out));
     snapshot("a.json");
-    EXPECT_EQ(expected, lines_of(telvar({"zone_lint", "--snapshot", path("a.json")}).out));
+    EXPECT_EQ(expected, line_set(telvar({"zone_lint", "--snapshot", path("a.json")}).out));
 }
 
 TEST_F(data_cmds, zone_apply_changes_once_then_finds_nothing_to_change) {

@@ -22,21 +22,13 @@ protected:
 // The port-count query and the port-state vector of a switch of n ports whose port `port` has
 // the type and is on and logged in.
 std::vector<tvtest::step> port_state(std::uint8_t n, std::uint8_t port, std::uint8_t type) {
-    reply types(52), state(196);
-    types.u8(20, n);
-    state.u8(20, n).u8(24 + port, 1).u8(24 + 2 * n + port, 1).u8(24 + 3 * n + port, type).u8(24 + 4 * n + port, 1);
-    return {types, state};
+    reply state = tvtest::port_states(n);
+    state.u8(24 + port, 1).u8(24 + 2 * n + port, 1).u8(24 + 3 * n + port, type).u8(24 + 4 * n + port, 1);
+    return {tvtest::port_types(n), state};
 }
 
 reply name_server_port_half(std::uint32_t id, std::uint8_t tag) {
-    reply r(520);
-    r.u8(29, static_cast<std::uint8_t>(id >> 16)).u8(30, static_cast<std::uint8_t>(id >> 8)).u8(31, static_cast<std::uint8_t>(id));
-    return r.raw(32, {0x21, 0, 0, 0, 0, 0, 0, tag});
-}
-
-reply no_object() {
-    reply r(520);
-    return r.u8(21, 1).u8(23, 0x12);
+    return tvtest::name_server_port(id).raw(32, {0x21, 0, 0, 0, 0, 0, 0, tag});
 }
 
 TEST_F(diagnostics, test_requests_carry_their_fields_in_wire_order) {
@@ -103,7 +95,8 @@ TEST_F(diagnostics, loop_devices_are_looked_up_at_the_loops_address) {
     reply al(288);
     al.u8(21, 2).u8(23, 0x7A).be32(24, 0x10C000).u8(28, 0x01).u8(29, 0xE8);
     auto steps = port_state(4, 2, TV_PORT_TYPE_FL);
-    steps.insert(steps.end(), {al, name_server_port_half(0x10C201, 1), reply(520), no_object()});
+    steps.insert(steps.end(),
+                 {al, name_server_port_half(0x10C201, 1), reply(520), tvtest::name_server_refusal(0x12)});
     sw.script(steps);
     tv_port_status st{};
     ASSERT_EQ(0, tv_get_port_status(ctx, 2, &st));
@@ -160,7 +153,7 @@ TEST_F(diagnostics, switch_ports_name_their_neighbour_and_device_ports_their_dev
     reply version(88);
     version.be32(56, 0x10C0FF);
     steps = port_state(8, 5, TV_PORT_TYPE_F);
-    steps.insert(steps.end(), {version, no_object()});
+    steps.insert(steps.end(), {version, tvtest::name_server_refusal(0x12)});
     sw.script(steps);
     ASSERT_EQ(0, tv_get_port_status(ctx, 5, &st));
     EXPECT_EQ(0x10C500u, st.f_port.port_id);

@@ -3,8 +3,6 @@
 // an answering one 1, an unprobed one none). The address arithmetic is checked on its own.
 #include <arpa/inet.h>
 
-#include <dirent.h>
-
 #include <cstdlib>
 #include <map>
 #include <memory>
@@ -18,6 +16,7 @@
 
 namespace {
 
+using tvtest::open_descriptors;
 using tvtest::scripted_responder;
 using tvtest::step;
 
@@ -35,15 +34,6 @@ std::vector<std::string> texts(char** result) {
     std::vector<std::string> out;
     for (char** p = result; p && *p; ++p) out.emplace_back(*p);
     return out;
-}
-
-std::size_t open_descriptors() {
-    std::size_t n = 0;
-    if (DIR* d = opendir("/proc/self/fd")) {
-        while (readdir(d) != nullptr) ++n;
-        closedir(d);
-    }
-    return n;
 }
 
 class discovery : public ::testing::Test {

@@ -8,7 +8,6 @@
 #include <unistd.h>
 
 #include <filesystem>
-#include <sstream>
 
 #include "support/run_tool.h"
 #include "support/saved_globals.h"
@@ -46,10 +45,7 @@ protected:
         for (const auto& f : fields) args.insert(args.end(), {"-e", f[0] == '_' ? f : "telvar." + f});
         const tvtest::tool_result r = tshark(args);
         EXPECT_EQ(0, r.status) << r.err;
-        std::vector<std::string> lines;
-        std::stringstream out(r.out);
-        for (std::string line; std::getline(out, line);) lines.push_back(line);
-        return lines;
+        return tvtest::lines_of(r.out);
     }
 
     const fs::path dir_ = fs::temp_directory_path() / ("dissector_test." + std::to_string(::getpid()));

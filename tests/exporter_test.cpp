@@ -24,7 +24,6 @@
 #include "support/test_addresses.h"
 #include "switchsim/core/fabric.h"
 #include "switchsim/families/diag_family.h"
-#include "switchsim/families/login_family.h"
 
 namespace {
 
@@ -173,16 +172,7 @@ TEST_F(exporter_fabric, serves_every_switch_of_the_fabric_once) {
 }
 
 TEST_F(exporter_fabric, logs_into_switches_that_require_it_and_out_again) {
-    with_fabric([](sim::fabric& f) {
-        for (auto& sw : f.switches) sw.get<sim::login_state>().login_required = true;
-    });
-    const auto sessions = [&] {
-        return with_fabric([](sim::fabric& f) {
-            std::size_t n = 0;
-            for (auto& sw : f.switches) n += sw.get<sim::login_state>().sessions.size();
-            return n;
-        });
-    };
+    fab.require_login(true);
     const tvtest::temp_folder dir;
     {
         const std::string password = dir.file("password", "password\n");
@@ -190,7 +180,7 @@ TEST_F(exporter_fabric, logs_into_switches_that_require_it_and_out_again) {
         samples s = e.scrape();
         expect_all_read(s, base_);
         EXPECT_EQ(counter(0, 1, TV_CNT_IN_FRAMES), s[of("telvar_port_in_frames_total", base_, 1, ",port=\"2\"")]);
-        EXPECT_EQ(0u, sessions());
+        EXPECT_EQ(0u, fab.sessions());
     }
     // The credentials file's entry for the target serves every switch reached through it.
     const std::string credentials = "# the test's fabric\n127.0.130.200 admin wrong\n" + base_ + " admin password\n";
@@ -198,7 +188,7 @@ TEST_F(exporter_fabric, logs_into_switches_that_require_it_and_out_again) {
     {
         running_exporter e(tvtest::addr::exporter_listen, {"--fabric", "--credentials", file, base_});
         expect_all_read(e.scrape(), base_);
-        EXPECT_EQ(0u, sessions());
+        EXPECT_EQ(0u, fab.sessions());
     }
     file = dir.file("credentials", credentials, 0640);
     const tvtest::tool_result refused = tvtest::run_tool(
@@ -215,7 +205,7 @@ TEST_F(exporter_fabric, logs_into_switches_that_require_it_and_out_again) {
         EXPECT_EQ(1, s[of("telvar_up", base_, 1)]);
         EXPECT_GT(s[of("telvar_scrape_errors", base_, 1)], 0);
         EXPECT_EQ(0u, s.count(of("telvar_temperature_celsius", base_, 1)));
-        EXPECT_EQ(0u, sessions());
+        EXPECT_EQ(0u, fab.sessions());
     }
 }
 

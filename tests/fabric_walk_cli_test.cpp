@@ -17,7 +17,6 @@
 #include "support/sim_fixture.h"
 #include "support/test_addresses.h"
 #include "support/tool_test.h"
-#include "switchsim/families/login_family.h"
 
 namespace {
 
@@ -31,18 +30,6 @@ class login_walks : public tvtest::tool_test {
 protected:
     login_walks() : tool_test(tvtest::addr::fabric_login_base) {}
 
-    void require_login(bool on) {
-        with([&](sim::fabric& f) {
-            for (auto& s : f.switches) s.get<sim::login_state>().login_required = on;
-        });
-    }
-    std::size_t sessions() {
-        return with([](sim::fabric& f) {
-            std::size_t n = 0;
-            for (auto& s : f.switches) n += s.get<sim::login_state>().sessions.size();
-            return n;
-        });
-    }
     // The chassis whose topology was asked for, and whether any answer said "login required".
     std::set<int> topology_read() {
         std::set<int> out;
@@ -82,16 +69,16 @@ TEST_F(login_walks, every_switch_is_read_and_logged_out_of_with_a_login) {
     };
     for (const walk& w : walks) {
         const std::string& word = w.line.front();
-        require_login(false);
+        fab.require_login(false);
         const auto plain = telvar(w.line);
-        require_login(true);
+        fab.require_login(true);
         fab.server().clear_records();
         args with_login = w.line;
         with_login.insert(with_login.begin() + 1, {"-u", "admin", "-p", "password"});
         const auto r = telvar(with_login);
 
         EXPECT_FALSE(refused_for_login()) << word;
-        EXPECT_EQ(0u, sessions()) << word;
+        EXPECT_EQ(0u, fab.sessions()) << word;
         EXPECT_EQ(plain.status, r.status) << word << "\n" << r.err;
         if (w.reads_fabric) {
             EXPECT_EQ((std::set<int>{1, 2, 3}), topology_read()) << word;

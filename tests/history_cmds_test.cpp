@@ -158,8 +158,7 @@ protected:
     // The KEY column of each line of a history.
     static std::vector<std::string> keys(const std::string& out) {
         std::vector<std::string> k;
-        std::istringstream in(out);
-        for (std::string line; std::getline(in, line);) {
+        for (const std::string& line : tvtest::lines_of(out)) {
             std::istringstream words(line);
             std::string w;
             for (int i = 0; i < 5; ++i) words >> w;

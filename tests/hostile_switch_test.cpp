@@ -19,7 +19,6 @@
 #include "support/saved_globals.h"
 #include "support/sim_fixture.h"
 #include "support/test_addresses.h"
-#include "switchsim/families/chassis_family.h"
 #include "telvar/cli/command_table.h"
 
 namespace {
@@ -28,14 +27,6 @@ sim::server_options hostile(const char* rule) {
     sim::server_options o = tvtest::with_faults({rule});
     o.record_limit = 1;
     return o;
-}
-
-// The list ends with a switch reset and is run twice on each fabric: the switch must answer
-// again at once.
-void without_reset_time(tvtest::running_fabric& fab) {
-    fab.server().with_fabric([](sim::fabric& f) {
-        for (auto& s : f.switches) s.get<sim::chassis_state>().reset_ms = 0;
-    });
 }
 
 constexpr std::array<const char*, 7> rules{"fill=0xff", "fill=0x00", "fill=0x01", "size=20",
@@ -49,7 +40,7 @@ TEST(hostile_switch, every_operation_ends_with_a_defined_status) {
     g_timeout = 30;
     for (const char* rule : rules) {
         tvtest::running_fabric fab{tvtest::addr::hostile_base, hostile(rule)};
-        without_reset_time(fab);
+        fab.without_reset_time();  // the list is run twice on each fabric
         for (const int strict : {0, 1}) {
             g_strict_answers = strict;
             for (const auto& op : tvtest::every_operation()) {

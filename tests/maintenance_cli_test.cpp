@@ -111,17 +111,16 @@ TEST_F(maintenance_tool, documented_request_file_asks_for_the_version_and_the_an
 }
 
 TEST_F(maintenance_tool, logins_and_user_accounts) {
-    on_switch(0, [](sim::switch_state& s) { return s.get<sim::login_state>().login_required = true; });
+    fab.require_login(true, 0);
     auto r = telvar({"smlset", sw1, "set", "port", "3", "speed", "1"});
     EXPECT_EQ("Error: Command requires user login\n", r.out);
     r = telvar({"smlset", "-u", "admin", "-p", "password", sw1, "set", "port", "3", "speed", "1"});
     EXPECT_EQ("SUCCESS\n", r.out);
     EXPECT_EQ("", r.err);
 
-    const auto sessions = [&] { return on_switch(0, [](sim::switch_state& s) { return s.get<sim::login_state>().sessions.size(); }); };
-    const std::size_t open_sessions = sessions();
+    const std::size_t open_sessions = fab.sessions(0);
     EXPECT_EQ("SUCCESS\n", telvar({"user_add", "-u", "admin", "-p", "password", sw1, "bob", "bobpw", "1"}).out);
-    EXPECT_EQ(open_sessions, sessions());  // the account commands log out again
+    EXPECT_EQ(open_sessions, fab.sessions(0));  // the account commands log out again
     EXPECT_EQ("\"1\"\n", telvar({"smlget", "-u", "bob", "-p", "bobpw", sw1, "port", "3", "speed"}).out);
     EXPECT_EQ("SUCCESS\n", telvar({"passwd", "-u", "bob", "-p", "bobpw", sw1, "newpw"}).out);
     EXPECT_EQ("\"1\"\n", telvar({"smlget", "-u", "bob", "-p", "newpw", sw1, "port", "3", "speed"}).out);

@@ -10,20 +10,10 @@
 namespace {
 
 using tvtest::bytes;
+using tvtest::name_server_port;
+using tvtest::name_server_refusal;
 using tvtest::reply;
 
-reply port_half(std::uint32_t id) {
-    reply r(520);
-    r.u8(29, static_cast<std::uint8_t>(id >> 16)).u8(30, static_cast<std::uint8_t>(id >> 8))
-        .u8(31, static_cast<std::uint8_t>(id));
-    return r;
-}
-
-reply refusal(std::uint8_t reason) {
-    reply r(520);
-    r.u8(21, 1).u8(23, reason);
-    return r;
-}
 
 class name_server : public tvtest::switch_test {
 protected:
@@ -31,8 +21,8 @@ protected:
 };
 
 TEST_F(name_server, walk_asks_for_both_halves_and_stops_where_it_started) {
-    sw.script({port_half(0x010100), reply(520), port_half(0x010200), reply(520), port_half(0x010300),
-               reply(520), port_half(0x010100), reply(520)});
+    sw.script({name_server_port(0x010100), reply(520), name_server_port(0x010200), reply(520),
+               name_server_port(0x010300), reply(520), name_server_port(0x010100), reply(520)});
     tv_nameserver_list list{};
     ASSERT_EQ(0, tv_get_nameserverdata(ctx, &list));
     ASSERT_EQ(3, list.count);
@@ -52,8 +42,8 @@ TEST_F(name_server, walk_asks_for_both_halves_and_stops_where_it_started) {
     tv_free_nameserverdata(nullptr);
 
     // The end of the list ends a walk; another refusal, or a failed second half, empties it.
-    sw.script({port_half(0x010100), reply(520), refusal(0x12), port_half(0x010100), reply(520),
-               refusal(0x0B), port_half(0x010100), tvtest::refused(0x01)});
+    sw.script({name_server_port(0x010100), reply(520), name_server_refusal(0x12), name_server_port(0x010100),
+               reply(520), name_server_refusal(0x0B), name_server_port(0x010100), tvtest::refused(0x01)});
     ASSERT_EQ(0, tv_get_nameserverdata(ctx, &list));
     EXPECT_EQ(1, list.count);
     tv_free_nameserverdata(&list);
@@ -65,11 +55,11 @@ TEST_F(name_server, walk_asks_for_both_halves_and_stops_where_it_started) {
 
 TEST_F(name_server, names_at_the_edge_of_their_fields_and_objects_that_are_not_there) {
     const std::string long_name(255, 'p');
-    reply p = port_half(0x10C2E8);
+    reply p = name_server_port(0x10C2E8);
     p.u8(40, 255).raw(41, bytes(long_name.begin(), long_name.end()));
     reply n(520);
     n.u8(36, 0).raw(37, {'x', 'y'}).be32(300, 10).be32(304, 0).be32(308, 1).be32(312, 7);
-    sw.script({p, n, refusal(0x12), refusal(0x07)});
+    sw.script({p, n, name_server_refusal(0x12), name_server_refusal(0x07)});
     tv_nameserver_entry e;
     ASSERT_EQ(0, tv_get_nameserverentry(ctx, 0x10C2E8, &e));
     EXPECT_EQ(long_name, std::string(e.port_symname, sizeof e.port_symname));  // no terminator

@@ -10,19 +10,12 @@
 namespace {
 
 using tvtest::bytes;
+using tvtest::port_types;
 using tvtest::reply;
-
-// A port-types answer: n ports, port i of type types[i].
-reply types_reply(std::uint8_t n, const bytes& types = {}) {
-    reply r(52);
-    r.u8(20, n).raw(24, types);
-    return r;
-}
 
 // A port-state answer for n ports whose array a holds, for port i, the value 16 * a + i.
 reply state_reply(std::uint8_t n) {
-    reply r(196);
-    r.u8(20, n);
+    reply r = tvtest::port_states(n);
     for (std::size_t a = 0; a < 7; ++a)
         for (std::size_t i = 0; i < n; ++i)
             r.u8(24 + a * n + i, static_cast<std::uint8_t>(16 * a + i));
@@ -56,8 +49,8 @@ TEST_F(ports, loop_and_mfs_arrays_are_read_at_the_stride_of_the_port_count) {
 }
 
 TEST_F(ports, refused_or_oversized_answers_leave_the_records_untouched) {
-    sw.script({tvtest::refused(0x01), types_reply(25), state_reply(25), state_reply(25),
-               tvtest::refused(0x0E), types_reply(25)});
+    sw.script({tvtest::refused(0x01), port_types(25), state_reply(25), state_reply(25),
+               tvtest::refused(0x0E), port_types(25)});
     tv_port_types types{99, nullptr};
     EXPECT_EQ(201, tv_get_port_types(ctx, &types));
     EXPECT_EQ(200, tv_get_port_types(ctx, &types));
@@ -77,7 +70,7 @@ TEST_F(ports, refused_or_oversized_answers_leave_the_records_untouched) {
     EXPECT_EQ(-1, tv_get_num_of_ports(ctx));
     EXPECT_EQ(200, tv_api_errno);
 
-    sw.script({types_reply(8), tvtest::refused(), types_reply(8), state_reply(25)});
+    sw.script({port_types(8), tvtest::refused(), port_types(8), state_reply(25)});
     tv_port_state st{99, nullptr};
     EXPECT_EQ(200, tv_get_port_state(ctx, &st));
     EXPECT_EQ(200, tv_get_port_state(ctx, &st));
@@ -86,7 +79,7 @@ TEST_F(ports, refused_or_oversized_answers_leave_the_records_untouched) {
 }
 
 TEST_F(ports, port_state_takes_admin_and_operational_arrays) {
-    sw.script({types_reply(8), state_reply(8)});
+    sw.script({port_types(8), state_reply(8)});
     tv_port_state st{};
     ASSERT_EQ(0, tv_get_port_state(ctx, &st));
     ASSERT_EQ(8u, st.count);
@@ -108,11 +101,11 @@ TEST_F(ports, port_state_takes_admin_and_operational_arrays) {
 }
 
 TEST_F(ports, set_port_state_sends_nothing_when_the_refresh_fails) {
-    sw.script({types_reply(8), types_reply(8), tvtest::refused(0x0E)});
+    sw.script({port_types(8), port_types(8), tvtest::refused(0x0E)});
     EXPECT_EQ(202, tv_set_port_state(ctx, 0, 1));
     EXPECT_EQ((std::vector<std::uint32_t>{100, 100, 80}), subcommands());
 
-    sw.script({types_reply(8), types_reply(8), state_reply(25)});
+    sw.script({port_types(8), port_types(8), state_reply(25)});
     EXPECT_EQ(200, tv_set_port_state(ctx, 0, 1));
     EXPECT_EQ(6u, sw.count());
 }

@@ -27,9 +27,6 @@ namespace {
 constexpr const char* sw1 = tvtest::addr::sanwrapper_base;  // .1, then .2 and .3
 constexpr const char* sw2 = "127.0.120.2";
 
-// Open descriptors of this process (the directory's own one included, the same each time).
-auto open_descriptors() { return std::distance(std::filesystem::directory_iterator{"/proc/self/fd"}, {}); }
-
 class entry_points : public tvtest::fabric_test {
 protected:
     entry_points() : fabric_test(sw1) {}
@@ -49,7 +46,7 @@ protected:
 };
 
 TEST_F(entry_points, each_one_succeeds_on_the_fabric_and_leaves_no_descriptor_open) {
-    const auto before = open_descriptors();
+    const auto before = tvtest::open_descriptors();
     tv_version_info v{};
     g_logincmd = 1;
     EXPECT_EQ(0, tvlsw_get_version(0, 0, sw1, &v));
@@ -118,13 +115,13 @@ TEST_F(entry_points, each_one_succeeds_on_the_fabric_and_leaves_no_descriptor_op
     EXPECT_EQ(0, tvlsw_links(0, 0, sw1, &links));
     tv_free_switch_links(&links);
     Main = 0;
-    EXPECT_EQ(before + 1, open_descriptors());
+    EXPECT_EQ(before + 1, tvtest::open_descriptors());
     close_ip_context(tmp_context);
-    EXPECT_EQ(before, open_descriptors());
+    EXPECT_EQ(before, tvtest::open_descriptors());
 }
 
 TEST_F(entry_points, failures_return_their_statuses_and_close_what_they_opened) {
-    const auto before = open_descriptors();
+    const auto before = tvtest::open_descriptors();
     for (const char* ip : {"127.0.120.0", "127.0.120.255", "localhost", static_cast<const char*>(nullptr)})
         EXPECT_EQ(501, tvlsw_goodbadip(ip)) << (ip ? ip : "null");
     // A refused IP text touches nothing, except where the call is recorded first.
@@ -202,7 +199,7 @@ TEST_F(entry_points, failures_return_their_statuses_and_close_what_they_opened) 
     char slots[TVLSW_DISCOVER_SLOT];
     EXPECT_EQ(301, tvlsw_discover(0, 0, "0.0.0.0", sw1, nullptr, slots));
     EXPECT_EQ(501, tvlsw_discover(0, 0, nullptr, "127.0.120.0", "1", slots));
-    EXPECT_EQ(before, open_descriptors());
+    EXPECT_EQ(before, tvtest::open_descriptors());
 }
 
 // A bad port text where the usage rule applies ends the process. No switch is needed once the

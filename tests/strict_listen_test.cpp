@@ -10,25 +10,16 @@
 
 #include "support/switch_test.h"
 #include "support/test_addresses.h"
+#include "support/trap_message.h"
 
 namespace {
 
 using tvtest::bytes;
 using tvtest::reply;
 
-constexpr std::uint16_t trap_command = 0x32;
-
-// A whole trap message of 48 bytes: trap command, payload length 32, checksummed; `value`
-// tells one trap from another.
+// A whole trap message: trap command, payload length 32; `value` tells one trap from another.
 bytes trap(std::int32_t value) {
-    bytes m(48);
-    m[0] = 1, m[1] = 4;
-    tv::wire::put_be16(m, 8, trap_command);
-    tv::wire::put_be16(m, 10, 32);
-    m[20] = 3, m[21] = 12, m[22] = 0;
-    tv::wire::put_be32(m, 32, static_cast<std::uint32_t>(value));
-    tv::set_checksum(m);
-    return m;
+    return tvtest::trap_message({0, 4, 4, 0, 0, TV_CMD_TRAP, 32, 0}, {0, 3, 12, 0, value, 0});
 }
 
 bytes with_length_field(bytes m, std::uint16_t length) {

@@ -145,7 +145,7 @@ TEST_F(tool_defaults, a_taken_default_port_gives_way_to_one_the_system_chooses) 
 }
 
 TEST_F(tool_defaults, quiet_leaves_out_the_hints_and_keeps_the_reports_and_errors) {
-    on_switch(1, [](sim::switch_state& s) { s.get<sim::login_state>().login_required = true; });
+    fab.require_login(true, 1);
     const auto hinted = telvar({"chassis_status", "-port", "0", sw2});
     EXPECT_EQ(2, hinted.status);
     EXPECT_EQ("telvar: the switch requires a login: give -u <user> -p <password> before the ip-address, "

@@ -29,14 +29,6 @@ const std::string config_header =
     "----  --------  -------  -------  --------------------------------------------\n";
 const std::string stamp = "[A-Z][a-z]{2} [ 0-9][0-9] [0-9]{2}:[0-9]{2}:[0-9]{2} ";
 
-std::vector<std::string> lines_of(const std::string& text) {
-    std::vector<std::string> out;
-    std::size_t from = 0;
-    for (std::size_t nl; (nl = text.find('\n', from)) != std::string::npos; from = nl + 1)
-        out.push_back(text.substr(from, nl - from));
-    return out;
-}
-
 TEST(trap_displays, event_lines_and_an_empty_configuration) {
     tvtest::captured_output out;
     tv_trap_config_list list{0, nullptr};
@@ -133,7 +125,7 @@ TEST_F(trap_tool, configuration_commands_show_change_and_save) {
     // sw3: trapping off, interval 10000, code 11 enabled with 10 and 2.
     auto r = telvar({"get_trap_config", "-port", "0", sw3});
     EXPECT_EQ(0, r.status);
-    const auto lines = lines_of(r.out);
+    const auto lines = tvtest::lines_of(r.out);
     ASSERT_EQ(37u, lines.size()) << r.out;
     const std::string head = "Trapping: disabled\nSample Interval: 10000 ms\n" + config_header;
     EXPECT_EQ(head, r.out.substr(0, head.size()));

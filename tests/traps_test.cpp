@@ -9,6 +9,7 @@
 #include "support/sim_fixture.h"
 #include "support/switch_test.h"
 #include "support/test_addresses.h"
+#include "support/trap_message.h"
 #include "switchsim/families/traps_family.h"
 
 namespace {
@@ -26,17 +27,9 @@ bytes patterned_block() {
 
 reply read_reply(const bytes& block) { return std::move(reply(328).raw(24, block)); }
 
-// A trap message of 48 bytes with payload length field `length`, checksummed.
+// A trap message with payload length field `length`, no command in its header.
 bytes trap_msg(std::uint16_t length, std::uint32_t header_src, std::uint32_t word40) {
-    bytes m(48);
-    tv::wire::put_be24(m, 5, header_src);
-    tv::wire::put_be16(m, 10, length);
-    m[20] = 7, m[21] = 12, m[22] = 1;
-    tv::wire::put_be32(m, 32, 300);
-    tv::wire::put_be32(m, 36, static_cast<std::uint32_t>(-4));
-    tv::wire::put_be32(m, 40, word40);
-    tv::set_checksum(m);
-    return m;
+    return tvtest::trap_message({0, 0, 0, 0, header_src, 0, length, 0}, {word40, 7, 12, 1, 300, -4});
 }
 
 class traps : public tvtest::switch_test {

@@ -11,12 +11,12 @@
 
 #include "history/time_text.h"
 #include "proto/header.h"
-#include "proto/traps/decode.h"
 #include "support/alertmanager.h"
 #include "support/log_socket.h"
 #include "support/sim_fixture.h"
 #include "support/temp_folder.h"
 #include "support/test_addresses.h"
+#include "support/trap_message.h"
 #include "switchsim/families/traps_family.h"
 #include "telvard/events/alertmanager_sink.h"
 #include "telvard/events/registration.h"
@@ -47,12 +47,7 @@ std::vector<h::switch_ref> switches() {
 
 // A whole trap message as a switch sends it.
 bytes trap_message(std::uint32_t source, std::uint8_t code, std::uint8_t status = TV_HDR_STATUS_OK) {
-    bytes m(48);
-    const tv_msg_header hdr{1, 4, 0, status, source, TV_CMD_TRAP, 32, 7};
-    tv::encode_header(m, hdr);
-    tv::encode_trap_event(m, {source, 4, code, TV_TRAP_RISING, 9, 3});
-    tv::set_checksum(m);
-    return m;
+    return tvtest::trap_message({1, 4, 0, status, source, TV_CMD_TRAP, 32, 7}, {source, 4, code, TV_TRAP_RISING, 9, 3});
 }
 
 // At 2026-12-06T07:30:00.123Z: port 3 of the first switch, trap 10 rising.

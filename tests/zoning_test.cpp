@@ -12,6 +12,7 @@
 namespace {
 
 using tvtest::bytes;
+using tvtest::port_types;
 using tvtest::reply;
 using subs = std::vector<std::uint32_t>;
 
@@ -19,11 +20,6 @@ using subs = std::vector<std::uint32_t>;
 reply block(std::uint8_t p, std::uint32_t mask = 0, std::uint8_t count = 0) {
     reply r(160);
     r.u8(25, p).be32(20, mask).u8(27, count);
-    return r;
-}
-reply port_types(const bytes& types) {
-    reply r(52);
-    r.u8(20, static_cast<std::uint8_t>(types.size())).raw(24, types);
     return r;
 }
 // An SL read answer: the zone id of every port.

@@ -12,6 +12,7 @@
 #include <chrono>
 #include <csignal>
 #include <memory>
+#include <sstream>
 
 extern char** environ;
 
@@ -152,6 +153,13 @@ std::vector<tool_result> run_side_by_side(const std::string& program,
         for (auto& child : running) results.push_back(child->finish(limit_s));
     }
     return results;
+}
+
+std::vector<std::string> lines_of(const std::string& text) {
+    std::vector<std::string> out;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);) out.push_back(line);
+    return out;
 }
 
 }  // namespace tvtest

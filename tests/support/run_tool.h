@@ -51,4 +51,7 @@ std::vector<tool_result> run_side_by_side(const std::string& program,
                                           const std::vector<std::vector<std::string>>& runs,
                                           int limit_s = 60, std::size_t side_by_side = 8);
 
+// The lines of what a program printed, without their line ends.
+std::vector<std::string> lines_of(const std::string& text);
+
 }  // namespace tvtest

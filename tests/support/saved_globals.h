@@ -7,6 +7,8 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
+#include <iterator>
 #include <optional>
 #include <string>
 
@@ -65,5 +67,11 @@ class saved_globals {
     // Where the local UDP port comes from when no -port is given.
     kept_env telvarport_upper_{"TELVARPORT"}, telvarport_lower_{"telvarport"};
 };
+
+// Descriptors are the process's too: how many are open (the count's own one included, the same
+// each time), for tests that everything opened was closed.
+inline std::size_t open_descriptors() {
+    return static_cast<std::size_t>(std::distance(std::filesystem::directory_iterator{"/proc/self/fd"}, {}));
+}
 
 }  // namespace tvtest

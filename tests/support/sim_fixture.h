@@ -9,6 +9,7 @@
 #include <chrono>
 #include <initializer_list>
 #include <memory>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <thread>
@@ -20,6 +21,8 @@
 #include "switchsim/core/faults.h"
 #include "switchsim/core/generated_fabric.h"
 #include "switchsim/core/server.h"
+#include "switchsim/families/chassis_family.h"
+#include "switchsim/families/login_family.h"
 #include "tv_api/tv_inter.h"
 
 namespace tvtest {
@@ -65,6 +68,37 @@ public:
         srv_->start();
     }
     sim::server& server() { return *srv_; }
+
+    // A reset takes no time on any switch: for fabrics that run every_operation() more than
+    // once, whose list ends with a reset.
+    void without_reset_time() {
+        srv_->with_fabric([](sim::fabric& f) {
+            for (auto& s : f.switches) s.get<sim::chassis_state>().reset_ms = 0;
+        });
+    }
+    // Switch i (from 0) requires a login or no longer does; with no i, every switch.
+    void require_login(bool on, std::optional<std::size_t> i = {}) {
+        srv_->with_fabric([&](sim::fabric& f) {
+            for (std::size_t k = 0; k < f.switches.size(); ++k)
+                if (!i || k == *i) f.switches[k].get<sim::login_state>().login_required = on;
+        });
+    }
+    // The login sessions open on switch i; with no i, on every switch together.
+    std::size_t sessions(std::optional<std::size_t> i = {}) {
+        return srv_->with_fabric([&](sim::fabric& f) {
+            std::size_t n = 0;
+            for (std::size_t k = 0; k < f.switches.size(); ++k)
+                if (!i || k == *i) n += f.switches[k].get<sim::login_state>().sessions.size();
+            return n;
+        });
+    }
+    // The account `id` of switch i, when it has one.
+    std::optional<sim::user> user(std::size_t i, const std::string& id) {
+        return srv_->with_fabric([&](sim::fabric& f) -> std::optional<sim::user> {
+            const sim::user* u = f.switches[i].get<sim::login_state>().find_user(id);
+            return u != nullptr ? std::optional(*u) : std::nullopt;
+        });
+    }
 
     // The requests that reached the fabric, in order (every one, whatever its fate).
     std::vector<std::vector<std::uint8_t>> requests() const {

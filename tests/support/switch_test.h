@@ -47,6 +47,36 @@ inline step refused(std::uint8_t status = 0x42) {
     return reply(TV_MIN_MSG_LEN).with_status(status);
 }
 
+// A port-count answer: n ports, port i of type types[i]; or as many ports as there are types.
+inline reply port_types(std::uint8_t n, const bytes& types = {}) {
+    reply r(52);
+    r.u8(20, n).raw(24, types);
+    return r;
+}
+inline reply port_types(const bytes& types) { return port_types(static_cast<std::uint8_t>(types.size()), types); }
+
+// A port-state answer for n ports, its arrays (n bytes each from offset 24) all zero.
+inline reply port_states(std::uint8_t n) {
+    reply r(196);
+    r.u8(20, n);
+    return r;
+}
+
+// The port half of a name-server answer: the port's address, nothing else.
+inline reply name_server_port(std::uint32_t id) {
+    reply r(520);
+    r.u8(29, static_cast<std::uint8_t>(id >> 16)).u8(30, static_cast<std::uint8_t>(id >> 8))
+        .u8(31, static_cast<std::uint8_t>(id));
+    return r;
+}
+
+// A name-server answer that says the query failed, for `reason`.
+inline reply name_server_refusal(std::uint8_t reason) {
+    reply r(520);
+    r.u8(21, 1).u8(23, reason);
+    return r;
+}
+
 class switch_test : public ::testing::Test {
 protected:
     explicit switch_test(const char* ip) : sw{ip}, ip_{ip} {}
