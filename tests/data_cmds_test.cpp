@@ -42,8 +42,7 @@ protected:
     json snapshot(const std::string& name) {
         const auto r = telvar({"snapshot", "-o", path(name), ip});
         EXPECT_EQ(0, r.status) << r.err;
-        std::ifstream in(path(name));
-        return json::parse(in);
+        return json::parse(tvtest::read_file(path(name)));
     }
     void write(const std::string& name, const json& doc) { std::ofstream(path(name)) << doc.dump(); }
 
@@ -448,8 +447,7 @@ TEST_F(data_cmds_silent_chassis, a_switch_that_fails_is_recorded_and_the_walk_go
     const auto r = telvar({"snapshot", "-o", path("a.json"), sw1});
     EXPECT_EQ(2, r.status);
     EXPECT_EQ("telvar: snapshot: 3 switch(es) did not answer fully: see their status\n", r.err);
-    std::ifstream in(path("a.json"));
-    const json doc = json::parse(in);
+    const json doc = json::parse(tvtest::read_file(path("a.json")));
     ASSERT_EQ(3u, doc["switches"].size());
     for (const json& sw : doc["switches"]) {
         EXPECT_EQ(106, sw["status"]["code"]);

@@ -354,8 +354,7 @@ protected:
     // Takes a snapshot into `file` and records it at `at` as the watcher records a reading.
     void take_and_record(const std::string& file, H::time_ms at) {
         ASSERT_EQ(0, telvar({"snapshot", "-o", path(file), ip}).status);
-        std::ifstream in(path(file));
-        const json doc = json::parse(in);
+        const json doc = json::parse(tvtest::read_file(path(file)));
         const auto s = H::open_store(url, true);
         s->record(H::changes_since(s->items(ip), doc, ip, at));
     }
@@ -386,8 +385,7 @@ TEST_F(history_snapshot, the_fabric_at_a_time_between_readings_is_the_snapshot_t
     // The document is the snapshot's, to standard output without -o.
     const auto out = telvar({"snapshot", "--at", "2026-12-06T10:30Z", "--db", url});
     EXPECT_EQ(0, out.status);
-    std::ifstream written(path("at-then.json"));
-    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(written), {}), out.out);
+    EXPECT_EQ(tvtest::read_file(path("at-then.json")), out.out);
     const json doc = json::parse(out.out);
     EXPECT_EQ("telvar-snapshot", doc["format"]);
     EXPECT_EQ(ip, doc["source"]);

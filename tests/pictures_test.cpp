@@ -27,12 +27,9 @@ using nlohmann::json;
 using texts = std::multiset<std::string>;
 namespace fs = std::filesystem;
 
-const std::string checker = TELVAR_SOURCE_DIR "/tests/picture_check.py";
+using tvtest::read_file;
 
-std::string read_file(const fs::path& p) {
-    std::ifstream in(p, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), {}};
-}
+const std::string checker = TELVAR_SOURCE_DIR "/tests/picture_check.py";
 
 json check(const char* what, const std::string& file) {
     const auto r = tvtest::run_tool("/usr/bin/python3", {checker, what, file});

@@ -4,9 +4,9 @@
 
 #include <array>
 #include <cstdio>
-#include <fstream>
 
 #include "support/sim_fixture.h"
+#include "support/temp_folder.h"
 #include "support/test_addresses.h"
 #include "switchsim/core/capture.h"
 #include "switchsim/core/dispatch.h"
@@ -240,8 +240,8 @@ TEST(capture, pcap_file_holds_each_datagram_with_ip_and_udp_headers) {
         pcap.write(a, b, bytes(20, 0x11));
         pcap.write(b, a, bytes(88, 0x22));
     }
-    std::ifstream in(path, std::ios::binary);
-    const bytes file((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    const std::string text = tvtest::read_file(path);
+    const bytes file(text.begin(), text.end());
     // The file header, the link type and the UDP ports are what tshark needs to decode a capture
     // at all: dissector_test reads the simulator's captures with it.
     ASSERT_EQ(24u + (16 + 28 + 20) + (16 + 28 + 88), file.size());

@@ -7,6 +7,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <stdexcept>
 #include <string>
 
@@ -39,5 +40,11 @@ public:
 private:
     std::filesystem::path path_;
 };
+
+// The whole of a file, byte for byte (empty when it cannot be read).
+inline std::string read_file(const std::filesystem::path& p) {
+    std::ifstream in(p, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), {}};
+}
 
 }  // namespace tvtest
