@@ -100,7 +100,7 @@ protected:
     }
     void write(const std::string& name, const json& doc) const { file(name, doc.dump()); }
     sim::zoning_state zoning() {
-        return on_switch(0, [](sim::switch_state& s) { return s.get<sim::zoning_state>(); });
+        return fab.on_switch(0, [](sim::switch_state& s) { return s.get<sim::zoning_state>(); });
     }
 
     // What one `--json zone_apply -s` run came to, its report held against the switch.
@@ -267,7 +267,7 @@ TEST_F(zone_apply_failures, a_change_of_every_port_type_that_fails_is_read_back)
     EXPECT_EQ(2, r.status);
     EXPECT_EQ("Port 1: Error: No response received\n", r.out);
     std::string expected = "telvar: port_type: what the switch holds, read back:\n";
-    on_switch(0, [&](sim::switch_state& sw) {
+    fab.on_switch(0, [&](sim::switch_state& sw) {
         const auto& ports = sw.get<sim::port_state>().active;
         ASSERT_EQ(TV_PORT_TYPE_TL, ports.at(0).type);  // made, its answers lost
         for (std::size_t i = 0; i < ports.size(); ++i)
@@ -334,7 +334,7 @@ protected:
         }
         const tvtest::tool_result r = telvar({"defaults", tvtest::addr::defaults_loss_base, file_});
         EXPECT_EQ("filename: " + file_ + "\nError: No response received\n", r.out);
-        const sim::chassis_state c = on_switch(0, [](sim::switch_state& s) { return s.get<sim::chassis_state>(); });
+        const sim::chassis_state c = fab.on_switch(0, [](sim::switch_state& s) { return s.get<sim::chassis_state>(); });
         const std::string head = "telvar: defaults: what the switch holds of " + file_ + ", read back:\n";
         const std::size_t at = r.err.find(head);
         EXPECT_NE(std::string::npos, at) << r.err;

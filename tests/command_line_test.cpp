@@ -31,7 +31,7 @@ class command_line : public tvtest::tool_test {
 protected:
     command_line() : tool_test(tvtest::addr::command_line_base, tvtest::local_port::as_given) {}
     sim::port_config port_cfg(std::size_t port) {
-        return on_switch(0, [&](sim::switch_state& s) { return s.get<sim::port_state>().active[port]; });
+        return fab.on_switch(0, [&](sim::switch_state& s) { return s.get<sim::port_state>().active[port]; });
     }
 };
 

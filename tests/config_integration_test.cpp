@@ -38,7 +38,7 @@ protected:
 };
 
 TEST_F(config_fabric, parameter_block_goes_back_byte_for_byte_but_the_named_fields) {
-    sw(0, [](sim::switch_state& s) {
+    fab.on_switch(0, [](sim::switch_state& s) {
         auto& p = s.get<sim::chassis_state>().active;
         p.stage_type = 5;
         p.force_f_port = {1, 0, 1, 1};
@@ -70,12 +70,12 @@ TEST_F(config_fabric, parameter_block_goes_back_byte_for_byte_but_the_named_fiel
     EXPECT_EQ((subs{3, 4}), fab.subcommands());
     const bytes saved = fab.answers().at(0), sent = fab.requests().at(1);
     EXPECT_EQ(bytes(saved.begin() + 20, saved.end() - 4), bytes(sent.begin() + 20, sent.end() - 4));
-    EXPECT_EQ(2000u, sw(0, [](sim::switch_state& s) { return s.get<sim::chassis_state>().active.ed_tov; }));
+    EXPECT_EQ(2000u, fab.on_switch(0, [](sim::switch_state& s) { return s.get<sim::chassis_state>().active.ed_tov; }));
 }
 
 TEST_F(config_fabric, a_reset_switch_is_silent_then_back_with_its_saved_set) {
     ASSERT_EQ(0, tv_set_chassis_mode(ctx, 3));
-    sw(0, [](sim::switch_state& s) { s.get<sim::chassis_state>().reset_ms = 60000; });
+    fab.on_switch(0, [](sim::switch_state& s) { s.get<sim::chassis_state>().reset_ms = 60000; });
     ASSERT_EQ(0, tv_switch_reset(ctx));
     ASSERT_TRUE(fab.resets_seen(1));
     EXPECT_EQ(TV_ERR_NO_RESPONSE, tv_get_chassis_mode(ctx, nullptr));
@@ -83,7 +83,7 @@ TEST_F(config_fabric, a_reset_switch_is_silent_then_back_with_its_saved_set) {
     tv_set_dest_addr(ctx, 0x108000);  // through it, too
     EXPECT_EQ(TV_ERR_NO_RESPONSE, tv_get_chassis_mode(ctx, nullptr));
     tv_restore_dest_addr(ctx);
-    sw(0, [](sim::switch_state& s) { s.silent_until = {}; });  // the restart is over
+    fab.on_switch(0, [](sim::switch_state& s) { s.silent_until = {}; });  // the restart is over
     uint32_t mode = 0;
     ASSERT_EQ(0, tv_get_chassis_mode(ctx, &mode));
     EXPECT_EQ(1u, mode);  // back online
@@ -122,7 +122,7 @@ TEST_F(config_fabric, firmware_load_sends_numbered_blocks_of_one_sequence_number
         EXPECT_TRUE(std::equal(reqs[b].begin() + 24, reqs[b].begin() + 24 + lens[b], image.begin() + 256 * b));
         EXPECT_TRUE(std::all_of(reqs[b].begin() + 24 + lens[b], reqs[b].end() - 4, [](auto v) { return v == 0; }));
     }
-    EXPECT_EQ(image, sw(0, [](sim::switch_state& s) { return s.get<sim::transfer_state>().firmware; }));
+    EXPECT_EQ(image, fab.on_switch(0, [](sim::switch_state& s) { return s.get<sim::transfer_state>().firmware; }));
 
     // A block out of order is refused, and the switch says why.
     bytes stray(516, 0);
@@ -133,7 +133,7 @@ TEST_F(config_fabric, firmware_load_sends_numbered_blocks_of_one_sequence_number
     bytes ret(28);
     EXPECT_EQ(TV_ERR_SWITCH, tv::exchange(ctx, stray, ret).status);
     EXPECT_EQ("firmware load: block 5 out of order (expected 0); transfer abandoned",
-              sw(0, [](sim::switch_state& s) { return s.get<sim::transfer_state>().log.back(); }));
+              fab.on_switch(0, [](sim::switch_state& s) { return s.get<sim::transfer_state>().log.back(); }));
 }
 
 TEST_F(config_fabric, download_and_upload_block_sequences) {
@@ -172,7 +172,9 @@ TEST_F(config_fabric, download_and_upload_block_sequences) {
     EXPECT_EQ(nullptr, buf);
 
     // A file download carries two blocks at most: the third fails and nothing is stored.
-    const auto stores = [&] { return sw(0, [](sim::switch_state& s) { return s.get<sim::transfer_state>().stores.size(); }); };
+    const auto stores = [&] {
+        return fab.on_switch(0, [](sim::switch_state& s) { return s.get<sim::transfer_state>().stores.size(); });
+    };
     const std::size_t before = stores();
     fab.server().clear_records();
     std::FILE* f = file_of(counting(600));
@@ -183,7 +185,8 @@ TEST_F(config_fabric, download_and_upload_block_sequences) {
     f = file_of(counting(300));
     ASSERT_EQ(0, tv_download(ctx, 5, f, 300));
     std::fclose(f);
-    EXPECT_EQ(counting(300), sw(0, [](sim::switch_state& s) { return s.get<sim::transfer_state>().stores.at({5, 0}); }));
+    EXPECT_EQ(counting(300),
+              fab.on_switch(0, [](sim::switch_state& s) { return s.get<sim::transfer_state>().stores.at({5, 0}); }));
 }
 
 // ---- The telvar commands ----
@@ -215,7 +218,7 @@ TEST_F(config_fabric, chassis_mode_reports_mode_and_stage_type) {
     EXPECT_EQ("Chassis-mode: 3 test\nStage Type: I/O Transfer\n",
               telvar({"chassis_mode", "-s", "test", "127.0.31.3"}).out);
     EXPECT_EQ("Chassis-mode: 1 online\nStage Type: SL Zones\n", telvar({"chassis_mode", "-f", "10c000", sw1}).out);
-    sw(2, [](sim::switch_state& s) { s.get<sim::chassis_state>().type = 2; });
+    fab.on_switch(2, [](sim::switch_state& s) { s.get<sim::chassis_state>().type = 2; });
     EXPECT_EQ("Chassis-mode: 2 offline\nStage Type: Hub\n", telvar({"chassis_mode", "-s", "off", "127.0.31.4"}).out);
 }
 
@@ -244,7 +247,7 @@ TEST_F(config_fabric, defaults_file_effects_read_back) {
     ASSERT_EQ(0, tv_get_port_mfs_mode(ctx, &modes));
     EXPECT_EQ((bytes{4, 4, 4, 4, 0, 0, 0, 0, 0}), bytes(modes.modes, modes.modes + 9));
     tv_free_port_mfs_mode(&modes);
-    const auto force = sw(0, [](sim::switch_state& s) { return s.get<sim::chassis_state>().saved.force_f_port; });
+    const auto force = fab.on_switch(0, [](sim::switch_state& s) { return s.get<sim::chassis_state>().saved.force_f_port; });
     EXPECT_EQ((bytes{0, 0, 0, 0, 1, 1, 0}), bytes(force.begin(), force.begin() + 7));
 }
 
@@ -280,13 +283,13 @@ TEST_F(config_fabric, defaults_files_with_bad_input_say_what_went_wrong) {
               "defaults: line 4: unknown key " + std::string(22, 'x') + " ignored\n"
               "Set config Error",
               logged.substr(0, logged.find("Set config Error") + 16));
-    EXPECT_EQ(2000u, sw(0, [](sim::switch_state& s) { return s.get<sim::chassis_state>().active.ed_tov; }));
+    EXPECT_EQ(2000u, fab.on_switch(0, [](sim::switch_state& s) { return s.get<sim::chassis_state>().active.ed_tov; }));
 
     EXPECT_EQ(ENOENT, upload("ip_gateway 10.0.0.9\nflash /nonexistent/image.bin\nED_TOV 1000\n", logged));
     EXPECT_NE(std::string::npos, logged.find("line 2: cannot open the firmware file /nonexistent/image.bin"));
     // The lines before it are applied; the line after it is never read.
-    EXPECT_EQ(0x0A000009u, sw(0, [](sim::switch_state& s) { return s.get<sim::chassis_state>().net.ip_gateway; }));
-    EXPECT_EQ(2000u, sw(0, [](sim::switch_state& s) { return s.get<sim::chassis_state>().active.ed_tov; }));
+    EXPECT_EQ(0x0A000009u, fab.on_switch(0, [](sim::switch_state& s) { return s.get<sim::chassis_state>().net.ip_gateway; }));
+    EXPECT_EQ(2000u, fab.on_switch(0, [](sim::switch_state& s) { return s.get<sim::chassis_state>().active.ed_tov; }));
 }
 
 }  // namespace

@@ -17,14 +17,13 @@ using bytes = std::vector<std::uint8_t>;
 class integration : public tvtest::fabric_test {
 protected:
     integration() : fabric_test(tvtest::addr::integration_base) {}  // sw1 .7.2, sw2 .7.3, sw3 .7.4
-    sim::login_state& logins(sim::switch_state& s) { return s.get<sim::login_state>(); }
 };
 
 TEST_F(integration, models_beyond_the_known_ones_and_a_failed_sensor) {
     uint32_t model = 0;
     ASSERT_EQ(0, tv_get_switch_model(ctx, &model));
     EXPECT_EQ(1u, model);
-    sw(0, [](sim::switch_state& s) { s.get<sim::identity_state>().model = 7; });
+    fab.on_switch(0, [](sim::switch_state& s) { s.get<sim::identity_state>().model = 7; });
     ASSERT_EQ(0, tv_get_switch_model(ctx, &model));
     EXPECT_EQ(255u, model);
 
@@ -51,7 +50,7 @@ TEST_F(integration, port_changes_the_switch_refuses_or_the_library_keeps_from_it
     EXPECT_EQ((subs{0x5C}), fab.subcommands());
     // The ISL port stays a T_Port whatever fabric-port type is asked for.
     ASSERT_EQ(0, tv_set_port_type(ctx, 15, TV_PORT_TYPE_F, 0));
-    EXPECT_EQ(TV_PORT_TYPE_T, sw(0, [](sim::switch_state& s) { return s.get<sim::port_state>().active[15].type; }));
+    EXPECT_EQ(TV_PORT_TYPE_T, fab.on_switch(0, [](sim::switch_state& s) { return s.get<sim::port_state>().active[15].type; }));
 
     // A port the switch does not have changes nothing: the vector goes back as it was read.
     ASSERT_EQ(0, tv_set_port_state(ctx, 3, TV_PORT_STATE_OFF));
@@ -62,7 +61,7 @@ TEST_F(integration, port_changes_the_switch_refuses_or_the_library_keeps_from_it
 }
 
 TEST_F(integration, accounts_and_logins_by_the_switchs_rules) {
-    sw(0, [&](sim::switch_state& s) { logins(s).login_required = true; });
+    fab.require_login(true, 0);
     ctx->login_required = 1;
     ASSERT_EQ(0, tv_login(ctx, "admin", "password"));
     ASSERT_EQ(0, tv_user_add(ctx, "tester", "pw12", 2));
@@ -76,7 +75,7 @@ TEST_F(integration, accounts_and_logins_by_the_switchs_rules) {
     tv_close(other);
 
     // A login ends once it has been idle for longer than the switch's expiry.
-    sw(0, [&](sim::switch_state& s) { logins(s).expiry = std::chrono::seconds(0); });
+    fab.on_switch(0, [](sim::switch_state& s) { s.get<sim::login_state>().expiry = std::chrono::seconds(0); });
     ASSERT_EQ(0, tv_login(ctx, "admin", "password"));
     std::this_thread::sleep_for(std::chrono::milliseconds(5));
     EXPECT_EQ(-1, tv_get_num_of_ports(ctx));
@@ -85,11 +84,11 @@ TEST_F(integration, accounts_and_logins_by_the_switchs_rules) {
 
 TEST_F(integration, a_reset_needs_the_login_a_switch_requires_and_ends_it) {
     const auto admin_of_port_1 = [&] {
-        return sw(0, [](sim::switch_state& s) { return s.get<sim::port_state>().active[0].admin; });
+        return fab.on_switch(0, [](sim::switch_state& s) { return s.get<sim::port_state>().active[0].admin; });
     };
     ASSERT_EQ(0, tv_set_port_state(ctx, 0, TV_PORT_STATE_OFF));
     fab.server().clear_records();
-    sw(0, [&](sim::switch_state& s) { logins(s).login_required = true; });
+    fab.require_login(true, 0);
     ASSERT_EQ(0, tv_switch_reset(ctx));
     ASSERT_TRUE(fab.resets_seen(1));
     EXPECT_EQ(TV_PORT_STATE_OFF, admin_of_port_1());
@@ -100,7 +99,7 @@ TEST_F(integration, a_reset_needs_the_login_a_switch_requires_and_ends_it) {
     ASSERT_TRUE(fab.resets_seen(2));
     EXPECT_EQ(TV_PORT_STATE_ON, admin_of_port_1());  // the saved set is active again
     EXPECT_EQ(0u, ctx->last_activity);
-    EXPECT_TRUE(sw(0, [&](sim::switch_state& s) { return logins(s).sessions.empty(); }));
+    EXPECT_EQ(0u, fab.sessions(0));
 }
 
 }  // namespace

@@ -51,7 +51,7 @@ TEST_F(maintenance_tool, management_variables_round_trip) {
 
     // A variable that mirrors the port configuration changes it.
     EXPECT_EQ("SUCCESS\n", telvar({"smlset", sw1, "set", "port", "5", "admin", "off"}).out);
-    EXPECT_EQ(2, on_switch(0, [](sim::switch_state& s) { return s.get<sim::port_state>().active[4].admin; }));
+    EXPECT_EQ(2, fab.on_switch(0, [](sim::switch_state& s) { return s.get<sim::port_state>().active[4].admin; }));
     EXPECT_EQ("SUCCESS\n", telvar({"smlset", sw1, "snmp.community", "ops", "team"}).out);
     EXPECT_EQ("\"ops team\"\n", telvar({"smlget", sw1, "show", "snmp.community"}).out);
 
@@ -77,7 +77,7 @@ TEST_F(maintenance_tool, request_text_is_bounded) {
 TEST_F(maintenance_tool, documented_request_file_asks_for_the_version_and_the_answer_is_dumped) {
     namespace L = tv::layout::identity::version;
     const std::string file = std::string(TELVAR_SOURCE_DIR) + "/docs/request-version.txt";
-    const auto [flash, fc_addr] = on_switch(0, [](sim::switch_state& s) {
+    const auto [flash, fc_addr] = fab.on_switch(0, [](sim::switch_state& s) {
         return std::pair(s.get<sim::identity_state>().flash_rev, s.fc_addr);
     });
     fab.server().clear_records();

@@ -41,7 +41,7 @@ protected:
     }
     template <class State>
     State state() {
-        return sw(0, [](sim::switch_state& s) { return s.get<State>(); });
+        return fab.on_switch(0, [](sim::switch_state& s) { return s.get<State>(); });
     }
 };
 

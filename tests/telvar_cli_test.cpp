@@ -29,7 +29,7 @@ class telvar_tool : public tvtest::tool_test {
 protected:
     telvar_tool() : tool_test(tvtest::addr::telvar_base, tvtest::local_port::as_given) {}
     sim::port_config port_cfg(std::size_t sw, std::size_t port) {
-        return on_switch(sw, [&](sim::switch_state& s) { return s.get<sim::port_state>().active[port]; });
+        return fab.on_switch(sw, [&](sim::switch_state& s) { return s.get<sim::port_state>().active[port]; });
     }
 };
 

@@ -53,7 +53,7 @@ protected:
 
     template <class F>
     auto traps(std::size_t sw, F&& f) {
-        return on_switch(sw, [&](sim::switch_state& s) { return f(s.get<sim::trap_state>()); });
+        return fab.on_switch(sw, [&](sim::switch_state& s) { return f(s.get<sim::trap_state>()); });
     }
     std::size_t listeners() { return traps(0, [](sim::trap_state& t) { return t.listeners.size(); }); }
     // Waits, bounded, until sw1 has a listener: the tool has registered.

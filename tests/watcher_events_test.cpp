@@ -76,7 +76,7 @@ protected:
     watcher_events() : fabric_test(tvtest::addr::watcher_events_base) {}
 
     std::vector<sim::trap_listener_addr> listeners_of(std::size_t i) {
-        return sw(i, [](sim::switch_state& s) { return s.get<sim::trap_state>().listeners; });
+        return fab.on_switch(i, [](sim::switch_state& s) { return s.get<sim::trap_state>().listeners; });
     }
     // Takes what reaches the receiver until `done` holds (at most 5 s: a loaded machine).
     std::vector<h::event_row> take_until(const std::function<bool(const std::vector<h::event_row>&)>& done) {

@@ -60,7 +60,7 @@ protected:
         return out;
     }
     void silence(std::size_t sw, bool on) {
-        on_switch(sw, [&](sim::switch_state& s) {
+        fab.on_switch(sw, [&](sim::switch_state& s) {
             s.silent_until = on ? std::chrono::steady_clock::now() + 1h : std::chrono::steady_clock::time_point{};
         });
     }
@@ -81,7 +81,7 @@ protected:
         uint32_t members[] = {2, 3};
         tv_port_zone zone{TV_ZONE_HD, 7, 1, 2, members};
         ASSERT_EQ(0, tv_set_port_zone(ctx_, &zone, 0));
-        const std::string gone = on_switch(1, [](sim::switch_state& s) {
+        const std::string gone = fab.on_switch(1, [](sim::switch_state& s) {
             sim::port& p = s.ports[1];  // chassis 2, port 2: one device
             char wwn[24];
             const auto& w = p.devices.back().port_wwn;

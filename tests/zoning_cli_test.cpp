@@ -23,7 +23,7 @@ class zoning_tool : public tvtest::tool_test {
 protected:
     zoning_tool() : tool_test(tvtest::addr::zoning_cli_base) {}
     sim::zoning_state zoning() {
-        return on_switch(0, [](sim::switch_state& s) { return s.get<sim::zoning_state>(); });
+        return fab.on_switch(0, [](sim::switch_state& s) { return s.get<sim::zoning_state>(); });
     }
 };
 

@@ -69,6 +69,11 @@ public:
     }
     sim::server& server() { return *srv_; }
 
+    // Reads or changes switch i (from 0) under the server's lock.
+    template <class F>
+    decltype(auto) on_switch(std::size_t i, F&& f) {
+        return srv_->with_fabric([&](sim::fabric& fb) -> decltype(auto) { return f(fb.switches[i]); });
+    }
     // A reset takes no time on any switch: for fabrics that run every_operation() more than
     // once, whose list ends with a reset.
     void without_reset_time() {
@@ -94,8 +99,8 @@ public:
     }
     // The account `id` of switch i, when it has one.
     std::optional<sim::user> user(std::size_t i, const std::string& id) {
-        return srv_->with_fabric([&](sim::fabric& f) -> std::optional<sim::user> {
-            const sim::user* u = f.switches[i].get<sim::login_state>().find_user(id);
+        return on_switch(i, [&](sim::switch_state& s) -> std::optional<sim::user> {
+            const sim::user* u = s.get<sim::login_state>().find_user(id);
             return u != nullptr ? std::optional(*u) : std::nullopt;
         });
     }
@@ -138,8 +143,7 @@ private:
     std::unique_ptr<sim::server> srv_;
 };
 
-// A fabric of the test's own, a context on its first switch in normal mode, and `sw` to reach a
-// switch's state under the server's lock.
+// A fabric of the test's own, and a context on its first switch in normal mode.
 class fabric_test : public ::testing::Test {
 protected:
     explicit fabric_test(const char* base) : fab(base), base_(base) {}
@@ -152,10 +156,6 @@ protected:
         fab.server().clear_records();
     }
     void TearDown() override { tv_close(ctx); }
-    template <class F>
-    decltype(auto) sw(std::size_t i, F&& f) {
-        return fab.server().with_fabric([&](sim::fabric& fb) { return f(fb.switches[i]); });
-    }
 
     saved_globals globals_;  // made before the fabric: put back after everything else
     running_fabric fab;

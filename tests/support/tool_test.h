@@ -53,11 +53,6 @@ protected:
     decltype(auto) with(F&& f) {
         return fab.server().with_fabric(std::forward<F>(f));
     }
-    // The same for switch i (from 0).
-    template <class F>
-    decltype(auto) on_switch(std::size_t i, F&& f) {
-        return with([&](sim::fabric& fb) -> decltype(auto) { return f(fb.switches[i]); });
-    }
 
     running_fabric fab;
 
